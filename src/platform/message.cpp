@@ -1,0 +1,70 @@
+#include "platform/message.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "platform/file.h"
+#include "platform/text.h"
+
+namespace lvx::os {
+namespace {
+
+std::mutex gSinkMutex;
+MessageSink gSink;  // guarded by gSinkMutex; empty = default (stderr)
+
+void DefaultSink(const String& text) {
+  std::string utf8 = U8(text);
+  std::fprintf(stderr, "%s\n", utf8.c_str());
+  std::fflush(stderr);
+}
+
+void Show(const String& text) {
+  MessageSink sink;
+  {
+    std::lock_guard<std::mutex> hold(gSinkMutex);
+    sink = gSink;
+  }
+  if (sink)
+    sink(text);
+  else
+    DefaultSink(text);
+}
+
+}  // namespace
+
+MessageSink SetMessageSink(MessageSink sink) {
+  std::lock_guard<std::mutex> hold(gSinkMutex);
+  MessageSink old = std::move(gSink);
+  gSink = std::move(sink);
+  return old;
+}
+
+void ErrorBox(const String& text) { Show(text); }
+
+void SystemErrorBox(uint32_t code, const String& where) {
+  String system = SystemErrorText(code);
+  if (system.empty()) return;
+  Show(Format("ErrorCode = %lu, ", static_cast<unsigned long>(code)) + system + u"\r\n" + where);
+}
+
+void MemoryErrorBox(uint32_t code, uint32_t requestSize, const String& where) {
+  String system = SystemErrorText(code);
+  if (system.empty()) return;
+  MemoryFacts facts = GetMemoryFacts();
+  Show(Format("ErrorCode = %lu, ", static_cast<unsigned long>(code)) + system + u"\r\n" + where +
+       Format("\r\nRequestSize = \t%lu Bytes\r\nMaxFreeBlock = \t%lu Bytes\r\n",
+              static_cast<unsigned long>(requestSize),
+              static_cast<unsigned long>(LargestFreeBlock())) +
+       MemoryText(facts));
+}
+
+String MemoryText(const MemoryFacts& f) {
+  auto ul = [](uint64_t v) { return static_cast<unsigned long>(v); };
+  return Format(
+      "Memory :\t%lu Bytes / %lu Bytes\r\nPageFile :\t%lu Bytes / %lu Bytes\r\n"
+      "VirtualMemory :\t%lu Bytes / %lu Bytes\r\n",
+      ul(f.availPhys), ul(f.totalPhys), ul(f.availPageFile), ul(f.totalPageFile),
+      ul(f.availVirtual), ul(f.totalVirtual));
+}
+
+}  // namespace lvx::os

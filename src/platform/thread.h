@@ -1,0 +1,80 @@
+// Threads, events, locks and the tick counter. Threads are joined with a time limit: a stop that
+// waits for a worker never hangs the caller for ever.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/os_types.h"
+
+namespace lvx::os {
+
+// GetTickCount: milliseconds since an arbitrary start, wrapping at 2^32.
+uint32_t TickCount();
+void Sleep(uint32_t milliseconds);
+
+class Event {
+ public:
+  Event(bool manualReset, bool initiallySet);
+  ~Event();
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+  void Set();
+  void Reset();
+  // True when signalled within the time (kInfinite waits for ever); an auto-reset event is reset.
+  bool Wait(uint32_t milliseconds);
+  void* NativeHandle() const;  // Windows: the HANDLE; POSIX: the event itself
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class Lock {
+ public:
+  Lock();
+  ~Lock();
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  void Acquire();
+  void Release();
+  bool TryAcquire();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class LockGuard {
+ public:
+  explicit LockGuard(Lock& lock) : lock_(lock) { lock_.Acquire(); }
+  ~LockGuard() { lock_.Release(); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+
+ private:
+  Lock& lock_;
+};
+
+class Thread {
+ public:
+  // Creates the thread suspended at normal priority; Resume() lets it run.
+  explicit Thread(std::function<uint32_t()> body);
+  ~Thread();  // a thread that has not ended is detached (never killed)
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+  bool Start();  // creates and resumes; false when the system cannot create the thread
+  // True once the thread has ended within the time.
+  bool Join(uint32_t milliseconds);
+  // As Join, but keeps dispatching the calling thread's window messages while it waits (Windows);
+  // the same as Join on POSIX.
+  bool JoinDispatching(uint32_t milliseconds);
+  bool Finished() const;
+  uint32_t ExitCode() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lvx::os
