@@ -1,0 +1,169 @@
+// Threads, events, locks and ticks on Win32.
+//
+// A Thread's body and exit code live in a block shared between the Thread object and the running
+// thread (a shared_ptr each), so that destroying the object while the thread still runs only closes
+// the handle: the thread finishes on its own with everything it uses still alive, and is never
+// killed.
+#include "platform/win32/win32_api.h"
+
+#include <atomic>
+
+#include "platform/thread.h"
+
+namespace lvx::os {
+
+uint32_t TickCount() { return ::GetTickCount(); }
+
+void Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+// ---- Event ----
+
+struct Event::Impl {
+  HANDLE handle = nullptr;
+};
+
+Event::Event(bool manualReset, bool initiallySet) : impl_(std::make_unique<Impl>()) {
+  impl_->handle = ::CreateEventW(nullptr, manualReset, initiallySet, nullptr);
+}
+
+Event::~Event() {
+  if (impl_->handle) ::CloseHandle(impl_->handle);
+}
+
+void Event::Set() {
+  if (impl_->handle) ::SetEvent(impl_->handle);
+}
+
+void Event::Reset() {
+  if (impl_->handle) ::ResetEvent(impl_->handle);
+}
+
+bool Event::Wait(uint32_t milliseconds) {
+  return impl_->handle && ::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0;
+}
+
+void* Event::NativeHandle() const { return impl_->handle; }
+
+// ---- Lock ----
+
+struct Lock::Impl {
+  CRITICAL_SECTION section;
+};
+
+Lock::Lock() : impl_(std::make_unique<Impl>()) { ::InitializeCriticalSection(&impl_->section); }
+
+Lock::~Lock() { ::DeleteCriticalSection(&impl_->section); }
+
+void Lock::Acquire() { ::EnterCriticalSection(&impl_->section); }
+
+void Lock::Release() { ::LeaveCriticalSection(&impl_->section); }
+
+bool Lock::TryAcquire() { return ::TryEnterCriticalSection(&impl_->section) != 0; }
+
+// ---- Thread ----
+
+namespace {
+
+struct ThreadState {
+  std::function<uint32_t()> body;
+  std::atomic<uint32_t> exitCode{0};
+};
+
+DWORD WINAPI ThreadMain(void* parameter) {
+  // The creator handed over a heap copy of its shared_ptr; from here the thread owns one reference.
+  std::shared_ptr<ThreadState> state = std::move(*static_cast<std::shared_ptr<ThreadState>*>(parameter));
+  delete static_cast<std::shared_ptr<ThreadState>*>(parameter);
+  uint32_t code = state->body ? state->body() : 0;
+  state->exitCode.store(code, std::memory_order_release);
+  return code;
+}
+
+}  // namespace
+
+struct Thread::Impl {
+  std::shared_ptr<ThreadState> state;
+  HANDLE handle = nullptr;  // null until Start succeeds
+};
+
+Thread::Thread(std::function<uint32_t()> body) : impl_(std::make_unique<Impl>()) {
+  impl_->state = std::make_shared<ThreadState>();
+  impl_->state->body = std::move(body);
+}
+
+Thread::~Thread() {
+  if (impl_->handle) ::CloseHandle(impl_->handle);
+}
+
+bool Thread::Start() {
+  if (impl_->handle) return false;
+  auto* handOver = new std::shared_ptr<ThreadState>(impl_->state);
+  DWORD id = 0;
+  HANDLE h = ::CreateThread(nullptr, 0, ThreadMain, handOver, CREATE_SUSPENDED, &id);
+  if (!h) {
+    delete handOver;
+    return false;
+  }
+  ::SetThreadPriority(h, THREAD_PRIORITY_NORMAL);
+  impl_->handle = h;
+  ::ResumeThread(h);
+  return true;
+}
+
+bool Thread::Join(uint32_t milliseconds) {
+  if (!impl_->handle) return true;  // never started: nothing runs that could be waited for
+  return ::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0;
+}
+
+bool Thread::JoinDispatching(uint32_t milliseconds) {
+  HANDLE h = impl_->handle;
+  if (!h) return true;
+  const DWORD start = ::GetTickCount();
+  bool quit = false;
+  WPARAM quitCode = 0;
+  bool ended = false;
+  for (;;) {
+    DWORD wait = INFINITE;
+    if (milliseconds != INFINITE) {
+      DWORD elapsed = ::GetTickCount() - start;
+      wait = elapsed >= milliseconds ? 0 : milliseconds - elapsed;
+    }
+    if (quit) {
+      // The program is closing: its WM_QUIT is kept for its own loop, so only the thread is
+      // waited for from here on.
+      ended = ::WaitForSingleObject(h, wait) == WAIT_OBJECT_0;
+      break;
+    }
+    DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, wait, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) {
+      ended = true;
+      break;
+    }
+    if (r != WAIT_OBJECT_0 + 1) break;  // time is up, or the wait failed
+    // Dispatch everything queued now (sent messages are delivered inside PeekMessageW), because
+    // the wait above wakes only for input that arrived after the queue was last looked at.
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        quitCode = msg.wParam;
+        break;
+      }
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (wait == 0 && !quit) {  // the last look: time ran out while messages were dispatched
+      ended = ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+      break;
+    }
+  }
+  if (quit) ::PostQuitMessage(int(quitCode));
+  return ended;
+}
+
+bool Thread::Finished() const {
+  return impl_->handle && ::WaitForSingleObject(impl_->handle, 0) == WAIT_OBJECT_0;
+}
+
+uint32_t Thread::ExitCode() const { return impl_->state->exitCode.load(std::memory_order_acquire); }
+
+}  // namespace lvx::os
