@@ -112,6 +112,7 @@ class BlockCursor {
   BlockCursor(CDBMapFile& file, uint32_t block);
   bool Next(Record* record);
   bool Damaged() const { return damaged_; }
+  uint32_t Position() const { return position_; }
 
  private:
   CDBMapFile& file_;

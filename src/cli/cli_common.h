@@ -1,0 +1,34 @@
+// Shared pieces of the lvx commands: argument parsing, drive masks, drive maps, printing sinks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cache/engine_sinks.h"
+
+namespace lvx::cli {
+
+using Args = std::vector<std::string>;
+
+// Exit codes of every command.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// "0X4", "0x4" or "4": hexadecimal, as SELECT_DRIVES stores it. False on anything else.
+bool ParseDriveMask(const std::string& text, uint32_t* mask);
+// "--map C=/some/dir": maps the letter to the folder (POSIX; refused on Windows). False on bad text.
+bool ApplyDriveMap(const std::string& text, std::string* error);
+// The text of the message boxes goes to stderr; status texts go to stderr on their own line.
+void InstallStderrMessages();
+
+class StderrStatus : public cache::IStatusSink {
+ public:
+  void SetStatusText(const std::u16string& text) override;
+};
+
+void PrintLine(const std::u16string& text);  // UTF-8 to stdout
+void PrintError(const std::string& text);    // "lvx: text" to stderr
+
+}  // namespace lvx::cli

@@ -1,0 +1,63 @@
+// lvx: the engine's command-line front end.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cache_commands.h"
+#include "cli/cli_common.h"
+
+#ifdef _WIN32
+#include "platform/text.h"
+#endif
+
+namespace lvx::cli {
+namespace {
+
+const char kUsage[] =
+    "usage: lvx COMMAND ...\n"
+    "  lvx build CACHE [--drives MASK] [--map L=DIR]...   build the cache of the drives in MASK\n"
+    "                                                      (hexadecimal, default: every fixed drive)\n"
+    "  lvx dump CACHE                                      print the header and the tree\n"
+    "  lvx find CACHE PATH                                 look a path up (e.g. C:\\Windows)\n"
+    "  --map C=/some/dir (POSIX only) lets drive letter C stand for a folder.\n";
+
+int Main(const Args& all) {
+  if (all.size() < 2) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  InstallStderrMessages();
+  std::string command = all[1];
+  Args args(all.begin() + 2, all.end());
+  int result;
+  if (command == "build")
+    result = RunBuild(args);
+  else if (command == "dump")
+    result = RunDump(args);
+  else if (command == "find")
+    result = RunFind(args);
+  else if (command == "--help" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  } else {
+    PrintError("unknown command '" + command + "'");
+    result = kExitUsage;
+  }
+  if (result == kExitUsage) std::fputs(kUsage, stderr);
+  return result;
+}
+
+}  // namespace
+}  // namespace lvx::cli
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  lvx::cli::Args args;
+  for (int i = 0; i < argc; ++i)
+    args.push_back(lvx::U8(reinterpret_cast<const char16_t*>(argv[i])));
+  return lvx::cli::Main(args);
+}
+#else
+int main(int argc, char** argv) { return lvx::cli::Main(lvx::cli::Args(argv, argv + argc)); }
+#endif

@@ -1,0 +1,81 @@
+// CCacher: builds the whole cache of the selected drives from nothing, on a thread of its own. It walks
+// each selected drive folder by folder and lays the blocks out in pre-order into a delete-on-close
+// scratch file; after each drive letter it copies the scratch file over the cache file under the cache
+// lock, so searches see the drives already done while later ones are still being walked.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cache/cache_context.h"
+#include "cache/engine_sinks.h"
+#include "cache/map_file.h"
+#include "platform/thread.h"
+
+namespace lvx::indexer {
+
+class CCacher {
+ public:
+  CCacher(cache::CacheContext& context, cache::IStateStore& state);
+  ~CCacher();
+
+  void SetStatusSink(cache::IStatusSink* sink) { status_ = sink; }
+  void SetNotifySink(cache::INotifySink* sink) { notify_ = sink; }
+
+  // Starts a build of the drives in the mask; false when a build thread exists.
+  bool StartBuild(uint32_t driveMask);
+  void Pause();
+  void Resume();
+  // Asks the build to end and waits for it (15 s at a time, dispatching window messages).
+  void Stop();
+  bool IsRunning() const { return thread_ != nullptr; }
+  // Waits for a running build to end by itself (tests, the CLI); true when it ended in time.
+  bool WaitForBuild(uint32_t milliseconds);
+
+  // A whole build on the calling thread, as the build thread runs it (state keys, notification):
+  // 0 complete, -2 stopped, -1 failed. For the CLI and tests.
+  int BuildNow(uint32_t driveMask);
+  // The walk and the copies proper: 0 complete, -2 stopped, -1 failed.
+  int BuildCache(const std::vector<std::u16string>& driveList);
+  // The root paths ("C:\\") of the letters in the mask whose drives are fixed, removable or remote.
+  static std::vector<std::u16string> DriveList(uint32_t driveMask);
+
+  uint32_t Items() const { return items_; }
+  uint32_t TotalSizeKB() const { return totalSize_; }
+  uint32_t ElapsedMs() const { return elapsed_; }
+
+ private:
+  uint32_t BuildThreadProc();
+  int RunBuild();
+  int TraverseDirectory(std::u16string& path, uint32_t linkOffset);
+  bool SaveToCacheFile();
+  bool AppendEntry(const cache::CacheItem& item, uint32_t* linkOffset);
+  void SetStatus(const std::u16string& text);
+  bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
+
+  cache::CacheContext& context_;
+  cache::IStateStore& state_;
+  cache::IStatusSink* status_ = nullptr;
+  cache::INotifySink* notify_ = nullptr;
+
+  os::Event resumeEvent_{false, false};
+  std::atomic<bool> paused_{false};
+  uint32_t driveMask_ = 0;
+  std::unique_ptr<os::Thread> thread_;
+  std::atomic<bool> stop_{true};
+  std::u16string cachePath_;
+  cache::CDBMapFile scratch_;
+  cache::CDBMapFile cacheFile_;
+  std::u16string excludedFolder_;
+  size_t excludedLength_ = 0;
+  uint32_t startTick_ = 0, currentTick_ = 0;
+  uint32_t elapsed_ = 0;
+  uint32_t totalSize_ = 0;
+  uint32_t items_ = 0;
+  uint32_t lastReported_ = 0;  // items at the last progress text
+  os::FindData find_;  // one listing at a time: the walk finishes a folder before it descends
+};
+
+}  // namespace lvx::indexer
