@@ -1,0 +1,94 @@
+// Query compilation and name matching. A query is one line of UTF-16 text: ";" separates
+// alternatives, "*" matches any run, "?" one code unit, and nothing else is special. The query is
+// folded (A-Z to a-z only) and turned into a pattern list: the alternatives one after another, each
+// NUL-ended, the list ended by an empty alternative. One of five matchers is chosen for the whole
+// run by which special characters the query holds.
+//
+// The matchers are the innermost loop of every search, so each comes twice: the fast one (query.cpp)
+// takes the name's length, which the walk already knows from the record, scans for a segment's
+// first character instead of trying every position, and anchors a final segment at the end of the
+// name; the reference one (match_reference.cpp) follows the textbook one-star-backtracking
+// algorithm character by character. Tests hold the two to the same answers on random input.
+// Neither allocates, copies the name or calls a locale function.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace lvx::search {
+
+// ASCII-only folding: only A to Z change.
+inline char16_t FoldChar(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+// The query as the search run folds it before compilation.
+std::u16string FoldQuery(const std::u16string& query);
+
+// (name, NUL-ended; pattern list) -> does the name match.
+using Matcher = bool (*)(const char16_t* name, const char16_t* patternList);
+// The same with the name's length in code units given (the name need not be NUL-ended).
+using SizedMatcher = bool (*)(const char16_t* name, uint32_t length, const char16_t* patternList);
+
+// The five matchers (fast forms).
+bool MatchSubstring(const char16_t* name, const char16_t* patternList);
+bool MatchStar(const char16_t* name, const char16_t* patternList);
+bool MatchStarList(const char16_t* name, const char16_t* patternList);
+bool MatchWild(const char16_t* name, const char16_t* patternList);
+bool MatchWildList(const char16_t* name, const char16_t* patternList);
+
+bool MatchSubstringSized(const char16_t* name, uint32_t length, const char16_t* patternList);
+bool MatchStarSized(const char16_t* name, uint32_t length, const char16_t* patternList);
+bool MatchStarListSized(const char16_t* name, uint32_t length, const char16_t* patternList);
+bool MatchWildSized(const char16_t* name, uint32_t length, const char16_t* patternList);
+bool MatchWildListSized(const char16_t* name, uint32_t length, const char16_t* patternList);
+
+// The reference matchers: the plain algorithms, kept to check the fast ones against.
+namespace reference {
+bool MatchSubstring(const char16_t* name, const char16_t* patternList);
+bool MatchStar(const char16_t* name, const char16_t* patternList);
+bool MatchStarList(const char16_t* name, const char16_t* patternList);
+bool MatchWild(const char16_t* name, const char16_t* patternList);
+bool MatchWildList(const char16_t* name, const char16_t* patternList);
+}  // namespace reference
+
+enum class MatcherKind { Substring, Star, StarList, Wild, WildList };
+
+// Which matcher a query needs: ";" and "?" -> WildList, ";" -> StarList, "?" -> Wild,
+// "*" -> Star, none of them -> Substring.
+MatcherKind ChooseMatcher(const char16_t* query, size_t length);
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+// A compiled query: the pattern list and the matcher chosen for it. Empty (Valid() false) when the
+// pattern list could not be allocated.
+class CompiledQuery {
+ public:
+  CompiledQuery() = default;
+  bool Valid() const { return patternList_ != nullptr; }
+  MatcherKind Kind() const { return kind_; }
+  const char16_t* PatternList() const { return patternList_.get(); }
+  Matcher matcher() const { return matcher_; }
+  bool Matches(const char16_t* name) const { return matcher_(name, patternList_.get()); }
+  bool Matches(const char16_t* name, uint32_t length) const {
+    return sizedMatcher_(name, length, patternList_.get());
+  }
+
+ private:
+  friend CompiledQuery CompileQuery(const std::u16string& query);
+  std::unique_ptr<char16_t[], FreeDeleter> patternList_;
+  MatcherKind kind_ = MatcherKind::Substring;
+  Matcher matcher_ = nullptr;
+  SizedMatcher sizedMatcher_ = nullptr;
+};
+
+// Folds the query, picks the matcher and builds the pattern list (query length + 2 code units:
+// every ";" becomes NUL, two NULs follow). The only failure is memory: the result is then !Valid().
+CompiledQuery CompileQuery(const std::u16string& query);
+
+// Whether a change typed into the pattern box starts a search: the one-character option, or a query
+// of two or more characters whose second-to-last is not ";", or refine mode.
+bool TypingStartsSearch(bool allowOneChar, const std::u16string& query, bool refineMode);
+
+}  // namespace lvx::search
