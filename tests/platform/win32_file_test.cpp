@@ -252,6 +252,7 @@ TEST_F(Win32File, SystemErrorTextHasTheSystemsWordsAndKeepsTheLastError) {
   EXPECT_EQ(text.substr(text.size() - 2), u"\r\n");
   EXPECT_NE(text, SystemErrorText(kErrorAccessDenied));
   EXPECT_TRUE(SystemErrorText(0x2BADF00Du).empty());
+  EXPECT_EQ(LastError(), kErrorDiskFull);  // not even when the system had nothing to say
 }
 
 // The seam makes exactly the chosen call fail with the chosen code, before the system is touched.
