@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/file.h"
 #include "platform/thread.h"
 #include "platform/win32/win32_api.h"
 
@@ -52,6 +53,7 @@ TEST(Win32Thread, RunsTheBodyAndKeepsItsExitCode) {
     return 7u;
   });
   EXPECT_FALSE(t.Finished());
+  EXPECT_EQ(t.ExitCode(), 259u);  // STILL_ACTIVE, as for a thread that has not ended
   EXPECT_EQ(ran.load(), 0);  // nothing runs before Start
   ASSERT_TRUE(t.Start());
   EXPECT_FALSE(t.Start());  // one thread per object
@@ -72,6 +74,8 @@ TEST(Win32Thread, JoinGivesUpAfterItsTime) {
   EXPECT_FALSE(t.Join(50));
   EXPECT_FALSE(t.JoinDispatching(50));
   EXPECT_FALSE(t.Finished());
+  EXPECT_EQ(LastError(), kErrorTimeout);
+  EXPECT_EQ(t.ExitCode(), 259u);
   release.Set();
   EXPECT_TRUE(t.Join(10000));
   EXPECT_EQ(t.ExitCode(), 3u);
@@ -170,11 +174,26 @@ TEST(Win32Thread, DestroyingARunningThreadLeavesItRunningToItsEnd) {
   EXPECT_TRUE(watch.expired());  // and lets it go when it ends
 }
 
-TEST(Win32Thread, JoiningAThreadNeverStartedDoesNotWait) {
+TEST(Win32Thread, AnEndedBodyReleasesWhatItCapturedAtOnce) {
+  auto payload = std::make_shared<int>(1);
+  std::weak_ptr<int> watch = payload;
+  Thread t([payload] { return uint32_t(*payload); });
+  payload.reset();
+  ASSERT_TRUE(t.Start());
+  ASSERT_TRUE(t.Join(10000));
+  EXPECT_EQ(t.ExitCode(), 1u);
+  for (int i = 0; i < 1000 && !watch.expired(); ++i) os::Sleep(10);
+  EXPECT_TRUE(watch.expired());  // while the Thread object still exists
+}
+
+TEST(Win32Thread, AThreadNeverStartedHasNotEndedAndIsNotWaitedFor) {
   Thread t([] { return 1u; });
-  EXPECT_TRUE(t.Join(kInfinite));
-  EXPECT_TRUE(t.JoinDispatching(kInfinite));
+  EXPECT_FALSE(t.Join(kInfinite));
+  EXPECT_FALSE(t.JoinDispatching(kInfinite));
   EXPECT_FALSE(t.Finished());
+  Thread empty{std::function<uint32_t()>()};
+  EXPECT_FALSE(empty.Start());  // no body, nothing to run
+  EXPECT_EQ(LastError(), kErrorInvalidParameter);
 }
 
 TEST(Win32Event, AutoAndManualReset) {

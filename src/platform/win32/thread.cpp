@@ -6,8 +6,6 @@
 // killed.
 #include "platform/win32/win32_api.h"
 
-#include <atomic>
-
 #include "platform/thread.h"
 
 namespace lvx::os {
@@ -65,16 +63,15 @@ bool Lock::TryAcquire() { return ::TryEnterCriticalSection(&impl_->section) != 0
 namespace {
 
 struct ThreadState {
-  std::function<uint32_t()> body;
-  std::atomic<uint32_t> exitCode{0};
+  std::function<uint32_t()> body;  // run once, then released by the thread
 };
 
 DWORD WINAPI ThreadMain(void* parameter) {
   // The creator handed over a heap copy of its shared_ptr; from here the thread owns one reference.
   std::shared_ptr<ThreadState> state = std::move(*static_cast<std::shared_ptr<ThreadState>*>(parameter));
   delete static_cast<std::shared_ptr<ThreadState>*>(parameter);
-  uint32_t code = state->body ? state->body() : 0;
-  state->exitCode.store(code, std::memory_order_release);
+  uint32_t code = state->body();
+  state->body = nullptr;  // the body's captures go when it ends, not with the last reference
   return code;
 }
 
@@ -95,7 +92,10 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-  if (impl_->handle) return false;
+  if (impl_->handle || !impl_->state->body) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   auto* handOver = new std::shared_ptr<ThreadState>(impl_->state);
   DWORD id = 0;
   HANDLE h = ::CreateThread(nullptr, 0, ThreadMain, handOver, CREATE_SUSPENDED, &id);
@@ -110,13 +110,15 @@ bool Thread::Start() {
 }
 
 bool Thread::Join(uint32_t milliseconds) {
-  if (!impl_->handle) return true;  // never started: nothing runs that could be waited for
-  return ::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0;
+  if (!impl_->handle) return false;  // a thread that never ran has not ended
+  if (::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0) return true;
+  ::SetLastError(ERROR_TIMEOUT);
+  return false;
 }
 
 bool Thread::JoinDispatching(uint32_t milliseconds) {
   HANDLE h = impl_->handle;
-  if (!h) return true;
+  if (!h) return false;
   const DWORD start = ::GetTickCount();
   bool quit = false;
   WPARAM quitCode = 0;
@@ -157,6 +159,7 @@ bool Thread::JoinDispatching(uint32_t milliseconds) {
     }
   }
   if (quit) ::PostQuitMessage(int(quitCode));
+  if (!ended) ::SetLastError(ERROR_TIMEOUT);
   return ended;
 }
 
@@ -164,6 +167,11 @@ bool Thread::Finished() const {
   return impl_->handle && ::WaitForSingleObject(impl_->handle, 0) == WAIT_OBJECT_0;
 }
 
-uint32_t Thread::ExitCode() const { return impl_->state->exitCode.load(std::memory_order_acquire); }
+// As GetExitCodeThread: STILL_ACTIVE (259) until the thread has ended.
+uint32_t Thread::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (impl_->handle) ::GetExitCodeThread(impl_->handle, &code);
+  return code;
+}
 
 }  // namespace lvx::os
