@@ -59,6 +59,7 @@ class CDBMapFile {
   void UnmapAllViews();
   bool CloseMapFile(bool deleteFile);
   bool IsOpen() const { return mapping_.IsValid(); }
+  bool IsWindowMapped(uint32_t window) const { return window < kMaxWindows && views_[window]; }
   const std::u16string& Path() const { return path_; }
 
   // Word access; the Put functions ignore offsets outside the mapping, GetU32 reports them.

@@ -200,8 +200,9 @@ void CDBMapFile::FreeSubBlock(uint32_t block) {
 
 bool CDBMapFile::GrowForAppend(uint32_t length, uint32_t* newMappedSize) {
   uint32_t end = 0, size = 0;
+  // DataEnd must lie inside both the recorded and the real length, or the header is damaged.
   if (!GetU32(kDataEndOffset, &end) || !GetU32(kMappedSizeOffset, &size) || end > size ||
-      end < kDataStart)
+      end < kDataStart || end > mappingSize_)
     return false;
   *newMappedSize = size;
   if (uint64_t(size) - end < uint64_t(length) + kGrowthReserve) {

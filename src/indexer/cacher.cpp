@@ -64,11 +64,15 @@ void CCacher::Resume() {
   resumeEvent_.Set();
 }
 
-void CCacher::Stop() {
-  if (!thread_) return;
+void CCacher::RequestStop() {
   stop_ = true;
   // A paused build waits on the resume event; wake it so that it sees the stop at once.
   resumeEvent_.Set();
+}
+
+void CCacher::Stop() {
+  if (!thread_) return;
+  RequestStop();
   std::unique_ptr<os::Thread> thread = std::move(thread_);
   thread->JoinDispatching(kStopWaitMs);
 }

@@ -30,6 +30,8 @@ class CCacher {
   void Resume();
   // Asks the build to end and waits for it (15 s at a time, dispatching window messages).
   void Stop();
+  // Asks the build to end without waiting; callable from any thread, the build's own included.
+  void RequestStop();
   bool IsRunning() const { return thread_ != nullptr; }
   // Waits for a running build to end by itself (tests, the CLI); true when it ended in time.
   bool WaitForBuild(uint32_t milliseconds);
