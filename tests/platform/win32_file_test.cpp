@@ -220,8 +220,36 @@ TEST_F(Win32File, ErrorCodesCallersTestFor) {
   ASSERT_TRUE(DeleteFile(dir_.Child("sub\\inner")));
   EXPECT_TRUE(RemoveDirectory(dir_.Child("sub")));
 
+  // The layer's null handle is never taken for one of the system's own (NULL as "no file" or
+  // the page file): every call refuses it alike.
+  uint64_t size = 0;
+  uint32_t done = 0;
+  char byte = 0;
+  SetLastError(0);
   EXPECT_FALSE(CloseFile(FileHandle{}));
   EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(GetFileSize(FileHandle{}, &size));
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(ReadFile(FileHandle{}, &byte, 1, &done));
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(WriteFile(FileHandle{}, &byte, 1, &done));
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(SetFileSize(FileHandle{}, 1));
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(CreateMapping(FileHandle{}, kPageReadWrite, 4096).IsValid());
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_EQ(MapView(MappingHandle{}, kMapRead, 0, 0), nullptr);
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(CloseMapping(MappingHandle{}));
+  EXPECT_EQ(LastError(), kErrorInvalidHandle);
+  EXPECT_FALSE(UnmapView(nullptr));
   EXPECT_FALSE(DeleteFile(dir_.Child("missing.db")));
   EXPECT_EQ(LastError(), kErrorFileNotFound);
 }

@@ -258,9 +258,10 @@ TEST(Win32Lock, ExcludesOtherThreads) {
 
 TEST(Win32Tick, AdvancesAcrossASleep) {
   uint32_t before = TickCount();
-  os::Sleep(50);
+  os::Sleep(100);
   uint32_t elapsed = TickCount() - before;  // unsigned difference survives the 49-day wrap
-  EXPECT_GE(elapsed, 30u);
+  // The tick moves in steps of about 16 ms on Windows, so only a loose lower bound holds.
+  EXPECT_GE(elapsed, 60u);
 }
 
 }  // namespace

@@ -37,6 +37,14 @@ void SetLastError(uint32_t code) { ::SetLastError(code); }
 
 namespace {
 
+// The layer's null handle is "no handle"; the system would read NULL in some calls as a handle of
+// its own kind (or answer with varying codes), so such calls stop here with ERROR_INVALID_HANDLE.
+bool Invalid(const void* handle) {
+  if (handle != nullptr) return false;
+  ::SetLastError(ERROR_INVALID_HANDLE);
+  return true;
+}
+
 // FormatMessageW into a system-allocated buffer; empty when the system has no text in that language.
 String FormatSystemText(uint32_t code, DWORD language) {
   wchar_t* text = nullptr;
@@ -70,14 +78,12 @@ FileHandle OpenFile(const String& path, uint32_t access, uint32_t share, uint32_
 }
 
 bool CloseFile(FileHandle file) {
-  if (!file.IsValid()) {
-    ::SetLastError(ERROR_INVALID_HANDLE);
-    return false;
-  }
+  if (Invalid(file.value)) return false;
   return ::CloseHandle(file.value) != 0;
 }
 
 bool GetFileSize(FileHandle file, uint64_t* size) {
+  if (Invalid(file.value)) return false;
   LARGE_INTEGER li;
   if (!::GetFileSizeEx(file.value, &li)) return false;
   if (size) *size = uint64_t(li.QuadPart);
@@ -85,6 +91,8 @@ bool GetFileSize(FileHandle file, uint64_t* size) {
 }
 
 bool ReadFile(FileHandle file, void* buffer, uint32_t length, uint32_t* done) {
+  if (done) *done = 0;
+  if (Invalid(file.value)) return false;
   // The system wants somewhere to put the count even when the caller does not.
   DWORD n = 0;
   BOOL ok = ::ReadFile(file.value, buffer, length, &n, nullptr);
@@ -94,7 +102,7 @@ bool ReadFile(FileHandle file, void* buffer, uint32_t length, uint32_t* done) {
 
 bool WriteFile(FileHandle file, const void* buffer, uint32_t length, uint32_t* done) {
   if (done) *done = 0;
-  if (fault::ShouldFail(Op::Write)) return false;
+  if (fault::ShouldFail(Op::Write) || Invalid(file.value)) return false;
   DWORD n = 0;
   BOOL ok = ::WriteFile(file.value, buffer, length, &n, nullptr);
   if (done) *done = n;
@@ -102,7 +110,7 @@ bool WriteFile(FileHandle file, const void* buffer, uint32_t length, uint32_t* d
 }
 
 bool SetFileSize(FileHandle file, uint64_t size) {
-  if (fault::ShouldFail(Op::Write)) return false;
+  if (fault::ShouldFail(Op::Write) || Invalid(file.value)) return false;
   // SetEndOfFile works at the file pointer; the pointer is put back afterwards so that a resize
   // leaves reads and writes where they were, as ftruncate does.
   LARGE_INTEGER zero{}, here{};
@@ -118,25 +126,22 @@ bool SetFileSize(FileHandle file, uint64_t size) {
 }
 
 MappingHandle CreateMapping(FileHandle file, uint32_t protection, uint32_t size) {
-  if (fault::ShouldFail(Op::Map)) return {};
+  if (fault::ShouldFail(Op::Map) || Invalid(file.value)) return {};
   HANDLE h = ::CreateFileMappingW(file.value, nullptr, protection, 0, size, nullptr);
   return {h};
 }
 
 bool CloseMapping(MappingHandle mapping) {
-  if (!mapping.IsValid()) {
-    ::SetLastError(ERROR_INVALID_HANDLE);
-    return false;
-  }
+  if (Invalid(mapping.value)) return false;
   return ::CloseHandle(mapping.value) != 0;
 }
 
 void* MapView(MappingHandle mapping, uint32_t access, uint32_t offset, uint32_t length) {
-  if (fault::ShouldFail(Op::View)) return nullptr;
+  if (fault::ShouldFail(Op::View) || Invalid(mapping.value)) return nullptr;
   return ::MapViewOfFile(mapping.value, access, 0, offset, length);
 }
 
-bool UnmapView(void* view) { return ::UnmapViewOfFile(view) != 0; }
+bool UnmapView(void* view) { return !Invalid(view) && ::UnmapViewOfFile(view) != 0; }
 
 uint32_t GetFileAttributes(const String& path) { return ::GetFileAttributesW(W(path)); }
 
