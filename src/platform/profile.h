@@ -15,7 +15,8 @@ String GetProfileString(const String& section, const String& key, const String& 
                         const String& file);
 bool WriteProfileString(const String& section, const String& key, const String& value,
                         const String& file);
-// GetPrivateProfileIntW: the leading decimal number of the value, or the default when there is none.
+// GetPrivateProfileIntW: the leading (optionally signed) decimal number of the value; the default
+// when the key is missing or its value empty, 0 when the value does not start with a number.
 int GetProfileInt(const String& section, const String& key, int defaultValue, const String& file);
 
 }  // namespace lvx::os
