@@ -1,0 +1,175 @@
+#include "shell/settings_files.h"
+
+#include <vector>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "platform/message.h"
+#include "shell/ini_store.h"
+#include "shell/ini_values.h"
+#include "shell/win_text.h"
+
+namespace lvx::shell {
+namespace {
+
+SettingsPaths gPaths;  // written at start before any worker exists, read-only afterwards
+
+constexpr size_t kMaxPathChars = 259;
+
+bool ShellFolder(int csidl, std::u16string* out) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return false;
+  *out = FromW(path);
+  return !out->empty();
+}
+
+bool IsFolder(const std::u16string& path) {
+  DWORD attributes = GetFileAttributesW(W(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void FixPaths(const std::u16string& user, const std::u16string& common) {
+  gPaths.userDataFolder = user;
+  gPaths.commonDataFolder = common;
+  gPaths.settings = user + u"\\settings.ini";
+  gPaths.stateInfo = user + u"\\stateinfo.ini";
+  gPaths.skinInfo = user + u"\\skininfo.ini";
+  gPaths.installInfo = user + u"\\installinfo.ini";
+  gPaths.update = user + u"\\update.ini";
+  gPaths.tmpUpdate = user + u"\\tmpupdate.ini";
+  gPaths.fontInfo = user + u"\\fontinfo.ini";
+  gPaths.installData = common + u"\\installdata.ini";
+}
+
+bool IsKept(const std::u16string& path) {
+  return FileExists(path) && IsUnicodeFile(path) && !IsOlderThan(path, kKeptFileVersion);
+}
+
+bool ReleaseUnlessKept(const std::u16string& path, uint16_t id) {
+  return IsKept(path) || ReleaseResourceFile(path, id);
+}
+
+// First start after an install (no installdata.ini) or an installer-marked upgrade: the per-user
+// files are reset so the first update check says which of the two it is. Failures here are not
+// fatal; the next start simply repeats the bookkeeping.
+void InstallBookkeeping() {
+  const SettingsPaths& p = gPaths;
+  std::u16string installType;
+  bool fresh = !FileExists(p.installData);
+  if (fresh)
+    installType = u"NewInstall";
+  else if (EqualsIgnoreCase(ReadIniString(u"INSTALLINFO", u"InstallType", p.installData, u"Upgrade"), u"Upgrade"))
+    installType = u"Upgrade";
+  else
+    return;
+  if (ReleaseResourceFile(p.installInfo, kResFileVersionIni)) {
+    WriteIniString(u"Info", u"IsChecked", u"FALSE", p.installInfo);
+    WriteIniString(u"Info", u"InstallType", installType, p.installInfo);
+  }
+  WriteIniString(u"OPTIONS", u"CHECKUPDATE", u"1", p.settings);
+  if (!fresh || ReleaseResourceFile(p.installData, kResFileVersionIni))
+    WriteIniString(u"INSTALLINFO", u"InstallType", u"Installed", p.installData);
+}
+
+}  // namespace
+
+const SettingsPaths& Paths() { return gPaths; }
+
+void SetProgramFolder(const std::u16string& folder) { gPaths.programFolder = folder; }
+
+bool ReleaseDefaultSettings(const std::u16string& product) {
+  std::u16string appData, commonAppData;
+  if (!ShellFolder(CSIDL_APPDATA, &appData)) {
+    os::ErrorBox(u"Can not load the application data directory");
+    return false;
+  }
+  if (!ShellFolder(CSIDL_COMMON_APPDATA, &commonAppData)) {
+    os::ErrorBox(u"Can not load the application common data directory");
+    return false;
+  }
+  std::u16string folder = u"\\" + product + u" Data";
+  return ReleaseDefaultSettingsIn(appData + folder, commonAppData + folder);
+}
+
+bool ReleaseDefaultSettingsIn(const std::u16string& userFolder, const std::u16string& commonFolder) {
+  if (!IsFolder(userFolder) && !MakeDirectoryPath(userFolder)) {
+    os::ErrorBox(u"Can not create the application data directory");
+    return false;
+  }
+  if (!IsFolder(commonFolder) && !MakeDirectoryPath(commonFolder)) {
+    os::ErrorBox(u"Can not create the application common data directory");
+    return false;
+  }
+  FixPaths(userFolder, commonFolder);
+  if (!ReleaseUnlessKept(gPaths.settings, kResSettingsIni) ||
+      !ReleaseUnlessKept(gPaths.skinInfo, kResFileVersionIni) ||
+      !ReleaseUnlessKept(gPaths.stateInfo, kResStateIni)) {
+    os::ErrorBox(u"Can not release the default settings");
+    return false;
+  }
+  InstallBookkeeping();
+  return true;
+}
+
+bool ReleaseResourceFile(const std::u16string& path, uint16_t id, const std::u16string& type) {
+  HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(id), W(type));
+  if (!resource) return false;
+  HGLOBAL loaded = LoadResource(nullptr, resource);
+  DWORD size = SizeofResource(nullptr, resource);
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (!bytes || size == 0) return false;
+  HANDLE file = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+  CloseHandle(file);
+  return ok;
+}
+
+bool IsUnicodeFile(const std::u16string& path) {
+  HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  unsigned char mark[2] = {};
+  DWORD read = 0;
+  bool ok = ReadFile(file, mark, 2, &read, nullptr) && read == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+  CloseHandle(file);
+  return ok;
+}
+
+bool IsOlderThan(const std::u16string& path, int version) {
+  return ReadIniInt(u"FILEVER", u"VER", u"0", path) < version;
+}
+
+bool FileExists(const std::u16string& path) {
+  if (GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES) return true;
+  DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool MakeDirectoryPath(const std::u16string& path) {
+  if (path.size() < 2 || path.size() > kMaxPathChars) return false;
+  size_t start;
+  if (path[1] == u':') {
+    start = 2;
+  } else if (path[0] == u'\\' && path[1] == u'\\') {
+    // \\server\share\ exists or not as a whole; creation starts below it.
+    size_t server = path.find(u'\\', 2);
+    size_t share = server == std::u16string::npos ? server : path.find(u'\\', server + 1);
+    if (server == 2 || share == std::u16string::npos || share == server + 1) return false;
+    start = share;
+  } else {
+    return false;
+  }
+  for (size_t i = start; i < path.size(); ++i) {
+    if (path[i] != u'\\') continue;
+    std::u16string prefix = path.substr(0, i);
+    if (i > start && !IsFolder(prefix)) CreateDirectoryW(W(prefix), nullptr);
+  }
+  if (!IsFolder(path)) CreateDirectoryW(W(path), nullptr);
+  return IsFolder(path);
+}
+
+}  // namespace lvx::shell

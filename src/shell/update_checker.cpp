@@ -1,0 +1,166 @@
+#include "shell/update_checker.h"
+
+#include <atomic>
+#include <mutex>
+
+#include <process.h>
+
+#include "shell/ini_store.h"
+#include "shell/settings_files.h"
+#include "shell/update_download.h"
+#include "shell/update_rules.h"
+#include "shell/update_schedule.h"
+#include "shell/version.h"
+#include "shell/win_text.h"
+
+namespace lvx::shell {
+
+struct CUpdateChecker::Shared {
+  HANDLE requestEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // auto-reset
+  std::atomic<bool> stop{false};
+  std::atomic<bool> manual{false};
+  std::atomic<uint32_t> waitMs{kInfiniteWait};
+  std::atomic<uint32_t> checksDone{0};
+  // Fixed before the thread starts.
+  std::u16string url, version;
+  UpdateFiles files;
+
+  std::mutex sinkLock;
+  IUpdateResultSink* sink = nullptr;  // guarded by sinkLock; null once the owner stopped the thread
+
+  ~Shared() {
+    if (requestEvent) CloseHandle(requestEvent);
+  }
+
+  void Post(uint32_t code) {
+    std::lock_guard<std::mutex> hold(sinkLock);
+    if (sink && !stop.load()) sink->PostUpdateResult(code);
+  }
+
+  void Run();
+  // After a completed download: the result code, or UpdateUnreachable when update.ini could not
+  // take the new reply.
+  uint32_t Evaluate();
+};
+
+void WindowUpdateSink::PostUpdateResult(uint32_t code) {
+  PostMessageW(window_, kUpdateResultMessage, WPARAM(code), 0);
+}
+
+namespace {
+
+LocalTime Now() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+}  // namespace
+
+uint32_t CUpdateChecker::Shared::Evaluate() {
+  std::u16string replyMain = ReadIniString(u"Version", u"Main", files.tmpUpdate, u"0.0.0.0");
+  std::u16string remembered = ReadIniString(u"Version", u"Main", files.update, u"0.0.0.0");
+  UpdateResult code = ResultForReply(replyMain, version, remembered);
+  // The reply is remembered before the check time is added to it, so the time survives the copy.
+  if (code == UpdateNewVersion && !CopyFileW(W(files.tmpUpdate), W(files.update), FALSE))
+    return UpdateUnreachable;
+  WriteIniString(u"Check", u"LastCheckTime", FormatCheckTime(Now()), files.update);
+  WriteIniString(u"Info", u"IsChecked", u"TRUE", files.installInfo);
+  return code;
+}
+
+void CUpdateChecker::Shared::Run() {
+  RetrySchedule retry;
+  for (;;) {
+    waitMs = retry.WaitMs();
+    // A time-out is a retry; a failed wait ends the thread whatever the wait time, as waiting
+    // again would only fail again at once.
+    if (WaitForSingleObject(requestEvent, retry.WaitMs()) == WAIT_FAILED) break;
+    if (stop.load()) break;
+    std::u16string query =
+        BuildQuery(ChooseQuery(FileExists(files.tmpUpdate),
+                               ReadIniString(u"Info", u"InstallType", files.installInfo, u"Installed"),
+                               ReadIniString(u"Info", u"IsChecked", files.installInfo, u"FALSE")),
+                   url, version);
+    DownloadOutcome outcome = DownloadReply(query, files.tmpUpdate, stop);
+    if (outcome == DownloadOutcome::Stopped) break;
+    uint32_t code = outcome == DownloadOutcome::Completed ? Evaluate() : UpdateUnreachable;
+    // Every failure is reported: the main window shows it only for a manual check, which must
+    // always end with an answer, and stays silent for an automatic one.
+    Post(code);
+    if (code == UpdateUnreachable)
+      retry.Failed(manual.load());
+    else
+      retry.Completed();
+    waitMs = retry.WaitMs();
+    ++checksDone;
+  }
+}
+
+unsigned __stdcall CUpdateChecker::ThreadProc(void* param) {
+  auto* owned = static_cast<std::shared_ptr<Shared>*>(param);
+  std::shared_ptr<Shared> shared = std::move(*owned);
+  delete owned;
+  shared->Run();
+  return 0;
+}
+
+CUpdateChecker::CUpdateChecker() : version_(kRunningVersion) {}
+
+CUpdateChecker::~CUpdateChecker() { StopUpdateThread(); }
+
+bool CUpdateChecker::StartUpdateThread(IUpdateResultSink* owner, const std::u16string& url) {
+  if (thread_) return true;
+  auto shared = std::make_shared<Shared>();
+  if (!shared->requestEvent) return false;
+  shared->url = url;
+  shared->version = version_;
+  shared->files = hasFiles_ ? files_ : UpdateFiles{Paths().tmpUpdate, Paths().update, Paths().installInfo};
+  shared->sink = owner;
+  auto* param = new std::shared_ptr<Shared>(shared);
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, param, CREATE_SUSPENDED, nullptr));
+  if (!thread) {
+    delete param;
+    return false;
+  }
+  shared_ = std::move(shared);
+  thread_ = thread;
+  ResumeThread(thread_);
+  return true;
+}
+
+void CUpdateChecker::RequestUpdateCheck() {
+  if (shared_) SetEvent(shared_->requestEvent);
+}
+
+void CUpdateChecker::CheckNow() {
+  if (!shared_) return;
+  shared_->manual = true;
+  SetEvent(shared_->requestEvent);
+}
+
+void CUpdateChecker::ClearManual() {
+  if (shared_) shared_->manual = false;
+}
+
+bool CUpdateChecker::IsManual() const { return shared_ && shared_->manual.load(); }
+
+bool CUpdateChecker::StopUpdateThread() {
+  if (!thread_) return true;
+  shared_->stop = true;
+  SetEvent(shared_->requestEvent);
+  bool ended = WaitForSingleObject(thread_, kStopWaitMs) == WAIT_OBJECT_0;
+  {
+    std::lock_guard<std::mutex> hold(shared_->sinkLock);
+    shared_->sink = nullptr;
+  }
+  CloseHandle(thread_);
+  thread_ = nullptr;
+  return ended;
+}
+
+uint32_t CUpdateChecker::RetryWaitMs() const { return shared_ ? shared_->waitMs.load() : kInfiniteWait; }
+
+uint32_t CUpdateChecker::ChecksDone() const { return shared_ ? shared_->checksDone.load() : 0; }
+
+}  // namespace lvx::shell

@@ -1,0 +1,85 @@
+// The update-check thread. It sleeps on an auto-reset request event; each request downloads the
+// server's reply into tmpupdate.ini, compares the reply's version with the running one and with the
+// one remembered in update.ini, writes update.ini and installinfo.ini, and posts a result code
+// (10 to 13) to the owner. A failed automatic check is retried after 5, 10, 20, 30 and 30 minutes.
+//
+// The thread and the object share one reference-counted state block. A stop that gives up after
+// 5000 ms (a server that stalls a read) leaves that block alive for the thread, which then ends
+// on its own without posting anything, instead of running on over a deleted object.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+namespace lvx::shell {
+
+// Receives the result codes, on the update thread.
+class IUpdateResultSink {
+ public:
+  virtual ~IUpdateResultSink() = default;
+  virtual void PostUpdateResult(uint32_t code) = 0;
+};
+
+// Posts WM_APP_UPDATERESULT (WM_APP + 40), wParam = code, lParam = 0, to the owning window.
+class WindowUpdateSink : public IUpdateResultSink {
+ public:
+  explicit WindowUpdateSink(HWND window) : window_(window) {}
+  void PostUpdateResult(uint32_t code) override;
+
+ private:
+  HWND window_;
+};
+
+struct UpdateFiles {
+  std::u16string tmpUpdate, update, installInfo;
+};
+
+class CUpdateChecker {
+ public:
+  static constexpr uint32_t kStopWaitMs = 5000;
+
+  CUpdateChecker();
+  ~CUpdateChecker();
+  CUpdateChecker(const CUpdateChecker&) = delete;
+  CUpdateChecker& operator=(const CUpdateChecker&) = delete;
+
+  // Starts the thread (created suspended, then resumed) unless it runs; owner receives the codes,
+  // url is the check URL. The files are those of the data folder unless SetFiles named others.
+  // False when the thread could not be created.
+  bool StartUpdateThread(IUpdateResultSink* owner, const std::u16string& url);
+  // Asks for a check (the start-up schedule).
+  void RequestUpdateCheck();
+  // The thread side of Help > Check for updates: marks the check manual and asks for it.
+  void CheckNow();
+  // Cleared by the main window once the result is shown or the updater dialog is cancelled.
+  void ClearManual();
+  bool IsManual() const;
+  // Sets the stop flag, wakes the thread and waits up to 5000 ms. Nothing is posted to the owner
+  // after this returns. True when the thread has ended.
+  bool StopUpdateThread();
+  bool IsRunning() const { return thread_ != nullptr; }
+
+  // Set before StartUpdateThread; the defaults are the program's version and data folder.
+  void SetRunningVersion(const std::u16string& version) { version_ = version; }
+  void SetFiles(const UpdateFiles& files) { files_ = files; hasFiles_ = true; }
+
+  // What the thread will wait for next: a retry time, or kInfiniteWait. Changes after each check.
+  uint32_t RetryWaitMs() const;
+  // Checks the thread has finished (whatever the outcome), for observers that wait on them.
+  uint32_t ChecksDone() const;
+
+ private:
+  struct Shared;
+  static unsigned __stdcall ThreadProc(void* param);
+
+  std::shared_ptr<Shared> shared_;
+  HANDLE thread_ = nullptr;
+  std::u16string version_;
+  UpdateFiles files_;
+  bool hasFiles_ = false;
+};
+
+}  // namespace lvx::shell

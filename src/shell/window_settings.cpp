@@ -1,0 +1,92 @@
+#include "shell/window_settings.h"
+
+#include <cstring>
+#include <vector>
+
+#include "shell/drive_selection.h"
+#include "shell/ini_store.h"
+#include "shell/ini_values.h"
+#include "shell/settings_files.h"
+#include "shell/win_text.h"
+
+namespace lvx::shell {
+namespace {
+
+static_assert(sizeof(LOGFONTW) == kLogFontBytes, "fontinfo.ini carries a LOGFONTW");
+
+uint32_t WindowsMajorVersion() {
+  // RtlGetVersion tells the truth where GetVersionEx answers for the manifest.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                                   reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                             : nullptr;
+  if (rtlGetVersion && rtlGetVersion(&info) == 0) return info.dwMajorVersion;
+  return 6;
+}
+
+}  // namespace
+
+uint32_t ReadStoredDriveMask() {
+  return ParseDriveMask(ReadIniString(u"OPTIONS", u"SELECT_DRIVES", Paths().settings, u"0xffffffff"));
+}
+
+uint32_t ReadActiveDriveMask() {
+  return ActiveDriveMask(ReadStoredDriveMask(),
+                         [](const std::u16string& root) { return uint32_t(GetDriveTypeW(W(root))); });
+}
+
+bool WriteDriveMask(uint32_t mask) {
+  return WriteIniString(u"OPTIONS", u"SELECT_DRIVES", FormatDriveMask(mask), Paths().settings);
+}
+
+int ReadAutoSelRemovable() { return ReadIniInt(u"OPTIONS", u"AutoSelRemovable", u"0", Paths().settings); }
+
+bool WriteAutoSelRemovable(int value) {
+  return WriteIniString(u"OPTIONS", u"AutoSelRemovable", IniNumber(value), Paths().settings);
+}
+
+SkinStyle ReadSkinStyle() {
+  return ChooseSkinStyle(ReadIniString(u"SKIN_INFO", u"Style", Paths().skinInfo, u""), WindowsMajorVersion());
+}
+
+bool WriteSkinStyle(SkinStyle style) {
+  return WriteIniString(u"SKIN_INFO", u"Style", SkinStyleText(style), Paths().skinInfo);
+}
+
+bool ReadFontFile(LOGFONTW* font) {
+  HANDLE file = CreateFileW(W(Paths().fontInfo), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  // The longest valid file: the structure, the length and 31 units of face name.
+  uint8_t bytes[kLogFontBytes + 4 + 2 * kMaxFaceNameChars];
+  DWORD read = 0;
+  bool ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+  CloseHandle(file);
+  FontRecord record;
+  if (!ok || !ParseFontFile(bytes, read, &record)) return false;
+  std::memcpy(font, record.logFont.data(), kLogFontBytes);
+  std::memset(font->lfFaceName, 0, sizeof font->lfFaceName);
+  std::memcpy(font->lfFaceName, record.faceName.data(), record.faceName.size() * sizeof(char16_t));
+  return true;
+}
+
+bool WriteFontFile(const LOGFONTW& font) {
+  FontRecord record;
+  std::memcpy(record.logFont.data(), &font, kLogFontBytes);
+  size_t n = 0;
+  while (n < LF_FACESIZE && font.lfFaceName[n]) ++n;
+  record.faceName = FromW(font.lfFaceName, n);
+  std::vector<uint8_t> bytes = SerializeFontFile(record);
+  HANDLE file = CreateFileW(W(Paths().fontInfo), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+}  // namespace lvx::shell
