@@ -21,8 +21,9 @@ if [ ! -d "$sample/tree" ]; then
 fi
 lvx=build/native/src/cli/lvx
 "$lvx" build "$sample/lumivex.db" --drives 0x4 --map "C=$sample/tree" 2>&1 | tail -1
-"$lvx" dump "$sample/lumivex.db" | head -20
-echo "..."
+"$lvx" dump "$sample/lumivex.db" >"$sample/dump.txt"
+head -20 "$sample/dump.txt"
+echo "... ($(tail -1 "$sample/dump.txt"))"
 "$lvx" find "$sample/lumivex.db" 'C:\Windows'
 echo
 echo "The cache is $sample/lumivex.db; try: $lvx dump $sample/lumivex.db | less"
