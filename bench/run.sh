@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs the benchmarks on a generated corpus (default 1,000,000 entries; made once under build/bench).
+# Usage: bench/run.sh [ENTRIES] [BENCH...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+entries=${1:-1000000}
+shift || true
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLVX_BUILD_TESTS=OFF >/dev/null
+cmake --build build/bench -j"$(nproc)"
+corpus=build/bench/corpus-$entries
+if [ ! -d "$corpus" ]; then
+  python3 ../shared/bench/make_corpus.py --entries "$entries" --seed 1 --out "$corpus"
+fi
+benches=("$@")
+if [ ${#benches[@]} -eq 0 ]; then
+  for b in build/bench/bench/*_bench; do benches+=("$(basename "$b")"); done
+fi
+for b in "${benches[@]}"; do
+  echo "=== $b"
+  "build/bench/bench/$b" "$corpus"
+done
