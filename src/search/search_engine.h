@@ -1,0 +1,182 @@
+// SearchEngine: runs one search at a time over the cache file and keeps its result set, on a search
+// thread of its own that hands each result array to the main window.
+//
+// A full search (search_run.cpp) walks the folder blocks depth first from the location, tests
+// every record against the filter chain and copies each hit's folder path and name into a name pool
+// of fixed initial size. When the array or the pool would fill, the walk is abandoned, a second walk
+// counts the hits and their characters, and a third collects into buffers of exactly that size. The
+// walk is iterative and validates every record it reads, so a damaged cache file ends the search
+// with -1 instead of a crash or an endless walk. A refine filters the last full result set again.
+//
+// The search thread (search_thread.cpp) takes only the newest request, and hands the result array
+// over with the notification sequence described there.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cache/cache_context.h"
+#include "cache/engine_sinks.h"
+#include "cache/map_file.h"
+#include "platform/thread.h"
+#include "search/query.h"
+#include "search/search_types.h"
+
+namespace lvx::search {
+
+class SearchEngine {
+ public:
+  static constexpr uint32_t kInitialArrayCapacity = 600000;
+  static constexpr uint32_t kCapacityHeadroom = 70000;
+  static constexpr size_t kInitialPoolCapacity = 68900000;  // characters
+  static constexpr uint32_t kPathBufferChars = 32768;
+  static constexpr uint32_t kAckWaitMs = 100000;
+  static constexpr uint32_t kStopWaitMs = 8000;
+
+  // The sink receives the notifications (WM_ENGINE_NOTIFY codes 0 to 7) from the search thread.
+  SearchEngine(cache::CacheContext& context, cache::INotifySink* sink);
+  ~SearchEngine();
+  SearchEngine(const SearchEngine&) = delete;
+  SearchEngine& operator=(const SearchEngine&) = delete;
+
+  // --- search thread (main thread side) ---
+  bool StartSearchThread();
+  void StopSearchThread();
+  void SubmitRequest(const SearchRequest& request);
+  void SignalRequest();
+  // The main window has taken over or let go of a result array (after codes 0/3 and 2).
+  void Acknowledge();
+
+  // --- search thread side ---
+  bool RequestChangedSince();
+  void ApplyRequest();
+  // Full search: 0 done, -1 cache unreadable, damaged or out of memory, -2 invalid location (all
+  // selected drives were searched). The caller holds the cache lock.
+  int RunSearch(const std::u16string& pattern, const std::u16string& location);
+  // Filters the last full result set again: 0, or -1 when there is nothing to refine or no memory.
+  int RefineResults(const std::u16string& pattern);
+  bool PassesFilters() const;
+  void FreeResults();
+
+  // --- results (owned by the engine; read them only while no search runs) ---
+  SearchResult* Results() const { return results_; }
+  uint32_t ResultCount() const { return resultCount_; }
+  uint32_t TotalSizeKB() const { return totalSize_; }
+  SearchResult* RefinedResults() const { return refined_; }
+  uint32_t RefinedCount() const { return refinedCount_; }
+  uint32_t RefinedTotalSizeKB() const { return refinedTotal_; }
+  uint32_t StartTick() const { return startTick_; }
+  uint32_t EndTick() const { return endTick_; }
+  // How many walks the last full search made: 1, or 3 after an overflow (0 when none ran).
+  int LastWalkCount() const { return walkCount_; }
+
+  // --- test seams ---
+  void SetCapacities(uint32_t arrayCapacity, uint32_t headroom, size_t poolCapacity);
+  void SetAckTimeout(uint32_t milliseconds) { ackTimeout_ = milliseconds; }
+
+ private:
+  enum class WalkMode { Collect, Count, Exact };
+  enum class WalkEnd { Done, Overflow, Damaged, Stopped };
+  using Filter = bool (*)(const SearchEngine&);
+  using Walk = WalkEnd (SearchEngine::*)(uint32_t startBlock);
+
+  // The entry under test.
+  struct Entry {
+    const char16_t* name = nullptr;
+    uint32_t nameLength = 0;
+    uint32_t sizeKB = 0;
+    bool isFolder = false;
+    uint64_t time = 0;
+    uint32_t depth = 0;
+    const char16_t* path = nullptr;  // refine only: the entry's folder path
+  };
+
+  template <WalkMode kMode>
+  WalkEnd WalkTree(uint32_t startBlock);
+  template <WalkMode kMode>
+  bool OnHit();  // false: overflow
+  bool AllocateBuffers(uint32_t entries, size_t characters);
+  void ShrinkBuffers();
+  void ReleaseBuffer(void* buffer);
+  void ReleaseParked();
+  void BuildFilterChain(const SearchRequest& request);
+
+  static bool FilterName(const SearchEngine& e);
+  static bool FilterTopLevel(const SearchEngine& e);
+  static bool FilterMinSize(const SearchEngine& e);
+  static bool FilterMaxSize(const SearchEngine& e);
+  static bool FilterFrom(const SearchEngine& e);
+  static bool FilterTo(const SearchEngine& e);
+  static bool FilterFiles(const SearchEngine& e);
+  static bool FilterFolders(const SearchEngine& e);
+
+  // Thread (search_thread.cpp).
+  uint32_t ThreadProc();
+  void Post(uint32_t code, intptr_t value);
+  bool AwaitAcknowledgement();
+
+  cache::CacheContext& context_;
+  cache::INotifySink* sink_;
+
+  // Thread members.
+  os::Event ackEvent_{false, false};
+  os::Event requestEvent_{false, false};
+  std::atomic<bool> stop_{false};
+  std::unique_ptr<os::Thread> thread_;
+  std::atomic<uint32_t> acks_{0};  // acknowledgements given by the main window
+  uint32_t acksExpected_ = 0;      // search thread only
+  uint32_t ackTimeout_ = kAckWaitMs;
+  os::Lock requestLock_;
+  SearchRequest submitted_;  // guarded by requestLock_
+
+  // Working copy of the request for the running search (search thread only).
+  Filter filters_[kMaxFilters] = {};
+  int filterCount_ = 0;
+  uint32_t minSizeKB_ = 0, maxSizeKB_ = 0;
+  uint64_t modifiedFrom_ = 0, modifiedTo_ = 0;
+  std::u16string location_;
+  std::u16string pattern_;
+  uint32_t driveMask_ = 0xFFFFFFFFu;
+  bool refine_ = false;
+  bool refining_ = false;  // the filters run over a result set, not the tree
+
+  CompiledQuery query_;
+  cache::CDBMapFile file_;
+  char16_t pathBuffer_[kPathBufferChars] = {};
+  uint32_t pathLength_ = 0;
+  Entry current_;
+  // The folder path of the entries directly in the last full search's location.
+  std::u16string basePath_;
+
+  // Result set.
+  SearchResult* results_ = nullptr;
+  uint32_t resultCount_ = 0;
+  uint32_t totalSize_ = 0;
+  char16_t* pool_ = nullptr;
+  size_t poolUsed_ = 0;
+  uint32_t arrayCapacity_ = 0;
+  size_t poolCapacity_ = 0;
+  uint64_t countedChars_ = 0;  // counting walk
+  uint64_t countedHits_ = 0;
+  SearchResult* refined_ = nullptr;
+  uint32_t refinedCount_ = 0;
+  uint32_t refinedTotal_ = 0;
+  uint32_t startTick_ = 0, endTick_ = 0;
+  int walkCount_ = 0;
+
+  uint32_t initialArrayCapacity_ = kInitialArrayCapacity;
+  uint32_t headroom_ = kCapacityHeadroom;
+  size_t initialPoolCapacity_ = kInitialPoolCapacity;
+
+  Walk collectWalk_ = nullptr, exactWalk_ = nullptr, countWalk_ = nullptr;
+
+  // Arrays the main window may still hold because it did not acknowledge letting go of them: they
+  // are freed once a later hand-over has been acknowledged (search thread only).
+  bool holdReleases_ = false;
+  std::vector<void*> parked_;
+};
+
+}  // namespace lvx::search

@@ -1,0 +1,468 @@
+// The search run: the request's working copy and filter chain, the three walks over the cache
+// tree, the refine, and the result buffers.
+//
+// The walk keeps its own stack of open blocks instead of recursing, so a deep tree cannot exhaust the
+// thread's stack. Every record goes through the file's validating ReadRecord. A folder that links
+// to a block already open on the stack (an ancestor) ends the search as damaged; and the walk may
+// read at most as many records as the file could hold (a record takes 16 bytes and a block at least
+// 6), so records that share blocks cannot make it walk for ever either.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/message.h"
+#include "search/search_engine.h"
+
+namespace lvx::search {
+
+namespace {
+
+const char16_t kMyComputer[] = u"My Computer";
+const char16_t kDamagedText[] = u"The cache file is damaged. Please rebuild the cache.";
+// How many records the walk reads between two looks at the stop flag.
+constexpr uint32_t kStopPollInterval = 65536;
+
+inline bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+std::u16string Trim(const std::u16string& text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && IsSpace(text[begin])) ++begin;
+  while (end > begin && IsSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+inline uint32_t DriveBit(char16_t letter) { return 1u << ((uint32_t(letter) - u'A') & 31u); }
+
+inline uint64_t Time(uint32_t low, uint32_t high) { return (uint64_t(high) << 32) | low; }
+
+}  // namespace
+
+SearchEngine::SearchEngine(cache::CacheContext& context, cache::INotifySink* sink)
+    : context_(context), sink_(sink) {
+  collectWalk_ = &SearchEngine::WalkTree<WalkMode::Collect>;
+  countWalk_ = &SearchEngine::WalkTree<WalkMode::Count>;
+  exactWalk_ = &SearchEngine::WalkTree<WalkMode::Exact>;
+}
+
+SearchEngine::~SearchEngine() {
+  StopSearchThread();
+  holdReleases_ = false;  // the main window is gone: nothing can still hold an array
+  FreeResults();
+  ReleaseParked();
+}
+
+// --- request and filters ---
+
+void SearchEngine::ApplyRequest() {
+  SearchRequest request;
+  {
+    os::LockGuard hold(requestLock_);
+    request = submitted_;
+  }
+  BuildFilterChain(request);
+  minSizeKB_ = request.minSizeKB;
+  maxSizeKB_ = request.maxSizeKB;
+  modifiedFrom_ = request.modifiedFrom.Value();
+  modifiedTo_ = request.modifiedTo.Value();
+  driveMask_ = request.driveMask;
+  location_ = request.location;
+  pattern_ = FoldQuery(request.pattern);
+  refine_ = request.refine != 0;
+}
+
+void SearchEngine::BuildFilterChain(const SearchRequest& request) {
+  static const Filter kFilters[kFilterCodeCount] = {FilterName,    FilterTopLevel, FilterMinSize,
+                                                    FilterMaxSize, FilterFrom,     FilterTo,
+                                                    FilterFiles,   FilterFolders};
+  filterCount_ = 0;
+  int count = request.filterCount < 0 ? 0 : (request.filterCount > kMaxFilters ? kMaxFilters : request.filterCount);
+  for (int i = 0; i < count; ++i) {
+    uint32_t code = request.filterCodes[i];
+    if (code < kFilterCodeCount) filters_[filterCount_++] = kFilters[code];  // unknown codes pass
+  }
+}
+
+bool SearchEngine::PassesFilters() const {
+  for (int i = 0; i < filterCount_; ++i)
+    if (!filters_[i](*this)) return false;
+  return true;
+}
+
+bool SearchEngine::FilterName(const SearchEngine& e) {
+  return e.query_.Matches(e.current_.name, e.current_.nameLength);
+}
+// In the walk: directly in the location folder. In a refine, which has no depth: the entry's folder
+// is the location folder of the full search.
+bool SearchEngine::FilterTopLevel(const SearchEngine& e) {
+  if (!e.refining_) return e.current_.depth == 1;
+  return e.current_.path != nullptr && e.basePath_.compare(e.current_.path) == 0;
+}
+bool SearchEngine::FilterMinSize(const SearchEngine& e) { return e.current_.sizeKB >= e.minSizeKB_; }
+bool SearchEngine::FilterMaxSize(const SearchEngine& e) { return e.current_.sizeKB <= e.maxSizeKB_; }
+bool SearchEngine::FilterFrom(const SearchEngine& e) { return e.current_.time >= e.modifiedFrom_; }
+bool SearchEngine::FilterTo(const SearchEngine& e) { return e.current_.time <= e.modifiedTo_; }
+bool SearchEngine::FilterFiles(const SearchEngine& e) { return !e.current_.isFolder; }
+bool SearchEngine::FilterFolders(const SearchEngine& e) { return e.current_.isFolder; }
+
+// --- buffers ---
+
+void SearchEngine::SetCapacities(uint32_t arrayCapacity, uint32_t headroom, size_t poolCapacity) {
+  initialArrayCapacity_ = arrayCapacity;
+  headroom_ = headroom;
+  initialPoolCapacity_ = poolCapacity;
+}
+
+bool SearchEngine::AllocateBuffers(uint32_t entries, size_t characters) {
+  if (characters > SIZE_MAX / sizeof(char16_t) - 1 || entries > SIZE_MAX / sizeof(SearchResult) - 1)
+    return false;
+  results_ = static_cast<SearchResult*>(std::malloc((size_t(entries) + 1) * sizeof(SearchResult)));
+  pool_ = static_cast<char16_t*>(std::malloc((characters + 1) * sizeof(char16_t)));
+  if (results_ && pool_) {
+    arrayCapacity_ = entries;
+    poolCapacity_ = characters;
+    return true;
+  }
+  std::free(results_);
+  std::free(pool_);
+  results_ = nullptr;
+  pool_ = nullptr;
+  return false;
+}
+
+// Gives back what the run did not use. The pool may move; the entries then follow it.
+void SearchEngine::ShrinkBuffers() {
+  if (pool_) {
+    char16_t* old = pool_;
+    if (auto* moved = static_cast<char16_t*>(std::realloc(pool_, (poolUsed_ + 1) * sizeof(char16_t)))) {
+      pool_ = moved;
+      if (moved != old) {
+        for (uint32_t i = 0; i < resultCount_; ++i) {
+          results_[i].path = moved + (results_[i].path - old);
+          results_[i].name = moved + (results_[i].name - old);
+        }
+      }
+    }
+  }
+  if (results_) {
+    if (auto* moved = static_cast<SearchResult*>(std::realloc(results_, (size_t(resultCount_) + 1) * sizeof(SearchResult))))
+      results_ = moved;
+  }
+}
+
+void SearchEngine::ReleaseBuffer(void* buffer) {
+  if (buffer == nullptr) return;
+  if (holdReleases_)
+    parked_.push_back(buffer);
+  else
+    std::free(buffer);
+}
+
+void SearchEngine::ReleaseParked() {
+  for (void* buffer : parked_) std::free(buffer);
+  parked_.clear();
+}
+
+void SearchEngine::FreeResults() {
+  ReleaseBuffer(pool_);
+  ReleaseBuffer(results_);
+  ReleaseBuffer(refined_);
+  pool_ = nullptr;
+  results_ = nullptr;
+  refined_ = nullptr;
+  resultCount_ = 0;
+  poolUsed_ = 0;
+  refinedCount_ = 0;
+  refinedTotal_ = 0;
+}
+
+// --- the walk ---
+
+template <SearchEngine::WalkMode kMode>
+bool SearchEngine::OnHit() {
+  const size_t need = size_t(pathLength_) + current_.nameLength + 2;
+  if constexpr (kMode == WalkMode::Count) {
+    ++countedHits_;
+    countedChars_ += need;
+    return true;
+  } else {
+    if constexpr (kMode == WalkMode::Collect) {
+      // Files give up at the limit, folders only past it; the array is never overrun either way.
+      const int64_t limit = int64_t(arrayCapacity_) - headroom_;
+      if (current_.isFolder ? int64_t(resultCount_) > limit : int64_t(resultCount_) >= limit)
+        return false;
+    }
+    if (resultCount_ >= arrayCapacity_ || poolUsed_ + need > poolCapacity_) return false;
+    char16_t* path = pool_ + poolUsed_;
+    std::memcpy(path, pathBuffer_, pathLength_ * sizeof(char16_t));
+    path[pathLength_] = 0;
+    char16_t* name = path + pathLength_ + 1;
+    std::memcpy(name, current_.name, current_.nameLength * sizeof(char16_t));
+    name[current_.nameLength] = 0;
+    poolUsed_ += need;
+    results_[resultCount_++] = SearchResult{path, ICON_UNRESOLVED, name, current_.sizeKB,
+                                            uint8_t(current_.isFolder), os::FileTime::From(current_.time)};
+    totalSize_ += current_.sizeKB;
+    return true;
+  }
+}
+
+template <SearchEngine::WalkMode kMode>
+SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
+  // One open block: where its next record is, where the block ends (0: the mapping's end, for a
+  // root block still being built), the path length of its entries, the file total so far, and the
+  // folder record that led to it, tested once the block is done.
+  struct Frame {
+    uint32_t block, position, limit, pathLength, subtotal;
+    const char16_t* name;
+    uint32_t nameLength, timeLow, timeHigh;
+  };
+  auto open = [this](uint32_t block, Frame* frame) {
+    uint32_t capacity = 0;
+    if (!file_.ReadBlockCapacity(block, &capacity)) return false;
+    frame->block = block;
+    frame->position = block + 4;
+    frame->limit = capacity == 0 ? 0 : block + capacity;
+    frame->subtotal = 0;
+    return true;
+  };
+  const int64_t limit = int64_t(arrayCapacity_) - headroom_;
+  const uint32_t startPath = pathLength_;
+  std::vector<Frame> stack;
+  stack.reserve(64);
+  Frame first{};
+  if (!open(startBlock, &first)) return WalkEnd::Damaged;
+  first.pathLength = startPath;
+  if (kMode == WalkMode::Collect && int64_t(resultCount_) > limit) return WalkEnd::Overflow;
+  stack.push_back(first);
+
+  uint64_t budget = uint64_t(file_.GetMapSize()) / 6 + 16;
+  uint32_t poll = kStopPollInterval;
+  cache::Record r;
+  for (;;) {
+    Frame& f = stack.back();
+    if (!file_.ReadRecord(f.position, f.limit, &r) || --budget == 0) return WalkEnd::Damaged;
+    if (--poll == 0) {
+      poll = kStopPollInterval;
+      if (stop_.load(std::memory_order_relaxed)) return WalkEnd::Stopped;
+    }
+    if (r.type == cache::RECORD_END) {
+      if (stack.size() == 1) break;
+      const Frame done = f;
+      stack.pop_back();
+      Frame& parent = stack.back();
+      pathLength_ = parent.pathLength;
+      parent.subtotal += done.subtotal;
+      current_.name = done.name;
+      current_.nameLength = done.nameLength;
+      current_.sizeKB = done.subtotal;
+      current_.isFolder = true;
+      current_.time = Time(done.timeLow, done.timeHigh);
+      current_.depth = uint32_t(stack.size());
+      if (PassesFilters() && !OnHit<kMode>()) return WalkEnd::Overflow;
+      continue;
+    }
+    f.position += r.length;
+    if (r.type == cache::RECORD_FILE) {
+      f.subtotal += r.sizeOrLink;
+      current_.name = r.name;
+      current_.nameLength = r.nameLength;
+      current_.sizeKB = r.sizeOrLink;
+      current_.isFolder = false;
+      current_.time = Time(r.timeLow, r.timeHigh);
+      current_.depth = uint32_t(stack.size());
+      if (PassesFilters() && !OnHit<kMode>()) return WalkEnd::Overflow;
+    } else if (r.type == cache::RECORD_FOLDER) {
+      const uint32_t depth = uint32_t(stack.size());
+      if (depth == 1) {
+        // A top-level entry of a drive outside the mask is skipped with its whole subtree.
+        char16_t letter = pathLength_ > 0 ? pathBuffer_[0] : (r.nameLength > 0 ? r.name[0] : u'\\');
+        if ((driveMask_ & DriveBit(letter)) == 0) continue;
+      }
+      const uint32_t parentLength = pathLength_;
+      // A folder whose path would not fit a Win32 path is tested, but not entered.
+      const bool fits = uint64_t(pathLength_) + r.nameLength + 1 < kPathBufferChars;
+      if (fits && r.sizeOrLink != cache::NO_BLOCK) {
+        std::memcpy(pathBuffer_ + pathLength_, r.name, r.nameLength * sizeof(char16_t));
+        pathLength_ += r.nameLength;
+        pathBuffer_[pathLength_++] = u'\\';
+        for (const Frame& ancestor : stack)
+          if (ancestor.block == r.sizeOrLink) return WalkEnd::Damaged;
+        Frame child{};
+        if (!open(r.sizeOrLink, &child)) return WalkEnd::Damaged;
+        child.pathLength = pathLength_;
+        child.name = r.name;
+        child.nameLength = r.nameLength;
+        child.timeLow = r.timeLow;
+        child.timeHigh = r.timeHigh;
+        if (kMode == WalkMode::Collect && int64_t(resultCount_) > limit) return WalkEnd::Overflow;
+        stack.push_back(child);  // f is not used after this
+        continue;
+      }
+      pathLength_ = parentLength;
+      current_.name = r.name;
+      current_.nameLength = r.nameLength;
+      current_.sizeKB = 0;
+      current_.isFolder = true;
+      current_.time = Time(r.timeLow, r.timeHigh);
+      current_.depth = depth;
+      if (PassesFilters() && !OnHit<kMode>()) return WalkEnd::Overflow;
+    }
+    // Any other type (a folder taken over by a replacement block) is passed over.
+  }
+  pathLength_ = startPath;
+  return WalkEnd::Done;
+}
+
+// --- the runs ---
+
+int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string& location) {
+  const std::u16string cachePath = context_.Path();
+  startTick_ = os::TickCount();
+  resultCount_ = 0;
+  totalSize_ = 0;
+  walkCount_ = 0;
+  refining_ = false;
+  FreeResults();
+
+  if (!file_.OpenMapFile(cachePath, os::kGenericRead, os::kShareRead | os::kShareWrite,
+                         os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead)) {
+    endTick_ = os::TickCount();
+    return -1;  // the file has shown its own message
+  }
+  arrayCapacity_ = initialArrayCapacity_;
+  poolCapacity_ = initialPoolCapacity_;
+  query_ = CompileQuery(pattern);
+  if (!query_.Valid()) {
+    file_.CloseMapFile(false);
+    os::ErrorBox(u"Out of memory!");
+    endTick_ = os::TickCount();
+    return -1;
+  }
+
+  int result = 0;
+  bool walk = true;
+  uint32_t start = cache::kRootBlockOffset;
+  pathLength_ = 0;
+  const std::u16string place = Trim(location);
+  if (!place.empty() && place != kMyComputer) {
+    if ((driveMask_ & DriveBit(place[0])) == 0) {
+      walk = false;
+    } else {
+      uint32_t child = cache::NO_BLOCK;
+      uint32_t found = place.size() + 1 < kPathBufferChars
+                           ? file_.FindPath(cache::kRootBlockOffset, place.c_str(), &child, nullptr)
+                           : cache::NO_BLOCK;
+      if (found != cache::NO_BLOCK && child != cache::NO_BLOCK) {
+        start = child;
+        std::memcpy(pathBuffer_, place.data(), place.size() * sizeof(char16_t));
+        pathLength_ = uint32_t(place.size());
+        if (place.back() != u'\\') pathBuffer_[pathLength_++] = u'\\';
+      } else {
+        result = -2;  // search every selected drive instead
+      }
+    }
+  }
+  basePath_.assign(pathBuffer_, pathLength_);
+
+  WalkEnd end = WalkEnd::Done;
+  if (!AllocateBuffers(arrayCapacity_, poolCapacity_)) {
+    end = WalkEnd::Overflow;  // as after a failed exact allocation: no memory
+    walk = false;
+  }
+  if (walk) {
+    walkCount_ = 1;
+    end = (this->*collectWalk_)(start);
+    if (end == WalkEnd::Overflow) {
+      std::free(results_);
+      std::free(pool_);
+      results_ = nullptr;
+      pool_ = nullptr;
+      arrayCapacity_ = 0;
+      poolCapacity_ = 0;
+      totalSize_ = 0;
+      resultCount_ = 0;
+      poolUsed_ = 0;
+      countedHits_ = 0;
+      countedChars_ = 0;
+      pathLength_ = uint32_t(basePath_.size());
+      walkCount_ = 2;
+      end = (this->*countWalk_)(start);
+      if (end == WalkEnd::Done) {
+        if (countedHits_ > 0xFFFFFFFEu || !AllocateBuffers(uint32_t(countedHits_), size_t(countedChars_))) {
+          end = WalkEnd::Overflow;
+        } else {
+          walkCount_ = 3;
+          pathLength_ = uint32_t(basePath_.size());
+          end = (this->*exactWalk_)(start);
+        }
+      }
+    }
+  }
+  query_ = CompiledQuery();
+  file_.CloseMapFile(false);
+  if (end != WalkEnd::Done) {
+    // Overflow here means that the exact-size buffers could not be had.
+    if (end == WalkEnd::Damaged) os::ErrorBox(kDamagedText);
+    std::free(results_);
+    std::free(pool_);
+    results_ = nullptr;
+    pool_ = nullptr;
+    resultCount_ = 0;
+    totalSize_ = 0;
+    poolUsed_ = 0;
+    endTick_ = os::TickCount();
+    return -1;
+  }
+  ShrinkBuffers();
+  endTick_ = os::TickCount();
+  return result;
+}
+
+int SearchEngine::RefineResults(const std::u16string& pattern) {
+  ReleaseBuffer(refined_);
+  refined_ = nullptr;
+  refinedCount_ = 0;
+  refinedTotal_ = 0;
+  if (results_ == nullptr || resultCount_ == 0) return -1;
+  startTick_ = os::TickCount();
+  query_ = CompileQuery(pattern);
+  if (!query_.Valid()) {
+    os::ErrorBox(u"pszNewQuery Out of memory!");
+    return -1;
+  }
+  refining_ = true;
+  auto load = [this](const SearchResult& r) {
+    current_.name = r.name;
+    current_.nameLength = uint32_t(std::char_traits<char16_t>::length(r.name));
+    current_.sizeKB = r.sizeKB;
+    current_.isFolder = r.isFolder != 0;
+    current_.time = r.modified.Value();
+    current_.depth = 0;
+    current_.path = r.path;
+  };
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < resultCount_; ++i) {
+    load(results_[i]);
+    count += PassesFilters();
+  }
+  int result = 0;
+  if (count > 0) {
+    refined_ = static_cast<SearchResult*>(std::calloc(count, sizeof(SearchResult)));
+    if (refined_ == nullptr) {
+      result = -1;
+    } else {
+      for (uint32_t i = 0; i < resultCount_ && refinedCount_ < count; ++i) {
+        load(results_[i]);
+        if (!PassesFilters()) continue;
+        refined_[refinedCount_++] = results_[i];
+        refinedTotal_ += results_[i].sizeKB;
+      }
+    }
+  }
+  refining_ = false;
+  current_.path = nullptr;
+  query_ = CompiledQuery();
+  endTick_ = os::TickCount();
+  return result;
+}
+
+}  // namespace lvx::search
