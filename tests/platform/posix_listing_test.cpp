@@ -1,6 +1,5 @@
 // POSIX only: the listing order that makes a cache built on Linux deterministic (checked against a
-// plain reference sort), symbolic links, drive roots, unreadable folders, delete-on-close against a
-// replaced path, the profile file's encodings, and the memory facts.
+// plain reference sort), symbolic links, drive roots and unreadable folders.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,16 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 #include "platform/dir.h"
 #include "platform/drive.h"
 #include "platform/file.h"
-#include "platform/message.h"
-#include "platform/profile.h"
 #include "support/temp_dir.h"
 
 namespace lvx::os {
@@ -153,70 +148,6 @@ TEST(PosixListingDeathTest, AnUnreadableFolderFailsWithAccessDenied) {
   EXPECT_EXIT(std::exit(ListAsUnprivileged(dir.HostPath() + "/locked", pattern)),
               ::testing::ExitedWithCode(0), "");
   ::chmod((dir.HostPath() + "/locked").c_str(), 0755);
-}
-
-TEST(PosixFile, DeleteOnCloseSparesAFileThatTookThePath) {
-  test::TempDir dir;
-  String path = dir.Child("scratch.tmp");
-  FileHandle f = OpenFile(path, kGenericRead | kGenericWrite, kShareNone, kCreateAlways,
-                          kFlagDeleteOnClose | kAttributeNormal);
-  ASSERT_TRUE(f.IsValid());
-  dir.MakeFile("other", 9);
-  ASSERT_EQ(::rename((dir.HostPath() + "/other").c_str(), (dir.HostPath() + "/scratch.tmp").c_str()), 0);
-  CloseFile(f);
-  EXPECT_TRUE(FileExists(path));  // not the file the handle had
-}
-
-TEST(PosixProfile, NewFilesAreUtf16AndOtherEncodingsAreReadAndKept) {
-  test::TempDir dir;
-  auto bytesOf = [&](const std::string& name) {
-    std::ifstream in(dir.HostPath() + "/" + name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  };
-  auto put = [&](const std::string& name, const std::string& bytes) {
-    std::ofstream(dir.HostPath() + "/" + name, std::ios::binary) << bytes;
-  };
-
-  ASSERT_TRUE(WriteProfileString(u"S", u"K", u"\u00e9", dir.Child("new.ini")));
-  EXPECT_EQ(bytesOf("new.ini"), std::string("\xFF\xFE[\0S\0]\0\r\0\n\0K\0=\0\xE9\0\r\0\n\0", 22));
-
-  // UTF-8 without a mark, as an editor saves it; it stays UTF-8.
-  put("utf8.ini", "[S]\nK=\xc3\xa9t\xc3\xa9\n");
-  EXPECT_EQ(GetProfileString(u"S", u"K", u"", dir.Child("utf8.ini")), u"\u00e9t\u00e9");
-  ASSERT_TRUE(WriteProfileString(u"S", u"N", u"1", dir.Child("utf8.ini")));
-  EXPECT_EQ(bytesOf("utf8.ini"), "[S]\r\nK=\xc3\xa9t\xc3\xa9\r\nN=1\r\n");
-
-  // Not UTF-8: the Windows ANSI page, kept on writing.
-  put("ansi.ini", "[S]\r\nK=\x80 \xe9\r\n");
-  EXPECT_EQ(GetProfileString(u"S", u"K", u"", dir.Child("ansi.ini")), u"\u20ac \u00e9");
-  ASSERT_TRUE(WriteProfileString(u"S", u"K", u"\u00e9\u20ac\u65e5", dir.Child("ansi.ini")));
-  EXPECT_EQ(bytesOf("ansi.ini"), "[S]\r\nK=\xe9\x80?\r\n");
-
-  // Through a link, the file it names is written and the link stays.
-  ASSERT_EQ(::symlink("utf8.ini", (dir.HostPath() + "/link.ini").c_str()), 0);
-  ASSERT_TRUE(WriteProfileString(u"S", u"N", u"2", dir.Child("link.ini")));
-  struct stat st;
-  ASSERT_EQ(::lstat((dir.HostPath() + "/link.ini").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(GetProfileInt(u"S", u"N", 0, dir.Child("utf8.ini")), 2);
-}
-
-TEST(PosixMemory, FactsAreConsistent) {
-  MemoryFacts f = GetMemoryFacts();
-  EXPECT_GT(f.totalPhys, 0u);
-  EXPECT_LE(f.availPhys, f.totalPhys);
-  EXPECT_GT(f.totalPageFile, 0u);
-  EXPECT_LE(f.availPageFile, f.totalPageFile);
-  EXPECT_GT(f.availVirtual, 0u);
-  EXPECT_LE(f.availVirtual, f.totalVirtual);
-  uint64_t largest = LargestFreeBlock();
-  EXPECT_GT(largest, uint64_t(1) << 30);  // a 64-bit address space is mostly free
-  EXPECT_LE(largest, f.totalVirtual);
-}
-
-TEST(PosixMemoryDeathTest, ExitProcessNowEndsAtOnceWithTheCode) {
-  EXPECT_EXIT(ExitProcessNow(3), ::testing::ExitedWithCode(3), "");
-  EXPECT_EXIT(ExitProcessNow(0), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ constexpr ErrorText kTexts[] = {
     {1006, "The volume for a file has been externally altered so that the opened file is no longer valid."},
     {1117, "The request could not be performed because of an I/O device error."},
     {1132, "The base address or the file offset specified does not have the proper alignment."},
+    {1224, "The requested operation cannot be performed on a file with a user-mapped section open."},
     {1455, "The paging file is too small for this operation to complete."},
     {1460, "This operation returned because the timeout period expired."},
     {1921, "The name of the file cannot be resolved by the system."},

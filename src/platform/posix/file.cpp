@@ -41,8 +41,11 @@ PosixFile* FileOf(FileHandle file) {
 
 namespace {
 
-// Opens the host path with the flags of a disposition. existed tells whether the file was there
-// before (CREATE_ALWAYS and OPEN_ALWAYS report that through ERROR_ALREADY_EXISTS).
+constexpr uint32_t kTruncateExisting = 5;
+
+// Opens the host path as a disposition asks, but never truncates: the caller does, once it knows
+// the file may be truncated. existed tells whether the file was there before (CREATE_ALWAYS and
+// OPEN_ALWAYS report that through ERROR_ALREADY_EXISTS).
 int OpenWithDisposition(const std::string& host, int accessFlags, uint32_t disposition,
                         bool* existed) {
   *existed = false;
@@ -51,16 +54,16 @@ int OpenWithDisposition(const std::string& host, int accessFlags, uint32_t dispo
     case kCreateNew:
       return RetryEintr([&] { return ::open(host.c_str(), base | O_CREAT | O_EXCL, 0666); });
     case kOpenExisting:
+    case kTruncateExisting:
       return RetryEintr([&] { return ::open(host.c_str(), base); });
     case kCreateAlways:
-    case kOpenAlways: {
-      const int reopen = disposition == kCreateAlways ? O_TRUNC : 0;
+    case kOpenAlways:
       // Create first; when the file is there, open it. Loop while another process removes or
       // creates it between the two calls.
       for (int attempt = 0; attempt < 16; ++attempt) {
         int fd = RetryEintr([&] { return ::open(host.c_str(), base | O_CREAT | O_EXCL, 0666); });
         if (fd >= 0 || errno != EEXIST) return fd;
-        fd = RetryEintr([&] { return ::open(host.c_str(), base | reopen); });
+        fd = RetryEintr([&] { return ::open(host.c_str(), base); });
         if (fd >= 0) {
           *existed = true;
           return fd;
@@ -68,9 +71,6 @@ int OpenWithDisposition(const std::string& host, int accessFlags, uint32_t dispo
         if (errno != ENOENT) return fd;
       }
       return -1;
-    }
-    case 5:  // TRUNCATE_EXISTING
-      return RetryEintr([&] { return ::open(host.c_str(), base | O_TRUNC); });
     default:
       errno = EINVAL;
       return -1;
@@ -103,6 +103,23 @@ FileHandle OpenFile(const String& path, uint32_t access, uint32_t share, uint32_
     ::close(fd);
     SetLastError(kErrorAccessDenied);
     return {};
+  }
+  if ((existed && disposition == kCreateAlways) || disposition == kTruncateExisting) {
+    // Cutting a file under a live view would kill its reader with SIGBUS; Windows refuses.
+    int err = 0;
+    if (posix::IsUserMapped(st))
+      err = -1;
+    else if (write ? RetryEintr([&] { return ::ftruncate(fd, 0); }) != 0
+                   : ::truncate(host.c_str(), 0) != 0)  // Windows truncates without write access
+      err = errno;
+    if (err != 0) {
+      ::close(fd);
+      if (err == -1)
+        SetLastError(posix::kErrorUserMappedFile);
+      else
+        FailErrno(err);
+      return {};
+    }
   }
   auto* file = new PosixFile;
   file->fd = fd;
@@ -204,6 +221,11 @@ bool SetFileSize(FileHandle handle, uint64_t size) {
     SetLastError(kErrorAccessDenied);
     return false;
   }
+  struct stat st;
+  if (::fstat(file->fd, &st) == 0 && uint64_t(st.st_size) > size && posix::IsUserMapped(st)) {
+    SetLastError(posix::kErrorUserMappedFile);
+    return false;
+  }
   if (RetryEintr([&] { return ::ftruncate(file->fd, off_t(size)); }) != 0) {
     FailErrno(errno);
     return false;
@@ -291,13 +313,19 @@ bool CopyHostFile(const std::string& from, const std::string& to, bool failIfExi
       FailPathErrno(err, to);
     return false;
   }
-  struct stat target;
+  struct stat target = {};
   if (::fstat(out, &target) == 0 && target.st_dev == source.st_dev &&
       target.st_ino == source.st_ino) {
     // Copying a file onto itself would truncate it first.
     ::close(in);
     ::close(out);
     SetLastError(kErrorSharingViolation);
+    return false;
+  }
+  if (posix::IsUserMapped(target)) {
+    ::close(in);
+    ::close(out);
+    SetLastError(posix::kErrorUserMappedFile);
     return false;
   }
   bool ok = ::ftruncate(out, 0) == 0 || (FailErrno(errno), false);

@@ -1,7 +1,8 @@
 // File mappings on POSIX. A mapping object is the file (its own descriptor, so it outlives the
 // file handle as a Win32 mapping does), a size and a protection; a view is an mmap(2) of part of
 // it. munmap needs the length that MapViewOfFile's caller never keeps, so every view is recorded
-// in a process-wide registry from its address to its length.
+// in a process-wide registry from its address to its length. The registry also counts the mapping
+// objects and views of each file, so that the file code can refuse to cut a mapped file short.
 //
 // Growing a file for a larger mapping reserves its blocks (posix_fallocate) instead of leaving a
 // hole: a full disk then fails the mapping with ERROR_DISK_FULL, as on Windows, where a sparse
@@ -11,8 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -32,14 +35,34 @@ constexpr uint32_t kErrorFileInvalid = 1006;
 constexpr uint32_t kErrorMappedAlignment = 1132;
 constexpr uint32_t kErrorInvalidAddress = 487;
 
+using FileId = std::pair<dev_t, ino_t>;
+
 struct PosixMapping {
   int fd = -1;
   uint64_t size = 0;
   bool writable = false;
+  FileId file;
+};
+
+struct View {
+  size_t length;
+  FileId file;
 };
 
 std::mutex gViewMutex;
-std::unordered_map<void*, size_t> gViews;  // guarded by gViewMutex: view address -> length
+std::unordered_map<void*, View> gViews;  // guarded by gViewMutex
+std::map<FileId, int> gMappedFiles;      // guarded by gViewMutex: mapping objects + views per file
+
+void AddUse(const FileId& file) {
+  std::lock_guard<std::mutex> hold(gViewMutex);
+  ++gMappedFiles[file];
+}
+
+// The caller holds gViewMutex.
+void DropUseLocked(const FileId& file) {
+  auto it = gMappedFiles.find(file);
+  if (it != gMappedFiles.end() && --it->second <= 0) gMappedFiles.erase(it);
+}
 
 // Makes the file at least size bytes long with its blocks reserved.
 bool Extend(int fd, uint64_t length, uint64_t size) {
@@ -57,6 +80,15 @@ bool Extend(int fd, uint64_t length, uint64_t size) {
 }
 
 }  // namespace
+
+namespace posix {
+
+bool IsUserMapped(const struct stat& st) {
+  std::lock_guard<std::mutex> hold(gViewMutex);
+  return gMappedFiles.count(FileId(st.st_dev, st.st_ino)) != 0;
+}
+
+}  // namespace posix
 
 MappingHandle CreateMapping(FileHandle handle, uint32_t protection, uint32_t size) {
   if (fault::ShouldFail(Op::Map)) return {};
@@ -98,7 +130,8 @@ MappingHandle CreateMapping(FileHandle handle, uint32_t protection, uint32_t siz
     FailErrno(errno);
     return {};
   }
-  auto* mapping = new PosixMapping{fd, mappingSize, writable};
+  auto* mapping = new PosixMapping{fd, mappingSize, writable, {st.st_dev, st.st_ino}};
+  AddUse(mapping->file);
   SetLastError(kErrorSuccess);
   return {mapping};
 }
@@ -109,6 +142,10 @@ bool CloseMapping(MappingHandle handle) {
     return false;
   }
   auto* mapping = static_cast<PosixMapping*>(handle.value);
+  {
+    std::lock_guard<std::mutex> hold(gViewMutex);
+    DropUseLocked(mapping->file);
+  }
   ::close(mapping->fd);
   delete mapping;
   return true;
@@ -151,7 +188,8 @@ void* MapView(MappingHandle handle, uint32_t access, uint32_t offset, uint32_t l
   }
   {
     std::lock_guard<std::mutex> hold(gViewMutex);
-    gViews[view] = size_t(bytes);
+    gViews[view] = View{size_t(bytes), mapping->file};
+    ++gMappedFiles[mapping->file];
   }
   SetLastError(kErrorSuccess);
   return view;
@@ -166,7 +204,8 @@ bool UnmapView(void* view) {
       SetLastError(kErrorInvalidAddress);
       return false;
     }
-    length = it->second;
+    length = it->second.length;
+    DropUseLocked(it->second.file);
     gViews.erase(it);
   }
   if (::munmap(view, length) != 0) {
