@@ -111,6 +111,22 @@ TEST(PosixProfile, NewFilesAreUtf16AndOtherEncodingsAreReadAndKept) {
   EXPECT_EQ(GetProfileInt(u"S", u"N", 0, dir.Child("utf8.ini")), 2);
 }
 
+TEST(PosixProfile, WritesKeepTheFilesModeAndNewFilesFollowTheUmask) {
+  test::TempDir dir;
+  mode_t previous = ::umask(022);
+  ASSERT_TRUE(WriteProfileString(u"S", u"K", u"1", dir.Child("new.ini")));
+  ::umask(previous);
+  struct stat st;
+  ASSERT_EQ(::stat((dir.HostPath() + "/new.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+  ASSERT_EQ(::chmod((dir.HostPath() + "/new.ini").c_str(), 0600), 0);
+  ASSERT_TRUE(WriteProfileString(u"S", u"K", u"2", dir.Child("new.ini")));
+  ASSERT_EQ(::stat((dir.HostPath() + "/new.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(GetProfileInt(u"S", u"K", 0, dir.Child("new.ini")), 2);
+}
+
 TEST(PosixMemory, FactsAreConsistent) {
   MemoryFacts f = GetMemoryFacts();
   EXPECT_GT(f.totalPhys, 0u);

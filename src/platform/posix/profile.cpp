@@ -231,6 +231,22 @@ bool Lookup(const String& section, const String& key, const String& file, String
   return true;
 }
 
+// Writes all bytes and closes the descriptor; 0 or the errno of the failure.
+int WriteAndClose(int fd, const std::string& bytes) {
+  size_t put = 0;
+  int err = 0;
+  while (put < bytes.size()) {
+    ssize_t n = RetryEintr([&] { return ::write(fd, bytes.data() + put, bytes.size() - put); });
+    if (n < 0) {
+      err = errno;
+      break;
+    }
+    put += size_t(n);
+  }
+  if (::close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
+  return err;
+}
+
 // Writes the bytes to a new file beside host and puts it in host's place.
 bool Replace(const std::string& host, const std::string& bytes) {
   // Write through a link to the file it names, instead of replacing the link.
@@ -240,23 +256,27 @@ bool Replace(const std::string& host, const std::string& bytes) {
     std::free(real);
   }
   struct stat old;
-  mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0666;
+  bool existed = ::stat(target.c_str(), &old) == 0;
   std::string temporary = target + ".~" + std::to_string(::getpid()) + "~";
   int fd = RetryEintr(
       [&] { return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); });
+  if (fd < 0 && existed && (errno == EACCES || errno == EPERM)) {
+    // A folder that takes no new files may still hold a writable file: rewrite it in place.
+    fd = RetryEintr([&] { return ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC); });
+    if (fd < 0) {
+      posix::FailPathErrno(errno, target);
+      return false;
+    }
+    int err = WriteAndClose(fd, bytes);
+    if (err != 0) posix::FailErrno(err);
+    return err == 0;
+  }
   if (fd < 0) {
-    posix::FailPathErrno(errno, temporary);
+    posix::FailPathErrno(errno, target);
     return false;
   }
-  ::fchmod(fd, mode);
-  size_t put = 0;
-  while (put < bytes.size()) {
-    ssize_t n = RetryEintr([&] { return ::write(fd, bytes.data() + put, bytes.size() - put); });
-    if (n < 0) break;
-    put += size_t(n);
-  }
-  int err = put == bytes.size() ? 0 : errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
+  if (existed) ::fchmod(fd, old.st_mode & 07777);  // the replacement keeps the file's mode
+  int err = WriteAndClose(fd, bytes);
   if (err == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
     ::unlink(temporary.c_str());
