@@ -1,0 +1,319 @@
+// The search thread's notification sequence and acknowledgement handshake, with a sink that
+// records what the main window would receive and acknowledges as the main window does.
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "search_fixture.h"
+#include "support/recording_sink.h"
+
+namespace lvx::test {
+namespace {
+
+using namespace lvx::search;
+using Note = std::pair<uint32_t, intptr_t>;
+using Notes = std::vector<Note>;
+constexpr intptr_t kAny = -12345;  // matches any value (elapsed times, pointers)
+
+class RecordingNotify : public cache::INotifySink {
+ public:
+  void Attach(SearchEngine* engine) { engine_ = engine; }
+  // With acknowledging off, the sink records only: a main window that hangs.
+  void SetAcknowledging(bool on) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    acknowledging_ = on;
+  }
+  // Called on the search thread for each notification, before any acknowledgement.
+  void OnNotify(std::function<void(uint32_t, intptr_t)> hook) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    hook_ = std::move(hook);
+  }
+
+  void Notify(uint32_t code, intptr_t value) override {
+    std::function<void(uint32_t, intptr_t)> hook;
+    bool ack;
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      notes_.emplace_back(code, value);
+      hook = hook_;
+      ack = acknowledging_;
+    }
+    if (hook) hook(code, value);
+    // The main window acknowledges after (0, 3) and after every (2, x).
+    if (ack && ((code == NotifyState && value == StateNothingFound) || code == NotifyResults))
+      engine_->Acknowledge();
+    changed_.notify_all();
+  }
+
+  Notes Take() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    Notes out;
+    out.swap(notes_);
+    return out;
+  }
+  Notes Seen() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return notes_;
+  }
+  // Waits until the notifications hold n that satisfy the test; false on timeout.
+  bool WaitFor(std::function<bool(const Note&)> test, int n = 1, int ms = 20000) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    return changed_.wait_for(hold, std::chrono::milliseconds(ms), [&] {
+      int found = 0;
+      for (const Note& note : notes_) found += test(note);
+      return found >= n;
+    });
+  }
+  // A run ends with the elapsed time or a warning.
+  bool WaitForRuns(int n) {
+    return WaitFor([](const Note& note) { return note.first == NotifyElapsed || (note.first >= 5 && note.first <= 7); }, n);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Notes notes_;  // guarded by mutex_
+  std::function<void(uint32_t, intptr_t)> hook_;  // guarded by mutex_
+  bool acknowledging_ = true;  // guarded by mutex_
+  SearchEngine* engine_ = nullptr;
+};
+
+void ExpectSequence(const Notes& seen, const Notes& expected) {
+  ASSERT_EQ(seen.size(), expected.size()) << "notification count";
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].first, expected[i].first) << "code at " << i;
+    if (expected[i].second != kAny) {
+      EXPECT_EQ(seen[i].second, expected[i].second) << "value at " << i;
+    }
+  }
+}
+
+const Notes kStart = {{NotifyState, StateSearching}, {NotifyResults, 0}, {NotifyCount, 1}};
+
+Notes Concat(std::initializer_list<Notes> parts) {
+  Notes all;
+  for (const Notes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+class SearchThread : public SearchFixture {
+ protected:
+  void SetUp() override {
+    CacheImage image = StandardImage();
+    Write(image);
+    sink_.Attach(&threaded_);
+    ASSERT_TRUE(threaded_.StartSearchThread());
+  }
+  void TearDown() override { threaded_.StopSearchThread(); }
+
+  void Submit(const std::u16string& pattern, const std::u16string& location = u"", uint8_t refine = 0) {
+    SearchRequest r;
+    r.filterCodes[0] = NameMatches;
+    r.filterCount = 1;
+    r.pattern = pattern;
+    r.location = location;
+    r.driveMask = kDriveC | kDriveD;
+    r.refine = refine;
+    threaded_.SubmitRequest(r);
+    threaded_.SignalRequest();
+  }
+
+  RecordingNotify sink_;
+  SearchEngine threaded_{context_, &sink_};
+};
+
+TEST_F(SearchThread, EmptyPatternEmptiesTheList) {
+  Submit(u"");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateNothingFound}, {NotifyTotalSize, 0}, {NotifyElapsed, kAny}}}));
+}
+
+TEST_F(SearchThread, HitsAreHandedOverThenTotalAndTime) {
+  Submit(u"*.mp3", u"C:\\Music");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  Notes seen = sink_.Take();
+  ExpectSequence(seen, Concat({kStart,
+                               {{NotifyState, StateResults}, {NotifyCount, 3}, {NotifyResults, kAny},
+                                {NotifyTotalSize, 15}, {NotifyElapsed, kAny}}}));
+  ASSERT_EQ(seen.size(), 8u);
+  auto* array = reinterpret_cast<const SearchResult*>(seen[5].second);
+  ASSERT_NE(array, nullptr);
+  EXPECT_EQ(std::u16string(array[0].path) + array[0].name, u"C:\\Music\\song.mp3");
+  EXPECT_EQ(std::u16string(array[2].name), u"x.mp3");
+  EXPECT_GE(seen[7].second, 0);
+}
+
+TEST_F(SearchThread, InvalidLocationShowsHitsThenTheWarning) {
+  Submit(u"d.mp3;", u"C:\\nowhere");  // the whole name: "LOUD.MP3" is no hit
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 1},
+                                                {NotifyResults, kAny}, {NotifyBadLocation, 0}}}));
+}
+
+TEST_F(SearchThread, FailuresEndWithTheirWarnings) {
+  RecordingMessages messages;
+  // A refine with no full search before it.
+  Submit(u"a*", u"", 1);
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateNothingFound}, {NotifyRefineNoMemory, 0}}}));
+  // A full search over a cache file that is not there.
+  context_.SetPath(dir_.Child("absent.db"));
+  Submit(u"*");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateNothingFound}, {NotifySearchNoMemory, 0}}}));
+  EXPECT_GE(messages.Count(), 1u);
+}
+
+TEST_F(SearchThread, RefineHandsOverTheRefinedArray) {
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  sink_.Take();
+  Submit(u"L*", u"", 1);
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  Notes seen = sink_.Take();
+  ExpectSequence(seen, Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 1}, {NotifyResults, kAny},
+                                        {NotifyTotalSize, 0}, {NotifyElapsed, kAny}}}));
+  auto* array = reinterpret_cast<const SearchResult*>(seen[5].second);
+  EXPECT_EQ(std::u16string(array[0].name), u"LOUD.MP3");
+}
+
+// While one search waits for the cache lock, three more requests arrive: the first search's
+// results are never shown, and one further search runs, with the last request.
+TEST_F(SearchThread, NewerRequestsOvertakeARunningSearch) {
+  context_.cacheLock.Acquire();
+  Submit(u"*");
+  ASSERT_TRUE(sink_.WaitFor([](const Note& n) { return n.first == NotifyCount; }));
+  Submit(u"a.txt");
+  Submit(u"z.mp3.mp3");
+  Submit(u"d.mp3;");
+  context_.cacheLock.Release();
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  os::Sleep(100);  // nothing else may follow
+  Notes seen = sink_.Take();
+  ExpectSequence(seen, Concat({kStart, kStart, {{NotifyState, StateResults}, {NotifyCount, 1}, {NotifyResults, kAny},
+                                                {NotifyTotalSize, 7}, {NotifyElapsed, kAny}}}));
+  auto* array = reinterpret_cast<const SearchResult*>(seen[8].second);
+  EXPECT_EQ(std::u16string(array[0].path) + array[0].name, u"D:\\d.mp3");
+}
+
+// A request submitted (not yet signalled) while the results are handed over: the outcome of the
+// older search is not posted, since a newer one is on its way.
+TEST_F(SearchThread, ChangedRequestSuppressesTheOutcome) {
+  sink_.OnNotify([this](uint32_t code, intptr_t value) {
+    if (code == NotifyResults && value != 0) {
+      SearchRequest r;
+      r.pattern = u"something else";
+      threaded_.SubmitRequest(r);
+    }
+  });
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitFor([](const Note& n) { return n.first == NotifyResults && n.second != 0; }));
+  os::Sleep(200);
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 5}, {NotifyResults, kAny}}}));
+  // A request that differs only in letter case is no change.
+  sink_.OnNotify([this](uint32_t code, intptr_t value) {
+    if (code == NotifyResults && value != 0) {
+      SearchRequest r;
+      r.pattern = u"*.MP3";
+      threaded_.SubmitRequest(r);
+    }
+  });
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+}
+
+TEST_F(SearchThread, RequestChangedSinceFoldsTheSubmittedPattern) {
+  SearchRequest r;
+  r.pattern = u"Abc";
+  engine_.SubmitRequest(r);
+  engine_.ApplyRequest();
+  EXPECT_FALSE(engine_.RequestChangedSince());
+  r.pattern = u"ABC";
+  engine_.SubmitRequest(r);
+  EXPECT_FALSE(engine_.RequestChangedSince());
+  r.pattern = u"abd";
+  engine_.SubmitRequest(r);
+  EXPECT_TRUE(engine_.RequestChangedSince());
+}
+
+TEST_F(SearchThread, StartsOnceAndStopsAtOnceWhenIdle) {
+  EXPECT_FALSE(threaded_.StartSearchThread());
+  auto start = std::chrono::steady_clock::now();
+  threaded_.StopSearchThread();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  threaded_.StopSearchThread();  // a second stop does nothing
+  EXPECT_TRUE(threaded_.StartSearchThread());
+  Submit(u"d.mp3");
+  EXPECT_TRUE(sink_.WaitForRuns(1));
+}
+
+// The main window never answers: the thread goes on after the acknowledgement wait, and a stop
+// does not wait for the acknowledgement either.
+TEST_F(SearchThread, AcknowledgementNeverGiven) {
+  threaded_.SetAckTimeout(150);
+  sink_.SetAcknowledging(false);
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  Notes first = sink_.Take();
+  ExpectSequence(first, Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 5}, {NotifyResults, kAny},
+                                         {NotifyTotalSize, 25}, {NotifyElapsed, kAny}}}));
+  auto* held = reinterpret_cast<const SearchResult*>(first[5].second);
+  // The next search cannot know that the list let go of the first array, so the array stays
+  // readable (AddressSanitizer would report a read of freed memory).
+  Submit(u"a.txt");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  sink_.Take();
+  EXPECT_EQ(std::u16string(held[4].path) + held[4].name, u"D:\\d.mp3");
+  // Once the main window answers again, the parked arrays are let go at the next hand-over.
+  sink_.SetAcknowledging(true);
+  Submit(u"d.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  sink_.Take();
+
+  // A stop while the thread waits for an acknowledgement ends it without the 100 s wait.
+  threaded_.SetAckTimeout(SearchEngine::kAckWaitMs);
+  sink_.SetAcknowledging(false);
+  Submit(u"*");
+  ASSERT_TRUE(sink_.WaitFor([](const Note& n) { return n.first == NotifyCount && n.second == 1; }));
+  auto start = std::chrono::steady_clock::now();
+  threaded_.StopSearchThread();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}
+
+class SearchThreadBig : public SearchFixture {};
+
+// Stopping while a search walks a large tree ends the thread promptly and posts nothing more.
+TEST_F(SearchThreadBig, StopWhileSearching) {
+  std::vector<Node> top;
+  for (int i = 0; i < 300; ++i) {
+    std::vector<Node> files;
+    for (int k = 0; k < 500; ++k) files.push_back(File(u"file" + U16(std::to_string(k)) + u".dat", 1));
+    top.push_back(Folder(u"d" + U16(std::to_string(i)), files));
+  }
+  CacheImage image;
+  image.AddDrive(u'C', top);
+  Write(image);
+  RecordingNotify sink;
+  auto engine = std::make_unique<SearchEngine>(context_, &sink);
+  sink.Attach(engine.get());
+  ASSERT_TRUE(engine->StartSearchThread());
+  SearchRequest r;
+  r.filterCodes[0] = NameMatches;
+  r.filterCount = 1;
+  r.pattern = u"*9*";
+  r.driveMask = kDriveC;
+  engine->SubmitRequest(r);
+  engine->SignalRequest();
+  ASSERT_TRUE(sink.WaitFor([](const Note& n) { return n.first == NotifyCount; }));
+  auto start = std::chrono::steady_clock::now();
+  engine->StopSearchThread();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  size_t after = sink.Seen().size();
+  os::Sleep(100);
+  EXPECT_EQ(sink.Seen().size(), after);
+  engine.reset();  // frees whatever the run left
+}
+
+}  // namespace
+}  // namespace lvx::test
