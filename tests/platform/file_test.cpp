@@ -21,10 +21,12 @@ class FileTest : public ::testing::Test {
   void TearDown() override { fault::Reset(); }
 
   FileHandle OpenRW(const String& path, uint32_t disposition, uint32_t flags = kAttributeNormal) {
-    return OpenFile(path, kGenericRead | kGenericWrite, kShareNone, disposition, flags);
+    // Shared, so that a test can look at the file through a second handle on Windows too.
+    return OpenFile(path, kGenericRead | kGenericWrite, kShareRead | kShareWrite, disposition,
+                    flags);
   }
   FileHandle OpenRead(const String& path) {
-    return OpenFile(path, kGenericRead, kShareRead, kOpenExisting, kAttributeNormal);
+    return OpenFile(path, kGenericRead, kShareRead | kShareWrite, kOpenExisting, kAttributeNormal);
   }
   uint64_t SizeOf(const String& path) {
     FileHandle f = OpenRead(path);

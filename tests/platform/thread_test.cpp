@@ -39,7 +39,7 @@ TEST(ThreadTest, JoinGivesUpAfterItsTimeAndSucceedsLater) {
   ASSERT_TRUE(t.Start());
   uint32_t before = TickCount();
   EXPECT_FALSE(t.Join(50));
-  EXPECT_GE(TickCount() - before, 40u);
+  EXPECT_GE(TickCount() - before, 30u);  // the Windows tick moves in steps of up to 16 ms
   EXPECT_FALSE(t.Finished());
   EXPECT_NE(t.ExitCode(), 7u);
   release.Set();
@@ -141,7 +141,7 @@ TEST(TickTest, AdvancesAcrossASleep) {
   uint32_t before = TickCount();
   Sleep(60);
   uint32_t elapsed = TickCount() - before;  // unsigned difference survives the wrap
-  EXPECT_GE(elapsed, 50u);
+  EXPECT_GE(elapsed, 40u);  // the Windows tick moves in steps of up to 16 ms
   EXPECT_LT(elapsed, 60000u);
 }
 
