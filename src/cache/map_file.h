@@ -88,6 +88,12 @@ class CDBMapFile {
   int ReplaceBlock(uint8_t* buffer, uint32_t length, uint32_t oldBlock, uint32_t linkOffset);
   uint32_t FindPath(uint32_t block, const char16_t* path, uint32_t* child, uint32_t* linkOffset);
   uint32_t TakeOverFolder(uint32_t block, const char16_t* name);
+  // Undo for an abandoned refresh: puts one block on the free list without descending into it, and
+  // turns the taken-over records of a block back into folder records.
+  void FreeOneBlock(uint32_t block);
+  void RestoreTakenOver(uint32_t block);
+  // Sets or clears a drive's bit in DrivesBusy (the caller holds the cache lock).
+  void SetDriveBusy(uint32_t bit, bool busy);
 
  private:
   bool GrowForAppend(uint32_t length, uint32_t* newMappedSize);

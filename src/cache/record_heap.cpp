@@ -329,4 +329,28 @@ uint32_t CDBMapFile::TakeOverFolder(uint32_t block, const char16_t* name) {
   return NO_BLOCK;
 }
 
+void CDBMapFile::FreeOneBlock(uint32_t block) {
+  uint32_t capacity = 0, head = 0;
+  if (!ReadBlockCapacity(block, &capacity) || capacity == 0 || !GetU32(kFreeListHeadOffset, &head)) {
+    os::ErrorBox(u"Error in FreeBlock");
+    return;
+  }
+  if (capacity <= kSmallBlockLimit) return;
+  PutU32(block + kFreeNextOffset, head);
+  PutU32(kFreeListHeadOffset, block);
+}
+
+void CDBMapFile::RestoreTakenOver(uint32_t block) {
+  BlockCursor cursor(*this, block);
+  Record record;
+  while (cursor.Next(&record))
+    if (record.type == RECORD_TAKEN_OVER) PutU16(record.offset, RECORD_FOLDER);
+}
+
+void CDBMapFile::SetDriveBusy(uint32_t bit, bool busy) {
+  uint32_t drives = 0;
+  if (!GetU32(kDrivesBusyOffset, &drives)) return;
+  PutU32(kDrivesBusyOffset, busy ? drives | bit : drives & ~bit);
+}
+
 }  // namespace lvx::cache

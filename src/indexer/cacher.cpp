@@ -171,9 +171,11 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
 
     path.assign({name[0], u':', u'\\'});
     int walk = 0;
+    bool walked = false;
     for (const std::u16string& root : driveList) {
       if (root == path) {
         walk = TraverseDirectory(path, linkOffset);
+        walked = true;
         break;
       }
     }
@@ -183,7 +185,9 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
     }
     currentTick_ = os::TickCount();
     elapsed_ = currentTick_ - startTick_;
-    {
+    // Only a walked drive changes what searches can find; a letter without a drive waits for the
+    // next copy, which spares rewriting the whole file up to 25 times.
+    if (walked) {
       os::LockGuard hold(context_.cacheLock);
       SaveToCacheFile();
     }

@@ -1,0 +1,200 @@
+#include "indexer/cache_lifecycle.h"
+
+#include <cstdlib>
+
+#include "cache/defragmenter.h"
+#include "cache/map_file.h"
+#include "platform/file.h"
+#include "platform/message.h"
+
+namespace lvx::indexer {
+
+using cache::CDBMapFile;
+using cache::NO_BLOCK;
+
+const char16_t kAbnormalEndQuestion[] =
+    u"Program terminated abnormally last time, Trackmind may be interfered.\r\n\r\n"
+    u"Would you like to update cache now?(not a must)";
+
+namespace {
+
+// The leading decimal number of a state value, as the profile functions read numbers.
+uint32_t Number(const std::u16string& text) {
+  uint32_t value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') break;
+    value = value * 10 + uint32_t(c - u'0');
+  }
+  return value;
+}
+
+bool OpenReadOnly(CDBMapFile& file, const std::u16string& path, uint32_t share) {
+  return file.OpenMapFile(path, os::kGenericRead, share, os::kOpenExisting, os::kAttributeNormal,
+                          os::kPageReadOnly, 0, os::kMapRead);
+}
+
+}  // namespace
+
+std::u16string CacheFilePath(const std::u16string& dataFolder, const std::u16string& fileName) {
+  std::u16string folder = dataFolder;
+  if (!folder.empty() && folder.back() == u'\\') folder.pop_back();
+  return folder + u"\\" + (fileName.empty() ? u"default.db" : fileName);
+}
+
+bool CacheUsable(const std::u16string& cachePath, cache::IStateStore& state) {
+  return os::FileExists(cachePath) && Number(state.ReadState(u"CacheFileVersion", u"0")) >= 1;
+}
+
+StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateStore& state,
+                                const StartupOptions& options, IStartupQuestion& question) {
+  StartupDecision decision;
+  os::FileHandle file = os::OpenFile(cachePath, os::kGenericRead, os::kShareNone, os::kOpenExisting,
+                                     os::kAttributeNormal);
+  if (file.IsValid()) {
+    uint64_t size = 0;
+    if (os::GetFileSize(file, &size)) decision.fileSizeMB = uint32_t(size / 1048576);
+    os::CloseFile(file);
+  }
+  decision.usable = CacheUsable(cachePath, state);
+  decision.startWatchers = options.realtimeUpdate;
+  if (!decision.usable) {
+    decision.action = StartupAction::Build;
+    return decision;
+  }
+  {
+    // Without the file's facts, it counts as an unfinished build that was being changed.
+    decision.drivesDone = 0;
+    decision.drivesBusy = 0xFFFFFFFFu;
+    CDBMapFile cache;
+    os::MessageSink quiet = os::SetMessageSink([](const std::u16string&) {});
+    bool opened = OpenReadOnly(cache, cachePath, os::kShareRead);
+    os::SetMessageSink(std::move(quiet));
+    if (opened) {
+      if (!cache.GetU32(cache::kDrivesDoneOffset, &decision.drivesDone)) decision.drivesDone = 0;
+      if (!cache.GetU32(cache::kDrivesBusyOffset, &decision.drivesBusy))
+        decision.drivesBusy = 0xFFFFFFFFu;
+    }
+  }
+  decision.startDrains = options.realtimeUpdate;
+  if (options.firstRun) return decision;
+  if (decision.drivesDone != cache::kAllDrivesDone) {
+    decision.action = StartupAction::Build;
+    return decision;
+  }
+  if (decision.drivesBusy != 0 && options.checkIntegrity) {
+    bool rebuild = true;
+    if (options.showWarnings) {
+      decision.asked = true;
+      rebuild = question.Ask(kAbnormalEndQuestion);
+    }
+    if (rebuild) {
+      decision.action = StartupAction::Build;
+      return decision;
+    }
+  }
+  uint32_t recorded = Number(state.ReadState(u"CacheFileSize", u"0"));
+  if (decision.fileSizeMB == 0 || decision.fileSizeMB >= recorded + 9)
+    decision.action = StartupAction::Compact;
+  return decision;
+}
+
+CacheLifecycle::CacheLifecycle(cache::CacheContext& context, cache::IStateStore& state,
+                               CCacher& cacher, ChangeMonitor& monitor)
+    : context_(context), state_(state), cacher_(cacher), monitor_(monitor) {}
+
+StartupDecision CacheLifecycle::StartupCheck(const StartupOptions& options,
+                                             IStartupQuestion& question) {
+  StartupDecision decision = DecideAtStartup(context_.Path(), state_, options, question);
+  if (decision.startWatchers) monitor_.StartWatchers(options.driveMask);
+  if (decision.startDrains) monitor_.StartDrains(options.driveMask);
+  switch (decision.action) {
+    case StartupAction::Build:
+      // A build recreates the cache file: no refresh may have it open meanwhile. The build's end
+      // (NotifyCacheBuilt) starts the refresh threads again.
+      monitor_.StopDrains();
+      cacher_.StartBuild(options.driveMask);
+      break;
+    case StartupAction::Compact:
+      DefragCacheFile(options.driveMask);
+      break;
+    case StartupAction::None:
+      break;
+  }
+  state_.WriteState(u"ProgramExit", u"FALSE");
+  return decision;
+}
+
+void CacheLifecycle::StopDrains(bool* wereRunning) {
+  *wereRunning = monitor_.AnyDrainRunning();
+  monitor_.StopDrains();
+}
+
+// Only the threads that ran before the operation come back: switching real-time updating off is
+// not undone by a compaction, a save or a load.
+void CacheLifecycle::RestartDrains(bool wereRunning, uint32_t driveMask) {
+  if (wereRunning) monitor_.StartDrains(driveMask);
+}
+
+int CacheLifecycle::DefragCacheFile(uint32_t driveMask) {
+  bool wereRunning = false;
+  StopDrains(&wereRunning);
+  cache::CacheDefragmenter defragmenter;
+  int result = defragmenter.Defragment(context_.Path(), state_);
+  RestartDrains(wereRunning, driveMask);
+  return result;
+}
+
+bool CacheLifecycle::SaveCacheFileAs(const std::u16string& target, uint32_t driveMask) {
+  std::u16string cachePath = context_.Path();
+  bool wereRunning = false;
+  StopDrains(&wereRunning);
+  bool saved = os::CopyFile(cachePath, target, false);
+  if (!saved) os::ErrorBox(u"Can not save file as " + target);
+  RestartDrains(wereRunning, driveMask);
+  return saved;
+}
+
+bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
+  CDBMapFile file;
+  os::MessageSink quiet = os::SetMessageSink([](const std::u16string&) {});
+  bool opened = OpenReadOnly(file, path, os::kShareRead | os::kShareWrite);
+  os::SetMessageSink(std::move(quiet));
+  if (!opened) return false;
+  uint32_t format = 0, dataEnd = 0;
+  if (!file.GetU32(cache::kFormatWordOffset, &format) || format != cache::kFormatWord ||
+      !file.GetU32(cache::kDataEndOffset, &dataEnd) || dataEnd < cache::kDataStart ||
+      dataEnd > file.GetMapSize())
+    return false;
+  cache::BlockCursor root(file, cache::kRootBlockOffset);
+  cache::Record record;
+  int drives = 0;
+  while (root.Next(&record)) {
+    if (++drives > 26) return false;
+    if (record.type == cache::RECORD_FOLDER && record.sizeOrLink != NO_BLOCK &&
+        (record.sizeOrLink < cache::kDataStart || record.sizeOrLink >= dataEnd))
+      return false;
+  }
+  return !root.Damaged();
+}
+
+bool CacheLifecycle::LoadCacheFile(const std::u16string& source, uint32_t driveMask) {
+  std::u16string cachePath = context_.Path();
+  if (!LooksLikeCacheFile(source)) {
+    os::ErrorBox(u"Can not load file " + source);
+    return false;
+  }
+  bool wereRunning = false;
+  StopDrains(&wereRunning);
+  std::u16string backup = cachePath + u".bak";
+  bool loaded = false;
+  if (os::MoveFileReplace(cachePath, backup)) {
+    loaded = os::CopyFile(source, cachePath, false);
+    // The user keeps the cache they had when the copy fails.
+    if (!loaded) os::MoveFileReplace(backup, cachePath);
+  }
+  if (!loaded) os::ErrorBox(u"Can not load file " + source);
+  RestartDrains(wereRunning, driveMask);
+  return loaded;
+}
+
+}  // namespace lvx::indexer

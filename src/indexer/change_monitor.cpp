@@ -1,0 +1,91 @@
+#include "indexer/change_monitor.h"
+
+#include <vector>
+
+#include "platform/drive.h"
+
+namespace lvx::indexer {
+
+namespace {
+// Joins the threads within one shared time limit; the rest are let go (never killed).
+void JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, bool dispatch) {
+  uint32_t start = os::TickCount();
+  for (auto& thread : threads) {
+    uint32_t spent = os::TickCount() - start;
+    if (spent >= ChangeMonitor::kStopWaitMs) break;
+    uint32_t left = ChangeMonitor::kStopWaitMs - spent;
+    bool ended = dispatch ? thread->JoinDispatching(left) : thread->Join(left);
+    if (!ended) break;
+  }
+  threads.clear();
+}
+}  // namespace
+
+ChangeMonitor::ChangeMonitor(cache::CacheContext& context) {
+  for (size_t i = 0; i < 26; ++i) {
+    watchers_[i] = std::make_unique<DriveWatcher>();
+    refreshers_[i] = std::make_unique<CLocationRefresher>(context, char16_t(u'A' + i));
+  }
+}
+
+ChangeMonitor::~ChangeMonitor() {
+  StopDrains();
+  StopWatchers();
+}
+
+void ChangeMonitor::SetSinks(cache::IStatusSink* status, cache::INotifySink* notify) {
+  for (auto& refresher : refreshers_) {
+    refresher->SetStatusSink(status);
+    refresher->SetNotifySink(notify);
+  }
+}
+
+void ChangeMonitor::StartWatchers(uint32_t driveMask) {
+  for (size_t i = 0; i < 26; ++i) {
+    std::u16string root{char16_t(u'A' + i), u':', u'\\'};
+    uint32_t type = os::GetDriveType(root);
+    bool watch = type == os::kDriveFixed || (type == os::kDriveRemote && (driveMask & (1u << i)));
+    if (!watch) continue;
+    watchers_[i]->SetQueue(refreshers_[i].get());
+    watchers_[i]->StartWatcher(root);
+  }
+}
+
+void ChangeMonitor::StopWatchers() {
+  std::vector<std::unique_ptr<os::Thread>> threads;
+  std::vector<DriveWatcher*> stopped;
+  for (auto& watcher : watchers_) {
+    if (auto thread = watcher->RequestStop()) {
+      threads.push_back(std::move(thread));
+      stopped.push_back(watcher.get());
+    }
+  }
+  JoinAll(threads, false);
+  for (DriveWatcher* watcher : stopped) watcher->CloseHandles();
+}
+
+void ChangeMonitor::StartDrains(uint32_t driveMask) {
+  for (size_t i = 0; i < 26; ++i)
+    if (driveMask & (1u << i)) refreshers_[i]->StartDrain();
+}
+
+void ChangeMonitor::StopDrains() {
+  std::vector<std::unique_ptr<os::Thread>> threads;
+  for (auto& refresher : refreshers_)
+    if (auto thread = refresher->RequestDrainStop()) threads.push_back(std::move(thread));
+  JoinAll(threads, true);
+}
+
+bool ChangeMonitor::AnyWatcherRunning() const {
+  for (const auto& watcher : watchers_)
+    if (watcher->Running()) return true;
+  return false;
+}
+
+bool ChangeMonitor::AnyDrainRunning() const {
+  for (const auto& refresher : refreshers_)
+    if (refresher->DrainRunning()) return true;
+  return false;
+}
+
+}  // namespace lvx::indexer

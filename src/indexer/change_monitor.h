@@ -1,0 +1,40 @@
+// The change monitor: a DriveWatcher and a CLocationRefresher per drive letter, and the operations
+// the main window uses to start and stop them. All called on the main thread.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "indexer/drive_watcher.h"
+#include "indexer/location_refresher.h"
+
+namespace lvx::indexer {
+
+class ChangeMonitor {
+ public:
+  explicit ChangeMonitor(cache::CacheContext& context);
+  ~ChangeMonitor();
+
+  void SetSinks(cache::IStatusSink* status, cache::INotifySink* notify);
+  CLocationRefresher& Refresher(char16_t letter) { return *refreshers_[Slot(letter)]; }
+
+  // Fixed drives are watched in any case, network drives when selected in the mask, others never.
+  void StartWatchers(uint32_t driveMask);
+  // Wakes every watcher and waits up to 15 s in all for them to end.
+  void StopWatchers();
+  void StartDrains(uint32_t driveMask);
+  // Stops every drain thread, waiting up to 15 s while dispatching the caller's window messages.
+  void StopDrains();
+  bool AnyWatcherRunning() const;
+  bool AnyDrainRunning() const;
+
+  static constexpr uint32_t kStopWaitMs = 15000;
+
+ private:
+  static size_t Slot(char16_t letter) { return size_t(letter - u'A') % 26; }
+
+  std::array<std::unique_ptr<DriveWatcher>, 26> watchers_;
+  std::array<std::unique_ptr<CLocationRefresher>, 26> refreshers_;
+};
+
+}  // namespace lvx::indexer

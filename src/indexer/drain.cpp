@@ -1,0 +1,109 @@
+// The change queue and the drain thread of a CLocationRefresher. The thread takes folders from the
+// front of the queue, merges immediate repeats (a burst of changes in one folder costs one refresh
+// once the queue has been quiet for 150 ms) and refreshes each folder under the refresh lock, so that
+// refreshes of all drives run one at a time.
+#include <algorithm>
+
+#include "indexer/location_refresher.h"
+
+namespace lvx::indexer {
+
+namespace {
+constexpr uint32_t kCoalescePauseMs = 150;
+constexpr uint32_t kBetweenRefreshesMs = 50;
+constexpr uint32_t kIdlePollMs = 1000;
+}  // namespace
+
+void CLocationRefresher::EnqueueLocation(const std::u16string& location) {
+  {
+    os::LockGuard hold(queueLock_);
+    queue_.push_back(location);
+  }
+  wake_.Set();
+}
+
+void CLocationRefresher::EnqueueChange(const std::u16string& location) {
+  {
+    os::LockGuard hold(queueLock_);
+    // A watched drive without a drain thread (outside the drive mask) would collect changes for the
+    // whole session: its queue keeps each folder once, and the most recent 10,000 at most.
+    if (!drainRunning_.load()) {
+      if (std::find(queue_.begin(), queue_.end(), location) != queue_.end()) return;
+      if (queue_.size() >= kMaxIdleQueue) queue_.pop_front();
+    }
+    queue_.push_back(location);
+  }
+  wake_.Set();
+}
+
+std::vector<std::u16string> CLocationRefresher::QueuedLocations() const {
+  os::LockGuard hold(queueLock_);
+  return std::vector<std::u16string>(queue_.begin(), queue_.end());
+}
+
+void CLocationRefresher::StartDrain() {
+  if (drainThread_) return;
+  stop_ = false;
+  cachePath_ = context_.Path();
+  drainRunning_ = true;
+  drainThread_ = std::make_unique<os::Thread>([this] { return DrainThreadProc(); });
+  if (!drainThread_->Start()) {
+    drainThread_.reset();
+    drainRunning_ = false;
+  }
+}
+
+std::unique_ptr<os::Thread> CLocationRefresher::RequestDrainStop() {
+  stop_ = true;
+  drainRunning_ = false;
+  wake_.Set();
+  return std::move(drainThread_);
+}
+
+bool CLocationRefresher::TakeFront(std::u16string* location) {
+  os::LockGuard hold(queueLock_);
+  if (queue_.empty()) return false;
+  *location = std::move(queue_.front());
+  queue_.pop_front();
+  return true;
+}
+
+uint32_t CLocationRefresher::DrainThreadProc() {
+  if (stop_) return 0;
+  for (;;) {
+    std::u16string location;
+    bool have = TakeFront(&location);
+    if (have) {
+      // Merge the immediate repeats of this location, waiting once for a quiet queue.
+      for (;;) {
+        {
+          os::LockGuard hold(queueLock_);
+          if (!queue_.empty()) {
+            if (queue_.front() != location) break;
+            queue_.pop_front();
+            continue;
+          }
+        }
+        os::Sleep(kCoalescePauseMs);
+        os::LockGuard hold(queueLock_);
+        if (queue_.empty()) break;
+      }
+      int result;
+      {
+        os::LockGuard hold(context_.refreshLock);
+        result = RefreshLocation(location);
+      }
+      ++refreshCount_;
+      if (observer_) observer_(location, result);
+    }
+    if (stop_) break;
+    if (have)
+      os::Sleep(kBetweenRefreshesMs);  // bounds the work of a change storm
+    else
+      wake_.Wait(kIdlePollMs);  // ends early when a request arrives or the thread is stopped
+    if (stop_) break;
+  }
+  return 0;
+}
+
+}  // namespace lvx::indexer

@@ -1,0 +1,62 @@
+#include "indexer/drive_watcher.h"
+
+#include <cstring>
+
+#include "indexer/change_records.h"
+#include "indexer/location_refresher.h"
+
+namespace lvx::indexer {
+
+namespace {
+constexpr uint32_t kChangeBufferSize = 4096;
+constexpr uint32_t kPauseBeforeReadMs = 10;
+constexpr uint32_t kPauseAfterFailureMs = 300;
+}  // namespace
+
+DriveWatcher::~DriveWatcher() {
+  std::unique_ptr<os::Thread> thread = RequestStop();
+  if (thread) thread->Join(15000);
+  CloseHandles();
+}
+
+void DriveWatcher::StartWatcher(const std::u16string& root) {
+  if (thread_) return;
+  stop_ = false;
+  root_ = root;
+  thread_ = std::make_unique<os::Thread>([this] { return ThreadProc(); });
+  if (!thread_->Start()) {
+    thread_.reset();
+    stop_ = true;
+  }
+}
+
+std::unique_ptr<os::Thread> DriveWatcher::RequestStop() {
+  if (!thread_) return nullptr;
+  stop_ = true;
+  watch_.Wake();
+  return std::move(thread_);
+}
+
+void DriveWatcher::CloseHandles() { watch_.Close(); }
+
+uint32_t DriveWatcher::ThreadProc() {
+  if (!watch_.Open(root_)) return 0;  // not monitored until the watchers are started again
+  uint8_t buffer[kChangeBufferSize];
+  while (!stop_) {
+    os::Sleep(kPauseBeforeReadMs);
+    std::memset(buffer, 0, sizeof buffer);
+    int bytes = watch_.Read(buffer, sizeof buffer);
+    if (stop_) break;
+    if (bytes < 0) {
+      os::Sleep(kPauseAfterFailureMs);
+      continue;
+    }
+    // 0 bytes: the stop wake-up, or an overflow in which the system dropped the changes.
+    if (bytes == 0 || queue_ == nullptr) continue;
+    WalkChangeRecords(buffer, uint32_t(bytes), root_,
+                      [this](const std::u16string& folder) { queue_->EnqueueChange(folder); });
+  }
+  return 0;
+}
+
+}  // namespace lvx::indexer

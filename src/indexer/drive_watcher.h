@@ -1,0 +1,43 @@
+// DriveWatcher: the watcher thread of one drive. It keeps one change read pending over the whole
+// drive and queues the folder that holds each changed entry in the drive's change queue; it never
+// touches the cache file itself.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "platform/thread.h"
+#include "platform/watch.h"
+
+namespace lvx::indexer {
+
+class CLocationRefresher;
+
+class DriveWatcher {
+ public:
+  DriveWatcher() = default;
+  ~DriveWatcher();
+  DriveWatcher(const DriveWatcher&) = delete;
+  DriveWatcher& operator=(const DriveWatcher&) = delete;
+
+  void SetQueue(CLocationRefresher* queue) { queue_ = queue; }
+  // Starts the watcher thread on a root ("C:\\") unless it runs.
+  void StartWatcher(const std::u16string& root);
+  // Sets the stop flag, wakes the thread and hands it over (null when none ran).
+  std::unique_ptr<os::Thread> RequestStop();
+  // After the thread has ended (or the wait gave up): closes the watch.
+  void CloseHandles();
+  bool Running() const { return thread_ != nullptr; }
+
+ private:
+  uint32_t ThreadProc();
+
+  std::u16string root_;
+  std::atomic<bool> stop_{true};
+  CLocationRefresher* queue_ = nullptr;
+  std::unique_ptr<os::Thread> thread_;
+  os::DirectoryWatch watch_;
+};
+
+}  // namespace lvx::indexer

@@ -1,0 +1,213 @@
+#include "indexer/location_refresher.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/dir.h"
+#include "platform/message.h"
+#include "platform/text.h"
+
+namespace lvx::indexer {
+
+using cache::CacheItem;
+using cache::NO_BLOCK;
+
+namespace {
+constexpr size_t kInitialBlockBuffer = 1048576;
+// The longest record (a 259-character name) is 534 bytes; grow before the room left is below this.
+constexpr size_t kRecordRoom = 600;
+
+bool IsDotOrDotDot(const char16_t* name) {
+  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
+}
+}  // namespace
+
+// What one refresh has stored so far, so that an abandoned refresh can be undone.
+struct CLocationRefresher::Scan {
+  std::vector<uint32_t> storedBlocks;
+};
+
+CLocationRefresher::CLocationRefresher(cache::CacheContext& context, char16_t letter)
+    : context_(context), letter_(letter) {}
+
+CLocationRefresher::~CLocationRefresher() {
+  std::unique_ptr<os::Thread> thread = RequestDrainStop();
+  if (thread) thread->Join(15000);
+}
+
+void CLocationRefresher::Progress(bool finished) {
+  currentTick_ = os::TickCount();
+  if (status_ == nullptr) return;
+  std::u16string counts = Format(" %d items cached , %lus ", int(items_),
+                                 static_cast<unsigned long>((currentTick_ - startTick_) / 1000));
+  if (finished)
+    status_->SetStatusText(u"[Refreshing Location " +
+                           locationText_.substr(0, locationText_.size() - 1) + u" Finished]" +
+                           counts);
+  else
+    status_->SetStatusText(u"[Refreshing Location " + locationText_ + u" ]" + counts);
+}
+
+int CLocationRefresher::RefreshLocation(const std::u16string& request) {
+  if (cachePath_.empty()) cachePath_ = context_.Path();
+  if (!cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
+                              os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
+                              os::kMapWrite))
+    return -1;
+  std::u16string path = request;
+  full_ = progress_ = false;
+  items_ = 0;
+  bool postEnd = false;
+  if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) {
+    full_ = path[0] == u'#';
+    progress_ = true;
+    postEnd = true;
+    startTick_ = os::TickCount();
+    path.erase(0, 1);
+  }
+  std::u16string lookup = path;
+  if (!lookup.empty() && lookup.back() == u'\\') lookup.pop_back();
+  uint32_t oldBlock = NO_BLOCK, linkOffset = NO_BLOCK;
+  uint32_t recordOffset = cacheFile_.FindPath(cache::kRootBlockOffset, lookup.c_str(), &oldBlock,
+                                              &linkOffset);
+  cache::Record record;
+  char16_t letter = path.empty() ? 0 : char16_t(FoldAscii(path[0]) - 32);
+  if (recordOffset == NO_BLOCK || !cacheFile_.ReadRecord(recordOffset, 0, &record) ||
+      record.type != cache::RECORD_FOLDER || letter < u'A' || letter > u'Z') {
+    cacheFile_.CloseMapFile(false);
+    return -1;
+  }
+  uint32_t bit = 1u << (letter - u'A');
+
+  if (full_ && oldBlock != NO_BLOCK) {
+    os::LockGuard hold(context_.cacheLock);
+    cacheFile_.SetDriveBusy(bit, true);
+    cacheFile_.FreeBlock(oldBlock);
+    // The link must not name freed space while the scan below may reuse it.
+    cacheFile_.PutU32(linkOffset, NO_BLOCK);
+    cacheFile_.SetDriveBusy(bit, false);
+    oldBlock = NO_BLOCK;
+  }
+
+  locationText_ = path + u"*";
+  std::u16string pattern = locationText_;
+  Scan scan;
+  uint8_t* block = nullptr;
+  int64_t length = ScanFolder(pattern, &block, oldBlock, scan);
+  if (length < 0) {
+    // Abandoned: the location keeps its old block, with its subfolders, as it was. A failed growth
+    // has closed the mapping; the file is opened again to undo the take-overs.
+    if (!cacheFile_.IsOpen())
+      cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
+                             os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
+                             os::kMapWrite);
+    if (cacheFile_.IsOpen()) {
+      os::LockGuard hold(context_.cacheLock);
+      if (oldBlock != NO_BLOCK) cacheFile_.RestoreTakenOver(oldBlock);
+      for (uint32_t stored : scan.storedBlocks) cacheFile_.FreeOneBlock(stored);
+    }
+    cacheFile_.CloseMapFile(false);
+    return -1;
+  }
+  int replaced;
+  {
+    os::LockGuard hold(context_.cacheLock);
+    cacheFile_.SetDriveBusy(bit, true);
+    replaced = cacheFile_.ReplaceBlock(block, uint32_t(length), oldBlock, linkOffset);
+    // When the file could not be grown the bit stays set: the next start offers a rebuild.
+    if (replaced == 0) cacheFile_.SetDriveBusy(bit, false);
+  }
+  cacheFile_.CloseMapFile(false);
+  if (replaced != 0) return -1;
+  if (progress_) Progress(true);
+  if (postEnd && notify_) notify_->Notify(cache::NotifyRefreshDone, 0);
+  return 0;
+}
+
+bool CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLength,
+                                        const char16_t* name, uint32_t* link, Scan& scan) {
+  pattern.resize(folderLength);
+  pattern += name;
+  pattern += u"\\*";
+  uint8_t* block = nullptr;
+  int64_t length = ScanFolder(pattern, &block, NO_BLOCK, scan);
+  pattern.resize(folderLength);
+  pattern += u'*';
+  if (length < 0) return false;
+  os::LockGuard hold(context_.cacheLock);
+  uint32_t offset = NO_BLOCK;
+  if (cacheFile_.StoreNewBlock(block, uint32_t(length), &offset) != 0) return false;
+  scan.storedBlocks.push_back(offset);
+  *link = offset;
+  return true;
+}
+
+// Lists the folder of pattern ("...\\*") into a new block; subfolders keep their blocks from oldBlock
+// where they are still there, and are scanned completely where they are new. Returns the block's
+// length, or -1 when memory ran out or the file could not be grown (nothing of this scan is kept).
+int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockOut, uint32_t oldBlock,
+                                       Scan& scan) {
+  size_t capacity = kInitialBlockBuffer;
+  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(capacity));
+  if (buffer == nullptr) {
+    os::ErrorBox(u"Out of memory!");
+    return -1;
+  }
+  size_t used = 4;
+  size_t folderLength = pattern.size() - 1;
+  os::FindData data;
+  os::FindHandle find = os::FindFirstFile(pattern, &data);
+  bool failed = false;
+  if (find.IsValid()) {
+    do {
+      if (stop_.load(std::memory_order_relaxed)) break;  // what is listed so far is stored
+      if (progress_) {
+        if (items_ % 1000 == 0) Progress(false);
+        ++items_;
+      }
+      if (used >= capacity - kRecordRoom) {
+        size_t grown = capacity + capacity / 2;
+        uint8_t* bigger = static_cast<uint8_t*>(std::malloc(grown));
+        if (bigger == nullptr) {
+          os::ErrorBox(u"Out of memory!");
+          failed = true;
+          break;
+        }
+        std::memcpy(bigger, buffer, used);
+        std::free(buffer);
+        buffer = bigger;
+        capacity = grown;
+      }
+      CacheItem item{data.name, 0, 0, data.lastWriteTime.low, data.lastWriteTime.high};
+      if (data.IsDirectory()) {
+        if (IsDotOrDotDot(data.name)) continue;
+        uint32_t link = NO_BLOCK;
+        if (oldBlock != NO_BLOCK) {
+          os::LockGuard hold(context_.cacheLock);
+          link = cacheFile_.TakeOverFolder(oldBlock, data.name);
+        }
+        if (link == NO_BLOCK && !StoreSubfolder(pattern, folderLength, data.name, &link, scan)) {
+          failed = true;
+          break;
+        }
+        item.isFolder = 1;
+        item.sizeOrLink = link;
+      } else {
+        item.sizeOrLink = cache::SizeInKB(data.sizeHigh, data.sizeLow);
+      }
+      used += cache::EncodeRecord(buffer + used, item);
+    } while (os::FindNextFile(find, &data));
+    os::FindClose(find);
+  }
+  if (failed) {
+    std::free(buffer);
+    return -1;
+  }
+  cache::StoreU16(buffer + used, cache::RECORD_END);
+  used += cache::kEndMarkSize;
+  cache::StoreU32(buffer, uint32_t(used));
+  *blockOut = buffer;
+  return int64_t(used);
+}
+
+}  // namespace lvx::indexer

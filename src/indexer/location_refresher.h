@@ -1,0 +1,91 @@
+// CLocationRefresher: the per-drive refresh worker. It brings one folder of the cache (or a whole
+// subtree) back in line with the disk: the folder is listed again into a new block in memory,
+// subfolders that still exist keep their cached blocks (taken over from the old block), new
+// subfolders are scanned completely, and the new block replaces the old one under the cache lock,
+// which frees the blocks of subfolders that have gone. Requests come through the drive's change
+// queue, drained by the drive's drain thread (drain.cpp), one refresh at a time in the whole program
+// under the refresh lock.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cache/cache_context.h"
+#include "cache/engine_sinks.h"
+#include "cache/map_file.h"
+#include "platform/thread.h"
+
+namespace lvx::indexer {
+
+class CLocationRefresher {
+ public:
+  CLocationRefresher(cache::CacheContext& context, char16_t letter);
+  ~CLocationRefresher();
+  CLocationRefresher(const CLocationRefresher&) = delete;
+  CLocationRefresher& operator=(const CLocationRefresher&) = delete;
+
+  void SetStatusSink(cache::IStatusSink* sink) { status_ = sink; }
+  void SetNotifySink(cache::INotifySink* sink) { notify_ = sink; }
+
+  // One request: "#" + folder (rescan the whole subtree, progress, posts its end), "@" + folder (this
+  // folder, progress, posts its end), or a plain folder path (from the change monitor). Folder paths
+  // end in '\\'. 0 refreshed, -1 the cache file cannot be opened, the location is not in the cache,
+  // or the refresh was abandoned (out of memory; the old block stays).
+  int RefreshLocation(const std::u16string& request);
+
+  // --- change queue and drain thread ---
+  void EnqueueLocation(const std::u16string& location);
+  // From a watcher: while no drain thread runs (a watched drive outside the drive mask) the queue is
+  // bounded: an entry already queued is not queued again, and past kMaxIdleQueue the oldest goes.
+  void EnqueueChange(const std::u16string& location);
+  static constexpr size_t kMaxIdleQueue = 10000;
+  std::vector<std::u16string> QueuedLocations() const;
+
+  void StartDrain();
+  // Sets the stop flag and hands over the drain thread (null when none ran), for StopDrains to wait on.
+  std::unique_ptr<os::Thread> RequestDrainStop();
+  bool DrainRunning() const { return drainThread_ != nullptr; }
+  // Refreshes done by the drain thread so far (tests, the CLI).
+  uint32_t RefreshCount() const { return refreshCount_.load(); }
+  // Called after each refresh the drain thread ran, with the location and the result (the CLI).
+  void SetRefreshObserver(std::function<void(const std::u16string&, int)> observer) {
+    observer_ = std::move(observer);
+  }
+
+ private:
+  struct Scan;
+  int64_t ScanFolder(std::u16string& pattern, uint8_t** blockOut, uint32_t oldBlock, Scan& scan);
+  bool StoreSubfolder(std::u16string& pattern, size_t folderLength, const char16_t* name,
+                      uint32_t* link, Scan& scan);
+  void Progress(bool finished);
+  uint32_t DrainThreadProc();
+  bool TakeFront(std::u16string* location);
+
+  cache::CacheContext& context_;
+  const char16_t letter_;
+  cache::IStatusSink* status_ = nullptr;
+  cache::INotifySink* notify_ = nullptr;
+
+  std::u16string locationText_;  // the location followed by "*"; shown in progress text
+  std::u16string cachePath_;
+  cache::CDBMapFile cacheFile_;
+  // Set to end the drain thread; a refresh in progress also ends its listing early.
+  std::atomic<bool> stop_{false};
+  os::Event wake_{false, false};  // an idle drain thread waits on it
+  bool full_ = false;
+  bool progress_ = false;
+  uint32_t items_ = 0;
+  uint32_t startTick_ = 0, currentTick_ = 0;
+
+  mutable os::Lock queueLock_;
+  std::deque<std::u16string> queue_;  // guarded by queueLock_
+  std::unique_ptr<os::Thread> drainThread_;
+  std::atomic<bool> drainRunning_{false};  // readable from the watcher threads
+  std::atomic<uint32_t> refreshCount_{0};
+  std::function<void(const std::u16string&, int)> observer_;
+};
+
+}  // namespace lvx::indexer
