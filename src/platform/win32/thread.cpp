@@ -152,6 +152,8 @@ bool Thread::JoinDispatching(uint32_t milliseconds) {
       }
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
+      // A sender that never lets the queue run dry must not hold the caller past its time.
+      if (milliseconds != INFINITE && ::GetTickCount() - start >= milliseconds) break;
     }
     if (wait == 0 && !quit) {  // the last look: time ran out while messages were dispatched
       ended = ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
