@@ -39,7 +39,8 @@ class HistoryList {
   int MaxNumber() const { return maxNumber_; }
   void SetMaxNumber(int maxNumber);
   const std::vector<std::u16string>& Items() const { return items_; }
-  // The selected item, or -1 when none is selected.
+  // The selected item, or -1 when none is selected. Typing into the box with its list closed
+  // clears the selection (as a combo box does); picking an item from the list selects it.
   int Selection() const { return selection_; }
   void Select(int index);
 

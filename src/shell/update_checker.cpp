@@ -85,15 +85,15 @@ void CUpdateChecker::Shared::Run() {
     DownloadOutcome outcome = DownloadReply(query, files.tmpUpdate, stop);
     if (outcome == DownloadOutcome::Stopped) break;
     uint32_t code = outcome == DownloadOutcome::Completed ? Evaluate() : UpdateUnreachable;
-    // Every failure is reported: the main window shows it only for a manual check, which must
-    // always end with an answer, and stays silent for an automatic one.
-    Post(code);
     if (code == UpdateUnreachable)
       retry.Failed(manual.load());
     else
       retry.Completed();
     waitMs = retry.WaitMs();
     ++checksDone;
+    // Every failure is reported: the main window shows it only for a manual check, which must
+    // always end with an answer, and stays silent for an automatic one.
+    Post(code);
   }
 }
 

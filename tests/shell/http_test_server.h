@@ -1,0 +1,61 @@
+// A tiny HTTP server on 127.0.0.1 for the update-check tests: one thread accepts connections on a
+// free port, reads each request head and answers with the configured reply, which can come at once,
+// drip out a byte at a time, or stall before the body.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lvx::test {
+
+class HttpTestServer {
+ public:
+  enum class Pace { AtOnce, Drip, Stall };
+  struct Reply {
+    int status = 200;
+    std::string body;
+    Pace pace = Pace::AtOnce;
+    uint32_t stallMs = 0;  // Stall: the pause between the head and the body
+  };
+
+  HttpTestServer();
+  ~HttpTestServer();
+  bool Listening() const { return listen_ != ~uintptr_t(0); }
+  int Port() const { return port_; }
+  std::u16string BaseUrl() const;  // "http://127.0.0.1:<port>"
+
+  void SetReply(const Reply& reply);
+  // Request heads seen so far (request line and headers).
+  std::vector<std::string> Requests() const;
+  // The paths with query of the requests seen so far.
+  std::vector<std::string> Paths() const;
+  // True when a connection was closed by the client before the reply was fully sent.
+  bool ClientLeftEarly() const { return clientLeftEarly_.load(); }
+
+  // A port with nothing listening on it.
+  static int ClosedPort();
+
+ private:
+  void AcceptLoop();
+  void Serve(uintptr_t client);
+
+  uintptr_t listen_ = ~uintptr_t(0);
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> clientLeftEarly_{false};
+  std::thread acceptThread_;
+  mutable std::mutex mutex_;
+  Reply reply_;                        // guarded by mutex_
+  std::vector<std::string> requests_;  // guarded by mutex_
+  std::vector<std::thread> workers_;   // guarded by mutex_
+};
+
+// A reply body as the update server writes it: UTF-16LE with FF FE.
+std::string UnicodeBody(const std::string& text);
+
+}  // namespace lvx::test
