@@ -64,4 +64,12 @@ void TestDrive::Remove(const std::string& relative) const {
   fs::remove_all(fs::path(host_) / fs::u8path(relative));
 }
 
+void TestDrive::Rename(const std::string& from, const std::string& to) const {
+  fs::rename(fs::path(host_) / fs::u8path(from), fs::path(host_) / fs::u8path(to));
+}
+
+bool TestDrive::Exists(const std::string& relative) const {
+  return fs::exists(fs::path(host_) / fs::u8path(relative));
+}
+
 }  // namespace lvx::test

@@ -25,6 +25,8 @@ class TestDrive {
   void MakeFile(const std::string& relative, uint64_t size = 0) const;
   void MakeFolder(const std::string& relative) const;
   void Remove(const std::string& relative) const;
+  void Rename(const std::string& from, const std::string& to) const;
+  bool Exists(const std::string& relative) const;
 
  private:
   char16_t letter_;
