@@ -6,6 +6,7 @@
 
 #include "cli/cache_commands.h"
 #include "cli/cli_common.h"
+#include "cli/monitor_commands.h"
 
 #ifdef _WIN32
 #include "platform/text.h"
@@ -20,6 +21,10 @@ const char kUsage[] =
     "                                                      (hexadecimal, default: every fixed drive)\n"
     "  lvx dump CACHE                                      print the header and the tree\n"
     "  lvx find CACHE PATH                                 look a path up (e.g. C:\\Windows)\n"
+    "  lvx refresh CACHE REQUEST [--map L=DIR]...          refresh one folder: \"#C:\\A\\\" (whole\n"
+    "                                                      subtree), \"@C:\\\" or \"C:\\A\\\"\n"
+    "  lvx compact CACHE                                   compact the cache file\n"
+    "  lvx watch CACHE [--drives MASK] [--map L=DIR]...    keep the cache current until Ctrl+C\n"
     "  --map C=/some/dir (POSIX only) lets drive letter C stand for a folder.\n";
 
 int Main(const Args& all) {
@@ -37,6 +42,12 @@ int Main(const Args& all) {
     result = RunDump(args);
   else if (command == "find")
     result = RunFind(args);
+  else if (command == "refresh")
+    result = RunRefresh(args);
+  else if (command == "compact")
+    result = RunCompact(args);
+  else if (command == "watch")
+    result = RunWatch(args);
   else if (command == "--help" || command == "help") {
     std::fputs(kUsage, stdout);
     return kExitOk;

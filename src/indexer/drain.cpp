@@ -2,8 +2,6 @@
 // front of the queue, merges immediate repeats (a burst of changes in one folder costs one refresh
 // once the queue has been quiet for 150 ms) and refreshes each folder under the refresh lock, so that
 // refreshes of all drives run one at a time.
-#include <algorithm>
-
 #include "indexer/location_refresher.h"
 
 namespace lvx::indexer {
@@ -14,10 +12,21 @@ constexpr uint32_t kBetweenRefreshesMs = 50;
 constexpr uint32_t kIdlePollMs = 1000;
 }  // namespace
 
+void CLocationRefresher::PushBack(const std::u16string& location) {
+  queue_.push_back(location);
+  ++queuedCounts_[location];
+}
+
+void CLocationRefresher::PopFront() {
+  auto count = queuedCounts_.find(queue_.front());
+  if (count != queuedCounts_.end() && --count->second == 0) queuedCounts_.erase(count);
+  queue_.pop_front();
+}
+
 void CLocationRefresher::EnqueueLocation(const std::u16string& location) {
   {
     os::LockGuard hold(queueLock_);
-    queue_.push_back(location);
+    PushBack(location);
   }
   wake_.Set();
 }
@@ -28,10 +37,10 @@ void CLocationRefresher::EnqueueChange(const std::u16string& location) {
     // A watched drive without a drain thread (outside the drive mask) would collect changes for the
     // whole session: its queue keeps each folder once, and the most recent 10,000 at most.
     if (!drainRunning_.load()) {
-      if (std::find(queue_.begin(), queue_.end(), location) != queue_.end()) return;
-      if (queue_.size() >= kMaxIdleQueue) queue_.pop_front();
+      if (queuedCounts_.count(location) != 0) return;
+      if (queue_.size() >= kMaxIdleQueue) PopFront();
     }
-    queue_.push_back(location);
+    PushBack(location);
   }
   wake_.Set();
 }
@@ -63,8 +72,8 @@ std::unique_ptr<os::Thread> CLocationRefresher::RequestDrainStop() {
 bool CLocationRefresher::TakeFront(std::u16string* location) {
   os::LockGuard hold(queueLock_);
   if (queue_.empty()) return false;
-  *location = std::move(queue_.front());
-  queue_.pop_front();
+  *location = queue_.front();
+  PopFront();
   return true;
 }
 
@@ -80,7 +89,7 @@ uint32_t CLocationRefresher::DrainThreadProc() {
           os::LockGuard hold(queueLock_);
           if (!queue_.empty()) {
             if (queue_.front() != location) break;
-            queue_.pop_front();
+            PopFront();
             continue;
           }
         }

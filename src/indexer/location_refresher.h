@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cache/cache_context.h"
@@ -63,6 +64,8 @@ class CLocationRefresher {
   void Progress(bool finished);
   uint32_t DrainThreadProc();
   bool TakeFront(std::u16string* location);
+  void PushBack(const std::u16string& location);  // callers hold queueLock_
+  void PopFront();                                 // callers hold queueLock_
 
   cache::CacheContext& context_;
   const char16_t letter_;
@@ -82,6 +85,7 @@ class CLocationRefresher {
 
   mutable os::Lock queueLock_;
   std::deque<std::u16string> queue_;  // guarded by queueLock_
+  std::unordered_map<std::u16string, uint32_t> queuedCounts_;  // guarded by queueLock_
   std::unique_ptr<os::Thread> drainThread_;
   std::atomic<bool> drainRunning_{false};  // readable from the watcher threads
   std::atomic<uint32_t> refreshCount_{0};

@@ -1,0 +1,144 @@
+#include "cli/monitor_commands.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include "cache/defragmenter.h"
+#include "cache/map_file.h"
+#include "cache/state_file.h"
+#include "indexer/change_monitor.h"
+#include "indexer/location_refresher.h"
+#include "platform/text.h"
+
+namespace lvx::cli {
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+extern "C" void OnInterrupt(int) { gInterrupted = true; }
+
+// Splits CACHE, the other positional words, and the --drives / --map options.
+struct Parsed {
+  std::vector<std::string> positional;
+  uint32_t mask = 0;
+  bool maskGiven = false;
+};
+
+bool Parse(const Args& args, bool allowDrives, Parsed* parsed) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    if (args[i] == "--map" && i + 1 < args.size()) {
+      if (!ApplyDriveMap(args[++i], &error)) {
+        PrintError(error);
+        return false;
+      }
+    } else if (allowDrives && args[i] == "--drives" && i + 1 < args.size()) {
+      if (!ParseDriveMask(args[++i], &parsed->mask)) {
+        PrintError("--drives takes a hexadecimal mask such as 0x4 (drive C)");
+        return false;
+      }
+      parsed->maskGiven = true;
+    } else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0) {
+      PrintError("unknown option '" + args[i] + "'");
+      return false;
+    } else {
+      parsed->positional.push_back(args[i]);
+    }
+  }
+  return true;
+}
+
+// The letters whose drive record in the cache has a block: the drives that were cached.
+uint32_t CachedDrives(const std::u16string& cachePath) {
+  cache::CDBMapFile file;
+  if (!file.OpenMapFile(cachePath, os::kGenericRead, os::kShareRead | os::kShareWrite,
+                        os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead))
+    return 0;
+  uint32_t mask = 0;
+  cache::BlockCursor root(file, cache::kRootBlockOffset);
+  cache::Record record;
+  while (root.Next(&record))
+    if (record.type == cache::RECORD_FOLDER && record.sizeOrLink != cache::NO_BLOCK &&
+        record.nameLength == 2 && record.name[0] >= u'A' && record.name[0] <= u'Z')
+      mask |= 1u << (record.name[0] - u'A');
+  return mask;
+}
+
+}  // namespace
+
+int RunRefresh(const Args& args) {
+  Parsed parsed;
+  if (!Parse(args, false, &parsed)) return kExitUsage;
+  if (parsed.positional.size() != 2) {
+    PrintError("refresh takes the cache file and a request such as \"#C:\\A\\\", \"@C:\\\" or \"C:\\A\\\"");
+    return kExitUsage;
+  }
+  cache::CacheContext context;
+  context.SetPath(U16(parsed.positional[0]));
+  std::u16string request = U16(parsed.positional[1]);
+  std::u16string path = request;
+  if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) path.erase(0, 1);
+  if (path.size() < 3 || path[1] != u':' || path.back() != u'\\') {
+    PrintError("the location must be a folder path ending in a backslash, such as C:\\Data\\");
+    return kExitUsage;
+  }
+  indexer::CLocationRefresher refresher(context, char16_t(FoldAscii(path[0]) - 32));
+  StderrStatus status;
+  refresher.SetStatusSink(&status);
+  if (refresher.RefreshLocation(request) != 0) {
+    PrintError("not refreshed: the cache file cannot be opened or the location is not in the cache");
+    return kExitFailed;
+  }
+  std::printf("refreshed %s\n", U8(path).c_str());
+  return kExitOk;
+}
+
+int RunCompact(const Args& args) {
+  if (args.size() != 1) {
+    PrintError("compact takes the path of the cache file");
+    return kExitUsage;
+  }
+  std::u16string cachePath = U16(args[0]);
+  cache::StateFile state(cache::StateFile::BesideCacheFile(cachePath));
+  cache::CacheDefragmenter defragmenter;
+  if (defragmenter.Defragment(cachePath, state) != 0) {
+    PrintError("the cache file was not compacted");
+    return kExitFailed;
+  }
+  std::printf("compacted %s\n", args[0].c_str());
+  return kExitOk;
+}
+
+int RunWatch(const Args& args) {
+  Parsed parsed;
+  if (!Parse(args, true, &parsed)) return kExitUsage;
+  if (parsed.positional.size() != 1) {
+    PrintError("watch takes the path of the cache file");
+    return kExitUsage;
+  }
+  cache::CacheContext context;
+  context.SetPath(U16(parsed.positional[0]));
+  uint32_t mask = parsed.maskGiven ? parsed.mask : CachedDrives(context.Path());
+  indexer::ChangeMonitor monitor(context);
+  StderrStatus status;
+  monitor.SetSinks(&status, nullptr);
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter)
+    monitor.Refresher(letter).SetRefreshObserver([](const std::u16string& location, int result) {
+      std::printf("%s %s\n", result == 0 ? "refreshed" : "not refreshed", U8(location).c_str());
+      std::fflush(stdout);
+    });
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  monitor.StartWatchers(mask);
+  monitor.StartDrains(mask);
+  std::fprintf(stderr, "watching; Ctrl+C ends\n");
+  while (!gInterrupted) os::Sleep(100);
+  // The drains first, so that no refresh is left half-way; then the watchers.
+  monitor.StopDrains();
+  monitor.StopWatchers();
+  std::fprintf(stderr, "stopped\n");
+  return kExitOk;
+}
+
+}  // namespace lvx::cli
