@@ -15,9 +15,9 @@
 
 namespace lvx::shell {
 
-// The escape rule of [STRING] values: "\n" is a line feed, "\r" a carriage return, a backslash before
-// any other character is dropped (so "\\" is one backslash that escapes what follows it), and a
-// backslash that ends the value stays.
+// The escape rule of [STRING] values: "\n" is a line feed, "\r" a carriage return, and a backslash
+// before any other character is dropped. A run of backslashes before a character leaves just that
+// character (translated), so a backslash can only stand at the end of a value, where it stays.
 std::u16string ConvertEscapes(const std::u16string& value);
 
 constexpr char16_t kDefaultLanguageName[] = u"English";
