@@ -1,0 +1,135 @@
+// Keeping the cache current on a large tree:
+//  1. latency from creating a file in a deep folder to the first lookup that finds it in the cache,
+//     with the watchers and drain threads running (median of 20);
+//  2. a '#' refresh of a folder holding about 10% of the tree against a full build, same run.
+// Usage: refresh_bench CORPUS_DIR
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cache/map_file.h"
+#include "cache/state_file.h"
+#include "indexer/cacher.h"
+#include "indexer/change_monitor.h"
+#include "indexer/location_refresher.h"
+#include "platform/drive.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+using namespace lvx;
+
+namespace {
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Entries below each folder, to pick the one that holds about a tenth of the tree.
+size_t CountBelow(const fs::path& folder, std::vector<std::pair<size_t, fs::path>>& sizes, int depth) {
+  size_t count = 0;
+  std::error_code ec;
+  for (auto& entry : fs::directory_iterator(folder, ec)) {
+    ++count;
+    if (entry.is_directory(ec) && !entry.is_symlink(ec)) count += CountBelow(entry.path(), sizes, depth + 1);
+  }
+  if (depth > 0) sizes.emplace_back(count, folder);
+  return count;
+}
+
+bool Cached(cache::CacheContext& context, const std::u16string& path) {
+  os::LockGuard hold(context.cacheLock);  // as a search holds it
+  cache::CDBMapFile file;
+  if (!file.OpenMapFile(context.Path(), os::kGenericRead, os::kShareRead | os::kShareWrite,
+                        os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead))
+    return false;
+  uint32_t child = 0;
+  return file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, nullptr) != cache::NO_BLOCK;
+}
+
+std::u16string EnginePath(const fs::path& root, const fs::path& host) {
+  std::u16string relative = U16(fs::relative(host, root).string());
+  for (char16_t& c : relative)
+    if (c == u'/') c = u'\\';
+  return u"C:\\" + relative;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: refresh_bench CORPUS_DIR\n");
+    return 2;
+  }
+  fs::path root = fs::absolute(argv[1]);
+  os::MapDrive(u'C', root.string(), os::kDriveFixed);
+  cache::CacheContext context;
+  context.SetPath(u"/tmp/lvx-refresh-bench.db");
+  cache::StateFile state(u"/tmp/lvx-refresh-bench-state.ini");
+
+  auto start = std::chrono::steady_clock::now();
+  {
+    indexer::CCacher cacher(context, state);
+    if (cacher.BuildNow(1u << 2) != 0) return 1;
+  }
+  double build = Since(start);
+
+  std::vector<std::pair<size_t, fs::path>> sizes;
+  size_t total = CountBelow(root, sizes, 0);
+  auto tenth = std::min_element(sizes.begin(), sizes.end(), [&](auto& a, auto& b) {
+    auto off = [&](size_t n) { return n > total / 10 ? n - total / 10 : total / 10 - n; };
+    return off(a.first) < off(b.first);
+  });
+  indexer::CLocationRefresher refresher(context, u'C');
+  start = std::chrono::steady_clock::now();
+  int result = refresher.RefreshLocation(u"#" + EnginePath(root, tenth->second) + u"\\");
+  double full = Since(start);
+  std::printf("full build                      %.3f s (%zu entries)\n", build, total);
+  std::printf("'#' refresh of %zu entries (%.1f%%) %.3f s  result %d\n", tenth->first,
+              100.0 * tenth->first / total, full, result);
+  std::printf("ratio refresh / build           %.2f\n", full / build);
+
+  // The deepest folder: the longest way for a change to travel.
+  fs::path deep = root;
+  size_t deepest = 0;
+  for (auto& entry : fs::recursive_directory_iterator(root)) {
+    size_t depth = std::distance(entry.path().begin(), entry.path().end());
+    if (entry.is_directory() && depth > deepest) {
+      deepest = depth;
+      deep = entry.path();
+    }
+  }
+  indexer::ChangeMonitor monitor(context);
+  start = std::chrono::steady_clock::now();
+  monitor.StartWatchers(1u << 2);
+  monitor.StartDrains(1u << 2);
+  // The watcher is ready once a change at the root reaches the cache.
+  fs::path probe = root / "lvx-bench-probe.txt";
+  std::ofstream(probe).put('x');
+  while (!Cached(context, u"C:\\lvx-bench-probe.txt") && Since(start) < 120) os::Sleep(10);
+  std::printf("watchers ready after            %.3f s\n", Since(start));
+
+  std::vector<double> latencies;
+  for (int i = 0; i < 20; ++i) {
+    fs::path file = deep / ("lvx-bench-" + std::to_string(i) + ".txt");
+    std::u16string enginePath = EnginePath(root, file);
+    start = std::chrono::steady_clock::now();
+    std::ofstream(file).put('x');
+    while (!Cached(context, enginePath) && Since(start) < 10) os::Sleep(1);
+    latencies.push_back(Since(start));
+    os::Sleep(300);  // a quiet queue between samples
+  }
+  monitor.StopDrains();
+  monitor.StopWatchers();
+  for (int i = 0; i < 20; ++i) fs::remove(deep / ("lvx-bench-" + std::to_string(i) + ".txt"));
+  fs::remove(probe);
+  std::sort(latencies.begin(), latencies.end());
+  std::printf("change -> found in cache        median %.0f ms, min %.0f ms, max %.0f ms (goal: 400 ms)\n",
+              latencies[10] * 1000, latencies.front() * 1000, latencies.back() * 1000);
+  std::printf("  folder depth %zu: %s\n", deepest, deep.string().c_str());
+  std::remove("/tmp/lvx-refresh-bench.db");
+  return 0;
+}
