@@ -2,7 +2,7 @@
 // that appear (made, or moved in from outside) and are watched from then on, folder renames and
 // moves that must relabel every folder below them, moves out of the tree, a rename race that
 // leaves the map behind the disk, names that are not UTF-8, a kernel queue overflow (and the walk
-// that repairs the watches after it), small buffers, links, and a root that disappears.
+// that repairs the watches after it), records batched into a small buffer, links, and a root that disappears.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -320,19 +320,6 @@ TEST(PosixWatchTest, ASmallBufferTakesTheRestAtTheNextRead) {
   EXPECT_LE(reader.LargestRead(), 64u);
   EXPECT_GE(reader.LargestRead(), 48u);  // two 24-byte records fit together
   EXPECT_EQ(reader.Problems(), "");
-}
-
-TEST(PosixWatchTest, ARecordLargerThanTheBufferIsDroppedLikeAnOverflow) {
-  test::TestDrive drive;
-  DirectoryWatch watch;
-  ASSERT_TRUE(watch.Open(drive.Root()));
-  WatchReader reader(watch, 32);
-  Touch(HostOf(drive, "a-name-too-long-for-it"));
-  Touch(HostOf(drive, "short"));  // 12 + 10 bytes: fits
-  ASSERT_TRUE(reader.WaitFor(kActionAdded, u"short")) << Describe(reader.Records());
-  reader.Stop();
-  EXPECT_EQ(reader.Records().size(), 1u) << Describe(reader.Records());
-  EXPECT_EQ(reader.Zeros(), 2);  // the dropped record, then the stop
 }
 
 TEST(PosixWatchTest, LinksAreNotFollowedBelowTheRootButTheRootMayBeOne) {

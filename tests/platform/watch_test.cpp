@@ -1,8 +1,10 @@
 // Change notifications on every backend: what a user does at the root of a drive (create, write,
 // rename, delete) comes back as change records with the right action and name; Wake ends a Read
 // from another thread, before or during it, and even before the watch is open; a watch can be
-// closed with a read pending and opened again; long path names. Only changes directly at the root
-// are checked here, as wine reports no others; the POSIX test covers subfolders.
+// closed with a read pending and opened again; records that do not fit into the caller's buffer
+// come with the next Read, or are dropped when one alone does not fit; long path names. Only
+// changes directly at the root are checked here, as wine reports no others; the POSIX test covers
+// subfolders.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -151,6 +153,40 @@ TEST(DirectoryWatchTest, ClosingWithAReadPendingThenOpeningAgainWorks) {
   }
   drive.MakeFile("late.txt");
   dropped.reset();
+}
+
+TEST(DirectoryWatchTest, ManyChangesThroughASmallBufferArriveInOrder) {
+  // Changes made while nobody reads are kept (a read is pending from Open on), and what does not
+  // fit into one small buffer comes with the next Read.
+  test::TestDrive drive;
+  DirectoryWatch watch;
+  ASSERT_TRUE(watch.Open(drive.Root()));
+  for (int i = 0; i < 20; ++i) drive.MakeFile("file" + std::to_string(i));
+  WatchReader reader(watch, 64);
+  ASSERT_TRUE(reader.WaitFor(kActionAdded, u"file19")) << Describe(reader.Records());
+  reader.Stop();
+  std::vector<std::u16string> added;
+  for (const test::ChangeRecord& r : reader.Records())
+    if (r.action == kActionAdded) added.push_back(r.name);
+  ASSERT_EQ(added.size(), 20u) << Describe(reader.Records());
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(added[i], u"file" + U16(std::to_string(i)));
+  EXPECT_LE(reader.LargestRead(), 64u);
+  EXPECT_EQ(reader.Problems(), "");
+}
+
+TEST(DirectoryWatchTest, ARecordLargerThanTheBufferIsDroppedLikeAnOverflow) {
+  test::TestDrive drive;
+  DirectoryWatch watch;
+  ASSERT_TRUE(watch.Open(drive.Root()));
+  WatchReader reader(watch, 32);
+  drive.MakeFile("a-name-too-long-for-it");  // 12 + 44 bytes
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  drive.MakeFile("short");  // 12 + 10 bytes: fits
+  ASSERT_TRUE(reader.WaitFor(kActionAdded, u"short")) << Describe(reader.Records());
+  reader.Stop();
+  for (const test::ChangeRecord& r : reader.Records()) EXPECT_EQ(r.name, u"short");
+  EXPECT_GE(reader.Zeros(), 2);  // the dropped record, then the stop
+  EXPECT_EQ(reader.Problems(), "");
 }
 
 TEST(DirectoryWatchTest, LongPathNameOfExistingAndMissingPaths) {
