@@ -115,7 +115,50 @@ bool GlobList(const char16_t* name, uint32_t n, const char16_t* list) {
   return false;
 }
 
+// How much a character narrows a search: rare letters most, common punctuation least.
+int Rarity(char16_t c) {
+  static const char16_t kByFrequency[] = u"eaoirtnslcdmpuhgbfywkvxzjq";
+  if (c >= 0x80) return 100;
+  if (c >= u'0' && c <= u'9') return 20;
+  for (int i = 0; kByFrequency[i]; ++i)
+    if (kByFrequency[i] == c) return 10 + i;
+  if (c == u'.' || c == u' ' || c == u'-' || c == u'_') return 0;
+  return 30;
+}
+
 }  // namespace
+
+RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
+  RequiredChars none, found;
+  const bool list = kind == MatcherKind::StarList || kind == MatcherKind::WildList;
+  const bool wild = kind == MatcherKind::Wild || kind == MatcherKind::WildList;
+  const char16_t* alt = patternList;
+  if (list && *alt == 0) ++alt;
+  if (*alt == 0) return none;
+  for (;;) {
+    char16_t best = 0;
+    int bestRarity = -1;
+    for (const char16_t* p = alt; *p; ++p) {
+      if (kind != MatcherKind::Substring && (*p == u'*' || (wild && *p == u'?'))) continue;
+      if (Rarity(*p) > bestRarity) {
+        best = *p;
+        bestRarity = Rarity(*p);
+      }
+    }
+    if (bestRarity < 0 || (best >= u'A' && best <= u'Z')) return none;
+    bool known = false;
+    for (int i = 0; i < found.count; ++i) known |= found.chars[i] == best;
+    if (!known) {
+      if (found.count == RequiredChars::kMax) return none;
+      found.chars[found.count++] = best;
+    }
+    if (!list) break;
+    while (*alt) ++alt;
+    ++alt;
+    if (*alt == 0) break;
+  }
+  return found;
+}
 
 std::u16string FoldQuery(const std::u16string& query) {
   std::u16string folded(query);
@@ -206,6 +249,7 @@ CompiledQuery CompileQuery(const std::u16string& query) {
       compiled.sizedMatcher_ = MatchWildListSized;
       break;
   }
+  compiled.required_ = FindRequiredChars(compiled.kind_, list);
   return compiled;
 }
 

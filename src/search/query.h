@@ -57,6 +57,23 @@ enum class MatcherKind { Substring, Star, StarList, Wild, WildList };
 // "*" -> Star, none of them -> Substring.
 MatcherKind ChooseMatcher(const char16_t* query, size_t length);
 
+// Characters of which every matching name holds at least one (after folding): for each alternative
+// its rarest literal character. A name without any of them cannot match, which the walk can tell
+// while it looks for the name's end, without calling the matcher. count 0: no such set (an
+// alternative without literals, or too many alternatives); every name must go to the matcher.
+struct RequiredChars {
+  static constexpr int kMax = 4;
+  int count = 0;
+  char16_t chars[kMax] = {};
+  // Does the folded code unit c count? For a lower-case letter both cases do.
+  bool Holds(char16_t c) const {
+    for (int i = 0; i < count && i < kMax; ++i)
+      if (FoldChar(c) == chars[i]) return true;
+    return false;
+  }
+};
+RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList);
+
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
@@ -74,6 +91,7 @@ class CompiledQuery {
   bool Matches(const char16_t* name, uint32_t length) const {
     return sizedMatcher_(name, length, patternList_.get());
   }
+  const RequiredChars& Required() const { return required_; }
 
  private:
   friend CompiledQuery CompileQuery(const std::u16string& query);
@@ -81,6 +99,7 @@ class CompiledQuery {
   MatcherKind kind_ = MatcherKind::Substring;
   Matcher matcher_ = nullptr;
   SizedMatcher sizedMatcher_ = nullptr;
+  RequiredChars required_;
 };
 
 // Folds the query, picks the matcher and builds the pattern list (query length + 2 code units:

@@ -76,6 +76,8 @@ class SearchEngine {
   // --- test seams ---
   void SetCapacities(uint32_t arrayCapacity, uint32_t headroom, size_t poolCapacity);
   void SetAckTimeout(uint32_t milliseconds) { ackTimeout_ = milliseconds; }
+  // Off: every record is read through CDBMapFile::ReadRecord (the reference reader).
+  void SetFastRecords(bool on) { fastRecords_ = on; }
 
  private:
   enum class WalkMode { Collect, Count, Exact };
@@ -92,6 +94,7 @@ class SearchEngine {
     uint64_t time = 0;
     uint32_t depth = 0;
     const char16_t* path = nullptr;  // refine only: the entry's folder path
+    bool holdsRequired = true;  // false: the name lacks every character a match needs
   };
 
   template <WalkMode kMode>
@@ -142,6 +145,7 @@ class SearchEngine {
   uint32_t driveMask_ = 0xFFFFFFFFu;
   bool refine_ = false;
   bool refining_ = false;  // the filters run over a result set, not the tree
+  bool fastRecords_ = true;
 
   CompiledQuery query_;
   cache::CDBMapFile file_;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/message.h"
+#include "search/block_reader.h"
 #include "search/search_engine.h"
 
 namespace lvx::search {
@@ -88,7 +89,7 @@ bool SearchEngine::PassesFilters() const {
 }
 
 bool SearchEngine::FilterName(const SearchEngine& e) {
-  return e.query_.Matches(e.current_.name, e.current_.nameLength);
+  return e.current_.holdsRequired && e.query_.Matches(e.current_.name, e.current_.nameLength);
 }
 // In the walk: directly in the location folder. In a refine, which has no depth: the entry's folder
 // is the location folder of the full search.
@@ -131,13 +132,16 @@ bool SearchEngine::AllocateBuffers(uint32_t entries, size_t characters) {
 // Gives back what the run did not use. The pool may move; the entries then follow it.
 void SearchEngine::ShrinkBuffers() {
   if (pool_) {
-    char16_t* old = pool_;
+    const uintptr_t old = reinterpret_cast<uintptr_t>(pool_);
     if (auto* moved = static_cast<char16_t*>(std::realloc(pool_, (poolUsed_ + 1) * sizeof(char16_t)))) {
       pool_ = moved;
-      if (moved != old) {
+      if (reinterpret_cast<uintptr_t>(moved) != old) {
+        auto rebase = [&](const char16_t* p) {
+          return moved + (reinterpret_cast<uintptr_t>(p) - old) / sizeof(char16_t);
+        };
         for (uint32_t i = 0; i < resultCount_; ++i) {
-          results_[i].path = moved + (results_[i].path - old);
-          results_[i].name = moved + (results_[i].name - old);
+          results_[i].path = rebase(results_[i].path);
+          results_[i].name = rebase(results_[i].name);
         }
       }
     }
@@ -210,10 +214,13 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
   // One open block: where its next record is, where the block ends (0: the mapping's end, for a
   // root block still being built), the path length of its entries, the file total so far, and the
   // folder record that led to it, tested once the block is done.
+  // A block that lies whole in one view is read from its bytes (base), any other through the file.
   struct Frame {
     uint32_t block, position, limit, pathLength, subtotal;
+    const uint8_t* base;
     const char16_t* name;
     uint32_t nameLength, timeLow, timeHigh;
+    bool holds;
   };
   auto open = [this](uint32_t block, Frame* frame) {
     uint32_t capacity = 0;
@@ -222,8 +229,12 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
     frame->position = block + 4;
     frame->limit = capacity == 0 ? 0 : block + capacity;
     frame->subtotal = 0;
+    frame->base = (fastRecords_ && capacity != 0) ? file_.GetSpan(block, capacity) : nullptr;
     return true;
   };
+  const NameScanner scanner(query_.Required());
+  bool holds = true;  // the current record's name holds a required character
+
   const int64_t limit = int64_t(arrayCapacity_) - headroom_;
   const uint32_t startPath = pathLength_;
   std::vector<Frame> stack;
@@ -239,7 +250,14 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
   cache::Record r;
   for (;;) {
     Frame& f = stack.back();
-    if (!file_.ReadRecord(f.position, f.limit, &r) || --budget == 0) return WalkEnd::Damaged;
+    bool valid;
+    if (f.base) {
+      valid = ParseRecord(f.base + (f.position - f.block), f.position, f.limit - f.position, scanner, &r, &holds);
+    } else {
+      holds = true;
+      valid = file_.ReadRecord(f.position, f.limit, &r);
+    }
+    if (!valid || --budget == 0) return WalkEnd::Damaged;
     if (--poll == 0) {
       poll = kStopPollInterval;
       if (stop_.load(std::memory_order_relaxed)) return WalkEnd::Stopped;
@@ -253,6 +271,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
       parent.subtotal += done.subtotal;
       current_.name = done.name;
       current_.nameLength = done.nameLength;
+      current_.holdsRequired = done.holds;
       current_.sizeKB = done.subtotal;
       current_.isFolder = true;
       current_.time = Time(done.timeLow, done.timeHigh);
@@ -265,6 +284,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
       f.subtotal += r.sizeOrLink;
       current_.name = r.name;
       current_.nameLength = r.nameLength;
+      current_.holdsRequired = holds;
       current_.sizeKB = r.sizeOrLink;
       current_.isFolder = false;
       current_.time = Time(r.timeLow, r.timeHigh);
@@ -293,6 +313,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
         child.nameLength = r.nameLength;
         child.timeLow = r.timeLow;
         child.timeHigh = r.timeHigh;
+        child.holds = holds;
         if (kMode == WalkMode::Collect && int64_t(resultCount_) > limit) return WalkEnd::Overflow;
         stack.push_back(child);  // f is not used after this
         continue;
@@ -300,6 +321,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
       pathLength_ = parentLength;
       current_.name = r.name;
       current_.nameLength = r.nameLength;
+      current_.holdsRequired = holds;
       current_.sizeKB = 0;
       current_.isFolder = true;
       current_.time = Time(r.timeLow, r.timeHigh);
@@ -438,6 +460,7 @@ int SearchEngine::RefineResults(const std::u16string& pattern) {
     current_.time = r.modified.Value();
     current_.depth = 0;
     current_.path = r.path;
+    current_.holdsRequired = true;
   };
   uint32_t count = 0;
   for (uint32_t i = 0; i < resultCount_; ++i) {

@@ -91,7 +91,7 @@ uint32_t SearchEngine::ThreadProc() {
 
     ApplyRequest();
     const bool wasEmpty = pattern_.empty();
-    if (wasEmpty) pattern_ = u";";
+    if (wasEmpty) pattern_.assign(1, u';');
     int outcome;
     if (!refine_) {
       os::LockGuard hold(context_.cacheLock);

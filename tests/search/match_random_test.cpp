@@ -93,5 +93,34 @@ TEST(MatchersRandom, LongNamesAgreeWithReference) {
   }
 }
 
+// A name that holds none of a query's required characters never matches it, so the walk may skip
+// the matcher for it; and the set is not empty where it need not be.
+TEST(RequiredChars, NoMatchWithoutThem) {
+  std::mt19937 rng(8);
+  const std::u16string nameAlphabet = u"aAbBcxX.?*\u00C4";
+  int skipped = 0;
+  for (int i = 0; i < 200000; ++i) {
+    std::u16string query = Draw(rng, u"abcX.?*;\u00C4", 7);
+    if (query.empty()) continue;
+    CompiledQuery q = CompileQuery(query);
+    std::u16string name = Draw(rng, nameAlphabet, 10);
+    const RequiredChars& required = q.Required();
+    if (required.count == 0) continue;
+    bool holds = false;
+    for (char16_t c : name) holds |= required.Holds(c);
+    if (!holds) {
+      ++skipped;
+      ASSERT_FALSE(q.Matches(name.c_str())) << "round " << i;
+    }
+  }
+  EXPECT_GT(skipped, 10000);
+  EXPECT_EQ(CompileQuery(u"mp3").Required().count, 1);
+  EXPECT_EQ(CompileQuery(u"*.jpg;*.bmp").Required().count, 2);
+  EXPECT_EQ(CompileQuery(u"*").Required().count, 0);      // matches every name
+  EXPECT_EQ(CompileQuery(u"a;??").Required().count, 0);   // an alternative without literals
+  EXPECT_EQ(CompileQuery(u"a;b;c;d;e").Required().count, 0);  // more than four
+  EXPECT_EQ(CompileQuery(u";x;;y").Required().count, 1);  // "y" is never tried
+}
+
 }  // namespace
 }  // namespace lvx::search
