@@ -2,7 +2,8 @@
 // that appear (made, or moved in from outside) and are watched from then on, folder renames and
 // moves that must relabel every folder below them, moves out of the tree, a rename race that
 // leaves the map behind the disk, names that are not UTF-8, a kernel queue overflow (and the walk
-// that repairs the watches after it), records batched into a small buffer, links, and a root that disappears.
+// that repairs the watches after it), records batched into a small buffer, links, and a root that
+// disappears.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -325,7 +326,7 @@ TEST(PosixWatchTest, ASmallBufferTakesTheRestAtTheNextRead) {
 TEST(PosixWatchTest, LinksAreNotFollowedBelowTheRootButTheRootMayBeOne) {
   test::TempDir outside;
   outside.MakeFolder("target");
-  outside.MakeFolder("real-root");
+  outside.MakeFolder("real-root/sub");
   ASSERT_EQ(::symlink((outside.HostPath() + "/target").c_str(),
                       (outside.HostPath() + "/real-root/link").c_str()),
             0);
@@ -338,7 +339,9 @@ TEST(PosixWatchTest, LinksAreNotFollowedBelowTheRootButTheRootMayBeOne) {
   WatchReader reader(watch);
   Touch(outside.HostPath() + "/target/through-link");
   Touch(outside.HostPath() + "/real-root/direct");
+  Touch(outside.HostPath() + "/real-root/sub/below");
   ASSERT_TRUE(reader.WaitFor(kActionAdded, u"direct")) << Describe(reader.Records());
+  ASSERT_TRUE(reader.WaitFor(kActionAdded, u"sub\\below")) << Describe(reader.Records());
   reader.Stop();
   EXPECT_TRUE(NoneUnder(reader.Records(), u"link")) << Describe(reader.Records());
   MapDrive(u'W', "");

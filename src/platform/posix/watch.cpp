@@ -153,16 +153,16 @@ struct DirectoryWatch::Impl {
       stack.pop_back();
       if (interruptible && ++walked % kWakeCheckInterval == 0 && TakeWake()) return Walk::kWoken;
       std::string host = Host(folder);
-      int wd = ::inotify_add_watch(inotifyFd, host.c_str(), folder.empty() ? kRootMask : kFolderMask);
+      uint32_t mask = folder.empty() ? kRootMask : kFolderMask;
+      int wd = ::inotify_add_watch(inotifyFd, host.c_str(), mask);
       if (wd < 0) {
         if (errno == ENOSPC || errno == ENOMEM) return Walk::kLimit;
         continue;  // gone, not a folder any more, or not ours to read
       }
       folders[wd] = folder;
       if (seen) seen->insert(wd);
-      int fd = posix::RetryEintr([&] {
-        return ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      });
+      int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.empty() ? 0 : O_NOFOLLOW);
+      int fd = posix::RetryEintr([&] { return ::open(host.c_str(), flags); });
       if (fd < 0) continue;
       DIR* dir = ::fdopendir(fd);
       if (!dir) {
@@ -208,7 +208,8 @@ struct DirectoryWatch::Impl {
   }
 
   void AddNewTree(const std::string& path) {
-    if (AddTree(path, nullptr, false) == Walk::kLimit) ready.push_back({kDroppedMark, {}});  // watch limit reached
+    // At the system's limit of watches, changes below this folder go unseen: say so as a loss.
+    if (AddTree(path, nullptr, false) == Walk::kLimit) ready.push_back({kDroppedMark, {}});
   }
 
   // The pending move out found no partner: it left the tree.
