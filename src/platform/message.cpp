@@ -1,5 +1,6 @@
 #include "platform/message.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -54,12 +55,13 @@ void MemoryErrorBox(uint32_t code, uint32_t requestSize, const String& where) {
   Show(Format("ErrorCode = %lu, ", static_cast<unsigned long>(code)) + system + u"\r\n" + where +
        Format("\r\nRequestSize = \t%lu Bytes\r\nMaxFreeBlock = \t%lu Bytes\r\n",
               static_cast<unsigned long>(requestSize),
-              static_cast<unsigned long>(LargestFreeBlock())) +
+              static_cast<unsigned long>(std::min<uint64_t>(LargestFreeBlock(), 0xFFFFFFFFu))) +
        MemoryText(facts));
 }
 
 String MemoryText(const MemoryFacts& f) {
-  auto ul = [](uint64_t v) { return static_cast<unsigned long>(v); };
+  // The texts carry 32-bit numbers, as GlobalMemoryStatus reports them: larger values show the cap.
+  auto ul = [](uint64_t v) { return static_cast<unsigned long>(v > 0xFFFFFFFFu ? 0xFFFFFFFFu : v); };
   return Format(
       "Memory :\t%lu Bytes / %lu Bytes\r\nPageFile :\t%lu Bytes / %lu Bytes\r\n"
       "VirtualMemory :\t%lu Bytes / %lu Bytes\r\n",

@@ -58,7 +58,7 @@ class LockGuard {
 
 class Thread {
  public:
-  // Creates the thread suspended at normal priority; Resume() lets it run.
+  // Holds the body; Start() creates the thread (suspended, normal priority) and lets it run.
   explicit Thread(std::function<uint32_t()> body);
   ~Thread();  // a thread that has not ended is detached (never killed)
   Thread(const Thread&) = delete;
