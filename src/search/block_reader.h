@@ -12,7 +12,7 @@
 #include "cache/map_file.h"
 #include "search/query.h"
 
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -28,7 +28,7 @@ namespace lvx::search {
 // must be readable.
 inline uint32_t FindTerminator(const char16_t* units, uint32_t count) {
   uint32_t i = 0;
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
   // 32 units per step, so that the one branch a typical name needs is well predicted.
   const __m128i zero = _mm_setzero_si128();
   auto zeros = [&](uint32_t at) {
@@ -55,7 +55,7 @@ inline uint32_t FindTerminator(const char16_t* units, uint32_t count) {
 class NameScanner {
  public:
   explicit NameScanner(const RequiredChars& required) : required_(required) {
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
     for (int k = 0; k < required.count; ++k) {
       char16_t c = required.chars[k];
       want_[k] = _mm_set1_epi16(short(c));
@@ -82,7 +82,7 @@ class NameScanner {
   LVX_ALWAYS_INLINE uint32_t ScanFor(const char16_t* units, uint32_t count, bool* holds) const {
     uint32_t i = 0;
     bool seen = false;
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
     const __m128i zero = _mm_setzero_si128();
     auto masks = [&](uint32_t at, uint32_t* found) {
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + at));
@@ -120,7 +120,7 @@ class NameScanner {
   }
 
   RequiredChars required_;
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
   __m128i want_[RequiredChars::kMax] = {};
   __m128i bits_[RequiredChars::kMax] = {};
 #endif

@@ -8,7 +8,7 @@
 
 #include <new>
 
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -29,7 +29,7 @@ inline const char16_t* ScanFirst(const char16_t* s, const char16_t* end, char16_
   if (c >= u'A' && c <= u'Z') return end;  // a folded name never holds an upper-case letter
   // For a lower-case letter both cases are wanted, and they differ only in bit 0x20.
   const char16_t orMask = (c >= u'a' && c <= u'z') ? char16_t(0x20) : char16_t(0);
-#if defined(__SSE2__)
+#if LVX_SEARCH_SSE2
   const __m128i want = _mm_set1_epi16(short(c));
   const __m128i bits = _mm_set1_epi16(short(orMask));
   while (end - s >= 8) {

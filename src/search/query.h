@@ -17,6 +17,14 @@
 #include <memory>
 #include <string>
 
+// The fast scans use SSE2 where the target has it; LVX_NO_SIMD forces the scalar loops, which
+// the release target (i686) runs and a test build checks.
+#if defined(__SSE2__) && !defined(LVX_NO_SIMD)
+#define LVX_SEARCH_SSE2 1
+#else
+#define LVX_SEARCH_SSE2 0
+#endif
+
 namespace lvx::search {
 
 // ASCII-only folding: only A to Z change.

@@ -1,5 +1,5 @@
-// The fast record reader against CDBMapFile::ReadRecord, record by record on random bytes and
-// search by search on random and damaged trees.
+// The fast record reader against CDBMapFile::ReadRecord, search by search on random and damaged
+// trees (record by record: block_parse_test.cpp).
 #include <random>
 
 #include "search/block_reader.h"
@@ -10,50 +10,6 @@ namespace lvx::test {
 namespace {
 
 using namespace lvx::search;
-
-class BlockReader : public SearchFixture {};
-
-TEST_F(BlockReader, ParseRecordAgreesWithReadRecord) {
-  // Bytes that are mostly small, so that terminators and end marks turn up at every distance.
-  std::mt19937 rng(21);
-  std::vector<uint8_t> bytes(300000);
-  for (uint8_t& b : bytes) b = (rng() % 3 == 0) ? 0 : uint8_t(rng() % 4 == 0 ? rng() : u'a' + rng() % 3);
-  WriteBytes(cachePath_, bytes);
-  cache::CDBMapFile file;
-  ASSERT_TRUE(file.OpenMapFile(dir_.Child("cache.db"), os::kGenericRead, os::kShareRead | os::kShareWrite,
-                               os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead));
-  RequiredChars required;
-  required.count = 1;
-  required.chars[0] = u'b';
-  const NameScanner plain{RequiredChars{}}, scanner{required};
-  int valid = 0;
-  for (int i = 0; i < 200000; ++i) {
-    uint32_t offset = (rng() % uint32_t(bytes.size() - 4000)) & ~1u;
-    uint32_t room = rng() % 700;
-    cache::Record slow{}, fast{};
-    bool slowOk = file.ReadRecord(offset, offset + room, &slow);
-    const uint8_t* p = file.GetSpan(offset, room);
-    ASSERT_NE(p, nullptr);
-    bool holds = false;
-    bool fastOk = ParseRecord(p, offset, room, (i & 1) ? scanner : plain, &fast, &holds);
-    ASSERT_EQ(fastOk, slowOk) << "offset " << offset << " room " << room;
-    if (!slowOk) continue;
-    ++valid;
-    ASSERT_EQ(fast.type, slow.type);
-    ASSERT_EQ(fast.length, slow.length);
-    if (slow.type == cache::RECORD_END) continue;
-    ASSERT_EQ(fast.name, slow.name);
-    ASSERT_EQ(fast.nameLength, slow.nameLength);
-    ASSERT_EQ(fast.sizeOrLink, slow.sizeOrLink);
-    ASSERT_EQ(fast.timeLow, slow.timeLow);
-    ASSERT_EQ(fast.timeHigh, slow.timeHigh);
-    ASSERT_EQ(fast.linkOffset, slow.linkOffset);
-    bool expected = (i & 1) == 0;
-    for (uint32_t k = 0; k < slow.nameLength && !expected; ++k) expected = required.Holds(slow.name[k]);
-    ASSERT_EQ(holds, expected) << "offset " << offset;
-  }
-  EXPECT_GT(valid, 20000);
-}
 
 // A random tree with long and non-ASCII names, and one block longer than a view's overlap (read
 // through the file even on the fast path).
