@@ -76,46 +76,51 @@ class NameScanner {
   }
 
  private:
-  // kCount is the number of required characters, or kMax for "up to kMax" (unused ones repeat
-  // nothing: their vectors stay zero and never equal a name unit that precedes the terminator).
+  // kCount is the number of required characters, or kMax for "up to kMax": the vectors of unused
+  // ones stay zero, which only a terminator equals, and no unit from the terminator on counts.
   template <int kCount>
   LVX_ALWAYS_INLINE uint32_t ScanFor(const char16_t* units, uint32_t count, bool* holds) const {
     uint32_t i = 0;
-    bool seen = false;
+    uint32_t seen = 0;  // bit k: chars[k] occurs before the units still to scan
 #if LVX_SEARCH_SSE2
     const __m128i zero = _mm_setzero_si128();
+    // For 8 units: where a terminator may be, and for each character where it is.
     auto masks = [&](uint32_t at, uint32_t* found) {
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + at));
-      __m128i hit = _mm_cmpeq_epi16(_mm_or_si128(v, bits_[0]), want_[0]);
-      for (int k = 1; k < kCount; ++k)
-        hit = _mm_or_si128(hit, _mm_cmpeq_epi16(_mm_or_si128(v, bits_[k]), want_[k]));
-      *found = uint32_t(_mm_movemask_epi8(hit));
+      for (int k = 0; k < kCount; ++k)
+        found[k] = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(v, bits_[k]), want_[k])));
       return uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)));
     };
+    auto collect = [&](const uint32_t* found, uint32_t below) {
+      for (int k = 0; k < kCount; ++k)
+        if (found[k] & below) seen |= 1u << k;
+    };
     for (; i + 16 <= count; i += 16) {
-      uint32_t f0, f1;
-      uint32_t z = masks(i, &f0) | (masks(i + 8, &f1) << 16);
-      uint32_t f = f0 | (f1 << 16);
+      uint32_t f0[kCount], f1[kCount];
+      uint32_t z = masks(i, f0) | (masks(i + 8, f1) << 16);
+      for (int k = 0; k < kCount; ++k) f0[k] |= f1[k] << 16;
       if (z) {
         uint32_t bit = uint32_t(__builtin_ctz(z));
-        *holds = seen || (f & ((1u << bit) - 1)) != 0;
+        collect(f0, (1u << bit) - 1);
+        *holds = required_.Satisfied(seen);
         return i + (bit >> 1);
       }
-      seen |= f != 0;
+      collect(f0, ~0u);
     }
     for (; i + 8 <= count; i += 8) {
-      uint32_t f;
-      uint32_t z = masks(i, &f);
+      uint32_t f[kCount];
+      uint32_t z = masks(i, f);
       if (z) {
         uint32_t bit = uint32_t(__builtin_ctz(z));
-        *holds = seen || (f & ((1u << bit) - 1)) != 0;
+        collect(f, (1u << bit) - 1);
+        *holds = required_.Satisfied(seen);
         return i + (bit >> 1);
       }
-      seen |= f != 0;
+      collect(f, ~0u);
     }
 #endif
-    for (; i < count && units[i] != 0; ++i) seen |= required_.Holds(units[i]);
-    *holds = seen;
+    for (; i < count && units[i] != 0; ++i) seen |= required_.BitOf(units[i]);
+    *holds = required_.Satisfied(seen);
     return i;
   }
 

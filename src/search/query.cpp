@@ -132,27 +132,48 @@ RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
   RequiredChars none, found;
   const bool list = kind == MatcherKind::StarList || kind == MatcherKind::WildList;
   const bool wild = kind == MatcherKind::Wild || kind == MatcherKind::WildList;
+  auto literal = [&](char16_t c) { return kind == MatcherKind::Substring || (c != u'*' && !(wild && c == u'?')); };
+  auto add = [&](char16_t c) {
+    for (int i = 0; i < found.count; ++i)
+      if (found.chars[i] == c) return true;
+    if (found.count == RequiredChars::kMax) return false;
+    found.chars[found.count++] = c;
+    return true;
+  };
   const char16_t* alt = patternList;
   if (list && *alt == 0) ++alt;
   if (*alt == 0) return none;
+  for (const char16_t* p = alt; *p; ++p)
+    if (*p >= u'A' && *p <= u'Z') return none;  // not folded: leave every name to the matcher
+  if (!list) {
+    // Every literal, rarest first, up to four.
+    found.all = true;
+    for (;;) {
+      char16_t best = 0;
+      int bestRarity = -1;
+      for (const char16_t* p = alt; *p; ++p) {
+        bool taken = false;
+        for (int i = 0; i < found.count; ++i) taken |= found.chars[i] == *p;
+        if (literal(*p) && !taken && Rarity(*p) > bestRarity) {
+          best = *p;
+          bestRarity = Rarity(*p);
+        }
+      }
+      if (bestRarity < 0 || !add(best)) break;
+    }
+    return found;
+  }
   for (;;) {
     char16_t best = 0;
     int bestRarity = -1;
     for (const char16_t* p = alt; *p; ++p) {
-      if (kind != MatcherKind::Substring && (*p == u'*' || (wild && *p == u'?'))) continue;
-      if (Rarity(*p) > bestRarity) {
+      if (*p >= u'A' && *p <= u'Z') return none;
+      if (literal(*p) && Rarity(*p) > bestRarity) {
         best = *p;
         bestRarity = Rarity(*p);
       }
     }
-    if (bestRarity < 0 || (best >= u'A' && best <= u'Z')) return none;
-    bool known = false;
-    for (int i = 0; i < found.count; ++i) known |= found.chars[i] == best;
-    if (!known) {
-      if (found.count == RequiredChars::kMax) return none;
-      found.chars[found.count++] = best;
-    }
-    if (!list) break;
+    if (bestRarity < 0 || !add(best)) return none;
     while (*alt) ++alt;
     ++alt;
     if (*alt == 0) break;

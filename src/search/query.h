@@ -65,19 +65,25 @@ enum class MatcherKind { Substring, Star, StarList, Wild, WildList };
 // "*" -> Star, none of them -> Substring.
 MatcherKind ChooseMatcher(const char16_t* query, size_t length);
 
-// Characters of which every matching name holds at least one (after folding): for each alternative
-// its rarest literal character. A name without any of them cannot match, which the walk can tell
-// while it looks for the name's end, without calling the matcher. count 0: no such set (an
-// alternative without literals, or too many alternatives); every name must go to the matcher.
+// Characters that a matching name must hold (after folding): for a single pattern every one of its
+// literal characters (the rarest four), for a list the rarest literal of each alternative, of which
+// the name must hold one. A name that lacks them cannot match, which the walk can tell while it
+// looks for the name's end, without calling the matcher. count 0: no such set (an alternative
+// without literals, or more than four alternatives); every name must go to the matcher.
 struct RequiredChars {
   static constexpr int kMax = 4;
   int count = 0;
+  bool all = false;  // every character is needed (one pattern); else any one of them (a list)
   char16_t chars[kMax] = {};
-  // Does the folded code unit c count? For a lower-case letter both cases do.
-  bool Holds(char16_t c) const {
+  // The bit of the character that the name's code unit c counts as, or 0.
+  uint32_t BitOf(char16_t c) const {
     for (int i = 0; i < count && i < kMax; ++i)
-      if (FoldChar(c) == chars[i]) return true;
-    return false;
+      if (FoldChar(c) == chars[i]) return 1u << i;
+    return 0;
+  }
+  // Can a name that holds these characters (bit i: chars[i]) match?
+  bool Satisfied(uint32_t seen) const {
+    return count == 0 || (all ? seen == (1u << count) - 1 : seen != 0);
   }
 };
 RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList);

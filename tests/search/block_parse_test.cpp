@@ -21,14 +21,22 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
   std::mt19937 rng(21);
   std::vector<uint8_t> bytes(300000);
   for (uint8_t& b : bytes) b = (rng() % 3 == 0) ? 0 : uint8_t(rng() % 4 == 0 ? rng() : u'a' + rng() % 3);
+  int satisfied = 0;
   WriteBytes(cachePath, bytes);
   cache::CDBMapFile file;
   ASSERT_TRUE(file.OpenMapFile(dir.Child("cache.db"), os::kGenericRead, os::kShareRead | os::kShareWrite,
                                os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead));
-  RequiredChars required;
-  required.count = 1;
-  required.chars[0] = u'b';
-  const NameScanner plain{RequiredChars{}}, scanner{required};
+  RequiredChars any, all;
+  any.count = 2;
+  any.chars[0] = u'b';
+  any.chars[1] = u'q';
+  all.count = 3;
+  all.all = true;
+  all.chars[0] = u'a';
+  all.chars[1] = u'b';
+  all.chars[2] = u'c';
+  const RequiredChars* sets[] = {nullptr, &any, &all};
+  const NameScanner scanners[] = {NameScanner{RequiredChars{}}, NameScanner{any}, NameScanner{all}};
   int valid = 0;
   for (int i = 0; i < 200000; ++i) {
     uint32_t offset = (rng() % uint32_t(bytes.size() - 4000)) & ~1u;
@@ -38,7 +46,8 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
     const uint8_t* p = file.GetSpan(offset, room);
     ASSERT_NE(p, nullptr);
     bool holds = false;
-    bool fastOk = ParseRecord(p, offset, room, (i & 1) ? scanner : plain, &fast, &holds);
+    const int which = i % 3;
+    bool fastOk = ParseRecord(p, offset, room, scanners[which], &fast, &holds);
     ASSERT_EQ(fastOk, slowOk) << "offset " << offset << " room " << room;
     if (!slowOk) continue;
     ++valid;
@@ -51,11 +60,17 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
     ASSERT_EQ(fast.timeLow, slow.timeLow);
     ASSERT_EQ(fast.timeHigh, slow.timeHigh);
     ASSERT_EQ(fast.linkOffset, slow.linkOffset);
-    bool expected = (i & 1) == 0;
-    for (uint32_t k = 0; k < slow.nameLength && !expected; ++k) expected = required.Holds(slow.name[k]);
+    bool expected = true;
+    if (sets[which]) {
+      uint32_t seen = 0;
+      for (uint32_t k = 0; k < slow.nameLength; ++k) seen |= sets[which]->BitOf(slow.name[k]);
+      expected = sets[which]->Satisfied(seen);
+    }
     ASSERT_EQ(holds, expected) << "offset " << offset;
+    satisfied += which > 0 && holds;
   }
   EXPECT_GT(valid, 20000);
+  EXPECT_GT(satisfied, 1000);
 }
 
 }  // namespace

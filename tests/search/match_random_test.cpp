@@ -106,16 +106,20 @@ TEST(RequiredChars, NoMatchWithoutThem) {
     std::u16string name = Draw(rng, nameAlphabet, 10);
     const RequiredChars& required = q.Required();
     if (required.count == 0) continue;
-    bool holds = false;
-    for (char16_t c : name) holds |= required.Holds(c);
-    if (!holds) {
+    uint32_t seen = 0;
+    for (char16_t c : name) seen |= required.BitOf(c);
+    if (!required.Satisfied(seen)) {
       ++skipped;
       ASSERT_FALSE(q.Matches(name.c_str())) << "round " << i;
     }
   }
   EXPECT_GT(skipped, 10000);
-  EXPECT_EQ(CompileQuery(u"mp3").Required().count, 1);
+  EXPECT_EQ(CompileQuery(u"mp3").Required().count, 3);
+  EXPECT_TRUE(CompileQuery(u"mp3").Required().all);
+  EXPECT_EQ(CompileQuery(u"*.MP3").Required().count, 4);
+  EXPECT_EQ(CompileQuery(u"quartz").Required().count, 4);  // the rarest four
   EXPECT_EQ(CompileQuery(u"*.jpg;*.bmp").Required().count, 2);
+  EXPECT_FALSE(CompileQuery(u"*.jpg;*.bmp").Required().all);
   EXPECT_EQ(CompileQuery(u"*").Required().count, 0);      // matches every name
   EXPECT_EQ(CompileQuery(u"a;??").Required().count, 0);   // an alternative without literals
   EXPECT_EQ(CompileQuery(u"a;b;c;d;e").Required().count, 0);  // more than four
