@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include "platform/utf.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -8,34 +10,22 @@ namespace lvx {
 std::u16string U16(const std::string& s) {
   std::u16string out;
   out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = s[i];
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(s.data());
+  for (size_t i = 0; i < s.size();) {
     uint32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 6 && i + 1 < s.size() && (s[i + 1] & 0xC0) == 0x80) {
-      cp = ((c & 0x1F) << 6) | (s[i + 1] & 0x3F);
-      len = 2;
-    } else if ((c >> 4) == 14 && i + 2 < s.size() && (s[i + 1] & 0xC0) == 0x80 &&
-               (s[i + 2] & 0xC0) == 0x80) {
-      cp = ((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
-      len = 3;
-    } else if ((c >> 3) == 30 && i + 3 < s.size() && (s[i + 1] & 0xC0) == 0x80 &&
-               (s[i + 2] & 0xC0) == 0x80 && (s[i + 3] & 0xC0) == 0x80) {
-      cp = ((c & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) | ((s[i + 2] & 0x3F) << 6) |
-           (s[i + 3] & 0x3F);
-      len = 4;
+    size_t length = os::utf::DecodeUtf8(bytes + i, s.size() - i, &cp);
+    if (length == 0) {
+      cp = 0xFFFD;
+      length = 1;
     }
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+    if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(char16_t(0xD800 + (cp >> 10)));
       out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
     } else {
-      out.push_back(char16_t(cp > 0x10FFFF ? 0xFFFD : cp));
+      out.push_back(char16_t(cp));
     }
-    i += len;
+    i += length;
   }
   return out;
 }
@@ -52,21 +42,7 @@ std::string U8(const std::u16string& s) {
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
-    if (cp < 0x80) {
-      out.push_back(char(cp));
-    } else if (cp < 0x800) {
-      out.push_back(char(0xC0 | (cp >> 6)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(char(0xE0 | (cp >> 12)));
-      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(char(0xF0 | (cp >> 18)));
-      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (cp & 0x3F)));
-    }
+    os::utf::AppendUtf8(out, cp);
   }
   return out;
 }

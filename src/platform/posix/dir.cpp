@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/dir.h"
+#include "platform/utf.h"
 #include "platform/drive.h"
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -150,7 +151,7 @@ bool ReadFolder(int dirFd, bool withDots, const String* mask, Listing* listing) 
     size_t bytes = std::strlen(name);
     size_t offset = listing->names.size();
     listing->names.resize(offset + bytes);
-    size_t units = posix::DecodeHostName(name, bytes, listing->names.data() + offset);
+    size_t units = utf::DecodeHostName(name, bytes, listing->names.data() + offset);
     listing->names.resize(offset + units);
     if (mask != nullptr &&
         !MatchMask(mask->data(), mask->size(), listing->names.data() + offset, units)) {

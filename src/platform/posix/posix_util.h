@@ -26,9 +26,6 @@ void FailPathErrno(int err, const std::string& hostPath);
 // no mapped drive (kErrorPathNotFound) or holds a NUL character (kErrorInvalidName).
 bool ResolvePath(const String& path, std::string* host);
 
-// FromHostBytes into a caller's buffer of at least n units (a name never grows: every byte or
-// sequence gives at most one unit per byte). Returns the units written.
-size_t DecodeHostName(const char* bytes, size_t n, char16_t* out);
 
 // st_mtim as a FILETIME value (100 ns units since 1601); 0 for times before 1601.
 uint64_t FileTimeOf(const struct timespec& t);

@@ -1,0 +1,112 @@
+// Host names as bytes and as UTF-16. Invalid UTF-8 bytes travel as U+DC80..U+DCFF and come back as
+// the same bytes, so an entry listed under a broken name can still be opened by its cached name.
+#include "platform/drive.h"
+#include "platform/utf.h"
+
+namespace lvx::os {
+
+namespace utf {
+
+size_t DecodeUtf8(const unsigned char* s, size_t n, uint32_t* cp) {
+  unsigned char c = s[0];
+  if (c < 0x80) {
+    *cp = c;
+    return 1;
+  }
+  size_t len;
+  uint32_t v, min;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2, v = c & 0x1F, min = 0x80;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3, v = c & 0x0F, min = 0x800;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4, v = c & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (len > n) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if ((s[k] & 0xC0) != 0x80) return 0;
+    v = (v << 6) | (s[k] & 0x3F);
+  }
+  if (v < min || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+  *cp = v;
+  return len;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(char(cp));
+  } else if (cp < 0x800) {
+    out.push_back(char(0xC0 | (cp >> 6)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(char(0xE0 | (cp >> 12)));
+    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(char(0xF0 | (cp >> 18)));
+    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (cp & 0x3F)));
+  }
+}
+
+size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
+  size_t o = 0;
+  size_t i = 0;
+  while (i < n) {
+    if (s[i] < 0x80) {  // most names are ASCII
+      out[o++] = s[i++];
+      continue;
+    }
+    uint32_t cp = 0;
+    size_t len = DecodeUtf8(s + i, n - i, &cp);
+    if (len == 0) {
+      out[o++] = char16_t(0xDC00 + s[i]);
+      ++i;
+    } else if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out[o++] = char16_t(0xD800 + (cp >> 10));
+      out[o++] = char16_t(0xDC00 + (cp & 0x3FF));
+      i += len;
+    } else {
+      out[o++] = char16_t(cp);
+      i += len;
+    }
+  }
+  return o;
+}
+
+}  // namespace utf
+
+String FromHostBytes(const std::string& bytes) {
+  String out(bytes.size(), u'\0');
+  out.resize(utf::DecodeHostName(bytes.data(), bytes.size(), out.data()));
+  return out;
+}
+
+std::string ToHostBytes(const String& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c < 0x80) {
+      out.push_back(char(c));
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      utf::AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (c >= 0xDC80 && c <= 0xDCFF) {
+      out.push_back(char(c - 0xDC00));  // an escaped byte goes back as itself
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      utf::AppendUtf8(out, 0xFFFD);  // any other lone surrogate has no byte form
+    } else {
+      utf::AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+}  // namespace lvx::os
