@@ -7,6 +7,7 @@
 #include "cli/cache_commands.h"
 #include "cli/cli_common.h"
 #include "cli/monitor_commands.h"
+#include "cli/search_command.h"
 
 #ifdef _WIN32
 #include "platform/text.h"
@@ -21,6 +22,10 @@ const char kUsage[] =
     "                                                      (hexadecimal, default: every fixed drive)\n"
     "  lvx dump CACHE                                      print the header and the tree\n"
     "  lvx find CACHE PATH                                 look a path up (e.g. C:\\Windows)\n"
+    "  lvx search CACHE PATTERN [--location LOC] [--files | --folders] [--no-subdirs]\n"
+    "             [--min-kb N] [--max-kb N] [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--drives MASK]\n"
+    "             [--sort name|location|size|type|date] [--flip] [--format FMT] [--count]\n"
+    "                                                      search as the main window searches\n"
     "  lvx refresh CACHE REQUEST [--map L=DIR]...          refresh one folder: \"#C:\\A\\\" (whole\n"
     "                                                      subtree), \"@C:\\\" or \"C:\\A\\\"\n"
     "  lvx compact CACHE                                   compact the cache file\n"
@@ -42,6 +47,8 @@ int Main(const Args& all) {
     result = RunDump(args);
   else if (command == "find")
     result = RunFind(args);
+  else if (command == "search")
+    result = RunSearchCommand(args);
   else if (command == "refresh")
     result = RunRefresh(args);
   else if (command == "compact")
