@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "cache_image.h"
+#include "tree_image.h"
 #include "search/block_reader.h"
 #include "support/temp_dir.h"
 

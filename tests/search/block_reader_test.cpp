@@ -13,7 +13,7 @@ using namespace lvx::search;
 
 // A random tree with long and non-ASCII names, and one block longer than a view's overlap (read
 // through the file even on the fast path).
-CacheImage RandomImage(std::mt19937& rng) {
+TreeImage RandomImage(std::mt19937& rng) {
   const std::u16string letters = u"abcdeMPQ3._ \u00E9\u4E2D";
   auto name = [&](size_t maxLength) {
     std::u16string n;
@@ -33,7 +33,7 @@ CacheImage RandomImage(std::mt19937& rng) {
     }
     return nodes;
   };
-  CacheImage image;
+  TreeImage image;
   std::vector<Node> c = make(0);
   std::vector<Node> huge;
   for (int i = 0; i < 24000; ++i) huge.push_back(File(u"bulk" + U16(std::to_string(i)) + u".dat", 1));
@@ -81,7 +81,7 @@ TEST_F(FastAndSlow, SameHitsOnRandomTrees) {
                                     u"a?c*",  u"\u4E2D",     u"bulk1;bulk2", u";",     u"*e*.mp3;*.dat",
                                     u"xyzzy", u"??*m*",      u"P q"};
   for (int tree = 0; tree < 6; ++tree) {
-    CacheImage image = RandomImage(rng);
+    TreeImage image = RandomImage(rng);
     Write(image);
     for (const std::u16string& q : queries) Compare(q, "random tree");
   }
@@ -89,7 +89,7 @@ TEST_F(FastAndSlow, SameHitsOnRandomTrees) {
 
 TEST_F(FastAndSlow, SameOutcomeOnDamagedTrees) {
   std::mt19937 rng(41);
-  CacheImage image = RandomImage(rng);
+  TreeImage image = RandomImage(rng);
   const std::vector<uint8_t> clean = image.Build();
   RecordingMessages messages;
   for (int round = 0; round < 100; ++round) {

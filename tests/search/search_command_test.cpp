@@ -22,7 +22,7 @@ constexpr uint64_t kHour = 36000000000ull;
 class SearchCommand : public SearchFixture {
  protected:
   void SetUp() override {
-    CacheImage image = StandardImage();
+    TreeImage image = StandardImage();
     Write(image);
   }
 
@@ -127,7 +127,7 @@ TEST_F(SearchCommand, FailuresAndUsage) {
 class SearchCommandDates : public SearchCommand {
  protected:
   void SetUp() override {
-    CacheImage image;
+    TreeImage image;
     image.AddDrive(u'C', {File(u"before.txt", 1, kNewYear2020 - 12 * kHour),
                           File(u"during.txt", 1, kNewYear2020 + 12 * kHour),
                           File(u"after.txt", 1, kNewYear2020 + 36 * kHour),

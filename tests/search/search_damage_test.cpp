@@ -29,7 +29,7 @@ class SearchDamage : public SearchFixture {
     EXPECT_EQ(engine_.Results(), nullptr) << what;
     EXPECT_TRUE(messages.Contains(u"damaged")) << what;
   }
-  CacheImage image_;
+  TreeImage image_;
 };
 
 TEST_F(SearchDamage, LinkOutsideTheFile) {
@@ -111,7 +111,7 @@ TEST_F(SearchDamage, SearchAfterDamageRecovers) {
 // its results and every hit points into its pool. Small capacities send half the runs through the
 // counting and exact walks as well.
 TEST_F(SearchDamage, RandomCorruptionNeverCrashes) {
-  CacheImage big;
+  TreeImage big;
   std::vector<Node> top;
   for (int i = 0; i < 12; ++i) {
     std::vector<Node> inner;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cache/cache_context.h"
-#include "cache_image.h"
+#include "tree_image.h"
 #include "platform/text.h"
 #include "search/search_engine.h"
 #include "support/temp_dir.h"
@@ -20,8 +20,8 @@ constexpr uint32_t kDriveD = 1u << 3;
 
 // The standard tree: C: with files, nested folders, an empty and an uncached folder; D: with one
 // file. Times are distinct so that the date filters can pick entries.
-inline CacheImage StandardImage() {
-  CacheImage image;
+inline TreeImage StandardImage() {
+  TreeImage image;
   image.AddDrive(u'C', {File(u"a.txt", 1, 100),
                         Folder(u"Music",
                                {File(u"song.mp3", 10, 300), File(u"LOUD.MP3", 0, 400),
@@ -40,7 +40,7 @@ class SearchFixture : public ::testing::Test {
     context_.SetPath(dir_.Child("cache.db"));
   }
 
-  void Write(CacheImage& image) {
+  void Write(TreeImage& image) {
     bytes_ = image.Build();
     WriteBytes(cachePath_, bytes_);
   }

@@ -10,7 +10,7 @@ using namespace lvx::search;
 class SearchRun : public SearchFixture {
  protected:
   void SetUp() override {
-    CacheImage image = StandardImage();
+    TreeImage image = StandardImage();
     Write(image);
   }
 };
@@ -219,7 +219,7 @@ TEST_F(SearchRun, MissingCacheFileFails) {
 class SearchRecords : public SearchFixture {};
 
 TEST_F(SearchRecords, TakenOverAndUnknownRecordsArePassedOver) {
-  CacheImage image;
+  TreeImage image;
   Node taken = Folder(u"taken", {File(u"inside.mp3", 4)});
   taken.typeOverride = cache::RECORD_TAKEN_OVER;
   Node odd = File(u"odd.mp3", 9);
@@ -232,7 +232,7 @@ TEST_F(SearchRecords, TakenOverAndUnknownRecordsArePassedOver) {
 }
 
 TEST_F(SearchRecords, RootBlockOfARunningBuild) {
-  CacheImage image = StandardImage();
+  TreeImage image = StandardImage();
   image.SetRootUnfinished(u'C');  // D: is not in the root yet
   Write(image);
   ASSERT_EQ(Search(u"*.mp3", u"", {NameMatches}, 0xFFFFFFFFu), 0);
@@ -248,7 +248,7 @@ TEST_F(SearchRecords, PathsLongerThanTheBufferAreNotEntered) {
   Node deepest = File(u"deep.mp3", 1);
   Node level = Folder(name, {deepest});
   for (int i = 1; i < 140; ++i) level = Folder(name, {level, File(u"f.mp3", 1)});
-  CacheImage image;
+  TreeImage image;
   image.AddDrive(u'C', {level, File(u"top.mp3", 1)});
   Write(image);
   ASSERT_EQ(Search(u"*.mp3", u"", {NameMatches}, kDriveC), 0);

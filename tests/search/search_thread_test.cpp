@@ -100,7 +100,7 @@ Notes Concat(std::initializer_list<Notes> parts) {
 class SearchThread : public SearchFixture {
  protected:
   void SetUp() override {
-    CacheImage image = StandardImage();
+    TreeImage image = StandardImage();
     Write(image);
     sink_.Attach(&threaded_);
     ASSERT_TRUE(threaded_.StartSearchThread());
@@ -291,7 +291,7 @@ TEST_F(SearchThreadBig, StopWhileSearching) {
     for (int k = 0; k < 500; ++k) files.push_back(File(u"file" + U16(std::to_string(k)) + u".dat", 1));
     top.push_back(Folder(u"d" + U16(std::to_string(i)), files));
   }
-  CacheImage image;
+  TreeImage image;
   image.AddDrive(u'C', top);
   Write(image);
   RecordingNotify sink;

@@ -1,4 +1,4 @@
-#include "cache_image.h"
+#include "tree_image.h"
 
 #include <fstream>
 
@@ -44,7 +44,7 @@ void WriteBytes(const std::string& hostPath, const std::vector<uint8_t>& bytes) 
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-void CacheImage::AddDrive(char16_t letter, std::vector<Node> contents) {
+void TreeImage::AddDrive(char16_t letter, std::vector<Node> contents) {
   drives_[letter] = std::move(contents);
 }
 
@@ -57,7 +57,7 @@ uint32_t BlockSize(const std::vector<Node>& contents) {
 }  // namespace
 
 // Pre-order: the folder's block, then each cached subfolder's block and its subtree.
-uint32_t CacheImage::Layout(const std::u16string& path, const std::vector<Node>& contents, uint32_t at) {
+uint32_t TreeImage::Layout(const std::u16string& path, const std::vector<Node>& contents, uint32_t at) {
   blocks_[path] = at;
   at += BlockSize(contents);
   for (const Node& n : contents)
@@ -65,7 +65,7 @@ uint32_t CacheImage::Layout(const std::u16string& path, const std::vector<Node>&
   return at;
 }
 
-void CacheImage::Write(std::vector<uint8_t>& out, const std::u16string& path,
+void TreeImage::Write(std::vector<uint8_t>& out, const std::u16string& path,
                        const std::vector<Node>& contents) {
   uint32_t block = blocks_.at(path);
   Put32(out, block, BlockSize(contents));
@@ -87,7 +87,7 @@ void CacheImage::Write(std::vector<uint8_t>& out, const std::u16string& path,
   Put16(out, at, RECORD_END);
 }
 
-std::vector<uint8_t> CacheImage::Build() {
+std::vector<uint8_t> TreeImage::Build() {
   blocks_.clear();
   records_.clear();
   uint32_t end = kDataStart;

@@ -25,7 +25,7 @@ Node File(const std::u16string& name, uint32_t sizeKB = 0, uint64_t time = 0);
 Node Folder(const std::u16string& name, std::vector<Node> children = {}, uint64_t time = 0);
 Node Uncached(const std::u16string& name, uint64_t time = 0);
 
-class CacheImage {
+class TreeImage {
  public:
   // The contents of a drive's root folder; drives never added have NO_BLOCK.
   void AddDrive(char16_t letter, std::vector<Node> contents);
