@@ -26,4 +26,9 @@ head -20 "$sample/dump.txt"
 echo "... ($(tail -1 "$sample/dump.txt"))"
 "$lvx" find "$sample/lumivex.db" 'C:\Windows'
 echo
-echo "The cache is $sample/lumivex.db; try: $lvx dump $sample/lumivex.db | less"
+echo "Searching for *.mp3:"
+"$lvx" search "$sample/lumivex.db" '*.mp3' --sort size >"$sample/mp3.txt"
+head -5 "$sample/mp3.txt"
+echo
+echo "The cache is $sample/lumivex.db; try: $lvx search $sample/lumivex.db report --sort date"
+echo "or keep it current while you change the tree: $lvx watch $sample/lumivex.db --map C=$sample/tree"
