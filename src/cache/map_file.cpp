@@ -69,9 +69,12 @@ bool CDBMapFile::MapFilePos(uint32_t window) {
 uint8_t* CDBMapFile::GetPointer(uint32_t offset) {
   if (offset == NO_BLOCK || offset > mappingSize_ || !mapping_.IsValid()) return nullptr;
   uint32_t window = offset / windowSize_;
+  // The end of a mapping that fills whole windows lies in no window of its own: it is the end of the
+  // last one's view.
+  if (offset == mappingSize_ && offset % windowSize_ == 0 && offset != 0) --window;
   if (window >= kMaxWindows) return nullptr;  // never a 41st window
   if (views_[window] == nullptr) MapFilePos(window);
-  return views_[window] + offset % windowSize_;
+  return views_[window] + (offset - window * windowSize_);
 }
 
 uint8_t* CDBMapFile::GetSpan(uint32_t offset, uint32_t length) {

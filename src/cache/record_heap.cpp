@@ -123,19 +123,22 @@ bool CDBMapFile::AppendRecord(const CacheItem& item, uint32_t* linkOffset) {
 }
 
 uint32_t CDBMapFile::AllocBlock(uint32_t length) {
-  uint32_t head = 0;
-  if (!GetU32(kFreeListHeadOffset, &head)) {
+  uint32_t head = 0, dataEnd = 0;
+  if (!GetU32(kFreeListHeadOffset, &head) || !GetU32(kDataEndOffset, &dataEnd) ||
+      dataEnd > mappingSize_) {
     os::ErrorBox(u"Error in AllocBlock");
     return NO_BLOCK;
   }
-  // Each free block takes at least 8 bytes of the file, so a longer walk has met a loop.
-  uint32_t maxSteps = mappingSize_ / 8 + 1;
+  // Free blocks lie between DataStart and DataEnd, do not overlap, and are larger than 50 bytes
+  // (smaller ones are never freed): a longer walk has met a loop.
+  uint32_t maxSteps = dataEnd > kDataStart ? (dataEnd - kDataStart) / (kSmallBlockLimit + 1) + 1 : 1;
   uint32_t best = NO_BLOCK, bestCapacity = 0, bestPredecessorWord = kFreeListHeadOffset,
            bestNext = NO_BLOCK;
   uint32_t predecessorWord = kFreeListHeadOffset;
   for (uint32_t block = head, steps = 0; block != NO_BLOCK; ++steps) {
     uint32_t capacity = 0, next = 0;
-    if (steps > maxSteps || !ReadBlockCapacity(block, &capacity) || capacity < 8 ||
+    if (steps > maxSteps || block < kDataStart || block >= dataEnd ||
+        !ReadBlockCapacity(block, &capacity) || capacity < 8 || capacity > dataEnd - block ||
         !GetU32(block + kFreeNextOffset, &next)) {
       os::ErrorBox(u"Error in AllocBlock");
       return NO_BLOCK;

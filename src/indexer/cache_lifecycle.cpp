@@ -66,9 +66,11 @@ StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateSt
     decision.drivesDone = 0;
     decision.drivesBusy = 0xFFFFFFFFu;
     CDBMapFile cache;
-    os::MessageSink quiet = os::SetMessageSink([](const std::u16string&) {});
-    bool opened = OpenReadOnly(cache, cachePath, os::kShareRead);
-    os::SetMessageSink(std::move(quiet));
+    bool opened;
+    {
+      os::QuietMessages quiet;
+      opened = OpenReadOnly(cache, cachePath, os::kShareRead);
+    }
     if (opened) {
       if (!cache.GetU32(cache::kDrivesDoneOffset, &decision.drivesDone)) decision.drivesDone = 0;
       if (!cache.GetU32(cache::kDrivesBusyOffset, &decision.drivesBusy))
@@ -156,9 +158,11 @@ bool CacheLifecycle::SaveCacheFileAs(const std::u16string& target, uint32_t driv
 
 bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
   CDBMapFile file;
-  os::MessageSink quiet = os::SetMessageSink([](const std::u16string&) {});
-  bool opened = OpenReadOnly(file, path, os::kShareRead | os::kShareWrite);
-  os::SetMessageSink(std::move(quiet));
+  bool opened;
+  {
+    os::QuietMessages quiet;
+    opened = OpenReadOnly(file, path, os::kShareRead | os::kShareWrite);
+  }
   if (!opened) return false;
   uint32_t format = 0, dataEnd = 0;
   if (!file.GetU32(cache::kFormatWordOffset, &format) || format != cache::kFormatWord ||

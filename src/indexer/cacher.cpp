@@ -38,6 +38,7 @@ std::vector<std::u16string> CCacher::DriveList(uint32_t driveMask) {
 }
 
 bool CCacher::StartBuild(uint32_t driveMask) {
+  if (thread_ && thread_->Finished()) thread_.reset();  // the build ended by itself
   if (thread_) return false;
   resumeEvent_.Set();
   paused_ = false;
@@ -73,8 +74,9 @@ void CCacher::RequestStop() {
 void CCacher::Stop() {
   if (!thread_) return;
   RequestStop();
-  std::unique_ptr<os::Thread> thread = std::move(thread_);
-  thread->JoinDispatching(kStopWaitMs);
+  // A build that does not end in time keeps its thread object: no second build may start on the
+  // same scratch and cache file objects while it still runs.
+  if (thread_->JoinDispatching(kStopWaitMs)) thread_.reset();
 }
 
 bool CCacher::WaitForBuild(uint32_t milliseconds) {
@@ -114,6 +116,8 @@ void CCacher::SetStatus(const std::u16string& text) {
 }
 
 bool CCacher::SaveToCacheFile() {
+  // A scratch file that lost its mapping holds nothing to copy: the cache file is left alone.
+  if (scratchFull_ || !scratch_.IsOpen()) return false;
   uint32_t length = scratch_.AppendPosition();
   if (!cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareNone,
                               os::kCreateAlways, os::kAttributeNormal, os::kPageReadWrite, length,
@@ -131,7 +135,7 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
   if (!scratch_.OpenMapFile(cachePath_ + u".tmp", os::kGenericRead | os::kGenericWrite,
                             os::kShareNone, os::kCreateAlways,
                             os::kFlagDeleteOnClose | os::kAttributeNormal, os::kPageReadWrite,
-                            scratch_.GetMapSize(), os::kMapWrite))
+                            scratchSize_ ? scratchSize_ : scratch_.GetMapSize(), os::kMapWrite))
     return -1;
   excludedFolder_ = os::NetworkNeighbourhoodFolder();
   if (!excludedFolder_.empty()) excludedFolder_ += u'\\';
@@ -140,6 +144,7 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
   scratch_.SetAppendPosition(cache::kDataStart);
   items_ = totalSize_ = elapsed_ = 0;
   lastReported_ = NO_BLOCK;
+  scratchFull_ = false;
   startTick_ = currentTick_ = os::TickCount();
   scratch_.PutU32(cache::kFormatWordOffset, cache::kFormatWord);
   scratch_.PutU32(cache::kDrivesDoneOffset, 0);
@@ -195,11 +200,16 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
       stopped = true;
       break;
     }
+    if (scratchFull_) break;
   }
   scratch_.PutU16(rootPosition, cache::RECORD_END);
   scratch_.PutU32(cache::kRootBlockOffset, rootPosition + 2 - cache::kRootBlockOffset);
   if (!stopped) scratch_.PutU32(cache::kDrivesDoneOffset, cache::kAllDrivesDone);
 
+  if (scratchFull_) {
+    scratch_.CloseMapFile(false);
+    return -1;
+  }
   bool saved;
   {
     os::LockGuard hold(context_.cacheLock);
@@ -214,11 +224,21 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
   return stopped ? -2 : 0;
 }
 
+// Once the scratch file cannot grow (a full disk, the 40-window limit), the build is over: the
+// failure is reported once, every later folder and entry is refused at once, and nothing is
+// copied over the cache file.
+bool CCacher::GrowScratch() {
+  if (scratchFull_) return false;
+  if (scratch_.CheckMapFileSize()) return true;
+  scratchFull_ = true;
+  return false;
+}
+
 // The room kept ahead of the append position is checked per folder; a folder with more than that
 // many entries grows the scratch file again in the middle of its listing.
 bool CCacher::AppendEntry(const CacheItem& item, uint32_t* linkOffset) {
   if (scratch_.AppendRecord(item, linkOffset)) return true;
-  return scratch_.CheckMapFileSize() && scratch_.AppendRecord(item, linkOffset);
+  return GrowScratch() && scratch_.AppendRecord(item, linkOffset);
 }
 
 // Lists one folder into its block, then walks its subfolders in record order. path ends in '\\' and
@@ -229,7 +249,7 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
     resumeEvent_.Wait(os::kInfinite);
     if (StopRequested()) return -2;
   }
-  if (!scratch_.CheckMapFileSize()) return -1;
+  if (!GrowScratch()) return -1;
   if (excludedLength_ != 0 && excludedLength_ == path.size() &&
       CompareFolded(path.c_str(), excludedFolder_.c_str()) == 0) {
     excludedLength_ = 0;
@@ -281,7 +301,7 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
     os::FindClose(find);
   }
   if (scratch_.GetSpan(scratch_.AppendPosition(), cache::kEndMarkSize) == nullptr)
-    scratch_.CheckMapFileSize();
+    GrowScratch();
   scratch_.AppendU16(cache::RECORD_END);
   scratch_.PutU32(blockStart, scratch_.AppendPosition() - blockStart);
   // A stop in the middle of a folder ends the walk: the drive is not complete.

@@ -32,7 +32,7 @@ class CCacher {
   void Stop();
   // Asks the build to end without waiting; callable from any thread, the build's own included.
   void RequestStop();
-  bool IsRunning() const { return thread_ != nullptr; }
+  bool IsRunning() const { return thread_ != nullptr && !thread_->Finished(); }
   // Waits for a running build to end by itself (tests, the CLI); true when it ended in time.
   bool WaitForBuild(uint32_t milliseconds);
 
@@ -44,6 +44,10 @@ class CCacher {
   // The root paths ("C:\\") of the letters in the mask whose drives are fixed, removable or remote.
   static std::vector<std::u16string> DriveList(uint32_t driveMask);
 
+  // The scratch file's first mapping size (50 MB by default; later builds reuse what growth made).
+  // Tests start small to reach growth quickly.
+  void SetScratchMappingSize(uint32_t bytes) { scratchSize_ = bytes; }
+
   uint32_t Items() const { return items_; }
   uint32_t TotalSizeKB() const { return totalSize_; }
   uint32_t ElapsedMs() const { return elapsed_; }
@@ -54,6 +58,7 @@ class CCacher {
   int TraverseDirectory(std::u16string& path, uint32_t linkOffset);
   bool SaveToCacheFile();
   bool AppendEntry(const cache::CacheItem& item, uint32_t* linkOffset);
+  bool GrowScratch();
   void SetStatus(const std::u16string& text);
   bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
@@ -77,6 +82,8 @@ class CCacher {
   uint32_t totalSize_ = 0;
   uint32_t items_ = 0;
   uint32_t lastReported_ = 0;  // items at the last progress text
+  bool scratchFull_ = false;   // the scratch file could not grow: the build fails
+  uint32_t scratchSize_ = 0;   // 0: the scratch instance's current mapping size
   os::FindData find_;  // one listing at a time: the walk finishes a folder before it descends
 };
 

@@ -7,17 +7,17 @@
 namespace lvx::indexer {
 
 namespace {
-// Joins the threads within one shared time limit; the rest are let go (never killed).
-void JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, bool dispatch) {
+// Waits for the threads within one shared time limit. Those that have not ended by then are left
+// running (never killed) and handed back; the result tells which ended.
+std::vector<bool> JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, bool dispatch) {
+  std::vector<bool> ended(threads.size(), false);
   uint32_t start = os::TickCount();
-  for (auto& thread : threads) {
+  for (size_t i = 0; i < threads.size(); ++i) {
     uint32_t spent = os::TickCount() - start;
-    if (spent >= ChangeMonitor::kStopWaitMs) break;
-    uint32_t left = ChangeMonitor::kStopWaitMs - spent;
-    bool ended = dispatch ? thread->JoinDispatching(left) : thread->Join(left);
-    if (!ended) break;
+    uint32_t left = spent >= ChangeMonitor::kStopWaitMs ? 0 : ChangeMonitor::kStopWaitMs - spent;
+    ended[i] = dispatch ? threads[i]->JoinDispatching(left) : threads[i]->Join(left);
   }
-  threads.clear();
+  return ended;
 }
 }  // namespace
 
@@ -60,8 +60,13 @@ void ChangeMonitor::StopWatchers() {
       stopped.push_back(watcher.get());
     }
   }
-  JoinAll(threads, false);
-  for (DriveWatcher* watcher : stopped) watcher->CloseHandles();
+  std::vector<bool> ended = JoinAll(threads, false);
+  for (size_t i = 0; i < stopped.size(); ++i) {
+    if (ended[i])
+      stopped[i]->CloseHandles();
+    else
+      stopped[i]->KeepThread(std::move(threads[i]));  // its watch stays open under it
+  }
 }
 
 void ChangeMonitor::StartDrains(uint32_t driveMask) {
@@ -71,9 +76,16 @@ void ChangeMonitor::StartDrains(uint32_t driveMask) {
 
 void ChangeMonitor::StopDrains() {
   std::vector<std::unique_ptr<os::Thread>> threads;
-  for (auto& refresher : refreshers_)
-    if (auto thread = refresher->RequestDrainStop()) threads.push_back(std::move(thread));
-  JoinAll(threads, true);
+  std::vector<CLocationRefresher*> stopped;
+  for (auto& refresher : refreshers_) {
+    if (auto thread = refresher->RequestDrainStop()) {
+      threads.push_back(std::move(thread));
+      stopped.push_back(refresher.get());
+    }
+  }
+  std::vector<bool> ended = JoinAll(threads, true);
+  for (size_t i = 0; i < stopped.size(); ++i)
+    if (!ended[i]) stopped[i]->KeepDrainThread(std::move(threads[i]));
 }
 
 bool ChangeMonitor::AnyWatcherRunning() const {

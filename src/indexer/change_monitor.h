@@ -31,7 +31,11 @@ class ChangeMonitor {
   static constexpr uint32_t kStopWaitMs = 15000;
 
  private:
-  static size_t Slot(char16_t letter) { return size_t(letter - u'A') % 26; }
+  // Drive letters in either case; anything else is refused by the callers' contract (A is used).
+  static size_t Slot(char16_t letter) {
+    char16_t upper = (letter >= u'a' && letter <= u'z') ? char16_t(letter - 32) : letter;
+    return (upper >= u'A' && upper <= u'Z') ? size_t(upper - u'A') : 0;
+  }
 
   std::array<std::unique_ptr<DriveWatcher>, 26> watchers_;
   std::array<std::unique_ptr<CLocationRefresher>, 26> refreshers_;

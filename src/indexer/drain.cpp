@@ -10,6 +10,7 @@ namespace {
 constexpr uint32_t kCoalescePauseMs = 150;
 constexpr uint32_t kBetweenRefreshesMs = 50;
 constexpr uint32_t kIdlePollMs = 1000;
+constexpr uint32_t kMaxCoalesceMs = 5000;
 }  // namespace
 
 void CLocationRefresher::PushBack(const std::u16string& location) {
@@ -51,6 +52,7 @@ std::vector<std::u16string> CLocationRefresher::QueuedLocations() const {
 }
 
 void CLocationRefresher::StartDrain() {
+  if (drainThread_ && drainThread_->Finished()) drainThread_.reset();
   if (drainThread_) return;
   stop_ = false;
   cachePath_ = context_.Path();
@@ -83,8 +85,11 @@ uint32_t CLocationRefresher::DrainThreadProc() {
     std::u16string location;
     bool have = TakeFront(&location);
     if (have) {
-      // Merge the immediate repeats of this location, waiting once for a quiet queue.
+      // Merge the immediate repeats of this location, waiting once for a quiet queue. A folder
+      // that never goes quiet (a log written all the time) is still refreshed every few seconds.
+      uint32_t coalesceStart = os::TickCount();
       for (;;) {
+        if (stop_ || os::TickCount() - coalesceStart > kMaxCoalesceMs) break;
         {
           os::LockGuard hold(queueLock_);
           if (!queue_.empty()) {
@@ -97,13 +102,20 @@ uint32_t CLocationRefresher::DrainThreadProc() {
         os::LockGuard hold(queueLock_);
         if (queue_.empty()) break;
       }
-      int result;
-      {
+      int result = -2;
+      if (!stop_) {
         os::LockGuard hold(context_.refreshLock);
         result = RefreshLocation(location);
       }
-      ++refreshCount_;
-      if (observer_) observer_(location, result);
+      if (result == -2) {
+        // Stopped before or during the refresh: the request waits for the next start of the thread.
+        os::LockGuard hold(queueLock_);
+        queue_.push_front(location);
+        ++queuedCounts_[location];
+      } else {
+        ++refreshCount_;
+        if (observer_) observer_(location, result);
+      }
     }
     if (stop_) break;
     if (have)

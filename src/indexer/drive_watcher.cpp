@@ -20,6 +20,10 @@ DriveWatcher::~DriveWatcher() {
 }
 
 void DriveWatcher::StartWatcher(const std::u16string& root) {
+  if (thread_ && thread_->Finished()) {
+    thread_.reset();
+    CloseHandles();
+  }
   if (thread_) return;
   stop_ = false;
   root_ = root;

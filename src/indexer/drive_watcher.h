@@ -26,9 +26,12 @@ class DriveWatcher {
   void StartWatcher(const std::u16string& root);
   // Sets the stop flag, wakes the thread and hands it over (null when none ran).
   std::unique_ptr<os::Thread> RequestStop();
-  // After the thread has ended (or the wait gave up): closes the watch.
+  // A thread that did not end in time comes back here, so that the watch stays open under it and no
+  // second thread starts on this watcher until it has ended.
+  void KeepThread(std::unique_ptr<os::Thread> thread) { thread_ = std::move(thread); }
+  // After the thread has ended: closes the watch.
   void CloseHandles();
-  bool Running() const { return thread_ != nullptr; }
+  bool Running() const { return thread_ != nullptr && !thread_->Finished(); }
 
  private:
   uint32_t ThreadProc();

@@ -65,8 +65,10 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
     startTick_ = os::TickCount();
     path.erase(0, 1);
   }
+  // A location is a folder: without its backslash the pattern would list the folder's siblings.
+  if (!path.empty() && path.back() != u'\\') path.push_back(u'\\');
   std::u16string lookup = path;
-  if (!lookup.empty() && lookup.back() == u'\\') lookup.pop_back();
+  lookup.pop_back();
   uint32_t oldBlock = NO_BLOCK, linkOffset = NO_BLOCK;
   uint32_t recordOffset = cacheFile_.FindPath(cache::kRootBlockOffset, lookup.c_str(), &oldBlock,
                                               &linkOffset);
@@ -79,7 +81,9 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   }
   uint32_t bit = 1u << (letter - u'A');
 
+  bool freedOldTree = false;
   if (full_ && oldBlock != NO_BLOCK) {
+    freedOldTree = true;
     os::LockGuard hold(context_.cacheLock);
     cacheFile_.SetDriveBusy(bit, true);
     cacheFile_.FreeBlock(oldBlock);
@@ -95,37 +99,49 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   uint8_t* block = nullptr;
   int64_t length = ScanFolder(pattern, &block, oldBlock, scan);
   if (length < 0) {
-    // Abandoned: the location keeps its old block, with its subfolders, as it was. A failed growth
-    // has closed the mapping; the file is opened again to undo the take-overs.
-    if (!cacheFile_.IsOpen())
-      cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
-                             os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
-                             os::kMapWrite);
-    if (cacheFile_.IsOpen()) {
-      os::LockGuard hold(context_.cacheLock);
-      if (oldBlock != NO_BLOCK) cacheFile_.RestoreTakenOver(oldBlock);
-      for (uint32_t stored : scan.storedBlocks) cacheFile_.FreeOneBlock(stored);
-    }
-    cacheFile_.CloseMapFile(false);
-    return -1;
+    Abandon(scan, oldBlock, bit, freedOldTree);
+    return int(length);
   }
   int replaced;
   {
     os::LockGuard hold(context_.cacheLock);
     cacheFile_.SetDriveBusy(bit, true);
     replaced = cacheFile_.ReplaceBlock(block, uint32_t(length), oldBlock, linkOffset);
-    // When the file could not be grown the bit stays set: the next start offers a rebuild.
     if (replaced == 0) cacheFile_.SetDriveBusy(bit, false);
   }
+  if (replaced != 0) {
+    // The file could not be grown: the old block stays, its taken-over folders are given back, and
+    // the drive's busy bit stays set so that the next start offers a rebuild.
+    Abandon(scan, oldBlock, bit, true);
+    return -1;
+  }
   cacheFile_.CloseMapFile(false);
-  if (replaced != 0) return -1;
   if (progress_) Progress(true);
   if (postEnd && notify_) notify_->Notify(cache::NotifyRefreshDone, 0);
   return 0;
 }
 
-bool CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLength,
-                                        const char16_t* name, uint32_t* link, Scan& scan) {
+// Undoes what a refresh stored before it ended early: the old block's taken-over folders become
+// folder records again and the blocks stored for new subfolders go back to the free list. When the
+// old tree was freed already (a '#' request) or the file could not be grown, the drive's busy bit
+// is left set, so that the next start knows the cache lost part of that drive.
+void CLocationRefresher::Abandon(const Scan& scan, uint32_t oldBlock, uint32_t bit, bool markBusy) {
+  // A failed growth has closed the mapping: the file is opened again for the undo.
+  if (!cacheFile_.IsOpen())
+    cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
+                           os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
+                           os::kMapWrite);
+  if (cacheFile_.IsOpen()) {
+    os::LockGuard hold(context_.cacheLock);
+    if (oldBlock != NO_BLOCK) cacheFile_.RestoreTakenOver(oldBlock);
+    for (uint32_t stored : scan.storedBlocks) cacheFile_.FreeOneBlock(stored);
+    if (markBusy) cacheFile_.SetDriveBusy(bit, true);
+  }
+  cacheFile_.CloseMapFile(false);
+}
+
+int CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLength,
+                                       const char16_t* name, uint32_t* link, Scan& scan) {
   pattern.resize(folderLength);
   pattern += name;
   pattern += u"\\*";
@@ -133,18 +149,19 @@ bool CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLe
   int64_t length = ScanFolder(pattern, &block, NO_BLOCK, scan);
   pattern.resize(folderLength);
   pattern += u'*';
-  if (length < 0) return false;
+  if (length < 0) return int(length);
   os::LockGuard hold(context_.cacheLock);
   uint32_t offset = NO_BLOCK;
-  if (cacheFile_.StoreNewBlock(block, uint32_t(length), &offset) != 0) return false;
+  if (cacheFile_.StoreNewBlock(block, uint32_t(length), &offset) != 0) return -1;
   scan.storedBlocks.push_back(offset);
   *link = offset;
-  return true;
+  return 0;
 }
 
 // Lists the folder of pattern ("...\\*") into a new block; subfolders keep their blocks from oldBlock
 // where they are still there, and are scanned completely where they are new. Returns the block's
-// length, or -1 when memory ran out or the file could not be grown (nothing of this scan is kept).
+// length; -1 when memory ran out or the file could not be grown, -2 when stopped (the caller undoes
+// what the scan stored).
 int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockOut, uint32_t oldBlock,
                                        Scan& scan) {
   size_t capacity = kInitialBlockBuffer;
@@ -157,10 +174,15 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
   size_t folderLength = pattern.size() - 1;
   os::FindData data;
   os::FindHandle find = os::FindFirstFile(pattern, &data);
-  bool failed = false;
+  bool failed = false, stopped = false;
   if (find.IsValid()) {
     do {
-      if (stop_.load(std::memory_order_relaxed)) break;  // what is listed so far is stored
+      // A listing cut short would drop the subfolders not yet met, with their whole trees: the
+      // refresh is abandoned and the drain thread queues the location again.
+      if (stop_.load(std::memory_order_relaxed)) {
+        stopped = true;
+        break;
+      }
       if (progress_) {
         if (items_ % 1000 == 0) Progress(false);
         ++items_;
@@ -186,9 +208,12 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
           os::LockGuard hold(context_.cacheLock);
           link = cacheFile_.TakeOverFolder(oldBlock, data.name);
         }
-        if (link == NO_BLOCK && !StoreSubfolder(pattern, folderLength, data.name, &link, scan)) {
-          failed = true;
-          break;
+        if (link == NO_BLOCK) {
+          int stored = StoreSubfolder(pattern, folderLength, data.name, &link, scan);
+          if (stored != 0) {
+            (stored == -2 ? stopped : failed) = true;
+            break;
+          }
         }
         item.isFolder = 1;
         item.sizeOrLink = link;
@@ -199,9 +224,9 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
     } while (os::FindNextFile(find, &data));
     os::FindClose(find);
   }
-  if (failed) {
+  if (failed || stopped) {
     std::free(buffer);
-    return -1;
+    return stopped ? -2 : -1;
   }
   cache::StoreU16(buffer + used, cache::RECORD_END);
   used += cache::kEndMarkSize;

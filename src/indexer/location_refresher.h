@@ -33,8 +33,9 @@ class CLocationRefresher {
 
   // One request: "#" + folder (rescan the whole subtree, progress, posts its end), "@" + folder (this
   // folder, progress, posts its end), or a plain folder path (from the change monitor). Folder paths
-  // end in '\\'. 0 refreshed, -1 the cache file cannot be opened, the location is not in the cache,
-  // or the refresh was abandoned (out of memory; the old block stays).
+  // end in '\\'. 0 refreshed; -1 the cache file cannot be opened, the location is not in the
+  // cache, or the refresh was abandoned (out of memory, the file cannot grow: the old block stays);
+  // -2 stopped (the old block stays; the drain thread queues the location again).
   int RefreshLocation(const std::u16string& request);
 
   // --- change queue and drain thread ---
@@ -48,7 +49,9 @@ class CLocationRefresher {
   void StartDrain();
   // Sets the stop flag and hands over the drain thread (null when none ran), for StopDrains to wait on.
   std::unique_ptr<os::Thread> RequestDrainStop();
-  bool DrainRunning() const { return drainThread_ != nullptr; }
+  bool DrainRunning() const { return drainThread_ != nullptr && !drainThread_->Finished(); }
+  // A drain thread that did not end in time comes back here: no second one starts meanwhile.
+  void KeepDrainThread(std::unique_ptr<os::Thread> thread) { drainThread_ = std::move(thread); }
   // Refreshes done by the drain thread so far (tests, the CLI).
   uint32_t RefreshCount() const { return refreshCount_.load(); }
   // Called after each refresh the drain thread ran, with the location and the result (the CLI).
@@ -59,8 +62,9 @@ class CLocationRefresher {
  private:
   struct Scan;
   int64_t ScanFolder(std::u16string& pattern, uint8_t** blockOut, uint32_t oldBlock, Scan& scan);
-  bool StoreSubfolder(std::u16string& pattern, size_t folderLength, const char16_t* name,
-                      uint32_t* link, Scan& scan);
+  int StoreSubfolder(std::u16string& pattern, size_t folderLength, const char16_t* name,
+                     uint32_t* link, Scan& scan);
+  void Abandon(const Scan& scan, uint32_t oldBlock, uint32_t bit, bool markBusy);
   void Progress(bool finished);
   uint32_t DrainThreadProc();
   bool TakeFront(std::u16string* location);

@@ -19,7 +19,10 @@ void DefaultSink(const String& text) {
   std::fflush(stderr);
 }
 
+thread_local int tQuietDepth = 0;
+
 void Show(const String& text) {
+  if (tQuietDepth > 0) return;
   MessageSink sink;
   {
     std::lock_guard<std::mutex> hold(gSinkMutex);
@@ -39,6 +42,9 @@ MessageSink SetMessageSink(MessageSink sink) {
   gSink = std::move(sink);
   return old;
 }
+
+QuietMessages::QuietMessages() { ++tQuietDepth; }
+QuietMessages::~QuietMessages() { --tQuietDepth; }
 
 void ErrorBox(const String& text) { Show(text); }
 

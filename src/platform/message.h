@@ -14,6 +14,16 @@ using MessageSink = std::function<void(const String& text)>;
 // Installs a sink and returns the previous one. The default sink writes the text to stderr.
 MessageSink SetMessageSink(MessageSink sink);
 
+// While one is alive, the boxes of the calling thread are not shown (a check that expects failures,
+// such as looking at a file that may not be a cache database). Other threads are not affected.
+class QuietMessages {
+ public:
+  QuietMessages();
+  ~QuietMessages();
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+};
+
 // Shows the text unchanged.
 void ErrorBox(const String& text);
 // "ErrorCode = %lu, %s\r\n%s" with the system text of code and where; nothing when the system has

@@ -138,6 +138,21 @@ TEST_F(DamagedFileTest, ALoopingFreeListIsDetected) {
   EXPECT_EQ(messages_.Count(), 2u);
 }
 
+TEST_F(DamagedFileTest, AFreeListIntoTheHeaderOrPastDataEndIsRefused) {
+  for (uint32_t bad : {100u, kRootBlockOffset, kDataStart + 1000u}) {
+    CacheImage image(kDataStart + 2048);
+    image.SetU32(kDataEndOffset, kDataStart + 900);
+    image.SetU32(bad, 400);
+    image.FreeList({bad});
+    CDBMapFile& file = Open(image);
+    EXPECT_EQ(file.AllocBlock(10), NO_BLOCK) << bad;
+    uint32_t format = 0;
+    file.GetU32(kFormatWordOffset, &format);
+    EXPECT_EQ(format, kFormatWord);
+  }
+  EXPECT_EQ(messages_.Count(), 3u);
+}
+
 TEST_F(DamagedFileTest, ATreeThatLoopsIsNotFreedForEver) {
   CacheImage image(kDataStart + 1024);
   uint32_t top = kDataStart, sub = top + 200;

@@ -96,6 +96,16 @@ TEST_F(MapFileTest, NewFileTakesTheMappingSize) {
   EXPECT_EQ(FileLength(path), kWindow);
 }
 
+TEST_F(MapFileTest, TheEndOfAMappingOfWholeWindowsIsTheEndOfTheLastView) {
+  std::u16string path = Path(u"whole.db");
+  CDBMapFile file;
+  ASSERT_TRUE(CreateNew(file, path, kWindow));
+  uint8_t* end = file.GetPointer(kWindow);
+  ASSERT_NE(end, nullptr) << "no view of its own is mapped for it";
+  EXPECT_EQ(end, file.GetPointer(0) + kWindow);
+  EXPECT_FALSE(file.IsWindowMapped(1));
+}
+
 TEST_F(MapFileTest, CheckMapFileSizeKeepsSixteenMegabytesAhead) {
   std::u16string path = Path(u"grow.db");
   CDBMapFile file;

@@ -251,6 +251,27 @@ TEST_F(CacherTest, AScratchFileThatCannotBeOpenedChangesNothing) {
   EXPECT_EQ(notify_.codes.size(), 2u);
 }
 
+TEST_F(CacherTest, AScratchFileThatCannotGrowEndsTheBuildAndLeavesTheCacheAlone) {
+  test::TestDrive drive;
+  MakeBigTree(drive, 4, 30);
+  ASSERT_EQ(cacher_.BuildNow(drive.Mask()), 0);
+  std::vector<uint8_t> before = test::CacheImage::ReadFrom(context_.Path());
+  drive.MakeFile("another.txt", 1);
+  // Growth is due after a few records; the scratch file's second mapping (its growth) fails.
+  cacher_.SetScratchMappingSize(kDataStart + 16777216 + 256);
+  os::fault::FailNth(os::fault::Op::Map, 2, os::kErrorDiskFull);
+  EXPECT_EQ(cacher_.BuildNow(drive.Mask()), -1);
+  os::fault::Reset();
+  EXPECT_EQ(test::CacheImage::ReadFrom(context_.Path()), before) << "the old cache survives";
+  size_t reports = 0;
+  for (const auto& text : messages_.Texts())
+    if (text.find(u"CheckMapFileSize - 001") != std::u16string::npos) ++reports;
+  EXPECT_EQ(reports, 1u) << "reported once, not once per folder";
+  // With room to grow, the same small start builds the whole tree through several growths.
+  ASSERT_EQ(cacher_.BuildNow(drive.Mask()), 0);
+  EXPECT_EQ(test::CachedTree(OpenCache(), drive.Letter()), test::DiskTree(drive.Root()));
+}
+
 TEST_F(CacherTest, ThreadedBuildNotifiesOnceAndRefusesASecondStart) {
   test::TestDrive drive;
   MakeBigTree(drive, 20, 60);

@@ -138,6 +138,54 @@ TEST_F(RefresherTest, AFolderThatCannotBeListedGetsAnEmptyBlockAndLosesItsSubfol
   EXPECT_NE(std::find(freed.begin(), freed.end(), sub), freed.end());
 }
 
+TEST_F(RefresherTest, AStoppedRefreshLeavesTheFolderAsItWas) {
+  for (int i = 0; i < 6; ++i) drive_.MakeFile("work/sub" + std::to_string(i) + "/x.txt", 1);
+  Build();
+  std::vector<std::string> before = test::CachedTree(Cache(), drive_.Letter());
+  CloseCache();
+  drive_.MakeFile("work/new/inside.txt", 1);
+  refresher_.RequestDrainStop();  // no thread: only the stop flag
+  EXPECT_EQ(refresher_.RefreshLocation(drive_.Path("work/")), -2);
+  EXPECT_EQ(test::CachedTree(Cache(), drive_.Letter()), before) << "no subfolder was dropped";
+  CloseCache();
+  EXPECT_EQ(U32(cache::kDrivesBusyOffset), 0u);
+  // A stopped '#' refresh has freed the old tree already: the drive is marked for a rebuild.
+  EXPECT_EQ(refresher_.RefreshLocation(u"#" + drive_.Path("work/")), -2);
+  EXPECT_EQ(U32(cache::kDrivesBusyOffset), drive_.Mask());
+  EXPECT_TRUE(notify_.Codes().empty());
+}
+
+TEST_F(RefresherTest, ADrainStoppedBeforeItsRefreshQueuesTheLocationAgain) {
+  drive_.MakeFolder("work");
+  Build();
+  std::u16string work = drive_.Path("work/");
+  refresher_.EnqueueLocation(work);
+  refresher_.StartDrain();
+  os::Sleep(50);  // the drain has taken the location and waits 150 ms for repeats
+  std::unique_ptr<os::Thread> thread = refresher_.RequestDrainStop();
+  ASSERT_TRUE(thread->Join(15000));
+  EXPECT_EQ(refresher_.QueuedLocations(), std::vector<std::u16string>{work});
+  EXPECT_EQ(refresher_.RefreshCount(), 0u);
+}
+
+TEST_F(RefresherTest, AFileThatCannotGrowKeepsTheOldBlockAndItsSubfolders) {
+  for (int i = 0; i < 3; ++i) drive_.MakeFile("work/keep" + std::to_string(i) + "/x.txt", 1);
+  Build();
+  std::vector<std::string> before = test::CachedTree(Cache(), drive_.Letter());
+  CloseCache();
+  for (int i = 0; i < 30; ++i) drive_.MakeFile("work/more" + std::to_string(i) + ".txt", 1);
+  // The grown block must be appended; the file's growth (its second mapping) fails.
+  os::fault::FailNth(os::fault::Op::Map, 2, os::kErrorDiskFull);
+  EXPECT_EQ(refresher_.RefreshLocation(drive_.Path("work")), -1);
+  os::fault::Reset();
+  EXPECT_EQ(test::CachedTree(Cache(), drive_.Letter()), before) << "taken-over folders given back";
+  CloseCache();
+  EXPECT_EQ(U32(cache::kDrivesBusyOffset), drive_.Mask()) << "the next start offers a rebuild";
+  // Without the failure the same request (no trailing backslash) succeeds.
+  ASSERT_EQ(refresher_.RefreshLocation(drive_.Path("work")), 0);
+  ExpectCacheMatchesDisk();
+}
+
 TEST_F(RefresherTest, ACacheFileThatCannotBeOpenedIsReported) {
   EXPECT_EQ(refresher_.RefreshLocation(drive_.Root()), -1);
   EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 000"));
