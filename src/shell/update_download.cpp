@@ -1,6 +1,7 @@
 #include "shell/update_download.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include <windows.h>
 #include <wininet.h>
@@ -22,6 +23,15 @@ struct InternetHandle {
 // A stalled server must not hold the thread for WinINet's default of minutes.
 constexpr DWORD kTimeoutMs = 30000;
 
+// The length the server announced for the body, or -1 when it sent none (a chunked or
+// close-delimited reply, whose end only the connection tells).
+int64_t AnnouncedLength(HINTERNET request) {
+  DWORD announced = 0, size = sizeof announced;
+  if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr))
+    return -1;
+  return announced;
+}
+
 DownloadOutcome CopyBody(HINTERNET request, HANDLE file, const std::atomic<bool>& stop) {
   static_assert(kMaxReplyBytes % kReplyBlockBytes == 0);
   char block[kReplyBlockBytes];
@@ -42,6 +52,10 @@ DownloadOutcome CopyBody(HINTERNET request, HANDLE file, const std::atomic<bool>
     if (!WriteFile(file, block, got, &written, nullptr) || written != got) return DownloadOutcome::Interrupted;
     total += got;
   }
+  // WinINet ends a reply whose connection dropped as quietly as a finished one; only the announced
+  // length tells the two apart, and the first half of a reply must not pass for all of it.
+  int64_t announced = AnnouncedLength(request);
+  if (announced >= 0 && total < announced) return DownloadOutcome::Interrupted;
   if (total < 2 || first[0] != 0xFF || first[1] != 0xFE) return DownloadOutcome::Refused;
   return DownloadOutcome::Completed;
 }
@@ -72,8 +86,9 @@ DownloadOutcome DownloadReply(const std::u16string& url, const std::u16string& p
   if (file == INVALID_HANDLE_VALUE) return DownloadOutcome::Unreachable;
   DownloadOutcome outcome = CopyBody(request.h, file, stop);
   CloseHandle(file);
-  // A refused reply is not kept: nothing may read a half-written or foreign file as a reply.
-  if (outcome == DownloadOutcome::Refused) DeleteFileW(W(path));
+  // A refused or broken-off reply is not kept: nothing may read a half-written or foreign file as
+  // a reply.
+  if (outcome == DownloadOutcome::Refused || outcome == DownloadOutcome::Interrupted) DeleteFileW(W(path));
   return outcome;
 }
 

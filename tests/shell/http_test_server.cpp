@@ -1,5 +1,7 @@
 #include "http_test_server.h"
 
+#include <algorithm>
+
 #include <winsock2.h>
 #include <windows.h>
 
@@ -150,13 +152,14 @@ void HttpTestServer::Serve(uintptr_t handle) {
   if (whole && reply.pace == Pace::Stall) {
     for (uint32_t waited = 0; waited < reply.stallMs && !stop_; waited += 50) Sleep(50);
   }
+  size_t bodyBytes = std::min(reply.body.size(), reply.cutAfter);
   if (whole && reply.pace == Pace::Drip) {
-    for (size_t i = 0; i < reply.body.size() && whole && !stop_; ++i) {
+    for (size_t i = 0; i < bodyBytes && whole && !stop_; ++i) {
       whole = SendAll(client, reply.body.data() + i, 1);
       Sleep(20);
     }
   } else if (whole) {
-    whole = SendAll(client, reply.body.data(), reply.body.size());
+    whole = SendAll(client, reply.body.data(), bodyBytes);
   }
   if (!whole) clientLeftEarly_ = true;
   shutdown(client, SD_SEND);

@@ -1,6 +1,6 @@
 // A tiny HTTP server on 127.0.0.1 for the update-check tests: one thread accepts connections on a
 // free port, reads each request head and answers with the configured reply, which can come at once,
-// drip out a byte at a time, or stall before the body.
+// drip out a byte at a time, stall before the body, or break off part-way.
 #pragma once
 
 #include <atomic>
@@ -21,6 +21,9 @@ class HttpTestServer {
     std::string body;
     Pace pace = Pace::AtOnce;
     uint32_t stallMs = 0;  // Stall: the pause between the head and the body
+    // When set, the head still announces the whole body but the connection closes after this many
+    // body bytes, as a dropped connection would.
+    size_t cutAfter = size_t(-1);
   };
 
   HttpTestServer();

@@ -195,6 +195,25 @@ TEST_F(UpdateCheckTest, OversizedOrNonUnicodeRepliesAreRefused) {
   EXPECT_EQ(Check(), UpdateNewVersion);
 }
 
+TEST_F(UpdateCheckTest, AReplyCutOffByTheConnectionIsNotAReply) {
+  // The part that arrives names a newer version and is a well-formed start of a reply; the
+  // announced length says the rest is missing.
+  std::string body = Reply("9.0") + std::string(2000, ' ');
+  HttpTestServer::Reply cut{200, body};
+  cut.cutAfter = body.size() / 2;
+  server.SetReply(cut);
+  Start();
+  EXPECT_EQ(Check(), UpdateUnreachable);
+  EXPECT_EQ(checker.RetryWaitMs(), 5u * 60000);  // retried like any failed automatic check
+  EXPECT_FALSE(test::PathExists(Paths().tmpUpdate));
+  EXPECT_FALSE(test::PathExists(Paths().update));
+  EXPECT_EQ(Ini(Paths().installInfo, u"Info", u"IsChecked"), u"FALSE");
+
+  Serve(body);  // the whole reply goes through
+  EXPECT_EQ(Check(), UpdateNewVersion);
+  EXPECT_EQ(Ini(Paths().update, u"Version", u"Main"), u"9.0");
+}
+
 TEST_F(UpdateCheckTest, QueryAfterAnUpgradeAndAfterAnInterruptedFirstCheck) {
   const SettingsPaths& p = Paths();
   Serve(Reply("1.0"));
