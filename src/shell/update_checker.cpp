@@ -24,7 +24,11 @@ struct CUpdateChecker::Shared {
   // Fixed before the thread starts.
   std::u16string url, version;
   UpdateFiles files;
+  BeforeRecordHook beforeRecord;
 
+  // Held while a check's result is recorded and posted; StopUpdateThread sets the stop flag under
+  // it. So a stop comes either before the whole of record-and-post or after it, and a version is
+  // never remembered in update.ini as announced without the post that announces it.
   std::mutex sinkLock;
   IUpdateResultSink* sink = nullptr;  // guarded by sinkLock; null once the owner stopped the thread
 
@@ -32,14 +36,9 @@ struct CUpdateChecker::Shared {
     if (requestEvent) CloseHandle(requestEvent);
   }
 
-  void Post(uint32_t code) {
-    std::lock_guard<std::mutex> hold(sinkLock);
-    if (sink && !stop.load()) sink->PostUpdateResult(code);
-  }
-
   void Run();
-  // After a completed download: the result code, or UpdateUnreachable when update.ini could not
-  // take the new reply.
+  // After a completed download, under sinkLock: the result code, or UpdateUnreachable when
+  // update.ini could not take the new reply.
   uint32_t Evaluate();
 };
 
@@ -83,7 +82,12 @@ void CUpdateChecker::Shared::Run() {
                                ReadIniString(u"Info", u"IsChecked", files.installInfo, u"FALSE")),
                    url, version);
     DownloadOutcome outcome = DownloadReply(query, files.tmpUpdate, stop);
-    if (outcome == DownloadOutcome::Stopped) break;
+    if (outcome == DownloadOutcome::Stopped || stop.load()) break;
+    if (beforeRecord) beforeRecord(stop);
+    // A stopped check records nothing: the owner would not hear of it, and the next check must
+    // still announce what this one found.
+    std::lock_guard<std::mutex> hold(sinkLock);
+    if (!sink || stop.load()) break;
     uint32_t code = outcome == DownloadOutcome::Completed ? Evaluate() : UpdateUnreachable;
     if (code == UpdateUnreachable)
       retry.Failed(manual.load());
@@ -93,7 +97,7 @@ void CUpdateChecker::Shared::Run() {
     ++checksDone;
     // Every failure is reported: the main window shows it only for a manual check, which must
     // always end with an answer, and stays silent for an automatic one.
-    Post(code);
+    sink->PostUpdateResult(code);
   }
 }
 
@@ -117,6 +121,7 @@ bool CUpdateChecker::StartUpdateThread(IUpdateResultSink* owner, const std::u16s
   shared->version = version_;
   shared->files = hasFiles_ ? files_ : UpdateFiles{Paths().tmpUpdate, Paths().update, Paths().installInfo};
   shared->sink = owner;
+  shared->beforeRecord = beforeRecord_;
   auto* param = new std::shared_ptr<Shared>(shared);
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, param, CREATE_SUSPENDED, nullptr));
   if (!thread) {
@@ -147,7 +152,10 @@ bool CUpdateChecker::IsManual() const { return shared_ && shared_->manual.load()
 
 bool CUpdateChecker::StopUpdateThread() {
   if (!thread_) return true;
-  shared_->stop = true;
+  {
+    std::lock_guard<std::mutex> hold(shared_->sinkLock);
+    shared_->stop = true;
+  }
   SetEvent(shared_->requestEvent);
   bool ended = WaitForSingleObject(thread_, kStopWaitMs) == WAIT_OBJECT_0;
   {

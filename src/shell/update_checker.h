@@ -8,7 +8,9 @@
 // on its own without posting anything, instead of running on over a deleted object.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,7 +18,8 @@
 
 namespace lvx::shell {
 
-// Receives the result codes, on the update thread.
+// Receives the result codes, on the update thread, while the checker's stop waits: it must return
+// at once (post, never send) and must not call back into the checker.
 class IUpdateResultSink {
  public:
   virtual ~IUpdateResultSink() = default;
@@ -65,6 +68,10 @@ class CUpdateChecker {
   // Set before StartUpdateThread; the defaults are the program's version and data folder.
   void SetRunningVersion(const std::u16string& version) { version_ = version; }
   void SetFiles(const UpdateFiles& files) { files_ = files; hasFiles_ = true; }
+  // Tests only, set before StartUpdateThread: runs on the thread after a download has ended and
+  // before its result is recorded, with the stop flag, so a test can stop the thread right there.
+  using BeforeRecordHook = std::function<void(const std::atomic<bool>& stop)>;
+  void SetBeforeRecordHook(BeforeRecordHook hook) { beforeRecord_ = std::move(hook); }
 
   // What the thread will wait for next: a retry time, or kInfiniteWait. Changes after each check.
   uint32_t RetryWaitMs() const;
@@ -80,6 +87,7 @@ class CUpdateChecker {
   std::u16string version_;
   UpdateFiles files_;
   bool hasFiles_ = false;
+  BeforeRecordHook beforeRecord_;
 };
 
 }  // namespace lvx::shell

@@ -244,6 +244,32 @@ TEST_F(UpdateCheckTest, StopDuringASlowDownloadPostsNothing) {
   EXPECT_FALSE(test::PathExists(Paths().update));
 }
 
+TEST_F(UpdateCheckTest, AStopAfterTheDownloadRemembersNothingItCannotTell) {
+  // A version is remembered as announced only when the owner is told of it; a check stopped after
+  // its download (at exit) must leave the next check to announce it.
+  Serve(Reply("9.0"));
+  HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(reached, nullptr);
+  checker.SetBeforeRecordHook([reached](const std::atomic<bool>& stop) {
+    SetEvent(reached);
+    for (int i = 0; i < 400 && !stop.load(); ++i) Sleep(10);  // the test stops the thread meanwhile
+  });
+  Start();
+  checker.RequestUpdateCheck();
+  ASSERT_EQ(WaitForSingleObject(reached, 20000), WAIT_OBJECT_0);
+  EXPECT_TRUE(checker.StopUpdateThread());
+  CloseHandle(reached);
+  EXPECT_TRUE(sink.Codes().empty());
+  const SettingsPaths& p = Paths();
+  EXPECT_EQ(Ini(p.update, u"Version", u"Main"), u"<missing>");
+  EXPECT_EQ(Ini(p.installInfo, u"Info", u"IsChecked"), u"FALSE");
+
+  checker.SetBeforeRecordHook(nullptr);
+  Start();
+  EXPECT_EQ(Check(), UpdateNewVersion);  // the next start tells the user
+  EXPECT_EQ(Ini(p.update, u"Version", u"Main"), u"9.0");
+}
+
 TEST_F(UpdateCheckTest, StopGivesUpOnAStalledServerAndTheThreadEndsQuietlyLater) {
   server.SetReply({200, Reply("5.0"), HttpTestServer::Pace::Stall, 7000});
   {
