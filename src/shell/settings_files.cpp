@@ -8,6 +8,7 @@
 #include "platform/message.h"
 #include "shell/ini_store.h"
 #include "shell/ini_values.h"
+#include "shell/version.h"
 #include "shell/win_text.h"
 
 namespace lvx::shell {
@@ -50,9 +51,16 @@ bool ReleaseUnlessKept(const std::u16string& path, uint16_t id) {
   return IsKept(path) || ReleaseResourceFile(path, id);
 }
 
+// installinfo.ini Info/InstallDoneFor: the program version whose install bookkeeping this user has
+// done although installdata.ini could not record it (a machine-wide file the installer wrote as
+// administrator and this user may only read).
+constexpr char16_t kInstallDoneKey[] = u"InstallDoneFor";
+
 // First start after an install (no installdata.ini) or an installer-marked upgrade: the per-user
 // files are reset so the first update check says which of the two it is. Failures here are not
-// fatal; the next start simply repeats the bookkeeping.
+// fatal; the next start simply repeats the bookkeeping. When installdata.ini cannot take
+// "Installed", the per-user note stands in for it, so each user's options and check state are
+// reset once for this version rather than at every start.
 void InstallBookkeeping() {
   const SettingsPaths& p = gPaths;
   std::u16string installType;
@@ -63,13 +71,16 @@ void InstallBookkeeping() {
     installType = u"Upgrade";
   else
     return;
-  if (ReleaseResourceFile(p.installInfo, kResFileVersionIni)) {
+  if (ReadIniString(u"Info", kInstallDoneKey, p.installInfo, u"") == kRunningVersion) return;
+  bool released = ReleaseResourceFile(p.installInfo, kResFileVersionIni);
+  if (released) {
     WriteIniString(u"Info", u"IsChecked", u"FALSE", p.installInfo);
     WriteIniString(u"Info", u"InstallType", installType, p.installInfo);
   }
   WriteIniString(u"OPTIONS", u"CHECKUPDATE", u"1", p.settings);
-  if (!fresh || ReleaseResourceFile(p.installData, kResFileVersionIni))
-    WriteIniString(u"INSTALLINFO", u"InstallType", u"Installed", p.installData);
+  bool recorded = (!fresh || ReleaseResourceFile(p.installData, kResFileVersionIni)) &&
+                  WriteIniString(u"INSTALLINFO", u"InstallType", u"Installed", p.installData);
+  if (!recorded && released) WriteIniString(u"Info", kInstallDoneKey, kRunningVersion, p.installInfo);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "shell/ini_store.h"
 #include "shell/settings_files.h"
+#include "shell/win_text.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 
@@ -125,6 +126,41 @@ TEST_F(ReleaseTest, InstallerMarkedUpgradeRepeatsThePerUserBookkeeping) {
   WriteIniString(u"Info", u"IsChecked", u"TRUE", p.installInfo);
   ASSERT_TRUE(Release());
   EXPECT_EQ(Ini(p.installInfo, u"Info", u"IsChecked"), u"TRUE");
+}
+
+TEST_F(ReleaseTest, AnUpgradeMarkThisUserCannotClearIsFollowedOncePerUser) {
+  ASSERT_TRUE(Release());
+  const SettingsPaths p = Paths();
+  // The installer, run as administrator, marks an upgrade in a file this user may only read
+  // (here: held open by the test without write sharing, which refuses writes alike).
+  WriteIniString(u"INSTALLINFO", u"InstallType", u"Upgrade", p.installData);
+  HANDLE readOnly = CreateFileW(W(p.installData), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
+  ASSERT_FALSE(WriteIniString(u"INSTALLINFO", u"Probe", u"1", p.installData));
+  WriteIniString(u"Info", u"IsChecked", u"TRUE", p.installInfo);
+  WriteIniString(u"OPTIONS", u"CHECKUPDATE", u"2", p.settings);
+
+  ASSERT_TRUE(Release());
+  EXPECT_EQ(messages.Count(), 0u);
+  EXPECT_EQ(Ini(p.installInfo, u"Info", u"IsChecked"), u"FALSE");
+  EXPECT_EQ(Ini(p.installInfo, u"Info", u"InstallType"), u"Upgrade");
+  EXPECT_EQ(Ini(p.settings, u"OPTIONS", u"CHECKUPDATE"), u"1");
+  EXPECT_EQ(Ini(p.installData, u"INSTALLINFO", u"InstallType"), u"Upgrade");  // could not be cleared
+
+  // The user's choices after that survive the next starts, although the mark is still there.
+  WriteIniString(u"Info", u"IsChecked", u"TRUE", p.installInfo);
+  WriteIniString(u"OPTIONS", u"CHECKUPDATE", u"2", p.settings);
+  ASSERT_TRUE(Release());
+  ASSERT_TRUE(Release());
+  EXPECT_EQ(Ini(p.installInfo, u"Info", u"IsChecked"), u"TRUE");
+  EXPECT_EQ(Ini(p.settings, u"OPTIONS", u"CHECKUPDATE"), u"2");
+
+  // What this user did was for another version of the program: the upgrade to this one is new.
+  WriteIniString(u"Info", u"InstallDoneFor", u"0.0.0.1", p.installInfo);
+  ASSERT_TRUE(Release());
+  EXPECT_EQ(Ini(p.installInfo, u"Info", u"IsChecked"), u"FALSE");
+  EXPECT_EQ(Ini(p.settings, u"OPTIONS", u"CHECKUPDATE"), u"1");
+  CloseHandle(readOnly);
 }
 
 TEST_F(ReleaseTest, AFolderThatCannotBeCreatedStopsTheStart) {
