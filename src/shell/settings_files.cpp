@@ -43,12 +43,39 @@ void FixPaths(const std::u16string& user, const std::u16string& common) {
   gPaths.installData = common + u"\\installdata.ini";
 }
 
-bool IsKept(const std::u16string& path) {
-  return FileExists(path) && IsUnicodeFile(path) && !IsOlderThan(path, kKeptFileVersion);
+// Whether a file must be replaced by its default: it is missing, or it was read and found to be no
+// Unicode file or of an older version. A file that cannot be opened or read (another program holds
+// it without shared read) is kept: it may hold the user's options and histories, and meanwhile the
+// readers fall back to their defaults. Something else at the file's path (a folder) is replaced,
+// which fails and stops the start with its message.
+bool MustReplace(const std::u16string& path) {
+  DWORD attributes = GetFileAttributesW(W(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+  } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return true;
+  }
+  HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  unsigned char mark[2] = {};
+  DWORD read = 0;
+  bool replace = false;
+  if (ReadFile(file, mark, 2, &read, nullptr)) {
+    // The version is read while the handle is still open, so that no other program can take the
+    // file for itself between the two reads.
+    replace = read < 2 || mark[0] != 0xFF || mark[1] != 0xFE || IsOlderThan(path, kKeptFileVersion);
+  }
+  CloseHandle(file);
+  return replace;
 }
 
 bool ReleaseUnlessKept(const std::u16string& path, uint16_t id) {
-  return IsKept(path) || ReleaseResourceFile(path, id);
+  return !MustReplace(path) || ReleaseResourceFile(path, id);
 }
 
 // installinfo.ini Info/InstallDoneFor: the program version whose install bookkeeping this user has

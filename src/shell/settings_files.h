@@ -5,7 +5,8 @@
 // 180: stateinfo; 181: settings). A kept file must exist, start with FF FE and carry [FILEVER]
 // VER >= 16000; anything else is replaced by its default, so a file from an older program or one
 // saved as ANSI by hand never reaches the readers. settings.ini follows the same rule, which keeps
-// the user's options, histories, drives and toolbar across restarts.
+// the user's options, histories, drives and toolbar across restarts. A file that exists but cannot
+// be opened at start (held by another program) is kept as it is, never taken for a stale one.
 #pragma once
 
 #include <cstdint>

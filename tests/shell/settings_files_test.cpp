@@ -111,6 +111,33 @@ TEST_F(ReleaseTest, StaleStateFilesAreReplacedAndGoodOnesKept) {
   EXPECT_EQ(Ini(p.skinInfo, u"SKIN_INFO", u"Style"), u"vista");
 }
 
+TEST_F(ReleaseTest, FilesHeldOpenByAnotherProgramAtStartAreKept) {
+  ASSERT_TRUE(Release());
+  const SettingsPaths p = Paths();
+  WriteIniString(u"OPTIONS", u"AUTOSTART", u"FALSE", p.settings);
+  WriteIniString(u"PATTERNHISTORY", u"PATTERN_0", u"*.kept", p.settings);
+  WriteIniString(u"STATEINFO", u"FirstRun", u"TRUE", p.stateInfo);
+  // A backup tool or an editor has the files open without shared read: they cannot be checked,
+  // which is not the same as being found stale. Allowing writes, or not.
+  for (DWORD share : {DWORD(FILE_SHARE_WRITE), DWORD(0)}) {
+    HANDLE settings = CreateFileW(W(p.settings), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE state = CreateFileW(W(p.stateInfo), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(settings, INVALID_HANDLE_VALUE);
+    ASSERT_NE(state, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Release()) << "share " << share;
+    CloseHandle(settings);
+    CloseHandle(state);
+    EXPECT_EQ(messages.Count(), 0u);
+    EXPECT_EQ(Ini(p.settings, u"OPTIONS", u"AUTOSTART"), u"FALSE") << "share " << share;
+    EXPECT_EQ(Ini(p.settings, u"PATTERNHISTORY", u"PATTERN_0"), u"*.kept");
+    EXPECT_EQ(Ini(p.stateInfo, u"STATEINFO", u"FirstRun"), u"TRUE");
+  }
+  // Once readable again, a stale file is still replaced.
+  test::WriteUnicodeIni(p.stateInfo, "[FILEVER]\nVER=15999\n[STATEINFO]\nFirstRun=TRUE\n");
+  ASSERT_TRUE(Release());
+  EXPECT_EQ(Ini(p.stateInfo, u"STATEINFO", u"FirstRun"), u"<missing>");
+}
+
 TEST_F(ReleaseTest, InstallerMarkedUpgradeRepeatsThePerUserBookkeeping) {
   ASSERT_TRUE(Release());
   const SettingsPaths p = Paths();
