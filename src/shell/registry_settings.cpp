@@ -52,8 +52,12 @@ std::u16string AutoStartCommand() {
 
 AutoStartResult SetAutoStart(bool on) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return on ? Failure() : AutoStartResult::Unchanged;
+  // A new profile may have no Run key yet: turning the start on creates it; turning it off has
+  // nothing to remove then.
+  LONG opened = on ? RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                     nullptr, &key, nullptr)
+                   : RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+  if (opened != ERROR_SUCCESS) return on ? Failure() : AutoStartResult::Unchanged;
   std::u16string stored;
   bool isString = false;
   ValueState state = QueryString(key, kRunValueName, &stored, &isString);

@@ -92,6 +92,30 @@ TEST(AutoStart, TurningItOnTwiceWritesTheRunValueOnce) {
   EXPECT_EQ(messages.Count(), 0u);
 }
 
+TEST(AutoStart, AMissingRunKeyIsCreated) {
+  RestoredValues restore(kRunKey, {kRunValueName});
+  test::RecordingMessages messages;
+  // A profile that never had a Run key (a new user). Only an empty key is removed here.
+  Put(kRunKey, kRunValueName, std::nullopt);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  DWORD subkeys = 0, values = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  if (subkeys != 0 || values != 0) GTEST_SKIP() << "the Run key holds other entries";
+  ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, kRunKey), ERROR_SUCCESS);
+
+  EXPECT_EQ(SetAutoStart(false), AutoStartResult::Unchanged);  // nothing to remove, nothing created
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(SetAutoStart(true), AutoStartResult::Written);
+  auto value = Query(kRunKey, kRunValueName);
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->text.substr(value->text.size() - 6), L" /hide");
+  EXPECT_EQ(messages.Count(), 0u);
+}
+
 TEST(ShutdownTimeouts, RaisedToTheMinimumAndLeftAloneWhenRight) {
   RestoredValues restore(kDesktopKey, {L"AutoEndTasks", L"HungAppTimeout", L"WaitToKillAppTimeout"});
   Put(kDesktopKey, L"AutoEndTasks", SavedValue{REG_SZ, L"1"});
