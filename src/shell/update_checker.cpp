@@ -30,7 +30,7 @@ struct CUpdateChecker::Shared {
   // it. So a stop comes either before the whole of record-and-post or after it, and a version is
   // never remembered in update.ini as announced without the post that announces it.
   std::mutex sinkLock;
-  IUpdateResultSink* sink = nullptr;  // guarded by sinkLock; null once the owner stopped the thread
+  std::shared_ptr<IUpdateResultSink> sink;  // guarded by sinkLock; null once the owner stopped the thread
 
   ~Shared() {
     if (requestEvent) CloseHandle(requestEvent);
@@ -113,14 +113,20 @@ CUpdateChecker::CUpdateChecker() : version_(kRunningVersion) {}
 
 CUpdateChecker::~CUpdateChecker() { StopUpdateThread(); }
 
-bool CUpdateChecker::StartUpdateThread(IUpdateResultSink* owner, const std::u16string& url) {
+bool CUpdateChecker::StartUpdateThread(HWND owner, const std::u16string& url) {
   if (thread_) return true;
+  return StartUpdateThread(std::make_shared<WindowUpdateSink>(owner), url);
+}
+
+bool CUpdateChecker::StartUpdateThread(std::shared_ptr<IUpdateResultSink> owner, const std::u16string& url) {
+  if (thread_) return true;
+  if (!owner) return false;
   auto shared = std::make_shared<Shared>();
   if (!shared->requestEvent) return false;
   shared->url = url;
   shared->version = version_;
   shared->files = hasFiles_ ? files_ : UpdateFiles{Paths().tmpUpdate, Paths().update, Paths().installInfo};
-  shared->sink = owner;
+  shared->sink = std::move(owner);
   shared->beforeRecord = beforeRecord_;
   auto* param = new std::shared_ptr<Shared>(shared);
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, param, CREATE_SUSPENDED, nullptr));
@@ -158,9 +164,10 @@ bool CUpdateChecker::StopUpdateThread() {
   }
   SetEvent(shared_->requestEvent);
   bool ended = WaitForSingleObject(thread_, kStopWaitMs) == WAIT_OBJECT_0;
+  std::shared_ptr<IUpdateResultSink> released;  // let go outside the lock
   {
     std::lock_guard<std::mutex> hold(shared_->sinkLock);
-    shared_->sink = nullptr;
+    released = std::move(shared_->sink);
   }
   CloseHandle(thread_);
   thread_ = nullptr;

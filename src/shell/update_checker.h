@@ -3,9 +3,11 @@
 // one remembered in update.ini, writes update.ini and installinfo.ini, and posts a result code
 // (10 to 13) to the owner. A failed automatic check is retried after 5, 10, 20, 30 and 30 minutes.
 //
-// The thread and the object share one reference-counted state block. A stop that gives up after
-// 5000 ms (a server that stalls a read) leaves that block alive for the thread, which then ends
-// on its own without posting anything, instead of running on over a deleted object.
+// The thread and the object share one reference-counted state block, which also owns the result
+// receiver (a copy of the owning window's handle, or a shared sink), so nothing the thread uses
+// can be deleted under it. A stop that gives up after 5000 ms (a server that stalls a read) leaves
+// that block alive for the thread, which then ends on its own without posting anything, instead of
+// running on over a deleted object.
 #pragma once
 
 #include <atomic>
@@ -49,10 +51,12 @@ class CUpdateChecker {
   CUpdateChecker(const CUpdateChecker&) = delete;
   CUpdateChecker& operator=(const CUpdateChecker&) = delete;
 
-  // Starts the thread (created suspended, then resumed) unless it runs; owner receives the codes,
-  // url is the check URL. The files are those of the data folder unless SetFiles named others.
-  // False when the thread could not be created.
-  bool StartUpdateThread(IUpdateResultSink* owner, const std::u16string& url);
+  // Starts the thread (created suspended, then resumed) unless it runs; url is the check URL. The
+  // codes go to the owning window as WM_APP_UPDATERESULT, or to a sink that the thread holds until
+  // it stops. The files are those of the data folder unless SetFiles named others. False when the
+  // thread could not be created.
+  bool StartUpdateThread(HWND owner, const std::u16string& url);
+  bool StartUpdateThread(std::shared_ptr<IUpdateResultSink> owner, const std::u16string& url);
   // Asks for a check (the start-up schedule).
   void RequestUpdateCheck();
   // The thread side of Help > Check for updates: marks the check manual and asks for it.

@@ -59,17 +59,17 @@ class UpdateCheckTest : public ::testing::Test {
     ASSERT_TRUE(ReleaseDefaultSettingsIn(dir.Path() + u"user", dir.Path() + u"common"));
     checker.SetRunningVersion(u"1.6.0.0");
   }
-  void Start(const std::u16string& base) { ASSERT_TRUE(checker.StartUpdateThread(&sink, CheckUrl(base))); }
+  void Start(const std::u16string& base) { ASSERT_TRUE(checker.StartUpdateThread(sink, CheckUrl(base))); }
   void Start() { Start(server.BaseUrl()); }
   // One automatic check; returns its code.
   uint32_t Check(bool manual = false) {
-    size_t before = sink.Codes().size();
+    size_t before = sink->Codes().size();
     if (manual)
       checker.CheckNow();
     else
       checker.RequestUpdateCheck();
-    EXPECT_TRUE(sink.WaitFor(before + 1));
-    auto codes = sink.Codes();
+    EXPECT_TRUE(sink->WaitFor(before + 1));
+    auto codes = sink->Codes();
     return codes.size() > before ? codes[before] : 0;
   }
   void Serve(const std::string& body, int status = 200) { server.SetReply({status, body}); }
@@ -79,8 +79,8 @@ class UpdateCheckTest : public ::testing::Test {
 
   test::TempDir dir;
   HttpTestServer server;
-  RecordingSink sink;
-  CUpdateChecker checker;  // declared last: stopped before the sink and the server go
+  std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+  CUpdateChecker checker;  // declared last: stopped before the server goes
 };
 
 TEST_F(UpdateCheckTest, NewerVersionIsAnnouncedOnceThenKnown) {
@@ -220,7 +220,7 @@ TEST_F(UpdateCheckTest, QueryAfterAnUpgradeAndAfterAnInterruptedFirstCheck) {
   WriteIniString(u"Info", u"InstallType", u"Upgrade", p.installInfo);
   Start();
   checker.CheckNow();  // a failure would not retry: this test sends one request per check
-  ASSERT_TRUE(sink.WaitFor(1));
+  ASSERT_TRUE(sink->WaitFor(1));
   WriteIniString(u"Info", u"InstallType", u"NewInstall", p.installInfo);
   WriteIniString(u"Info", u"IsChecked", u"FALSE", p.installInfo);
   EXPECT_EQ(Check(), UpdateNoNewVersion);  // tmpupdate.ini exists now
@@ -240,7 +240,7 @@ TEST_F(UpdateCheckTest, StopDuringASlowDownloadPostsNothing) {
   EXPECT_TRUE(checker.StopUpdateThread());
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
   Sleep(300);
-  EXPECT_TRUE(sink.Codes().empty());
+  EXPECT_TRUE(sink->Codes().empty());
   EXPECT_FALSE(test::PathExists(Paths().update));
 }
 
@@ -259,7 +259,7 @@ TEST_F(UpdateCheckTest, AStopAfterTheDownloadRemembersNothingItCannotTell) {
   ASSERT_EQ(WaitForSingleObject(reached, 20000), WAIT_OBJECT_0);
   EXPECT_TRUE(checker.StopUpdateThread());
   CloseHandle(reached);
-  EXPECT_TRUE(sink.Codes().empty());
+  EXPECT_TRUE(sink->Codes().empty());
   const SettingsPaths& p = Paths();
   EXPECT_EQ(Ini(p.update, u"Version", u"Main"), u"<missing>");
   EXPECT_EQ(Ini(p.installInfo, u"Info", u"IsChecked"), u"FALSE");
@@ -275,7 +275,7 @@ TEST_F(UpdateCheckTest, StopGivesUpOnAStalledServerAndTheThreadEndsQuietlyLater)
   {
     CUpdateChecker stalled;
     stalled.SetRunningVersion(u"1.6.0.0");
-    ASSERT_TRUE(stalled.StartUpdateThread(&sink, CheckUrl(server.BaseUrl())));
+    ASSERT_TRUE(stalled.StartUpdateThread(sink, CheckUrl(server.BaseUrl())));
     stalled.RequestUpdateCheck();
     for (int i = 0; i < 200 && server.Requests().empty(); ++i) Sleep(25);
     ASSERT_EQ(server.Requests().size(), 1u);
@@ -288,8 +288,43 @@ TEST_F(UpdateCheckTest, StopGivesUpOnAStalledServerAndTheThreadEndsQuietlyLater)
     }
   }  // the checker is gone while its thread may still wait for the body
   Sleep(4000);  // the server sends the body; the thread finishes the download and ends
-  EXPECT_TRUE(sink.Codes().empty());
+  EXPECT_TRUE(sink->Codes().empty());
   EXPECT_FALSE(test::PathExists(Paths().update));
+}
+
+TEST_F(UpdateCheckTest, TheThreadKeepsItsResultReceiverUntilItStops) {
+  auto own = std::make_shared<RecordingSink>();
+  std::weak_ptr<RecordingSink> watch = own;
+  Serve(Reply("1.0"));
+  ASSERT_TRUE(checker.StartUpdateThread(own, CheckUrl(server.BaseUrl())));
+  own.reset();  // the owner lets go of it first
+  checker.RequestUpdateCheck();
+  auto alive = watch.lock();
+  ASSERT_TRUE(alive);
+  ASSERT_TRUE(alive->WaitFor(1));
+  EXPECT_EQ(alive->Codes()[0], UpdateNoNewVersion);
+  alive.reset();
+  EXPECT_TRUE(checker.StopUpdateThread());
+  EXPECT_TRUE(watch.expired());  // released by the stop
+}
+
+TEST_F(UpdateCheckTest, AnOwningWindowGetsTheResultMessage) {
+  HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  Serve(Reply("1.7"));
+  ASSERT_TRUE(checker.StartUpdateThread(window, CheckUrl(server.BaseUrl())));
+  checker.RequestUpdateCheck();
+  MSG message{};
+  bool arrived = false;
+  for (int i = 0; i < 2000 && !arrived; ++i) {
+    arrived = PeekMessageW(&message, window, kUpdateResultMessage, kUpdateResultMessage, PM_REMOVE);
+    if (!arrived) Sleep(10);
+  }
+  ASSERT_TRUE(arrived);
+  EXPECT_EQ(message.wParam, WPARAM(UpdateNewVersion));
+  EXPECT_EQ(message.lParam, 0);
+  EXPECT_TRUE(checker.StopUpdateThread());
+  DestroyWindow(window);
 }
 
 TEST_F(UpdateCheckTest, StartTwiceKeepsOneThreadAndStopIsIdempotent) {
@@ -323,7 +358,7 @@ TEST_F(UpdateCheckTest, ScheduleAtStart) {
   Serve(Reply("1.0"));
   Start();
   EXPECT_TRUE(ScheduleUpdateCheck(kCheckWeekly, checker));
-  ASSERT_TRUE(sink.WaitFor(1));
+  ASSERT_TRUE(sink->WaitFor(1));
   EXPECT_FALSE(ScheduleUpdateCheck(kCheckWeekly, checker));  // IsChecked is TRUE now
 }
 
