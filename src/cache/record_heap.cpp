@@ -86,6 +86,7 @@ bool CDBMapFile::ReadBlockCapacity(uint32_t block, uint32_t* capacity) {
 BlockCursor::BlockCursor(CDBMapFile& file, uint32_t block) : file_(file) {
   uint32_t capacity = 0;
   if (block == NO_BLOCK || !file_.ReadBlockCapacity(block, &capacity)) {
+    position_ = block;  // where the damage is
     done_ = true;
     damaged_ = block != NO_BLOCK;
     return;

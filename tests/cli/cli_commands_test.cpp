@@ -1,0 +1,111 @@
+// The lvx cache commands as a user runs them: exit codes, what they print, and what they refuse.
+#include <gtest/gtest.h>
+
+#include "cache/state_file.h"
+#include "cli/cache_commands.h"
+#include "cli/monitor_commands.h"
+#include "platform/drive.h"
+#include "platform/text.h"
+#include "support/cache_image.h"
+#include "support/recording_sink.h"
+#include "support/temp_dir.h"
+#include "support/test_drive.h"
+
+namespace lvx::cli {
+namespace {
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() {
+    drive_.MakeFile("docs/report.doc", 3000);
+    drive_.MakeFile("docs/old/notes.txt", 10);
+    drive_.MakeFile("music/a.mp3", 1);
+  }
+  // Runs a command and keeps what it printed.
+  int Run(int (*command)(const Args&), Args args) {
+    ::testing::internal::CaptureStdout();
+    int result = command(args);
+    out_ = ::testing::internal::GetCapturedStdout();
+    return result;
+  }
+  std::string Mask() const {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", drive_.Mask());
+    return text;
+  }
+  Args BuildArgs() {
+    Args args{cache_, "--drives", Mask()};
+#ifndef _WIN32
+    args.push_back("--map");
+    args.push_back(std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot());
+#endif
+    return args;
+  }
+  std::string Path(const std::string& relative) { return U8(drive_.Path(relative)); }
+
+  test::TempDir dir_;
+  test::TestDrive drive_;
+  std::string cache_ = os::ToHostBytes(dir_.Path()) + "lumivex.db";
+  std::string out_;
+  test::RecordingMessages messages_;
+};
+
+TEST_F(CliTest, BuildDumpAndFind) {
+  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  cache::StateFile state(cache::StateFile::BesideCacheFile(U16(cache_)));
+  EXPECT_EQ(state.ReadState(u"UpdateCacheExit", u""), u"TRUE");
+  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
+  EXPECT_NE(out_.find("DrivesDone   0xFFFFFFFF"), std::string::npos);
+  EXPECT_NE(out_.find("report.doc  3 KB"), std::string::npos);
+  EXPECT_NE(out_.find("4 folder blocks, 6 entries"), std::string::npos) << out_;
+  ASSERT_EQ(Run(RunFind, {cache_, Path("DOCS/old")}), kExitOk);
+  EXPECT_NE(out_.find("folder  old"), std::string::npos);
+  EXPECT_EQ(Run(RunFind, {cache_, Path("docs/missing.txt")}), kExitFailed);
+  EXPECT_EQ(out_, "NO_BLOCK\n");
+}
+
+TEST_F(CliTest, DamagedAndForeignFilesAreRefusedByDump) {
+  test::CacheImage image;
+  image.SetDrive(u'C', 0x7FFFFFF0);
+  image.WriteTo(U16(cache_));
+  EXPECT_EQ(Run(RunDump, {cache_}), kExitFailed);
+  image.SetU32(cache::kFormatWordOffset, 9);
+  image.WriteTo(U16(cache_));
+  EXPECT_EQ(Run(RunDump, {cache_}), kExitFailed);
+  EXPECT_EQ(Run(RunDump, {dir_.HostPath() + "/no-such.db"}), kExitFailed);
+  EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 000"));
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(Run(RunBuild, {}), kExitUsage);
+  EXPECT_EQ(Run(RunBuild, {cache_, "--drives", "0xZZ"}), kExitUsage);
+  EXPECT_EQ(Run(RunBuild, {cache_, "--drives", "123456789"}), kExitUsage) << "more than 32 bits";
+  EXPECT_EQ(Run(RunBuild, {cache_, "--frobnicate"}), kExitUsage);
+  EXPECT_EQ(Run(RunDump, {}), kExitUsage);
+  EXPECT_EQ(Run(RunFind, {cache_}), kExitUsage);
+  EXPECT_EQ(Run(RunRefresh, {cache_, "docs"}), kExitUsage) << "not a folder path";
+  EXPECT_EQ(Run(RunCompact, {}), kExitUsage);
+  EXPECT_EQ(Run(RunWatch, {cache_, "--drives", "x"}), kExitUsage);
+}
+
+TEST_F(CliTest, RefreshAndCompactKeepTheCacheCurrent) {
+  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  drive_.MakeFile("docs/new.txt", 1);
+  Args refresh{cache_, "#" + Path("docs/")};
+#ifndef _WIN32
+  refresh.push_back("--map");
+  refresh.push_back(std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot());
+#endif
+  ASSERT_EQ(Run(RunRefresh, refresh), kExitOk);
+  EXPECT_EQ(out_, "refreshed " + Path("docs/") + "\n");
+  ASSERT_EQ(Run(RunFind, {cache_, Path("docs/new.txt")}), kExitOk);
+  Args missing{cache_, Path("nowhere/")};
+  EXPECT_EQ(Run(RunRefresh, missing), kExitFailed);
+  ASSERT_EQ(Run(RunCompact, {cache_}), kExitOk);
+  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
+  EXPECT_NE(out_.find("FreeListHead NO_BLOCK"), std::string::npos);
+  EXPECT_NE(out_.find("new.txt"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lvx::cli
