@@ -105,27 +105,5 @@ TEST_F(Win32Dir, NamesAreHeldInTheFixedBufferUpToTheSystemLimit) {
   EXPECT_EQ(String(entries[2].name), longName);
 }
 
-TEST_F(Win32Dir, FaultSeamFailsFirstOrNextCall) {
-  dir_.MakeFile("a", 1);
-  dir_.MakeFile("b", 1);
-  FindData d;
-  fault::Reset();
-  fault::FailNth(fault::Op::List, 1, kErrorAccessDenied);
-  EXPECT_FALSE(FindFirstFile(dir_.Path() + u"*", &d).IsValid());
-  EXPECT_EQ(LastError(), kErrorAccessDenied);
-
-  // The third entry (after "." and "..") fails: the listing ends early with that error.
-  fault::FailNth(fault::Op::List, 3, kErrorReadFault);
-  FindHandle h = FindFirstFile(dir_.Path() + u"*", &d);
-  ASSERT_TRUE(h.IsValid());
-  int got = 1;
-  while (FindNextFile(h, &d)) ++got;
-  EXPECT_EQ(LastError(), kErrorReadFault);
-  EXPECT_EQ(got, 2);
-  FindClose(h);
-  EXPECT_EQ(fault::Calls(fault::Op::List), 4);
-  EXPECT_EQ(List(dir_.Path()).size(), 4u);  // unarmed again: the whole folder
-}
-
 }  // namespace
 }  // namespace lvx::os

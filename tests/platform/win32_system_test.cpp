@@ -123,16 +123,5 @@ TEST_F(Win32Profile, LongValuesAreCutToTheBuffer) {
   EXPECT_EQ(read, longValue.substr(0, kProfileBufferChars - 1));
 }
 
-TEST_F(Win32Profile, FaultSeamFailsTheWriteAndLeavesTheValue) {
-  ASSERT_TRUE(WriteProfileString(u"STATEINFO", u"UpdateCacheExit", u"TRUE", ini_));
-  fault::Reset();
-  fault::FailNth(fault::Op::Write, 1, kErrorDiskFull);
-  EXPECT_FALSE(WriteProfileString(u"STATEINFO", u"UpdateCacheExit", u"FALSE", ini_));
-  EXPECT_EQ(LastError(), kErrorDiskFull);
-  EXPECT_EQ(GetProfileString(u"STATEINFO", u"UpdateCacheExit", u"", ini_), u"TRUE");
-  EXPECT_TRUE(WriteProfileString(u"STATEINFO", u"UpdateCacheExit", u"FALSE", ini_));
-  EXPECT_EQ(GetProfileString(u"STATEINFO", u"UpdateCacheExit", u"", ini_), u"FALSE");
-}
-
 }  // namespace
 }  // namespace lvx::os
