@@ -76,6 +76,7 @@ class SearchEngine {
   // --- test seams ---
   void SetCapacities(uint32_t arrayCapacity, uint32_t headroom, size_t poolCapacity);
   void SetAckTimeout(uint32_t milliseconds) { ackTimeout_ = milliseconds; }
+  void SetStopTimeout(uint32_t milliseconds) { stopTimeout_ = milliseconds; }
   // Off: every record is read through CDBMapFile::ReadRecord (the reference reader).
   void SetFastRecords(bool on) { fastRecords_ = on; }
 
@@ -128,10 +129,13 @@ class SearchEngine {
   os::Event ackEvent_{false, false};
   os::Event requestEvent_{false, false};
   std::atomic<bool> stop_{false};
+  // Kept while its thread lives, even past a stop that timed out: that thread still uses this
+  // engine, and no second thread may start beside it.
   std::unique_ptr<os::Thread> thread_;
   std::atomic<uint32_t> acks_{0};  // acknowledgements given by the main window
   uint32_t acksExpected_ = 0;      // search thread only
   uint32_t ackTimeout_ = kAckWaitMs;
+  uint32_t stopTimeout_ = kStopWaitMs;
   os::Lock requestLock_;
   SearchRequest submitted_;  // guarded by requestLock_
 

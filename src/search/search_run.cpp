@@ -46,6 +46,9 @@ SearchEngine::SearchEngine(cache::CacheContext& context, cache::INotifySink* sin
 
 SearchEngine::~SearchEngine() {
   StopSearchThread();
+  // A thread that outlived the stop wait (blocked on the cache lock behind a writer, say) still
+  // uses this engine: wait for it, since everything it touches is freed below.
+  if (thread_) thread_->JoinDispatching(os::kInfinite);
   holdReleases_ = false;  // the main window is gone: nothing can still hold an array
   FreeResults();
   ReleaseParked();

@@ -17,6 +17,7 @@
 namespace lvx::search {
 
 bool SearchEngine::StartSearchThread() {
+  if (thread_ && thread_->Finished()) thread_.reset();  // a thread that outlived its stop has ended
   if (thread_) return false;
   requestEvent_.Reset();
   stop_.store(false);
@@ -33,8 +34,8 @@ void SearchEngine::StopSearchThread() {
   stop_.store(true);
   requestEvent_.Set();
   ackEvent_.Set();  // a thread waiting for an acknowledgement stops waiting
-  thread_->JoinDispatching(kStopWaitMs);
-  thread_.reset();
+  // A thread that does not end in time keeps its object (see thread_).
+  if (thread_->JoinDispatching(stopTimeout_)) thread_.reset();
 }
 
 void SearchEngine::SubmitRequest(const SearchRequest& request) {
@@ -95,6 +96,7 @@ uint32_t SearchEngine::ThreadProc() {
     int outcome;
     if (!refine_) {
       os::LockGuard hold(context_.cacheLock);
+      if (stop_.load()) return 0;  // stopped while a writer held the cache
       outcome = RunSearch(pattern_, location_);
     } else {
       outcome = RefineResults(pattern_);

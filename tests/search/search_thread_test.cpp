@@ -1,9 +1,11 @@
 // The search thread's notification sequence and acknowledgement handshake, with a sink that
 // records what the main window would receive and acknowledges as the main window does.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "search_fixture.h"
 #include "support/recording_sink.h"
@@ -97,6 +99,21 @@ Notes Concat(std::initializer_list<Notes> parts) {
   return all;
 }
 
+void SubmitTo(SearchEngine& engine, const std::u16string& pattern, const std::u16string& location = u"",
+              uint8_t refine = 0) {
+  SearchRequest r;
+  r.filterCodes[0] = NameMatches;
+  r.filterCount = 1;
+  r.pattern = pattern;
+  r.location = location;
+  r.driveMask = kDriveC | kDriveD;
+  r.refine = refine;
+  engine.SubmitRequest(r);
+  engine.SignalRequest();
+}
+
+bool IsCount(const Note& n) { return n.first == NotifyCount; }
+
 class SearchThread : public SearchFixture {
  protected:
   void SetUp() override {
@@ -108,15 +125,7 @@ class SearchThread : public SearchFixture {
   void TearDown() override { threaded_.StopSearchThread(); }
 
   void Submit(const std::u16string& pattern, const std::u16string& location = u"", uint8_t refine = 0) {
-    SearchRequest r;
-    r.filterCodes[0] = NameMatches;
-    r.filterCount = 1;
-    r.pattern = pattern;
-    r.location = location;
-    r.driveMask = kDriveC | kDriveD;
-    r.refine = refine;
-    threaded_.SubmitRequest(r);
-    threaded_.SignalRequest();
+    SubmitTo(threaded_, pattern, location, refine);
   }
 
   RecordingNotify sink_;
@@ -282,6 +291,55 @@ TEST_F(SearchThread, AcknowledgementNeverGiven) {
 }
 
 class SearchThreadBig : public SearchFixture {};
+
+// A stop whose wait runs out while the thread waits for the cache lock behind a writer: the thread
+// keeps its object, no second thread starts beside it, it runs no search once it has the lock, and
+// destroying the engine waits for it (AddressSanitizer would report the engine freed under it).
+TEST_F(SearchThreadBig, ThreadOutlivingItsStopWaitKeepsTheEngine) {
+  TreeImage image = StandardImage();
+  Write(image);
+  RecordingNotify sink;
+  auto engine = std::make_unique<SearchEngine>(context_, &sink);
+  sink.Attach(engine.get());
+  engine->SetStopTimeout(50);
+  ASSERT_TRUE(engine->StartSearchThread());
+
+  context_.cacheLock.Acquire();  // a build copying its scratch file over the cache
+  SubmitTo(*engine, u"*.mp3");
+  ASSERT_TRUE(sink.WaitFor(IsCount));
+  os::Sleep(300);  // the thread is now waiting for the lock
+  engine->StopSearchThread();
+  EXPECT_FALSE(engine->StartSearchThread()) << "a second thread beside one that still runs";
+  sink.Take();
+  context_.cacheLock.Release();
+  bool started = false;
+  for (int i = 0; i < 500 && !(started = engine->StartSearchThread()); ++i) os::Sleep(10);
+  ASSERT_TRUE(started) << "the stopped thread has ended, a new one may start";
+  EXPECT_TRUE(sink.Take().empty());
+  EXPECT_EQ(engine->LastWalkCount(), 0) << "the stopped thread searched after all";
+  SubmitTo(*engine, u"d.mp3;");
+  ASSERT_TRUE(sink.WaitForRuns(1));
+  os::Sleep(100);  // one thread, one run
+  ExpectSequence(sink.Take(), Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 1}, {NotifyResults, kAny},
+                                               {NotifyTotalSize, 7}, {NotifyElapsed, kAny}}}));
+
+  context_.cacheLock.Acquire();
+  SubmitTo(*engine, u"*.mp3");
+  ASSERT_TRUE(sink.WaitFor(IsCount));
+  os::Sleep(300);
+  engine->StopSearchThread();
+  std::atomic<bool> destroyed{false};
+  std::thread destroyer([&] {
+    engine.reset();  // the program's exit
+    destroyed.store(true);
+  });
+  os::Sleep(200);
+  EXPECT_FALSE(destroyed.load()) << "the engine went while its thread still ran";
+  context_.cacheLock.Release();
+  destroyer.join();
+  EXPECT_TRUE(destroyed.load());
+  ExpectSequence(sink.Take(), kStart);
+}
 
 // Stopping while a search walks a large tree ends the thread promptly and posts nothing more.
 TEST_F(SearchThreadBig, StopWhileSearching) {
