@@ -25,6 +25,12 @@ class INotifySink {
   virtual ~INotifySink() = default;
   // Posts a notification to the main window. Called from worker threads.
   virtual void Notify(uint32_t code, intptr_t lParam) = 0;
+  // As Notify, for a notification that the main window acknowledges (the search thread's result
+  // hand-over): false when it could not be delivered, so that no acknowledgement is awaited for it.
+  virtual bool NotifyHandOver(uint32_t code, intptr_t lParam) {
+    Notify(code, lParam);
+    return true;
+  }
 };
 
 // The STATEINFO keys that the build and compaction write into the state file.

@@ -13,6 +13,7 @@ class PostMessageSink : public cache::INotifySink {
   // window is the main window's HWND.
   explicit PostMessageSink(void* window) : window_(window) {}
   void Notify(uint32_t code, intptr_t lParam) override;
+  bool NotifyHandOver(uint32_t code, intptr_t lParam) override;  // false: PostMessageW failed
 
  private:
   void* window_;

@@ -77,6 +77,8 @@ class SearchEngine {
   void SetCapacities(uint32_t arrayCapacity, uint32_t headroom, size_t poolCapacity);
   void SetAckTimeout(uint32_t milliseconds) { ackTimeout_ = milliseconds; }
   void SetStopTimeout(uint32_t milliseconds) { stopTimeout_ = milliseconds; }
+  // How many acknowledgement waits ran out.
+  uint32_t AckTimeouts() const { return ackTimeouts_.load(); }
   // Off: every record is read through CDBMapFile::ReadRecord (the reference reader).
   void SetFastRecords(bool on) { fastRecords_ = on; }
 
@@ -120,6 +122,7 @@ class SearchEngine {
   // Thread (search_thread.cpp).
   uint32_t ThreadProc();
   void Post(uint32_t code, intptr_t value);
+  bool PostHandOver(uint32_t code, intptr_t value);
   bool AwaitAcknowledgement();
 
   cache::CacheContext& context_;
@@ -132,8 +135,11 @@ class SearchEngine {
   // Kept while its thread lives, even past a stop that timed out: that thread still uses this
   // engine, and no second thread may start beside it.
   std::unique_ptr<os::Thread> thread_;
-  std::atomic<uint32_t> acks_{0};  // acknowledgements given by the main window
-  uint32_t acksExpected_ = 0;      // search thread only
+  // Hand-overs delivered to the main window, and its acknowledgements; acks_ never passes
+  // handOvers_. Written by the search thread, and by StartSearchThread while no thread runs.
+  std::atomic<uint32_t> handOvers_{0};
+  std::atomic<uint32_t> acks_{0};
+  std::atomic<uint32_t> ackTimeouts_{0};
   uint32_t ackTimeout_ = kAckWaitMs;
   uint32_t stopTimeout_ = kStopWaitMs;
   os::Lock requestLock_;

@@ -7,11 +7,13 @@
 // (state results), (count n), (array), waits for the acknowledgement again, and ends with the
 // outcome: (total size) and (elapsed), or a warning code.
 //
-// Every hand-over that asks for an acknowledgement is counted, and the main window's
-// acknowledgements are counted too, so a late acknowledgement of an earlier hand-over is never
-// taken for the current one. When the main window has not confirmed that it let go of the previous
-// arrays, they are not freed but parked until a later hand-over is confirmed: a slow main window
-// may keep reading an array it still holds.
+// Every hand-over that reached the main window is counted, and the main window's acknowledgements
+// are counted too, so a late acknowledgement of an earlier hand-over is never taken for the current
+// one. A hand-over whose post failed never arrives and is not counted; an acknowledgement with no
+// hand-over outstanding is dropped; a new thread awaits none of the hand-overs of a stopped one. So
+// one lost message cannot leave every later search waiting out its timeouts. When the main window
+// has not confirmed that it let go of the previous arrays, they are not freed but parked until a
+// later hand-over is confirmed: a slow main window may keep reading an array it still holds.
 #include "search/search_engine.h"
 
 namespace lvx::search {
@@ -20,7 +22,9 @@ bool SearchEngine::StartSearchThread() {
   if (thread_ && thread_->Finished()) thread_.reset();  // a thread that outlived its stop has ended
   if (thread_) return false;
   requestEvent_.Reset();
+  ackEvent_.Reset();
   stop_.store(false);
+  handOvers_.store(acks_.load());  // what a stopped thread still awaited will not be awaited
   thread_ = std::make_unique<os::Thread>([this] { return ThreadProc(); });
   if (!thread_->Start()) {
     thread_.reset();
@@ -45,8 +49,12 @@ void SearchEngine::SubmitRequest(const SearchRequest& request) {
 
 void SearchEngine::SignalRequest() { requestEvent_.Set(); }
 
+// An acknowledgement with no hand-over outstanding (a repeat, or a late one for a stopped thread's
+// hand-over) is dropped: counted, it would answer the next hand-over before the list has taken it.
 void SearchEngine::Acknowledge() {
-  acks_.fetch_add(1, std::memory_order_acq_rel);
+  uint32_t given = acks_.load();
+  while (int32_t(given - handOvers_.load()) < 0)
+    if (acks_.compare_exchange_weak(given, given + 1)) break;
   ackEvent_.Set();
 }
 
@@ -63,15 +71,27 @@ void SearchEngine::Post(uint32_t code, intptr_t value) {
   if (sink_) sink_->Notify(code, value);
 }
 
-// Waits for the acknowledgement of the hand-over just posted; false when it did not come in time
-// (the thread then goes on as if it had) or the thread is being stopped.
+// Posts a notification that the main window acknowledges; false when it could not be delivered.
+bool SearchEngine::PostHandOver(uint32_t code, intptr_t value) {
+  if (!sink_) return false;
+  handOvers_.fetch_add(1);  // before the post: the main window may answer before it returns
+  if (sink_->NotifyHandOver(code, value)) return true;
+  handOvers_.fetch_sub(1);
+  return false;
+}
+
+// Waits for the acknowledgement of every hand-over delivered so far; false when it did not come
+// in time (the thread then goes on as if it had) or the thread is being stopped.
 bool SearchEngine::AwaitAcknowledgement() {
-  const uint32_t expected = ++acksExpected_;
+  const uint32_t expected = handOvers_.load();
   const uint32_t start = os::TickCount();
-  while (int32_t(acks_.load(std::memory_order_acquire) - expected) < 0) {
+  while (int32_t(acks_.load() - expected) < 0) {
     if (stop_.load()) return false;
     uint32_t waited = os::TickCount() - start;
-    if (waited >= ackTimeout_) return false;
+    if (waited >= ackTimeout_) {
+      ackTimeouts_.fetch_add(1);
+      return false;
+    }
     ackEvent_.Wait(ackTimeout_ - waited);
   }
   return true;
@@ -83,9 +103,10 @@ uint32_t SearchEngine::ThreadProc() {
     if (stop_.load()) return 0;
 
     Post(NotifyState, StateSearching);
-    Post(NotifyResults, 0);
+    const bool delivered = PostHandOver(NotifyResults, 0);
     Post(NotifyCount, 1);
-    const bool released = AwaitAcknowledgement();
+    // A detaching post that never arrived leaves the list holding the previous arrays.
+    const bool released = delivered && AwaitAcknowledgement();
     if (stop_.load()) return 0;
     if (released) ReleaseParked();
     holdReleases_ = !released;
@@ -115,14 +136,16 @@ uint32_t SearchEngine::ThreadProc() {
       array = nullptr;
     }
     if (stop_.load()) return 0;
+    bool handed;
     if (count == 0) {
-      Post(NotifyState, StateNothingFound);
+      handed = PostHandOver(NotifyState, StateNothingFound);
     } else {
       Post(NotifyState, StateResults);
       Post(NotifyCount, intptr_t(count));
-      Post(NotifyResults, reinterpret_cast<intptr_t>(array));
+      handed = PostHandOver(NotifyResults, reinterpret_cast<intptr_t>(array));
     }
-    AwaitAcknowledgement();
+    // Once the list has taken this run's array (or none), it holds none of the parked ones.
+    if (handed && AwaitAcknowledgement()) ReleaseParked();
     if (stop_.load()) return 0;
 
     if (outcome == -1) {

@@ -21,10 +21,35 @@ constexpr intptr_t kAny = -12345;  // matches any value (elapsed times, pointers
 class RecordingNotify : public cache::INotifySink {
  public:
   void Attach(SearchEngine* engine) { engine_ = engine; }
-  // With acknowledging off, the sink records only: a main window that hangs.
-  void SetAcknowledging(bool on) {
+  // With acknowledging off, the sink records only: a main window that hangs. Turned on again, it
+  // catches up and answers every hand-over it was sent meanwhile, unless it lost them (a window
+  // that was closing).
+  void SetAcknowledging(bool on, bool catchUp = true) {
+    int owed;
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      acknowledging_ = on;
+      owed = on && catchUp ? owed_ : 0;
+      if (on) owed_ = 0;
+    }
+    while (owed-- > 0) engine_->Acknowledge();
+  }
+  // The next n hand-over posts fail, as a PostMessageW to a full queue does: they never arrive.
+  void FailHandOvers(int n) {
     std::lock_guard<std::mutex> hold(mutex_);
-    acknowledging_ = on;
+    failHandOvers_ = n;
+  }
+
+  bool NotifyHandOver(uint32_t code, intptr_t value) override {
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      if (failHandOvers_ > 0) {
+        --failHandOvers_;
+        return false;
+      }
+    }
+    Notify(code, value);
+    return true;
   }
   // Called on the search thread for each notification, before any acknowledgement.
   void OnNotify(std::function<void(uint32_t, intptr_t)> hook) {
@@ -43,8 +68,14 @@ class RecordingNotify : public cache::INotifySink {
     }
     if (hook) hook(code, value);
     // The main window acknowledges after (0, 3) and after every (2, x).
-    if (ack && ((code == NotifyState && value == StateNothingFound) || code == NotifyResults))
-      engine_->Acknowledge();
+    if ((code == NotifyState && value == StateNothingFound) || code == NotifyResults) {
+      if (ack) {
+        engine_->Acknowledge();
+      } else {
+        std::lock_guard<std::mutex> hold(mutex_);
+        ++owed_;
+      }
+    }
     changed_.notify_all();
   }
 
@@ -78,6 +109,8 @@ class RecordingNotify : public cache::INotifySink {
   Notes notes_;  // guarded by mutex_
   std::function<void(uint32_t, intptr_t)> hook_;  // guarded by mutex_
   bool acknowledging_ = true;  // guarded by mutex_
+  int owed_ = 0;               // guarded by mutex_: hand-overs received while not acknowledging
+  int failHandOvers_ = 0;      // guarded by mutex_
   SearchEngine* engine_ = nullptr;
 };
 
@@ -257,8 +290,9 @@ TEST_F(SearchThread, StartsOnceAndStopsAtOnceWhenIdle) {
   EXPECT_TRUE(sink_.WaitForRuns(1));
 }
 
-// The main window never answers: the thread goes on after the acknowledgement wait, and a stop
-// does not wait for the acknowledgement either.
+// The main window hangs: the thread goes on after each acknowledgement wait, and a stop does not
+// wait for the acknowledgement either. Hand-overs that are answered late, that never arrived, or
+// that a stopped thread awaited leave no later search waiting out its timeouts.
 TEST_F(SearchThread, AcknowledgementNeverGiven) {
   threaded_.SetAckTimeout(150);
   sink_.SetAcknowledging(false);
@@ -274,11 +308,27 @@ TEST_F(SearchThread, AcknowledgementNeverGiven) {
   ASSERT_TRUE(sink_.WaitForRuns(1));
   sink_.Take();
   EXPECT_EQ(std::u16string(held[4].path) + held[4].name, u"D:\\d.mp3");
-  // Once the main window answers again, the parked arrays are let go at the next hand-over.
+  EXPECT_EQ(threaded_.AckTimeouts(), 4u);
+  // The main window catches up and answers the four hand-overs late; from then on nothing waits.
   sink_.SetAcknowledging(true);
   Submit(u"d.mp3");
   ASSERT_TRUE(sink_.WaitForRuns(1));
+  Submit(u"z*");
+  ASSERT_TRUE(sink_.WaitForRuns(2));
   sink_.Take();
+  EXPECT_EQ(threaded_.AckTimeouts(), 4u) << "searches after the window caught up waited";
+
+  // Posts that fail never reach the window: no acknowledgement is awaited for them, and the arrays
+  // the list was not told to let go of are kept until a hand-over that arrived is answered.
+  sink_.FailHandOvers(3);  // both hand-overs of the first search, the detaching one of the second
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  Submit(u"d.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(2));
+  Submit(u"a.txt");
+  ASSERT_TRUE(sink_.WaitForRuns(3));
+  sink_.Take();
+  EXPECT_EQ(threaded_.AckTimeouts(), 4u) << "a failed post was waited for";
 
   // A stop while the thread waits for an acknowledgement ends it without the 100 s wait.
   threaded_.SetAckTimeout(SearchEngine::kAckWaitMs);
@@ -288,6 +338,33 @@ TEST_F(SearchThread, AcknowledgementNeverGiven) {
   auto start = std::chrono::steady_clock::now();
   threaded_.StopSearchThread();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_EQ(threaded_.AckTimeouts(), 4u);
+  sink_.Take();
+
+  // The closing window never answered that hand-over: a new thread does not wait for it.
+  threaded_.SetAckTimeout(150);
+  ASSERT_TRUE(threaded_.StartSearchThread());
+  sink_.SetAcknowledging(true, false);
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  Submit(u"d.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(2));
+  sink_.Take();
+  EXPECT_EQ(threaded_.AckTimeouts(), 4u) << "a new thread waited for an old thread's hand-over";
+
+  // Or it answers it after the restart: that acknowledgement answers no hand-over of the new thread.
+  sink_.SetAcknowledging(false);
+  Submit(u"*");
+  ASSERT_TRUE(sink_.WaitForRuns(1));  // unanswered: two timeouts
+  sink_.Take();
+  threaded_.StopSearchThread();
+  ASSERT_TRUE(threaded_.StartSearchThread());
+  sink_.SetAcknowledging(true);  // two late answers for the stopped thread
+  sink_.SetAcknowledging(false);
+  Submit(u"d.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  EXPECT_EQ(threaded_.AckTimeouts(), 8u) << "a stale acknowledgement answered a new hand-over";
+  sink_.SetAcknowledging(true);
 }
 
 class SearchThreadBig : public SearchFixture {};
