@@ -111,6 +111,8 @@ uint32_t SearchEngine::ThreadProc() {
     if (released) ReleaseParked();
     holdReleases_ = !released;
 
+    // ApplyRequest takes the newest request: one signalled since the wake-up is served by this run.
+    requestEvent_.Wait(0);
     ApplyRequest();
     const bool wasEmpty = pattern_.empty();
     if (wasEmpty) pattern_.assign(1, u';');
