@@ -56,7 +56,8 @@ class SearchEngine {
   // Full search: 0 done, -1 cache unreadable, damaged or out of memory, -2 invalid location (all
   // selected drives were searched). The caller holds the cache lock.
   int RunSearch(const std::u16string& pattern, const std::u16string& location);
-  // Filters the last full result set again: 0, or -1 when there is nothing to refine or no memory.
+  // Filters the last full result set again: 0, or -1 when there is nothing to refine, no memory, or
+  // the list may still hold (and sort) the full result set.
   int RefineResults(const std::u16string& pattern);
   bool PassesFilters() const;
   void FreeResults();

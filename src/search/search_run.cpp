@@ -447,7 +447,9 @@ int SearchEngine::RefineResults(const std::u16string& pattern) {
   refined_ = nullptr;
   refinedCount_ = 0;
   refinedTotal_ = 0;
-  if (results_ == nullptr || resultCount_ == 0) return -1;
+  // While the list has not confirmed that it let go of the full result set, it may still sort that
+  // set in place: reading it now would race with the main thread.
+  if (results_ == nullptr || resultCount_ == 0 || holdReleases_) return -1;
   startTick_ = os::TickCount();
   query_ = CompileQuery(pattern);
   if (!query_.Valid()) {

@@ -220,6 +220,25 @@ TEST_F(SearchThread, RefineHandsOverTheRefinedArray) {
   EXPECT_EQ(std::u16string(array[0].name), u"LOUD.MP3");
 }
 
+// The list has not confirmed that it let go of the full result set (it may still be sorting it in
+// place): a refine, which reads that set, is refused with warning 5 until the list answers again.
+TEST_F(SearchThread, RefineRefusedWhileTheListMayHoldTheResults) {
+  Submit(u"*.mp3");
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  sink_.Take();
+  threaded_.SetAckTimeout(150);
+  sink_.SetAcknowledging(false);
+  Submit(u"L*", u"", 1);
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateNothingFound}, {NotifyRefineNoMemory, 0}}}));
+  sink_.SetAcknowledging(true);
+  Submit(u"L*", u"", 1);
+  ASSERT_TRUE(sink_.WaitForRuns(1));
+  Notes seen = sink_.Take();
+  ExpectSequence(seen, Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 1}, {NotifyResults, kAny},
+                                        {NotifyTotalSize, 0}, {NotifyElapsed, kAny}}}));
+}
+
 // While one search waits for the cache lock, three more requests arrive: the first search's
 // results are never shown, and one further search runs, with the last request.
 TEST_F(SearchThread, NewerRequestsOvertakeARunningSearch) {
