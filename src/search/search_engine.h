@@ -54,8 +54,11 @@ class SearchEngine {
   bool RequestChangedSince();
   void ApplyRequest();
   // Full search: 0 done, -1 cache unreadable, damaged or out of memory, -2 invalid location (all
-  // selected drives were searched). The caller holds the cache lock.
+  // selected drives were searched). The caller holds the cache lock, and once it has released it
+  // calls ShowFailure: a modal box under the lock would hold back the builder and the refreshes.
   int RunSearch(const std::u16string& pattern, const std::u16string& location);
+  // Shows the message of the last full search's failure (damaged cache, out of memory), once.
+  void ShowFailure();
   // Filters the last full result set again: 0, or -1 when there is nothing to refine, no memory, or
   // the list may still hold (and sort) the full result set.
   int RefineResults(const std::u16string& pattern);
@@ -85,6 +88,7 @@ class SearchEngine {
 
  private:
   enum class WalkMode { Collect, Count, Exact };
+  enum class Failure { None, NoMemory, Damaged };
   enum class WalkEnd { Done, Overflow, Damaged, Stopped };
   using Filter = bool (*)(const SearchEngine&);
   using Walk = WalkEnd (SearchEngine::*)(uint32_t startBlock);
@@ -181,6 +185,7 @@ class SearchEngine {
   uint32_t refinedTotal_ = 0;
   uint32_t startTick_ = 0, endTick_ = 0;
   int walkCount_ = 0;
+  Failure failure_ = Failure::None;  // of the last full search, until ShowFailure
 
   uint32_t initialArrayCapacity_ = kInitialArrayCapacity;
   uint32_t headroom_ = kCapacityHeadroom;

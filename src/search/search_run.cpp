@@ -346,6 +346,7 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   totalSize_ = 0;
   walkCount_ = 0;
   refining_ = false;
+  failure_ = Failure::None;
   FreeResults();
 
   if (!file_.OpenMapFile(cachePath, os::kGenericRead, os::kShareRead | os::kShareWrite,
@@ -358,7 +359,7 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   query_ = CompileQuery(pattern);
   if (!query_.Valid()) {
     file_.CloseMapFile(false);
-    os::ErrorBox(u"Out of memory!");
+    failure_ = Failure::NoMemory;
     endTick_ = os::TickCount();
     return -1;
   }
@@ -426,7 +427,7 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   file_.CloseMapFile(false);
   if (end != WalkEnd::Done) {
     // Overflow here means that the exact-size buffers could not be had.
-    if (end == WalkEnd::Damaged) os::ErrorBox(kDamagedText);
+    if (end == WalkEnd::Damaged) failure_ = Failure::Damaged;
     std::free(results_);
     std::free(pool_);
     results_ = nullptr;
@@ -440,6 +441,12 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   ShrinkBuffers();
   endTick_ = os::TickCount();
   return result;
+}
+
+void SearchEngine::ShowFailure() {
+  if (failure_ == Failure::NoMemory) os::ErrorBox(u"Out of memory!");
+  if (failure_ == Failure::Damaged) os::ErrorBox(kDamagedText);
+  failure_ = Failure::None;
 }
 
 int SearchEngine::RefineResults(const std::u16string& pattern) {

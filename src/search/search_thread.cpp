@@ -118,9 +118,12 @@ uint32_t SearchEngine::ThreadProc() {
     if (wasEmpty) pattern_.assign(1, u';');
     int outcome;
     if (!refine_) {
-      os::LockGuard hold(context_.cacheLock);
-      if (stop_.load()) return 0;  // stopped while a writer held the cache
-      outcome = RunSearch(pattern_, location_);
+      {
+        os::LockGuard hold(context_.cacheLock);
+        if (stop_.load()) return 0;  // stopped while a writer held the cache
+        outcome = RunSearch(pattern_, location_);
+      }
+      ShowFailure();
     } else {
       outcome = RefineResults(pattern_);
     }

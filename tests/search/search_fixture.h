@@ -46,7 +46,7 @@ class SearchFixture : public ::testing::Test {
   }
   void Rewrite() { WriteBytes(cachePath_, bytes_); }
 
-  // Runs a full search the way the search thread does: submit, apply, run.
+  // Runs a full search the way the search thread does: submit, apply, run, show any failure.
   int Search(const std::u16string& pattern, const std::u16string& location = u"",
              std::vector<uint32_t> filters = {search::NameMatches}, uint32_t mask = kDriveC | kDriveD) {
     request_.pattern = pattern;
@@ -56,7 +56,9 @@ class SearchFixture : public ::testing::Test {
     SetFilters(filters);
     engine_.SubmitRequest(request_);
     engine_.ApplyRequest();
-    return engine_.RunSearch(search::FoldQuery(pattern), location);
+    int result = engine_.RunSearch(search::FoldQuery(pattern), location);
+    engine_.ShowFailure();
+    return result;
   }
 
   int Refine(const std::u16string& pattern, std::vector<uint32_t> filters = {search::NameMatches}) {

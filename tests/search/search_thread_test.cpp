@@ -6,7 +6,9 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
+#include "platform/message.h"
 #include "search_fixture.h"
 #include "support/recording_sink.h"
 
@@ -237,6 +239,41 @@ TEST_F(SearchThread, RefineRefusedWhileTheListMayHoldTheResults) {
   Notes seen = sink_.Take();
   ExpectSequence(seen, Concat({kStart, {{NotifyState, StateResults}, {NotifyCount, 1}, {NotifyResults, kAny},
                                         {NotifyTotalSize, 0}, {NotifyElapsed, kAny}}}));
+}
+
+// The damaged-cache box is shown once the cache lock is released: a modal box must not hold back
+// the builder and the refreshes, which wait for that lock.
+TEST_F(SearchThread, DamageIsReportedAfterTheCacheLockIsReleased) {
+  TreeImage image = StandardImage();
+  Write(image);
+  // Old links back to its parent's block: a loop.
+  Put32(bytes_, image.RecordOf(u"C:\\Music\\Old") + 2 + 2 * 3 + 2, image.BlockOf(u"C:\\Music"));
+  Rewrite();
+  std::mutex mutex;
+  std::vector<std::u16string> texts;  // guarded by mutex
+  std::vector<bool> lockFree;         // guarded by mutex
+  os::MessageSink previous = os::SetMessageSink([&](const std::u16string& text) {
+    bool free = false;
+    std::thread probe([&] {  // a writer's try for the lock
+      if (context_.cacheLock.TryAcquire()) {
+        free = true;
+        context_.cacheLock.Release();
+      }
+    });
+    probe.join();
+    std::lock_guard<std::mutex> hold(mutex);
+    texts.push_back(text);
+    lockFree.push_back(free);
+  });
+  Submit(u"*");
+  const bool ran = sink_.WaitForRuns(1);
+  os::SetMessageSink(previous);
+  ASSERT_TRUE(ran);
+  ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateNothingFound}, {NotifySearchNoMemory, 0}}}));
+  std::lock_guard<std::mutex> hold(mutex);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find(u"damaged"), std::u16string::npos);
+  EXPECT_TRUE(lockFree[0]) << "the box was shown while the search held the cache lock";
 }
 
 // While one search waits for the cache lock, three more requests arrive: the first search's
