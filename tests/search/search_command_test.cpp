@@ -145,7 +145,58 @@ TEST_F(SearchCommandDates, FromAndToTakeWholeLocalDays) {
   EXPECT_EQ(out_.find("after"), std::string::npos) << out_;
 }
 
+class SearchCommandFarDates : public SearchCommand {
+ protected:
+  // Midsummer days, so that no time zone moves them across a bound.
+  static constexpr uint64_t k1964 = 114708096000000000ull;  // 1964-07-01T00:00:00Z
+  static constexpr uint64_t k1966 = 115338816000000000ull;  // 1966-07-01T00:00:00Z
+  static constexpr uint64_t k3600 = 630980064000000000ull;  // 3600-07-01T00:00:00Z
+  void SetUp() override {
+    TreeImage image;
+    image.AddDrive(u'C', {File(u"old.txt", 1, k1964), File(u"mid.txt", 1, k1966), File(u"far.txt", 1, k3600)});
+    Write(image);
+  }
+};
+
+// Days before 1970 and after 3000 are days like any other (the C library of Windows refuses them).
+TEST_F(SearchCommandFarDates, DaysBefore1970AndAfter3000) {
+  ASSERT_EQ(Run({"*.txt", "--from", "1965-01-01"}), 0) << err_;
+  EXPECT_EQ(out_, "C:\\mid.txt\nC:\\far.txt\n");
+  ASSERT_EQ(Run({"*.txt", "--to", "1965-01-01"}), 0) << err_;
+  EXPECT_EQ(out_, "C:\\old.txt\n");
+  ASSERT_EQ(Run({"*.txt", "--from", "1601-01-03", "--to", "3500-01-01"}), 0) << err_;
+  EXPECT_EQ(out_, "C:\\old.txt\nC:\\mid.txt\n");
+  ASSERT_EQ(Run({"*.txt", "--from", "3500-01-01", "--to", "9999-12-31"}), 0) << err_;
+  EXPECT_EQ(out_, "C:\\far.txt\n");
+  ASSERT_EQ(Run({"*.txt", "--from", "2000-02-29", "--count"}), 0) << err_;
+  EXPECT_EQ(out_, "1\n");
+  EXPECT_EQ(Run({"*.txt", "--from", "1900-02-29"}), 2);  // 1900 was no leap year
+  EXPECT_EQ(Run({"*.txt", "--to", "1965-13-01"}), 2);
+  EXPECT_EQ(Run({"*.txt", "--to", "1965-04-31"}), 2);
+  EXPECT_EQ(Run({"*.txt", "--from", "1600-12-31"}), 2);  // before the first FILETIME
+}
+
 #ifndef _WIN32
+// In a zone three hours behind UTC, midnight UTC of 1966-07-01 is still June 30th.
+TEST_F(SearchCommandFarDates, DaysBefore1970AreLocalDays) {
+  const char* saved = std::getenv("TZ");
+  std::string previous = saved ? saved : "";
+  setenv("TZ", "XYZ+3", 1);
+  tzset();
+  int from = Run({"*.txt", "--from", "1966-07-01", "--to", "1966-07-01"});
+  std::string inDay = out_;
+  int to = Run({"*.txt", "--to", "1966-06-30"});
+  if (saved)
+    setenv("TZ", previous.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+  ASSERT_EQ(from, 0);
+  EXPECT_EQ(inDay, "");
+  ASSERT_EQ(to, 0);
+  EXPECT_EQ(out_, "C:\\old.txt\nC:\\mid.txt\n");
+}
+
 // In UTC the bounds are the day's first and last millisecond exactly.
 TEST_F(SearchCommandDates, BoundsAreTheFirstAndLastMillisecond) {
   const char* saved = std::getenv("TZ");
