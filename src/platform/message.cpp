@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/text.h"
@@ -20,9 +21,10 @@ void DefaultSink(const String& text) {
 }
 
 thread_local int tQuietDepth = 0;
+thread_local int tDeferDepth = 0;
+thread_local std::vector<String>* tDeferred = nullptr;  // this thread's held-back boxes
 
-void Show(const String& text) {
-  if (tQuietDepth > 0) return;
+void ShowNow(const String& text) {
   MessageSink sink;
   {
     std::lock_guard<std::mutex> hold(gSinkMutex);
@@ -34,6 +36,16 @@ void Show(const String& text) {
     DefaultSink(text);
 }
 
+void Show(const String& text) {
+  if (tQuietDepth > 0) return;
+  if (tDeferDepth > 0) {
+    if (tDeferred == nullptr) tDeferred = new std::vector<String>();
+    tDeferred->push_back(text);
+    return;
+  }
+  ShowNow(text);
+}
+
 }  // namespace
 
 MessageSink SetMessageSink(MessageSink sink) {
@@ -41,6 +53,19 @@ MessageSink SetMessageSink(MessageSink sink) {
   MessageSink old = std::move(gSink);
   gSink = std::move(sink);
   return old;
+}
+
+DeferredMessages::DeferredMessages() { ++tDeferDepth; }
+DeferredMessages::~DeferredMessages() {
+  if (--tDeferDepth == 0) FlushDeferredMessages();
+}
+
+void FlushDeferredMessages() {
+  std::vector<String>* held = tDeferred;
+  tDeferred = nullptr;
+  if (held == nullptr) return;
+  for (const String& text : *held) ShowNow(text);
+  delete held;
 }
 
 QuietMessages::QuietMessages() { ++tQuietDepth; }

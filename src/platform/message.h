@@ -24,6 +24,19 @@ class QuietMessages {
   QuietMessages& operator=(const QuietMessages&) = delete;
 };
 
+// While one is alive, the boxes of the calling thread are held back and shown when it ends (a thread
+// that holds a lock others wait for shows its boxes after releasing it). Nested ones show at the end
+// of the outermost.
+class DeferredMessages {
+ public:
+  DeferredMessages();
+  ~DeferredMessages();
+  DeferredMessages(const DeferredMessages&) = delete;
+  DeferredMessages& operator=(const DeferredMessages&) = delete;
+};
+// Shows the calling thread's held-back boxes now (before the process ends at once).
+void FlushDeferredMessages();
+
 // Shows the text unchanged.
 void ErrorBox(const String& text);
 // "ErrorCode = %lu, %s\r\n%s" with the system text of code and where; nothing when the system has

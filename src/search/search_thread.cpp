@@ -14,6 +14,7 @@
 // one lost message cannot leave every later search waiting out its timeouts. When the main window
 // has not confirmed that it let go of the previous arrays, they are not freed but parked until a
 // later hand-over is confirmed: a slow main window may keep reading an array it still holds.
+#include "platform/message.h"
 #include "search/search_engine.h"
 
 namespace lvx::search {
@@ -119,6 +120,9 @@ uint32_t SearchEngine::ThreadProc() {
     int outcome;
     if (!refine_) {
       {
+        // A box from opening the file waits until the lock is released: a modal box must not hold
+        // back the builder and the refreshes.
+        os::DeferredMessages afterTheLock;
         os::LockGuard hold(context_.cacheLock);
         if (stop_.load()) return 0;  // stopped while a writer held the cache
         outcome = RunSearch(pattern_, location_);

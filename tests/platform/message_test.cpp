@@ -52,5 +52,30 @@ TEST(Messages, QuietMessagesSilenceOnlyTheirOwnThread) {
   EXPECT_EQ(messages.Texts(), (std::vector<std::u16string>{u"from another thread", u"heard again"}));
 }
 
+TEST(Messages, DeferredMessagesWaitForTheEndOfTheOutermostScope) {
+  test::RecordingMessages messages;
+  {
+    DeferredMessages outer;
+    ErrorBox(u"first");
+    {
+      DeferredMessages inner;
+      ErrorBox(u"second");
+    }
+    EXPECT_EQ(messages.Count(), 0u) << "held until the outermost scope ends";
+    std::thread other([] { ErrorBox(u"other thread"); });
+    other.join();
+    EXPECT_EQ(messages.Texts(), std::vector<std::u16string>{u"other thread"});
+  }
+  EXPECT_EQ(messages.Texts(),
+            (std::vector<std::u16string>{u"other thread", u"first", u"second"}));
+  {
+    DeferredMessages held;
+    ErrorBox(u"before a fatal end");
+    FlushDeferredMessages();
+    EXPECT_EQ(messages.Count(), 4u) << "a flush shows them at once";
+  }
+  EXPECT_EQ(messages.Count(), 4u) << "and only once";
+}
+
 }  // namespace
 }  // namespace lvx::os

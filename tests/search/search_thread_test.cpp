@@ -276,6 +276,34 @@ TEST_F(SearchThread, DamageIsReportedAfterTheCacheLockIsReleased) {
   EXPECT_TRUE(lockFree[0]) << "the box was shown while the search held the cache lock";
 }
 
+TEST_F(SearchThread, AnOpenFailureIsReportedAfterTheCacheLockIsReleased) {
+  context_.SetPath(context_.Path() + u".missing");
+  std::mutex mutex;
+  std::vector<std::u16string> texts;  // guarded by mutex
+  std::vector<bool> lockFree;         // guarded by mutex
+  os::MessageSink previous = os::SetMessageSink([&](const std::u16string& text) {
+    bool free = false;
+    std::thread probe([&] {
+      if (context_.cacheLock.TryAcquire()) {
+        free = true;
+        context_.cacheLock.Release();
+      }
+    });
+    probe.join();
+    std::lock_guard<std::mutex> hold(mutex);
+    texts.push_back(text);
+    lockFree.push_back(free);
+  });
+  Submit(u"*");
+  const bool ran = sink_.WaitForRuns(1);
+  os::SetMessageSink(previous);
+  ASSERT_TRUE(ran);
+  std::lock_guard<std::mutex> hold(mutex);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find(u" In CDBMapFile::OpenMapFile - 000"), std::u16string::npos);
+  EXPECT_TRUE(lockFree[0]) << "the box was shown while the search held the cache lock";
+}
+
 // While one search waits for the cache lock, three more requests arrive: the first search's
 // results are never shown, and one further search runs, with the last request.
 TEST_F(SearchThread, NewerRequestsOvertakeARunningSearch) {
