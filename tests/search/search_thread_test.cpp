@@ -243,65 +243,75 @@ TEST_F(SearchThread, RefineRefusedWhileTheListMayHoldTheResults) {
 
 // The damaged-cache box is shown once the cache lock is released: a modal box must not hold back
 // the builder and the refreshes, which wait for that lock.
+// Records each box together with whether a writer could have taken the cache lock at that moment.
+class LockProbe {
+ public:
+  explicit LockProbe(cache::CacheContext& context) : context_(context) {
+    previous_ = os::SetMessageSink([this](const std::u16string& text) {
+      bool free = false;
+      std::thread probe([&] {  // a writer's try for the lock
+        if (context_.cacheLock.TryAcquire()) {
+          free = true;
+          context_.cacheLock.Release();
+        }
+      });
+      probe.join();
+      std::lock_guard<std::mutex> hold(mutex_);
+      texts_.push_back(text);
+      lockFree_.push_back(free);
+    });
+  }
+  ~LockProbe() { Restore(); }
+  void Restore() {
+    if (restored_) return;
+    os::SetMessageSink(previous_);
+    restored_ = true;
+  }
+  std::vector<std::u16string> Texts() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return texts_;
+  }
+  std::vector<bool> LockFree() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return lockFree_;
+  }
+
+ private:
+  cache::CacheContext& context_;
+  os::MessageSink previous_;
+  bool restored_ = false;
+  std::mutex mutex_;
+  std::vector<std::u16string> texts_;  // guarded by mutex_
+  std::vector<bool> lockFree_;         // guarded by mutex_
+};
+
 TEST_F(SearchThread, DamageIsReportedAfterTheCacheLockIsReleased) {
   TreeImage image = StandardImage();
   Write(image);
   // Old links back to its parent's block: a loop.
   Put32(bytes_, image.RecordOf(u"C:\\Music\\Old") + 2 + 2 * 3 + 2, image.BlockOf(u"C:\\Music"));
   Rewrite();
-  std::mutex mutex;
-  std::vector<std::u16string> texts;  // guarded by mutex
-  std::vector<bool> lockFree;         // guarded by mutex
-  os::MessageSink previous = os::SetMessageSink([&](const std::u16string& text) {
-    bool free = false;
-    std::thread probe([&] {  // a writer's try for the lock
-      if (context_.cacheLock.TryAcquire()) {
-        free = true;
-        context_.cacheLock.Release();
-      }
-    });
-    probe.join();
-    std::lock_guard<std::mutex> hold(mutex);
-    texts.push_back(text);
-    lockFree.push_back(free);
-  });
+  LockProbe probe(context_);
   Submit(u"*");
   const bool ran = sink_.WaitForRuns(1);
-  os::SetMessageSink(previous);
+  probe.Restore();
   ASSERT_TRUE(ran);
   ExpectSequence(sink_.Take(), Concat({kStart, {{NotifyState, StateNothingFound}, {NotifySearchNoMemory, 0}}}));
-  std::lock_guard<std::mutex> hold(mutex);
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_NE(texts[0].find(u"damaged"), std::u16string::npos);
-  EXPECT_TRUE(lockFree[0]) << "the box was shown while the search held the cache lock";
+  ASSERT_EQ(probe.Texts().size(), 1u);
+  EXPECT_NE(probe.Texts()[0].find(u"damaged"), std::u16string::npos);
+  EXPECT_TRUE(probe.LockFree()[0]) << "the box was shown while the search held the cache lock";
 }
 
 TEST_F(SearchThread, AnOpenFailureIsReportedAfterTheCacheLockIsReleased) {
   context_.SetPath(context_.Path() + u".missing");
-  std::mutex mutex;
-  std::vector<std::u16string> texts;  // guarded by mutex
-  std::vector<bool> lockFree;         // guarded by mutex
-  os::MessageSink previous = os::SetMessageSink([&](const std::u16string& text) {
-    bool free = false;
-    std::thread probe([&] {
-      if (context_.cacheLock.TryAcquire()) {
-        free = true;
-        context_.cacheLock.Release();
-      }
-    });
-    probe.join();
-    std::lock_guard<std::mutex> hold(mutex);
-    texts.push_back(text);
-    lockFree.push_back(free);
-  });
+  LockProbe probe(context_);
   Submit(u"*");
   const bool ran = sink_.WaitForRuns(1);
-  os::SetMessageSink(previous);
+  probe.Restore();
   ASSERT_TRUE(ran);
-  std::lock_guard<std::mutex> hold(mutex);
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_NE(texts[0].find(u" In CDBMapFile::OpenMapFile - 000"), std::u16string::npos);
-  EXPECT_TRUE(lockFree[0]) << "the box was shown while the search held the cache lock";
+  ASSERT_EQ(probe.Texts().size(), 1u);
+  EXPECT_NE(probe.Texts()[0].find(u" In CDBMapFile::OpenMapFile - 000"), std::u16string::npos);
+  EXPECT_TRUE(probe.LockFree()[0]) << "the box was shown while the search held the cache lock";
 }
 
 // While one search waits for the cache lock, three more requests arrive: the first search's
