@@ -43,8 +43,7 @@ size_t CountBelow(const fs::path& folder, std::vector<std::pair<size_t, fs::path
 bool Cached(cache::CacheContext& context, const std::u16string& path) {
   os::LockGuard hold(context.cacheLock);  // as a search holds it
   cache::CDBMapFile file;
-  if (!file.OpenMapFile(context.Path(), os::kGenericRead, os::kShareRead | os::kShareWrite,
-                        os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead))
+  if (!file.OpenReadOnly(context.Path(), os::kShareRead | os::kShareWrite))
     return false;
   uint32_t child = 0;
   return file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, nullptr) != cache::NO_BLOCK;

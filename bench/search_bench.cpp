@@ -65,9 +65,7 @@ size_t CountByte(const std::vector<unsigned char>& bytes, unsigned char value) {
 // mapping, scan each window's bytes once, close it again.
 size_t MapAndScan(const std::u16string& path, unsigned char value) {
   lvx::cache::CDBMapFile file;
-  if (!file.OpenMapFile(path, lvx::os::kGenericRead, lvx::os::kShareRead | lvx::os::kShareWrite,
-                        lvx::os::kOpenExisting, lvx::os::kAttributeNormal, lvx::os::kPageReadOnly, 0,
-                        lvx::os::kMapRead))
+  if (!file.OpenReadOnly(path, lvx::os::kShareRead | lvx::os::kShareWrite))
     return 0;
   size_t n = 0;
   const uint32_t size = file.GetMapSize();

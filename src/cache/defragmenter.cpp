@@ -16,8 +16,7 @@ int CacheDefragmenter::Defragment(const std::u16string& cachePath, IStateStore& 
   state.WriteState(u"UpdateCacheExit", u"FALSE");
   cachePath_ = cachePath;
   copied_.clear();
-  if (!source_.OpenMapFile(cachePath_, os::kGenericRead, os::kShareNone, os::kOpenExisting,
-                           os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead))
+  if (!source_.OpenReadOnly(cachePath_, os::kShareNone))
     return -1;
   uint32_t targetSize = (source_.GetMapSize() + 1048576u) & ~0xFFFFFu;
   if (!target_.OpenMapFile(cachePath_ + u".frag", os::kGenericRead | os::kGenericWrite,

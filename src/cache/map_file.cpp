@@ -49,6 +49,11 @@ bool CDBMapFile::OpenMapFile(const std::u16string& path, uint32_t desiredAccess,
   return true;
 }
 
+bool CDBMapFile::OpenReadOnly(const std::u16string& path, uint32_t shareMode) {
+  return OpenMapFile(path, os::kGenericRead, shareMode, os::kOpenExisting, os::kAttributeNormal,
+                     os::kPageReadOnly, 0, os::kMapRead);
+}
+
 bool CDBMapFile::MapFilePos(uint32_t window) {
   uint64_t start = uint64_t(window) * windowSize_;
   uint64_t end = start + windowSize_ + kOverlap;

@@ -48,6 +48,8 @@ class CDBMapFile {
   bool OpenMapFile(const std::u16string& path, uint32_t desiredAccess, uint32_t shareMode,
                    uint32_t creationDisposition, uint32_t flagsAndAttributes,
                    uint32_t pageProtection, uint32_t mappingSize, uint32_t viewAccess);
+  // The usual reader's open: an existing file, read-only, the whole file mapped.
+  bool OpenReadOnly(const std::u16string& path, uint32_t shareMode);
   bool MapFilePos(uint32_t window);
   // Null for NO_BLOCK, beyond the mapping, or beyond the last window.
   uint8_t* GetPointer(uint32_t offset);

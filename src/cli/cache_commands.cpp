@@ -15,10 +15,7 @@ using cache::NO_BLOCK;
 
 namespace {
 
-bool OpenReadOnly(CDBMapFile& file, const std::u16string& path) {
-  return file.OpenMapFile(path, os::kGenericRead, os::kShareRead | os::kShareWrite, os::kOpenExisting,
-                          os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead);
-}
+constexpr uint32_t kReaderShare = os::kShareRead | os::kShareWrite;
 
 // Every fixed drive, as the program selects them by default.
 uint32_t FixedDrives() {
@@ -82,7 +79,7 @@ int RunDump(const Args& args) {
     return kExitUsage;
   }
   CDBMapFile file;
-  if (!OpenReadOnly(file, U16(args[0]))) return kExitFailed;
+  if (!file.OpenReadOnly(U16(args[0]), kReaderShare)) return kExitFailed;
   cache::DumpResult result = cache::DumpCache(file, stdout);
   std::fflush(stdout);
   if (!result.ok) {
@@ -99,7 +96,7 @@ int RunFind(const Args& args) {
     return kExitUsage;
   }
   CDBMapFile file;
-  if (!OpenReadOnly(file, U16(args[0]))) return kExitFailed;
+  if (!file.OpenReadOnly(U16(args[0]), kReaderShare)) return kExitFailed;
   uint32_t child = NO_BLOCK, linkOffset = NO_BLOCK;
   std::u16string path = U16(args[1]);
   uint32_t record = file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, &linkOffset);

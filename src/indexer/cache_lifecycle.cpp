@@ -28,11 +28,6 @@ uint32_t Number(const std::u16string& text) {
   return value;
 }
 
-bool OpenReadOnly(CDBMapFile& file, const std::u16string& path, uint32_t share) {
-  return file.OpenMapFile(path, os::kGenericRead, share, os::kOpenExisting, os::kAttributeNormal,
-                          os::kPageReadOnly, 0, os::kMapRead);
-}
-
 }  // namespace
 
 std::u16string CacheFilePath(const std::u16string& dataFolder, const std::u16string& fileName) {
@@ -69,7 +64,7 @@ StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateSt
     bool opened;
     {
       os::QuietMessages quiet;
-      opened = OpenReadOnly(cache, cachePath, os::kShareRead);
+      opened = cache.OpenReadOnly(cachePath, os::kShareRead);
     }
     if (opened) {
       if (!cache.GetU32(cache::kDrivesDoneOffset, &decision.drivesDone)) decision.drivesDone = 0;
@@ -161,7 +156,7 @@ bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
   bool opened;
   {
     os::QuietMessages quiet;
-    opened = OpenReadOnly(file, path, os::kShareRead | os::kShareWrite);
+    opened = file.OpenReadOnly(path, os::kShareRead | os::kShareWrite);
   }
   if (!opened) return false;
   uint32_t format = 0, dataEnd = 0;

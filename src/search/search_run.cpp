@@ -349,8 +349,7 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   failure_ = Failure::None;
   FreeResults();
 
-  if (!file_.OpenMapFile(cachePath, os::kGenericRead, os::kShareRead | os::kShareWrite,
-                         os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead)) {
+  if (!file_.OpenReadOnly(cachePath, os::kShareRead | os::kShareWrite)) {
     endTick_ = os::TickCount();
     return -1;  // the file has shown its own message
   }

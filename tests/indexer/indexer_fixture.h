@@ -65,9 +65,7 @@ class IndexerTest : public ::testing::Test {
   // Opens the cache file read-only (closed again by the next call or the fixture).
   cache::CDBMapFile& Cache() {
     cache_.CloseMapFile(false);
-    EXPECT_TRUE(cache_.OpenMapFile(cachePath_, os::kGenericRead, os::kShareRead | os::kShareWrite,
-                                   os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0,
-                                   os::kMapRead));
+    EXPECT_TRUE(cache_.OpenReadOnly(cachePath_, os::kShareRead | os::kShareWrite));
     return cache_;
   }
   void CloseCache() { cache_.CloseMapFile(false); }

@@ -24,8 +24,7 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
   int satisfied = 0;
   WriteBytes(cachePath, bytes);
   cache::CDBMapFile file;
-  ASSERT_TRUE(file.OpenMapFile(dir.Child("cache.db"), os::kGenericRead, os::kShareRead | os::kShareWrite,
-                               os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead));
+  ASSERT_TRUE(file.OpenReadOnly(dir.Child("cache.db"), os::kShareRead | os::kShareWrite));
   RequiredChars any, all;
   any.count = 2;
   any.chars[0] = u'b';
