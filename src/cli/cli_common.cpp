@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "cache/map_file.h"
 #include "platform/drive.h"
 #include "platform/message.h"
 #include "platform/text.h"
@@ -32,6 +33,22 @@ bool ParseDriveMask(const std::string& text, uint32_t* mask) {
     value = value * 16 + uint32_t(d);
   }
   *mask = value;
+  return true;
+}
+
+bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
+  cache::CDBMapFile file;
+  if (!file.OpenReadOnly(cachePath, os::kShareRead | os::kShareWrite)) return false;
+  *mask = 0;
+  cache::BlockCursor cursor(file, cache::kRootBlockOffset);
+  cache::Record record;
+  while (cursor.Next(&record)) {
+    if (record.type != cache::RECORD_FOLDER || record.sizeOrLink == cache::NO_BLOCK ||
+        record.nameLength != 2 || record.name[1] != u':')
+      continue;
+    char16_t letter = FoldAscii(record.name[0]);
+    if (letter >= u'a' && letter <= u'z') *mask |= 1u << (letter - u'a');
+  }
   return true;
 }
 

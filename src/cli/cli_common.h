@@ -18,6 +18,9 @@ constexpr int kExitUsage = 2;
 
 // "0X4", "0x4" or "4": hexadecimal, as SELECT_DRIVES stores it. False on anything else.
 bool ParseDriveMask(const std::string& text, uint32_t* mask);
+// The drives whose root folders are in the cache (their records in the root block have a block);
+// false when the cache file cannot be opened.
+bool CachedDrives(const std::u16string& cachePath, uint32_t* mask);
 // "--map C=/some/dir": maps the letter to the folder (POSIX; refused on Windows). False on bad text.
 bool ApplyDriveMap(const std::string& text, std::string* error);
 // The text of the message boxes goes to stderr; status texts go to stderr on their own line.

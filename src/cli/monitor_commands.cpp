@@ -49,22 +49,6 @@ bool Parse(const Args& args, bool allowDrives, Parsed* parsed) {
   return true;
 }
 
-// The letters whose drive record in the cache has a block: the drives that were cached.
-uint32_t CachedDrives(const std::u16string& cachePath) {
-  cache::CDBMapFile file;
-  if (!file.OpenMapFile(cachePath, os::kGenericRead, os::kShareRead | os::kShareWrite,
-                        os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead))
-    return 0;
-  uint32_t mask = 0;
-  cache::BlockCursor root(file, cache::kRootBlockOffset);
-  cache::Record record;
-  while (root.Next(&record))
-    if (record.type == cache::RECORD_FOLDER && record.sizeOrLink != cache::NO_BLOCK &&
-        record.nameLength == 2 && record.name[0] >= u'A' && record.name[0] <= u'Z')
-      mask |= 1u << (record.name[0] - u'A');
-  return mask;
-}
-
 }  // namespace
 
 int RunRefresh(const Args& args) {
@@ -119,7 +103,8 @@ int RunWatch(const Args& args) {
   }
   cache::CacheContext context;
   context.SetPath(U16(parsed.positional[0]));
-  uint32_t mask = parsed.maskGiven ? parsed.mask : CachedDrives(context.Path());
+  uint32_t mask = parsed.mask;
+  if (!parsed.maskGiven && !CachedDrives(context.Path(), &mask)) mask = 0;
   indexer::ChangeMonitor monitor(context);
   StderrStatus status;
   monitor.SetSinks(&status, nullptr);

@@ -160,25 +160,6 @@ bool ParseSortKey(const std::string& text, SortKey* key) {
   return false;
 }
 
-// The drives whose root folders are in the cache: their records in the root block have a block.
-bool CachedDrives(const std::u16string& path, uint32_t* mask) {
-  cache::CDBMapFile file;
-  if (!file.OpenMapFile(path, os::kGenericRead, os::kShareRead | os::kShareWrite, os::kOpenExisting,
-                        os::kAttributeNormal, os::kPageReadOnly, 0, os::kMapRead))
-    return false;
-  *mask = 0;
-  cache::BlockCursor cursor(file, cache::kRootBlockOffset);
-  cache::Record record;
-  while (cursor.Next(&record)) {
-    if (record.type != cache::RECORD_FOLDER || record.sizeOrLink == cache::NO_BLOCK || record.nameLength != 2 ||
-        record.name[1] != u':')
-      continue;
-    char16_t letter = FoldChar(record.name[0]);
-    if (letter >= u'a' && letter <= u'z') *mask |= 1u << (letter - u'a');
-  }
-  return true;
-}
-
 // One pass over the format, so that a path holding "[FILENAME]" is not replaced again.
 std::u16string FormatHit(const std::u16string& format, const SearchResult& hit) {
   static const std::u16string kDir = u"[FILEDIR]", kName = u"[FILENAME]";
