@@ -64,9 +64,7 @@ class CacherTest : public ::testing::Test {
 
   CDBMapFile& OpenCache() {
     cache_.CloseMapFile(false);
-    EXPECT_TRUE(cache_.OpenMapFile(context_.Path(), os::kGenericRead, os::kShareRead | os::kShareWrite,
-                                   os::kOpenExisting, os::kAttributeNormal, os::kPageReadOnly, 0,
-                                   os::kMapRead));
+    EXPECT_TRUE(cache_.OpenReadOnly(context_.Path(), os::kShareRead | os::kShareWrite));
     return cache_;
   }
   uint32_t U32(uint32_t offset) {
@@ -84,6 +82,16 @@ class CacherTest : public ::testing::Test {
         drive.MakeFile("dir" + std::to_string(f) + "/file" + std::to_string(i) + ".txt", i);
   }
 
+  // Starts a threaded build that the build thread itself pauses at its first progress text; true
+  // once it has paused.
+  bool StartAndPauseAtFirstProgress(const test::TestDrive& drive) {
+    status_.onProgress = [this] {
+      cacher_.Pause();
+      paused_.Set();
+    };
+    return cacher_.StartBuild(drive.Mask()) && paused_.Wait(60000);
+  }
+
   test::TempDir cacheDir_;
   CacheContext context_;
   StateFile state_{StateFile::BesideCacheFile(cacheDir_.Path() + u"lumivex.db")};
@@ -92,6 +100,7 @@ class CacherTest : public ::testing::Test {
   Notifications notify_;
   CDBMapFile cache_;
   test::RecordingMessages messages_;
+  os::Event paused_{true, false};
 };
 
 TEST_F(CacherTest, TheWorkedExampleComesOutByteForByte) {
@@ -312,13 +321,7 @@ TEST_F(CacherTest, StopEndsTheDriveBeingWalkedAndKeepsTheLettersBefore) {
 TEST_F(CacherTest, StopWhilePausedReleasesTheWait) {
   test::TestDrive drive;
   MakeBigTree(drive, 20, 100);
-  os::Event paused(true, false);
-  status_.onProgress = [&] {
-    cacher_.Pause();
-    paused.Set();
-  };
-  ASSERT_TRUE(cacher_.StartBuild(drive.Mask()));
-  ASSERT_TRUE(paused.Wait(60000));
+  ASSERT_TRUE(StartAndPauseAtFirstProgress(drive));
   cacher_.Stop();
   EXPECT_FALSE(cacher_.IsRunning());
   // The thread ended before Stop returned: its final copy and notification are there.
@@ -330,13 +333,7 @@ TEST_F(CacherTest, StopWhilePausedReleasesTheWait) {
 TEST_F(CacherTest, PauseHoldsTheWalkUntilResume) {
   test::TestDrive drive;
   MakeBigTree(drive, 20, 100);
-  os::Event paused(true, false);
-  status_.onProgress = [&] {
-    cacher_.Pause();
-    paused.Set();
-  };
-  ASSERT_TRUE(cacher_.StartBuild(drive.Mask()));
-  ASSERT_TRUE(paused.Wait(60000));
+  ASSERT_TRUE(StartAndPauseAtFirstProgress(drive));
   EXPECT_FALSE(cacher_.WaitForBuild(300)) << "a paused build does not finish";
   cacher_.Resume();
   ASSERT_TRUE(cacher_.WaitForBuild(60000));
