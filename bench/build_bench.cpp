@@ -32,7 +32,7 @@ double TimeBuild(const std::string& dir, const std::string& cachePath, uint32_t*
   context.SetPath(U16(cachePath));
   cache::StateFile state(cache::StateFile::BesideCacheFile(context.Path()));
   indexer::CCacher cacher(context, state);
-  os::MapDrive(u'C', dir, os::kDriveFixed);
+  os::MapDrive(u'C', dir, os::DriveKind::Fixed);
   auto start = std::chrono::steady_clock::now();
   int result = cacher.BuildNow(1u << 2);
   double seconds = Seconds(start);

@@ -43,8 +43,7 @@ size_t CountBelow(const fs::path& folder, std::vector<std::pair<size_t, fs::path
 bool Cached(cache::CacheContext& context, const std::u16string& path) {
   os::LockGuard hold(context.cacheLock);  // as a search holds it
   cache::CDBMapFile file;
-  if (!file.OpenReadOnly(context.Path(), os::kShareRead | os::kShareWrite))
-    return false;
+  if (!file.OpenForReading(context.Path())) return false;
   uint32_t child = 0;
   return file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, nullptr) != cache::NO_BLOCK;
 }
@@ -64,7 +63,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   fs::path root = fs::absolute(argv[1]);
-  os::MapDrive(u'C', root.string(), os::kDriveFixed);
+  os::MapDrive(u'C', root.string(), os::DriveKind::Fixed);
   cache::CacheContext context;
   context.SetPath(u"/tmp/lvx-refresh-bench.db");
   cache::StateFile state(u"/tmp/lvx-refresh-bench-state.ini");

@@ -65,7 +65,7 @@ size_t CountByte(const std::vector<unsigned char>& bytes, unsigned char value) {
 // mapping, scan each window's bytes once, close it again.
 size_t MapAndScan(const std::u16string& path, unsigned char value) {
   lvx::cache::CDBMapFile file;
-  if (!file.OpenReadOnly(path, lvx::os::kShareRead | lvx::os::kShareWrite))
+  if (!file.OpenForReading(path))
     return 0;
   size_t n = 0;
   const uint32_t size = file.GetMapSize();
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
   {
     cache::StateFile state(cache::StateFile::BesideCacheFile(context.Path()));
     indexer::CCacher cacher(context, state);
-    os::MapDrive(u'C', corpus, os::kDriveFixed);
+    os::MapDrive(u'C', corpus, os::DriveKind::Fixed);
     auto start = Clock::now();
     if (cacher.BuildNow(1u << 2) != 0) {
       std::fprintf(stderr, "the cache could not be built\n");

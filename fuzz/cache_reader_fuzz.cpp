@@ -35,9 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   using namespace lvx;
   cache::CDBMapFile file;
-  if (!file.OpenMapFile(U16(path), os::kGenericRead | os::kGenericWrite, 0, os::kOpenExisting,
-                        os::kAttributeNormal, os::kPageReadWrite, 0, os::kMapWrite))
-    return 0;
+  if (!file.OpenForUpdate(U16(path))) return 0;
   cache::DumpCache(file, nullptr);
   uint32_t child = 0, link = 0;
   for (const char16_t* p : {u"C:", u"C:\\", u"C:\\Windows\\notepad.exe", u"A:\\a\\b\\c\\d\\e"})

@@ -16,13 +16,9 @@ int CacheDefragmenter::Defragment(const std::u16string& cachePath, IStateStore& 
   state.WriteState(u"UpdateCacheExit", u"FALSE");
   cachePath_ = cachePath;
   copied_.clear();
-  if (!source_.OpenReadOnly(cachePath_, os::kShareNone))
-    return -1;
+  if (!source_.OpenForReadingAlone(cachePath_)) return -1;
   uint32_t targetSize = (source_.GetMapSize() + 1048576u) & ~0xFFFFFu;
-  if (!target_.OpenMapFile(cachePath_ + u".frag", os::kGenericRead | os::kGenericWrite,
-                           os::kShareNone, os::kCreateAlways,
-                           os::kFlagDeleteOnClose | os::kAttributeNormal, os::kPageReadWrite,
-                           targetSize, os::kMapWrite)) {
+  if (!target_.CreateScratch(cachePath_ + u".frag", targetSize)) {
     source_.CloseMapFile(false);
     return -1;
   }
@@ -61,13 +57,11 @@ int CacheDefragmenter::Defragment(const std::u16string& cachePath, IStateStore& 
   target_.PutU32(kDrivesDoneOffset, kAllDrivesDone);
 
   source_.CloseMapFile(false);
-  os::DeleteFile(cachePath_);
+  os::RemoveFile(cachePath_);
   uint32_t length = target_.AppendPosition();
   CDBMapFile cache;
   bool written = false;
-  if (cache.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareNone,
-                        os::kCreateAlways, os::kAttributeNormal, os::kPageReadWrite, length,
-                        os::kMapWrite)) {
+  if (cache.CreateNew(cachePath_, length)) {
     target_.PutU32(kDataEndOffset, length);
     target_.PutU32(kMappedSizeOffset, length);
     written = cache.CopyFileContents(target_, length);

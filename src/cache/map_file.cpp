@@ -12,58 +12,55 @@ CDBMapFile::CDBMapFile() = default;
 
 CDBMapFile::~CDBMapFile() { CloseMapFile(false); }
 
-bool CDBMapFile::OpenMapFile(const std::u16string& path, uint32_t desiredAccess, uint32_t shareMode,
-                             uint32_t creationDisposition, uint32_t flagsAndAttributes,
-                             uint32_t pageProtection, uint32_t mappingSize, uint32_t viewAccess) {
+bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize) {
   CloseMapFile(false);  // an instance is reused build after build
   appendPosition_ = 0;
   path_ = path;
-  pageProtection_ = pageProtection;
-  viewAccess_ = viewAccess;
-  file_ = os::OpenFile(path, desiredAccess, shareMode, creationDisposition, flagsAndAttributes);
-  if (!file_.IsValid()) {
+  writable_ = how != How::Read && how != How::ReadAlone;
+  switch (how) {
+    case How::Read: file_ = os::OpenToRead(path); break;
+    case How::ReadAlone: file_ = os::OpenToReadAlone(path); break;
+    case How::Update: file_ = os::OpenToUpdate(path); break;
+    case How::Create: file_ = os::CreateAnew(path); break;
+    case How::Scratch: file_ = os::CreateScratch(path); break;
+  }
+  if (!file_.IsOpen()) {
     os::SystemErrorBox(os::LastError(), u" In CDBMapFile::OpenMapFile - 000");
     return false;
   }
-  if (mappingSize == 0) {
-    uint64_t size = 0;
-    if (!os::GetFileSize(file_, &size) || size > kMaxMappingSize) {
-      uint32_t code = size > kMaxMappingSize ? os::kErrorNotEnoughMemory : os::LastError();
-      os::CloseFile(file_);
-      file_ = {};
-      os::MemoryErrorBox(code, uint32_t(size), u" In CDBMapFile::OpenMapFile - 001");
-      return false;
-    }
-    mappingSize_ = uint32_t(size);
-  } else {
-    mappingSize_ = mappingSize;
+  mappingSize_ = mappingSize;
+  uint64_t size = 0;
+  if (mappingSize == 0 && (!os::SizeOf(file_, &size) || size > kMaxMappingSize)) {
+    uint32_t code = size > kMaxMappingSize ? os::CodeOf(os::Error::OutOfMemory) : os::LastError();
+    os::Close(file_);
+    os::MemoryErrorBox(code, uint32_t(size), u" In CDBMapFile::OpenMapFile - 001");
+    return false;
   }
-  mapping_ = os::CreateMapping(file_, pageProtection, mappingSize);
-  if (!mapping_.IsValid()) {
+  if (mappingSize == 0) mappingSize_ = uint32_t(size);
+  mapping_ = os::Map(file_, mappingSize, writable_);
+  if (!mapping_.IsOpen()) {
     uint32_t code = os::LastError();
-    os::CloseFile(file_);
-    file_ = {};
+    os::Close(file_);
     os::MemoryErrorBox(code, mappingSize_, u" In CDBMapFile::OpenMapFile - 001");
     return false;
   }
   return true;
 }
 
-bool CDBMapFile::OpenReadOnly(const std::u16string& path, uint32_t shareMode) {
-  return OpenMapFile(path, os::kGenericRead, shareMode, os::kOpenExisting, os::kAttributeNormal,
-                     os::kPageReadOnly, 0, os::kMapRead);
+// A window's view runs 1 MB into the next window, or to the end of the mapping when that is nearer.
+uint32_t CDBMapFile::ViewLength(uint32_t window) const {
+  uint64_t start = uint64_t(window) * windowSize_;
+  return start + windowSize_ + kOverlap < mappingSize_ ? windowSize_ + kOverlap
+                                                       : uint32_t(mappingSize_ - start);
 }
 
 bool CDBMapFile::MapFilePos(uint32_t window) {
-  uint64_t start = uint64_t(window) * windowSize_;
-  uint64_t end = start + windowSize_ + kOverlap;
-  uint32_t length = end < mappingSize_ ? windowSize_ + kOverlap : 0;
-  uint8_t* view = static_cast<uint8_t*>(os::MapView(mapping_, viewAccess_, uint32_t(start), length));
+  uint8_t* view = os::View(mapping_, window * windowSize_, ViewLength(window));
   if (view == nullptr) {
     // Without its window the caller cannot go on; the state of the file is left as it is.
     uint32_t code = os::LastError();
-    os::CloseMapping(mapping_);
-    os::CloseFile(file_);
+    os::Unmap(mapping_);
+    os::Close(file_);
     os::MemoryErrorBox(code, mappingSize_, u" In CDBMapFile::MapFilePos - 002");
     os::FlushDeferredMessages();  // the fatal box is shown even inside a held-back stretch
     os::ExitProcessNow(0);
@@ -73,7 +70,7 @@ bool CDBMapFile::MapFilePos(uint32_t window) {
 }
 
 uint8_t* CDBMapFile::GetPointer(uint32_t offset) {
-  if (offset == NO_BLOCK || offset > mappingSize_ || !mapping_.IsValid()) return nullptr;
+  if (offset == NO_BLOCK || offset > mappingSize_ || !mapping_.IsOpen()) return nullptr;
   uint32_t window = offset / windowSize_;
   // The end of a mapping that fills whole windows lies in no window of its own: it is the end of the
   // last one's view.
@@ -87,68 +84,45 @@ uint8_t* CDBMapFile::GetSpan(uint32_t offset, uint32_t length) {
   if (offset == NO_BLOCK || length > kOverlap || offset > mappingSize_ ||
       length > mappingSize_ - offset)
     return nullptr;
-  if (length == 0) return GetPointer(offset);
-  // The last byte must lie in the mapping; the overlap makes the run contiguous in the first window.
+  // The last byte lies in the mapping; the overlap makes the run contiguous in the first window.
   return GetPointer(offset);
 }
 
 bool CDBMapFile::CheckMapFileSize() {
   if (appendPosition_ <= mappingSize_ - kGrowthReserve && mappingSize_ >= kGrowthReserve) return true;
-  uint64_t newSize = uint64_t(mappingSize_) + kGrowthStep;
+  return GrowMapping(uint64_t(mappingSize_) + kGrowthStep);
+}
+
+bool CDBMapFile::GrowMapping(uint64_t newSize) {
   if (newSize > kMaxMappingSize) {
-    os::ErrorBox(u"The cache file cannot grow beyond 2,097,152,000 bytes. In CDBMapFile::CheckMapFileSize");
+    os::ErrorBox(u"The cache file cannot grow beyond 2,097,152,000 bytes; please compact or rebuild the cache.");
     return false;
   }
   UnmapAllViews();
-  os::CloseMapping(mapping_);
-  mapping_ = {};
-  os::MappingHandle grown = os::CreateMapping(file_, pageProtection_, uint32_t(newSize));
-  if (!grown.IsValid()) {
+  os::Unmap(mapping_);
+  mapping_ = os::Map(file_, uint32_t(newSize), writable_);
+  if (!mapping_.IsOpen()) {
     uint32_t code = os::LastError();
-    os::CloseFile(file_);
-    file_ = {};
+    os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(newSize), u" In CDBMapFile::CheckMapFileSize - 001");
     return false;
   }
-  mapping_ = grown;
   mappingSize_ = uint32_t(newSize);
   return true;
 }
 
-bool CDBMapFile::ResizeMapping(uint32_t newSize) {
-  UnmapAllViews();
-  if (mapping_.IsValid()) os::CloseMapping(mapping_);
-  mapping_ = {};
-  if (newSize > kMaxMappingSize) {
-    os::CloseFile(file_);
-    file_ = {};
-    return false;
-  }
-  os::MappingHandle grown = os::CreateMapping(file_, os::kPageReadWrite, newSize);
-  if (!grown.IsValid()) {
-    os::CloseFile(file_);
-    file_ = {};
-    return false;
-  }
-  mapping_ = grown;
-  mappingSize_ = newSize;
-  return true;
-}
-
 void CDBMapFile::UnmapAllViews() {
-  for (uint8_t*& view : views_) {
-    if (view != nullptr) os::UnmapView(view);
-    view = nullptr;
+  for (uint32_t window = 0; window < kMaxWindows; ++window) {
+    if (views_[window] != nullptr) os::Unview(views_[window], ViewLength(window));
+    views_[window] = nullptr;
   }
 }
 
 bool CDBMapFile::CloseMapFile(bool deleteFile) {
   UnmapAllViews();
-  if (mapping_.IsValid()) os::CloseMapping(mapping_);
-  mapping_ = {};
-  if (file_.IsValid()) os::CloseFile(file_);
-  file_ = {};
-  if (deleteFile && !path_.empty()) os::DeleteFile(path_);
+  os::Unmap(mapping_);
+  os::Close(file_);
+  if (deleteFile && !path_.empty()) os::RemoveFile(path_);
   return true;
 }
 
@@ -198,7 +172,7 @@ bool CDBMapFile::CopyFileContents(CDBMapFile& source, uint32_t length) {
     if (from == nullptr || to == nullptr) return false;
     std::memcpy(to, from, end - start);
     // One destination window at a time: the copy of a large file needs little address space.
-    os::UnmapView(views_[window]);
+    os::Unview(views_[window], ViewLength(window));
     views_[window] = nullptr;
   }
   return true;

@@ -45,22 +45,36 @@ class CDBMapFile {
   CDBMapFile& operator=(const CDBMapFile&) = delete;
 
   // --- mapped file ---
-  bool OpenMapFile(const std::u16string& path, uint32_t desiredAccess, uint32_t shareMode,
-                   uint32_t creationDisposition, uint32_t flagsAndAttributes,
-                   uint32_t pageProtection, uint32_t mappingSize, uint32_t viewAccess);
-  // The usual reader's open: an existing file, read-only, the whole file mapped.
-  bool OpenReadOnly(const std::u16string& path, uint32_t shareMode);
+  // Each open maps the whole file (or, for a new file, the size asked for, which the file takes);
+  // no window is mapped yet. A failure has been reported and leaves nothing open.
+  // An existing file, read-only, while others may read and change it (searches, the CLI).
+  bool OpenForReading(const std::u16string& path) { return Open(path, How::Read, 0); }
+  // An existing file, read-only, that no one else may have open (compaction's source).
+  bool OpenForReadingAlone(const std::u16string& path) { return Open(path, How::ReadAlone, 0); }
+  // An existing file, read-write, while others may only read it (a location refresh).
+  bool OpenForUpdate(const std::u16string& path) { return Open(path, How::Update, 0); }
+  // A new file of mappingSize bytes in place of any old one (the copies of the build and compaction).
+  bool CreateNew(const std::u16string& path, uint32_t mappingSize) {
+    return Open(path, How::Create, mappingSize);
+  }
+  // As CreateNew, for a scratch file that vanishes when it is closed.
+  bool CreateScratch(const std::u16string& path, uint32_t mappingSize) {
+    return Open(path, How::Scratch, mappingSize);
+  }
   bool MapFilePos(uint32_t window);
   // Null for NO_BLOCK, beyond the mapping, or beyond the last window.
   uint8_t* GetPointer(uint32_t offset);
   // Null unless [offset, offset + length) lies inside the mapping and length is below the overlap.
   uint8_t* GetSpan(uint32_t offset, uint32_t length);
   uint32_t GetMapSize() const { return mappingSize_; }
+  // The build's growth: 32 MB more once less than 16 MB is left ahead of the append position.
   bool CheckMapFileSize();
-  bool ResizeMapping(uint32_t newSize);
+  // Every growth of the mapping goes here: a size past 40 windows is refused (the file stays as it
+  // is); a mapping that cannot be made closes the file. Both are reported.
+  bool GrowMapping(uint64_t newSize);
   void UnmapAllViews();
   bool CloseMapFile(bool deleteFile);
-  bool IsOpen() const { return mapping_.IsValid(); }
+  bool IsOpen() const { return mapping_.IsOpen(); }
   bool IsWindowMapped(uint32_t window) const { return window < kMaxWindows && views_[window]; }
   const std::u16string& Path() const { return path_; }
 
@@ -98,18 +112,20 @@ class CDBMapFile {
   void SetDriveBusy(uint32_t bit, bool busy);
 
  private:
+  enum class How { Read, ReadAlone, Update, Create, Scratch };
+  bool Open(const std::u16string& path, How how, uint32_t mappingSize);
+  uint32_t ViewLength(uint32_t window) const;
   bool GrowForAppend(uint32_t length, uint32_t* newMappedSize);
   bool FreeTree(uint32_t block, bool keepTop);
   bool WriteBlockAt(uint32_t offset, const uint8_t* buffer, uint32_t length);
 
-  uint32_t viewAccess_ = 0;
-  uint32_t pageProtection_ = 0;
+  bool writable_ = false;
   uint32_t windowSize_ = kWindowSize;
   uint32_t mappingSize_ = kWindowSize;
   std::u16string path_;
   uint32_t appendPosition_ = 0;
-  os::FileHandle file_;
-  os::MappingHandle mapping_;
+  os::File file_;
+  os::Mapping mapping_;
   uint8_t* views_[kMaxWindows] = {};
   char16_t component_[260] = {};
 };

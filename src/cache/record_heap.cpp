@@ -213,11 +213,7 @@ bool CDBMapFile::GrowForAppend(uint32_t length, uint32_t* newMappedSize) {
     uint64_t grown = uint64_t(size) +
                      (((uint64_t(end) - size + length + kGrowthReserve) & 0xFFFFFFFFu) >> 25 << 25) +
                      kGrowthStep;
-    if (grown > kMaxMappingSize) {
-      os::ErrorBox(u"The cache file cannot grow beyond 2,097,152,000 bytes; please compact or rebuild the cache.");
-      return false;
-    }
-    if (!ResizeMapping(uint32_t(grown))) return false;
+    if (!GrowMapping(grown)) return false;
     *newMappedSize = uint32_t(grown);
   }
   return uint64_t(end) + length <= mappingSize_;

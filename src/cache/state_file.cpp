@@ -1,6 +1,6 @@
 #include "cache/state_file.h"
 
-#include "platform/profile.h"
+#include "platform/ini.h"
 
 namespace lvx::cache {
 
@@ -11,11 +11,11 @@ std::u16string StateFile::BesideCacheFile(const std::u16string& cachePath) {
 }
 
 bool StateFile::WriteState(const std::u16string& key, const std::u16string& value) {
-  return os::WriteProfileString(u"STATEINFO", key, value, path_);
+  return os::IniWrite(u"STATEINFO", key, value, path_);
 }
 
 std::u16string StateFile::ReadState(const std::u16string& key, const std::u16string& defaultValue) {
-  return os::GetProfileString(u"STATEINFO", key, defaultValue, path_);
+  return os::IniRead(u"STATEINFO", key, defaultValue, path_);
 }
 
 }  // namespace lvx::cache

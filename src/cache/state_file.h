@@ -1,4 +1,4 @@
-// The state keys (section STATEINFO) kept in stateinfo.ini beside the cache file, through the profile
+// The state keys (section STATEINFO) kept in stateinfo.ini beside the cache file, through the INI
 // functions (the Win32 ones on Windows; the OS layer's minimal UTF-16LE INI writer on POSIX). Until the
 // settings store owns the state file, the build and the CLI use this.
 #pragma once

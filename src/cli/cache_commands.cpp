@@ -15,14 +15,12 @@ using cache::NO_BLOCK;
 
 namespace {
 
-constexpr uint32_t kReaderShare = os::kShareRead | os::kShareWrite;
-
 // Every fixed drive, as the program selects them by default.
 uint32_t FixedDrives() {
   uint32_t mask = 0;
   for (int i = 0; i < 26; ++i) {
     std::u16string root{char16_t(u'A' + i), u':', u'\\'};
-    if (os::GetDriveType(root) == os::kDriveFixed) mask |= 1u << i;
+    if (os::DriveKindOf(root) == os::DriveKind::Fixed) mask |= 1u << i;
   }
   return mask;
 }
@@ -79,7 +77,7 @@ int RunDump(const Args& args) {
     return kExitUsage;
   }
   CDBMapFile file;
-  if (!file.OpenReadOnly(U16(args[0]), kReaderShare)) return kExitFailed;
+  if (!file.OpenForReading(U16(args[0]))) return kExitFailed;
   cache::DumpResult result = cache::DumpCache(file, stdout);
   std::fflush(stdout);
   if (!result.ok) {
@@ -96,7 +94,7 @@ int RunFind(const Args& args) {
     return kExitUsage;
   }
   CDBMapFile file;
-  if (!file.OpenReadOnly(U16(args[0]), kReaderShare)) return kExitFailed;
+  if (!file.OpenForReading(U16(args[0]))) return kExitFailed;
   uint32_t child = NO_BLOCK, linkOffset = NO_BLOCK;
   std::u16string path = U16(args[1]);
   uint32_t record = file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, &linkOffset);

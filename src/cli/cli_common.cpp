@@ -38,7 +38,7 @@ bool ParseDriveMask(const std::string& text, uint32_t* mask) {
 
 bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
   cache::CDBMapFile file;
-  if (!file.OpenReadOnly(cachePath, os::kShareRead | os::kShareWrite)) return false;
+  if (!file.OpenForReading(cachePath)) return false;
   *mask = 0;
   cache::BlockCursor cursor(file, cache::kRootBlockOffset);
   cache::Record record;
@@ -62,7 +62,7 @@ bool ApplyDriveMap(const std::string& text, std::string* error) {
     return false;
   }
   char16_t letter = char16_t(std::toupper(static_cast<unsigned char>(text[0])));
-  os::MapDrive(letter, text.substr(2), os::kDriveFixed);
+  os::MapDrive(letter, text.substr(2));
   return true;
 #endif
 }

@@ -43,12 +43,11 @@ bool CacheUsable(const std::u16string& cachePath, cache::IStateStore& state) {
 StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateStore& state,
                                 const StartupOptions& options, IStartupQuestion& question) {
   StartupDecision decision;
-  os::FileHandle file = os::OpenFile(cachePath, os::kGenericRead, os::kShareNone, os::kOpenExisting,
-                                     os::kAttributeNormal);
-  if (file.IsValid()) {
+  os::File file = os::OpenToReadAlone(cachePath);
+  if (file.IsOpen()) {
     uint64_t size = 0;
-    if (os::GetFileSize(file, &size)) decision.fileSizeMB = uint32_t(size / 1048576);
-    os::CloseFile(file);
+    if (os::SizeOf(file, &size)) decision.fileSizeMB = uint32_t(size / 1048576);
+    os::Close(file);
   }
   decision.usable = CacheUsable(cachePath, state);
   decision.startWatchers = options.realtimeUpdate;
@@ -64,7 +63,7 @@ StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateSt
     bool opened;
     {
       os::QuietMessages quiet;
-      opened = cache.OpenReadOnly(cachePath, os::kShareRead);
+      opened = cache.OpenForReading(cachePath);
     }
     if (opened) {
       if (!cache.GetU32(cache::kDrivesDoneOffset, &decision.drivesDone)) decision.drivesDone = 0;
@@ -145,7 +144,7 @@ bool CacheLifecycle::SaveCacheFileAs(const std::u16string& target, uint32_t driv
   std::u16string cachePath = context_.Path();
   bool wereRunning = false;
   StopDrains(&wereRunning);
-  bool saved = os::CopyFile(cachePath, target, false);
+  bool saved = os::CopyOver(cachePath, target);
   if (!saved) os::ErrorBox(u"Can not save file as " + target);
   RestartDrains(wereRunning, driveMask);
   return saved;
@@ -156,7 +155,7 @@ bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
   bool opened;
   {
     os::QuietMessages quiet;
-    opened = file.OpenReadOnly(path, os::kShareRead | os::kShareWrite);
+    opened = file.OpenForReading(path);
   }
   if (!opened) return false;
   uint32_t format = 0, dataEnd = 0;
@@ -186,10 +185,10 @@ bool CacheLifecycle::LoadCacheFile(const std::u16string& source, uint32_t driveM
   StopDrains(&wereRunning);
   std::u16string backup = cachePath + u".bak";
   bool loaded = false;
-  if (os::MoveFileReplace(cachePath, backup)) {
-    loaded = os::CopyFile(source, cachePath, false);
+  if (os::MoveOver(cachePath, backup)) {
+    loaded = os::CopyOver(source, cachePath);
     // The user keeps the cache they had when the copy fails.
-    if (!loaded) os::MoveFileReplace(backup, cachePath);
+    if (!loaded) os::MoveOver(backup, cachePath);
   }
   if (!loaded) os::ErrorBox(u"Can not load file " + source);
   RestartDrains(wereRunning, driveMask);

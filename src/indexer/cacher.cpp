@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/dir.h"
 #include "platform/drive.h"
+#include "platform/file.h"
 #include "platform/message.h"
 #include "platform/text.h"
 
@@ -30,8 +30,9 @@ std::vector<std::u16string> CCacher::DriveList(uint32_t driveMask) {
   std::vector<std::u16string> roots;
   for (int i = 0; i < 26; ++i) {
     std::u16string root{char16_t(u'A' + i), u':', u'\\'};
-    uint32_t type = os::GetDriveType(root);
-    bool walkable = type == os::kDriveFixed || type == os::kDriveRemovable || type == os::kDriveRemote;
+    os::DriveKind kind = os::DriveKindOf(root);
+    bool walkable = kind == os::DriveKind::Fixed || kind == os::DriveKind::Removable ||
+                    kind == os::DriveKind::Remote;
     if (walkable && (driveMask & (1u << i))) roots.push_back(root);
   }
   return roots;
@@ -119,10 +120,7 @@ bool CCacher::SaveToCacheFile() {
   // A scratch file that lost its mapping holds nothing to copy: the cache file is left alone.
   if (scratchFull_ || !scratch_.IsOpen()) return false;
   uint32_t length = scratch_.AppendPosition();
-  if (!cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareNone,
-                              os::kCreateAlways, os::kAttributeNormal, os::kPageReadWrite, length,
-                              os::kMapWrite))
-    return false;
+  if (!cacheFile_.CreateNew(cachePath_, length)) return false;
   scratch_.PutU32(cache::kDataEndOffset, length);
   scratch_.PutU32(cache::kMappedSizeOffset, length);
   bool copied = cacheFile_.CopyFileContents(scratch_, length);
@@ -132,10 +130,7 @@ bool CCacher::SaveToCacheFile() {
 
 int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
   cachePath_ = context_.Path();
-  if (!scratch_.OpenMapFile(cachePath_ + u".tmp", os::kGenericRead | os::kGenericWrite,
-                            os::kShareNone, os::kCreateAlways,
-                            os::kFlagDeleteOnClose | os::kAttributeNormal, os::kPageReadWrite,
-                            scratchSize_ ? scratchSize_ : scratch_.GetMapSize(), os::kMapWrite))
+  if (!scratch_.CreateScratch(cachePath_ + u".tmp", scratchSize_ ? scratchSize_ : scratch_.GetMapSize()))
     return -1;
   excludedFolder_ = os::NetworkNeighbourhoodFolder();
   if (!excludedFolder_.empty()) excludedFolder_ += u'\\';
@@ -152,8 +147,7 @@ int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
   scratch_.PutU32(cache::kFreeListHeadOffset, NO_BLOCK);
 
   // From the first moment there is an empty but valid cache file for searches to open.
-  if (os::GetFileAttributes(cachePath_) == os::kInvalidAttributes &&
-      (os::LastError() == os::kErrorFileNotFound || os::LastError() == os::kErrorPathNotFound)) {
+  if (os::KindOf(cachePath_) == os::PathKind::Missing) {
     os::LockGuard hold(context_.cacheLock);
     SaveToCacheFile();
   }
@@ -256,9 +250,7 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
     return 0;
   }
   size_t folderLength = path.size();
-  path += u'*';
-  os::FindHandle find = os::FindFirstFile(path, &find_);
-  path.resize(folderLength);
+  bool listed = listing_.Open(path);
 
   uint32_t blockStart = scratch_.AppendPosition();
   scratch_.PutU32(linkOffset, blockStart);
@@ -268,8 +260,8 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
   std::u16string subfolderNames;
   std::vector<std::pair<uint32_t, uint32_t>> subfolders;  // (name start, link offset)
   bool stopped = false;
-  if (find.IsValid()) {
-    do {
+  if (listed) {
+    while (listing_.Next(&find_)) {
       if (StopRequested()) {
         stopped = true;
         break;
@@ -283,7 +275,7 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
                          totalSize_ / 1048576.0));
       }
       CacheItem item{find_.name, 0, 0, find_.lastWriteTime.low, find_.lastWriteTime.high};
-      if (find_.IsDirectory()) {
+      if (find_.isFolder) {
         if (IsDotOrDotDot(find_.name)) continue;
         item.isFolder = 1;
         uint32_t childLink = NO_BLOCK;
@@ -297,8 +289,8 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
         if (!AppendEntry(item, nullptr)) continue;
       }
       ++items_;
-    } while (os::FindNextFile(find, &find_));
-    os::FindClose(find);
+    }
+    listing_.Close();
   }
   if (scratch_.GetSpan(scratch_.AppendPosition(), cache::kEndMarkSize) == nullptr)
     GrowScratch();

@@ -12,6 +12,7 @@
 #include "cache/cache_context.h"
 #include "cache/engine_sinks.h"
 #include "cache/map_file.h"
+#include "platform/dir.h"
 #include "platform/thread.h"
 
 namespace lvx::indexer {
@@ -84,7 +85,9 @@ class CCacher {
   uint32_t lastReported_ = 0;  // items at the last progress text
   bool scratchFull_ = false;   // the scratch file could not grow: the build fails
   uint32_t scratchSize_ = 0;   // 0: the scratch instance's current mapping size
-  os::FindData find_;  // one listing at a time: the walk finishes a folder before it descends
+  // One listing at a time: the walk finishes a folder before it descends.
+  os::FolderListing listing_;
+  os::FolderEntry find_;
 };
 
 }  // namespace lvx::indexer

@@ -43,8 +43,9 @@ void ChangeMonitor::SetSinks(cache::IStatusSink* status, cache::INotifySink* not
 void ChangeMonitor::StartWatchers(uint32_t driveMask) {
   for (size_t i = 0; i < 26; ++i) {
     std::u16string root{char16_t(u'A' + i), u':', u'\\'};
-    uint32_t type = os::GetDriveType(root);
-    bool watch = type == os::kDriveFixed || (type == os::kDriveRemote && (driveMask & (1u << i)));
+    os::DriveKind kind = os::DriveKindOf(root);
+    bool watch = kind == os::DriveKind::Fixed ||
+                 (kind == os::DriveKind::Remote && (driveMask & (1u << i)));
     if (!watch) continue;
     watchers_[i]->SetQueue(refreshers_[i].get());
     watchers_[i]->StartWatcher(root);

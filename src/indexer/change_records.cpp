@@ -24,7 +24,7 @@ void WalkChangeRecords(const uint8_t* buffer, uint32_t bytes, const std::u16stri
       size_t slash = path.find_last_of(u'\\');
       if (slash != std::u16string::npos) {
         path.resize(slash + 1);
-        std::u16string longForm = os::GetLongPathName(path);
+        std::u16string longForm = os::LongPathOf(path);
         if (!longForm.empty()) {
           if (longForm.back() != u'\\') longForm.push_back(u'\\');
           queueFolder(longForm);

@@ -50,10 +50,7 @@ void CLocationRefresher::Progress(bool finished) {
 
 int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   if (cachePath_.empty()) cachePath_ = context_.Path();
-  if (!cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
-                              os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
-                              os::kMapWrite))
-    return -1;
+  if (!cacheFile_.OpenForUpdate(cachePath_)) return -1;
   std::u16string path = request;
   full_ = progress_ = false;
   items_ = 0;
@@ -127,10 +124,7 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
 // is left set, so that the next start knows the cache lost part of that drive.
 void CLocationRefresher::Abandon(const Scan& scan, uint32_t oldBlock, uint32_t bit, bool markBusy) {
   // A failed growth has closed the mapping: the file is opened again for the undo.
-  if (!cacheFile_.IsOpen())
-    cacheFile_.OpenMapFile(cachePath_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
-                           os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
-                           os::kMapWrite);
+  if (!cacheFile_.IsOpen()) cacheFile_.OpenForUpdate(cachePath_);
   if (cacheFile_.IsOpen()) {
     os::LockGuard hold(context_.cacheLock);
     if (oldBlock != NO_BLOCK) cacheFile_.RestoreTakenOver(oldBlock);
@@ -172,11 +166,11 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
   }
   size_t used = 4;
   size_t folderLength = pattern.size() - 1;
-  os::FindData data;
-  os::FindHandle find = os::FindFirstFile(pattern, &data);
+  os::FolderEntry data;
+  os::FolderListing listing;
   bool failed = false, stopped = false;
-  if (find.IsValid()) {
-    do {
+  if (listing.Open(std::u16string_view(pattern).substr(0, folderLength))) {
+    while (listing.Next(&data)) {
       // A listing cut short would drop the subfolders not yet met, with their whole trees: the
       // refresh is abandoned and the drain thread queues the location again.
       if (stop_.load(std::memory_order_relaxed)) {
@@ -201,7 +195,7 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
         capacity = grown;
       }
       CacheItem item{data.name, 0, 0, data.lastWriteTime.low, data.lastWriteTime.high};
-      if (data.IsDirectory()) {
+      if (data.isFolder) {
         if (IsDotOrDotDot(data.name)) continue;
         uint32_t link = NO_BLOCK;
         if (oldBlock != NO_BLOCK) {
@@ -221,8 +215,7 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
         item.sizeOrLink = cache::SizeInKB(data.sizeHigh, data.sizeLow);
       }
       used += cache::EncodeRecord(buffer + used, item);
-    } while (os::FindNextFile(find, &data));
-    os::FindClose(find);
+    }
   }
   if (failed || stopped) {
     std::free(buffer);

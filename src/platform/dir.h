@@ -1,23 +1,44 @@
-// Directory enumeration as FindFirstFileW/FindNextFileW give it: entries in enumeration order,
-// "." and ".." included as the system gives them. The POSIX backend lists a folder in the order an
-// NTFS volume would ("." and ".." first, then names compared as UTF-16 code units with a-z mapped to
-// A-Z, equal keys by their unmapped code units) so that a cache built on Linux is deterministic, and
-// never follows a symbolic link (a link is listed as a file of the link's own size).
+// Listing a folder: each entry with the facts the cache keeps, "." and ".." first where the system
+// lists them (every folder but a drive root; callers skip them, and count them where they always
+// have). A listing object keeps its buffers from one folder to the next, so a walk that reuses it
+// allocates only while folders grow. POSIX lists a folder in the order NTFS keeps one (names
+// compared as UTF-16 units with a-z read as A-Z, equal keys by their own units), so that a cache
+// built from the same tree is always the same, and never follows a symbolic link: it is a file of
+// its own size.
 #pragma once
+
+#include <memory>
+#include <string_view>
 
 #include "platform/os_types.h"
 
 namespace lvx::os {
 
-struct FindHandle {
-  void* value = nullptr;
-  bool IsValid() const { return value != nullptr; }
+struct FolderEntry {
+  char16_t name[260] = {};
+  bool isFolder = false;
+  uint32_t sizeHigh = 0;  // folders have no size
+  uint32_t sizeLow = 0;
+  FileTime lastWriteTime;
 };
 
-// pattern is a folder path followed by "*" ("C:\\Windows\\*"). Invalid handle on failure.
-FindHandle FindFirstFile(const String& pattern, FindData* data);
-// False at the end (LastError kErrorNoMoreFiles) or on failure.
-bool FindNextFile(FindHandle find, FindData* data);
-void FindClose(FindHandle find);
+class FolderListing {
+ public:
+  FolderListing();
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
+  // Starts listing a folder (its path ends in the separator); false (LastError set) when it
+  // cannot be listed.
+  bool Open(std::u16string_view folder);
+  // The next entry; false at the end (LastError Error::None) or on a failure.
+  bool Next(FolderEntry* entry);
+  void Close();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace lvx::os

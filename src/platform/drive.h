@@ -1,26 +1,34 @@
-// Drive letters. On Windows the system knows them. On POSIX a drive letter stands for a host folder
-// set by the caller (the CLI's --map option, tests): its root path "C:\\" maps to that folder, and
-// a path "C:\\a\\b" to folder/a/b. Host names are UTF-8 bytes; invalid bytes become U+DC80..U+DCFF
-// so that a cached name converts back to the same bytes and the entry can still be opened.
+// Drive letters. On Windows the system knows them. On POSIX a letter stands for a host folder that
+// the CLI or a test maps: "C:\a\b" is <folder>/a/b, and any other path is a host path already,
+// with '\' read as '/'. Host names are bytes, normally UTF-8; a byte that is not part of
+// well-formed UTF-8 becomes U+DC00 + byte and goes back to the same byte, so any listed name can
+// be opened again by the name the cache holds.
 #pragma once
 
 #include "platform/os_types.h"
 
 namespace lvx::os {
 
-// GetDriveTypeW of a root path such as "C:\\".
-uint32_t GetDriveType(const String& root);
+// Numbered as GetDriveTypeW numbers them, which the settings' drive selection speaks too.
+enum class DriveKind : uint32_t {
+  Unknown = 0,
+  None = 1,  // no drive at that letter
+  Removable = 2,
+  Fixed = 3,
+  Remote = 4,
+  Optical = 5,
+  RamDisk = 6,
+};
 
-// POSIX only (no effect on Windows): maps a drive letter to a host folder with a drive type;
-// an empty folder removes the mapping.
-void MapDrive(char16_t letter, const std::string& hostFolder, uint32_t type = kDriveFixed);
-void ClearDriveMap();
+// The kind of the drive of a root path such as "C:\\".
+DriveKind DriveKindOf(const String& root);
 
-// The host path of a Win32-style path (POSIX: through the drive map; Windows: unchanged as UTF-8).
-// Empty when the path names no mapped drive.
+// POSIX (no effect on Windows): the letter stands for the host folder; an empty folder unmaps it.
+void MapDrive(char16_t letter, const std::string& hostFolder, DriveKind kind = DriveKind::Fixed);
+// The host path of an engine path (Windows: the path itself as UTF-8); empty when the path names
+// a letter with no folder.
 std::string HostPath(const String& path);
 
-// UTF-8 <-> UTF-16 conversion that round-trips invalid bytes through U+DC80..U+DCFF.
 String FromHostBytes(const std::string& bytes);
 std::string ToHostBytes(const String& text);
 

@@ -3,15 +3,13 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform/file.h"
-
 namespace lvx::os::fault {
 namespace {
 
 struct Armed {
-  int failAt = 0;     // call number that fails (0 = none)
+  int failAt = 0;  // call number that fails (0 = none)
   bool andAfter = false;
-  uint32_t error = 0;
+  Error error = Error::None;
   int calls = 0;
 };
 
@@ -19,25 +17,20 @@ std::mutex gMutex;
 Armed gArmed[int(Op::kCount)];  // guarded by gMutex
 std::atomic<bool> gAnyArmed{false};
 
+void Arm(Op op, int n, Error error, bool andAfter) {
+  std::lock_guard<std::mutex> hold(gMutex);
+  Armed& a = gArmed[int(op)];
+  a.failAt = a.calls + n;
+  a.andAfter = andAfter;
+  a.error = error;
+  gAnyArmed = true;
+}
+
 }  // namespace
 
-void FailNth(Op op, int n, uint32_t error) {
-  std::lock_guard<std::mutex> hold(gMutex);
-  Armed& a = gArmed[int(op)];
-  a.failAt = a.calls + n;
-  a.andAfter = false;
-  a.error = error;
-  gAnyArmed = true;
-}
+void FailNth(Op op, int n, Error error) { Arm(op, n, error, false); }
 
-void FailFrom(Op op, int n, uint32_t error) {
-  std::lock_guard<std::mutex> hold(gMutex);
-  Armed& a = gArmed[int(op)];
-  a.failAt = a.calls + n;
-  a.andAfter = true;
-  a.error = error;
-  gAnyArmed = true;
-}
+void FailFrom(Op op, int n, Error error) { Arm(op, n, error, true); }
 
 void Reset() {
   std::lock_guard<std::mutex> hold(gMutex);
@@ -53,17 +46,15 @@ int Calls(Op op) {
 bool ShouldFail(Op op) {
   // The program never arms the seam; until a test touches it, calls cost one relaxed load.
   if (!gAnyArmed.load(std::memory_order_relaxed)) return false;
-  uint32_t error = 0;
+  Error error;
   {
     std::lock_guard<std::mutex> hold(gMutex);
     Armed& a = gArmed[int(op)];
     ++a.calls;
-    if (a.failAt == 0) return false;
-    bool fail = a.andAfter ? a.calls >= a.failAt : a.calls == a.failAt;
-    if (!fail) return false;
+    if (a.failAt == 0 || a.calls < a.failAt || (!a.andAfter && a.calls > a.failAt)) return false;
     error = a.error;
   }
-  SetLastError(error);
+  SetLastError(CodeOf(error));
   return true;
 }
 

@@ -1,25 +1,29 @@
-// Test seam: makes the Nth call of a kind of OS operation fail with a chosen error, so that tests can
-// fail step 1, then 2, then 3 ... of an operation and check what survives. Never armed in the program.
+// Test seam: makes the Nth call of a kind of OS operation fail with a chosen error, so that tests
+// can fail step 1, then 2, then 3 ... of an operation and check what survives. Both backends ask
+// ShouldFail before every system call that can fail. Never armed in the program.
 #pragma once
 
-#include <cstdint>
+#include "platform/os_types.h"
 
 namespace lvx::os::fault {
 
 enum class Op {
-  Open,   // OpenFile
-  Map,    // CreateMapping
-  View,   // MapView
-  Write,  // WriteFile, SetFileSize, CopyFile, MoveFileReplace, DeleteFile, WriteProfileString
-  List,   // FindFirstFile, FindNextFile
+  Open,    // the opens and creates of files
+  Read,    // reading a file, its size, an INI value
+  Write,   // writing a file; removing, copying, moving files, making folders; INI writes
+  Map,     // mapping a file
+  View,    // viewing part of a mapping
+  List,    // listing a folder: its start and each entry
+  Watch,   // starting a watch and each read of it
+  Thread,  // starting a thread
   kCount
 };
 
-// The nth call of op from now on (1 = the next one) fails with error. One failure per kind is armed
-// at a time; arming again replaces it.
-void FailNth(Op op, int n, uint32_t error);
+// The nth call of op from now on (1 = the next one) fails with error. One failure per kind is
+// armed at a time; arming again replaces it.
+void FailNth(Op op, int n, Error error);
 // Every call of op from the nth on fails with error.
-void FailFrom(Op op, int n, uint32_t error);
+void FailFrom(Op op, int n, Error error);
 void Reset();
 // How many calls of op were made since the last Reset (armed or not).
 int Calls(Op op);

@@ -1,57 +1,62 @@
-// Files and file mappings. Handles are opaque; an invalid handle is returned on failure and the
-// system error code is kept for LastError(), as GetLastError() keeps it on Windows.
+// Files as the engine uses them. Each open says what the file is for, and the backend asks its
+// system for what that needs: on Windows the access and sharing that keep the cache's writers and
+// readers apart; on POSIX, which has no sharing, a file is replaced by a new one instead of being
+// cut short, so that a reader's view never loses its bytes. Failures leave LastError() set.
 #pragma once
 
 #include "platform/os_types.h"
 
 namespace lvx::os {
 
-struct FileHandle {
-  void* value = nullptr;
-  bool IsValid() const { return value != nullptr; }
-};
-struct MappingHandle {
-  void* value = nullptr;
-  bool IsValid() const { return value != nullptr; }
+// An open file: a HANDLE on Windows, a descriptor on POSIX; -1 when not open.
+struct File {
+  intptr_t id = -1;
+  bool IsOpen() const { return id != -1; }
 };
 
-// The error code of the last failing call of this layer on this thread.
-uint32_t LastError();
-void SetLastError(uint32_t code);
-// The system's text for an error code ("The system cannot find the file specified.\r\n" on
-// Windows), or empty when the system has none.
-String SystemErrorText(uint32_t code);
+// An existing file, for reading, while others may read and change it (searches and the CLI).
+File OpenToRead(const String& path);
+// An existing file, for reading, that no one else may have open meanwhile (Windows).
+File OpenToReadAlone(const String& path);
+// An existing file, for reading and writing, that others may only read meanwhile.
+File OpenToUpdate(const String& path);
+// A new empty file in place of any file of that name, for reading and writing, alone.
+File CreateAnew(const String& path);
+// As CreateAnew, for a scratch file that vanishes when it is closed or the program ends.
+File CreateScratch(const String& path);
+void Close(File& file);
 
-// CreateFileW: path, desired access, share mode, creation disposition, flags and attributes.
-// With kFlagDeleteOnClose the file vanishes when its last handle is closed.
-FileHandle OpenFile(const String& path, uint32_t access, uint32_t share, uint32_t disposition,
-                    uint32_t flagsAndAttributes);
-bool CloseFile(FileHandle file);
-// Size of an open file; false on failure.
-bool GetFileSize(FileHandle file, uint64_t* size);
-// Reads and writes at the current position (used by the text and INI writers, not by the cache).
-bool ReadFile(FileHandle file, void* buffer, uint32_t length, uint32_t* done);
-bool WriteFile(FileHandle file, const void* buffer, uint32_t length, uint32_t* done);
-// Sets the file length (extends with zeros or truncates).
-bool SetFileSize(FileHandle file, uint64_t size);
+bool SizeOf(File file, uint64_t* size);
+// Reads up to length bytes at the file position; fewer only at the end of the file.
+bool ReadFrom(File file, void* buffer, uint32_t length, uint32_t* done);
+// Writes all bytes at the file position.
+bool WriteTo(File file, const void* buffer, uint32_t length);
 
-// CreateFileMappingW: size 0 maps the whole current file; a size above the file's length extends a
-// file opened for writing to that size.
-MappingHandle CreateMapping(FileHandle file, uint32_t protection, uint32_t size);
-bool CloseMapping(MappingHandle mapping);
-// MapViewOfFile: length 0 maps from offset to the end of the mapping. Null on failure.
-void* MapView(MappingHandle mapping, uint32_t access, uint32_t offset, uint32_t length);
-bool UnmapView(void* view);
+// A file's bytes mapped into memory, viewed part by part. A mapping larger than a file opened for
+// writing makes the file that long first (with its space reserved, so that a full disk fails here
+// and not at a write through a view).
+struct Mapping {
+  intptr_t id = 0;  // Windows: the mapping object; POSIX: the file's descriptor
+  uint32_t size = 0;
+  bool writable = false;
+  bool IsOpen() const { return size != 0; }
+};
+// size 0 maps the whole file (an empty file cannot be mapped).
+Mapping Map(File file, uint32_t size, bool writable);
+void Unmap(Mapping& mapping);
+// length bytes from offset, a multiple of 65536, all inside the mapping; null on failure.
+uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length);
+void Unview(uint8_t* view, uint32_t length);
 
-// File attributes of a path, or kInvalidAttributes (LastError set) when it cannot be had.
-constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
-uint32_t GetFileAttributes(const String& path);
-bool FileExists(const String& path);  // exists and is not a folder
-bool DeleteFile(const String& path);
-bool CopyFile(const String& from, const String& to, bool failIfExists);
-// MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED.
-bool MoveFileReplace(const String& from, const String& to);
-bool CreateDirectory(const String& path);
-bool RemoveDirectory(const String& path);
+// Files and folders by path.
+enum class PathKind { Missing, File, Folder, Unknown };  // Unknown: there, but not to be examined
+PathKind KindOf(const String& path);
+inline bool FileExists(const String& path) { return KindOf(path) == PathKind::File; }
+bool RemoveFile(const String& path);
+// Copies a file's bytes and last-write time over another, or into a new one.
+bool CopyOver(const String& from, const String& to);
+// Renames a file, replacing any file of the new name.
+bool MoveOver(const String& from, const String& to);
+bool MakeFolder(const String& path);
 
 }  // namespace lvx::os

@@ -5,7 +5,6 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/file.h"
 #include "platform/text.h"
 
 namespace lvx::os {

@@ -1,5 +1,6 @@
 // Threads, events, locks and the tick counter. Threads are joined with a time limit: a stop that
-// waits for a worker never hangs the caller for ever.
+// waits for a worker never hangs the caller for ever. A Thread destroyed while its body runs lets
+// it run to its end (it is never killed), with everything the body holds.
 #pragma once
 
 #include <functional>
@@ -23,7 +24,6 @@ class Event {
   void Reset();
   // True when signalled within the time (kInfinite waits for ever); an auto-reset event is reset.
   bool Wait(uint32_t milliseconds);
-  void* NativeHandle() const;  // Windows: the HANDLE; POSIX: the event itself
 
  private:
   struct Impl;
@@ -63,7 +63,7 @@ class Thread {
   ~Thread();  // a thread that has not ended is detached (never killed)
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
-  bool Start();  // creates and resumes; false when the system cannot create the thread
+  bool Start();  // creates and resumes; false (LastError set) when the system cannot
   // True once the thread has ended within the time.
   bool Join(uint32_t milliseconds);
   // As Join, but keeps dispatching the calling thread's window messages while it waits (Windows);

@@ -349,7 +349,7 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   failure_ = Failure::None;
   FreeResults();
 
-  if (!file_.OpenReadOnly(cachePath, os::kShareRead | os::kShareWrite)) {
+  if (!file_.OpenForReading(cachePath)) {
     endTick_ = os::TickCount();
     return -1;  // the file has shown its own message
   }

@@ -21,9 +21,7 @@ class DamagedFileTest : public ::testing::Test {
   CDBMapFile& Open(const CacheImage& image) {
     file_.CloseMapFile(false);
     image.WriteTo(path_);
-    EXPECT_TRUE(file_.OpenMapFile(path_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
-                                  os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
-                                  os::kMapWrite));
+    EXPECT_TRUE(file_.OpenForUpdate(path_));
     return file_;
   }
   // A small valid tree: C:\ holds "docs" (with two files) and "a.txt".

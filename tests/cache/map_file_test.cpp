@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "cache/map_file.h"
@@ -21,31 +23,17 @@ class MapFileTest : public ::testing::Test {
   std::u16string Path(const char16_t* name) { return dir_.Path() + name; }
   // A sparse file of the given length.
   void MakeFile(const std::u16string& path, uint64_t length) {
-    os::FileHandle f = os::OpenFile(path, os::kGenericRead | os::kGenericWrite, 0, os::kCreateAlways,
-                                    os::kAttributeNormal);
-    ASSERT_TRUE(f.IsValid());
-    ASSERT_TRUE(os::SetFileSize(f, length));
-    os::CloseFile(f);
+    { std::ofstream(std::filesystem::path(path), std::ios::binary); }
+    std::filesystem::resize_file(std::filesystem::path(path), length);
   }
   bool OpenExisting(CDBMapFile& file, const std::u16string& path, bool write) {
-    return file.OpenMapFile(path, os::kGenericRead | (write ? os::kGenericWrite : 0),
-                            os::kShareRead | os::kShareWrite, os::kOpenExisting, os::kAttributeNormal,
-                            write ? os::kPageReadWrite : os::kPageReadOnly, 0,
-                            write ? os::kMapWrite : os::kMapRead);
+    return write ? file.OpenForUpdate(path) : file.OpenForReading(path);
   }
   bool CreateNew(CDBMapFile& file, const std::u16string& path, uint32_t size) {
-    return file.OpenMapFile(path, os::kGenericRead | os::kGenericWrite, os::kShareRead,
-                            os::kCreateAlways, os::kAttributeNormal, os::kPageReadWrite, size,
-                            os::kMapWrite);
+    return file.CreateNew(path, size);
   }
   uint64_t FileLength(const std::u16string& path) {
-    os::FileHandle f = os::OpenFile(path, os::kGenericRead, os::kShareRead | os::kShareWrite,
-                                    os::kOpenExisting, os::kAttributeNormal);
-    uint64_t size = 0;
-    EXPECT_TRUE(f.IsValid());
-    EXPECT_TRUE(os::GetFileSize(f, &size));
-    os::CloseFile(f);
-    return size;
+    return std::filesystem::file_size(std::filesystem::path(path));
   }
 
   test::TempDir dir_;
@@ -180,7 +168,7 @@ TEST_F(MapFileTest, OpenFailuresReportWhereAndLeaveNothingOpen) {
   EXPECT_FALSE(file.IsOpen());
 
   MakeFile(path, 4096);
-  os::fault::FailNth(os::fault::Op::Map, 1, os::kErrorNotEnoughMemory);
+  os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
   EXPECT_FALSE(OpenExisting(file, path, false));
   EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 001"));
   EXPECT_TRUE(messages_.Contains(u"RequestSize = \t4096 Bytes"));
@@ -196,7 +184,7 @@ TEST_F(MapFileTest, GrowthFailuresCloseTheFile) {
   CDBMapFile file;
   ASSERT_TRUE(CreateNew(file, path, kWindow));
   file.SetAppendPosition(kWindow - 1);
-  os::fault::FailNth(os::fault::Op::Map, 1, os::kErrorNotEnoughMemory);
+  os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
   EXPECT_FALSE(file.CheckMapFileSize());
   EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::CheckMapFileSize - 001"));
   EXPECT_FALSE(file.IsOpen());
@@ -204,9 +192,9 @@ TEST_F(MapFileTest, GrowthFailuresCloseTheFile) {
 
   size_t before = messages_.Count();
   ASSERT_TRUE(CreateNew(file, path, kWindow));
-  os::fault::FailNth(os::fault::Op::Map, 1, os::kErrorNotEnoughMemory);
-  EXPECT_FALSE(file.ResizeMapping(2 * kWindow));
-  EXPECT_EQ(messages_.Count(), before) << "ResizeMapping tells only its caller";
+  os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
+  EXPECT_FALSE(file.GrowMapping(2 * kWindow));
+  EXPECT_EQ(messages_.Count(), before + 1) << "every growth reports its failure";
   EXPECT_FALSE(file.IsOpen());
 }
 
@@ -218,7 +206,7 @@ TEST_F(MapFileTest, AFailedWindowMappingEndsTheProcessWithExitCodeZero) {
       {
         CDBMapFile file;
         if (!OpenExisting(file, path, false)) std::exit(3);
-        os::fault::FailNth(os::fault::Op::View, 1, os::kErrorNotEnoughMemory);
+        os::fault::FailNth(os::fault::Op::View, 1, os::Error::OutOfMemory);
         file.GetPointer(0);
         std::exit(4);
       },

@@ -21,9 +21,7 @@ class RecordHeapTest : public ::testing::Test {
   void Open(const CacheImage& image) {
     path_ = dir_.Path() + u"cache.db";
     image.WriteTo(path_);
-    ASSERT_TRUE(file_.OpenMapFile(path_, os::kGenericRead | os::kGenericWrite, os::kShareRead,
-                                  os::kOpenExisting, os::kAttributeNormal, os::kPageReadWrite, 0,
-                                  os::kMapWrite));
+    ASSERT_TRUE(file_.OpenForUpdate(path_));
   }
   uint32_t U32(uint32_t offset) {
     uint32_t v = 0;

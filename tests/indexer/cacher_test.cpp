@@ -64,7 +64,7 @@ class CacherTest : public ::testing::Test {
 
   CDBMapFile& OpenCache() {
     cache_.CloseMapFile(false);
-    EXPECT_TRUE(cache_.OpenReadOnly(context_.Path(), os::kShareRead | os::kShareWrite));
+    EXPECT_TRUE(cache_.OpenForReading(context_.Path()));
     return cache_;
   }
   uint32_t U32(uint32_t offset) {
@@ -141,10 +141,12 @@ TEST_F(CacherTest, TheWorkedExampleComesOutByteForByte) {
   EXPECT_EQ(u16(131126), 0);
   for (uint32_t at = 660; at < 131072; ++at) ASSERT_EQ(bytes[at], 0) << "gap byte " << at;
   // The times are the last-write times the listing reports.
-  os::FindData data;
-  os::FindHandle find = os::FindFirstFile(drive.Path("a.txt"), &data);
-  ASSERT_TRUE(find.IsValid());
-  os::FindClose(find);
+  os::FolderEntry data;
+  os::FolderListing listing;
+  ASSERT_TRUE(listing.Open(drive.Root()));
+  while (listing.Next(&data) && std::u16string(data.name) != u"a.txt") {
+  }
+  ASSERT_EQ(std::u16string(data.name), u"a.txt");
   EXPECT_EQ(u32(131094), data.lastWriteTime.low);
   EXPECT_EQ(u32(131098), data.lastWriteTime.high);
   EXPECT_EQ(cacher_.Items(), 28u);
@@ -202,8 +204,8 @@ TEST_F(CacherTest, OnlyWalkableDrivesAreWalkedButEveryLetterIsDone) {
   test::TempDir cd, fixed;
   fixed.MakeFile("x.txt", 1);
   cd.MakeFile("y.txt", 1);
-  os::MapDrive(u'D', cd.HostPath(), os::kDriveCdrom);
-  os::MapDrive(u'E', fixed.HostPath(), os::kDriveRemovable);
+  os::MapDrive(u'D', cd.HostPath(), os::DriveKind::Optical);
+  os::MapDrive(u'E', fixed.HostPath(), os::DriveKind::Removable);
   ASSERT_EQ(cacher_.BuildNow((1u << 3) | (1u << 4) | (1u << 5)), 0);  // D, E and absent F
   os::MapDrive(u'D', "");
   os::MapDrive(u'E', "");
@@ -235,7 +237,7 @@ TEST_F(CacherTest, AFolderThatCannotBeListedGetsAnEmptyBlockAndTheWalkGoesOn) {
   // The last folder walked is z: its listing is ".", "..", 1.txt, 2.txt and the end, so its first
   // call is the fourth from last.
   os::fault::Reset();
-  os::fault::FailNth(os::fault::Op::List, calls - 4, os::kErrorAccessDenied);
+  os::fault::FailNth(os::fault::Op::List, calls - 4, os::Error::AccessDenied);
   ASSERT_EQ(cacher_.BuildNow(drive.Mask()), 0);
   CDBMapFile& file = OpenCache();
   uint32_t z = 0, a = 0;
@@ -251,7 +253,7 @@ TEST_F(CacherTest, AScratchFileThatCannotBeOpenedChangesNothing) {
   drive.MakeFile("a.txt", 1);
   ASSERT_EQ(cacher_.BuildNow(drive.Mask()), 0);
   std::vector<uint8_t> before = test::CacheImage::ReadFrom(context_.Path());
-  os::fault::FailNth(os::fault::Op::Open, 1, os::kErrorAccessDenied);
+  os::fault::FailNth(os::fault::Op::Open, 1, os::Error::AccessDenied);
   drive.MakeFile("b.txt", 1);
   EXPECT_EQ(cacher_.BuildNow(drive.Mask()), -1);
   EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 000"));
@@ -268,7 +270,7 @@ TEST_F(CacherTest, AScratchFileThatCannotGrowEndsTheBuildAndLeavesTheCacheAlone)
   drive.MakeFile("another.txt", 1);
   // Growth is due after a few records; the scratch file's second mapping (its growth) fails.
   cacher_.SetScratchMappingSize(kDataStart + 16777216 + 256);
-  os::fault::FailNth(os::fault::Op::Map, 2, os::kErrorDiskFull);
+  os::fault::FailNth(os::fault::Op::Map, 2, os::Error::DiskFull);
   EXPECT_EQ(cacher_.BuildNow(drive.Mask()), -1);
   os::fault::Reset();
   EXPECT_EQ(test::CacheImage::ReadFrom(context_.Path()), before) << "the old cache survives";

@@ -65,7 +65,7 @@ class IndexerTest : public ::testing::Test {
   // Opens the cache file read-only (closed again by the next call or the fixture).
   cache::CDBMapFile& Cache() {
     cache_.CloseMapFile(false);
-    EXPECT_TRUE(cache_.OpenReadOnly(cachePath_, os::kShareRead | os::kShareWrite));
+    EXPECT_TRUE(cache_.OpenForReading(cachePath_));
     return cache_;
   }
   void CloseCache() { cache_.CloseMapFile(false); }

@@ -1,4 +1,5 @@
 // The cache file's lifecycle: start-up decisions, compaction, save and load.
+#include <filesystem>
 #include <random>
 
 #include "cache/defragmenter.h"
@@ -39,9 +40,7 @@ class LifecycleTest : public test::IndexerTest {
     image.SetU32(cache::kDrivesDoneOffset, drivesDone);
     image.SetU32(cache::kDrivesBusyOffset, drivesBusy);
     image.WriteTo(cachePath_);
-    os::FileHandle f = os::OpenFile(cachePath_, os::kGenericWrite, 0, os::kOpenExisting, 0);
-    ASSERT_TRUE(os::SetFileSize(f, length));
-    os::CloseFile(f);
+    std::filesystem::resize_file(std::filesystem::path(cachePath_), length);
     state_.WriteState(u"CacheFileVersion", version);
     state_.WriteState(u"CacheFileSize", sizeMB);
   }
@@ -198,7 +197,7 @@ TEST_F(LifecycleTest, ARefreshKilledWhileChangingTheFileLeavesDrivesBusyForTheNe
   EXPECT_EXIT(
       {
         CLocationRefresher refresher(context_, drive_.Letter());
-        os::fault::FailFrom(os::fault::Op::View, 2, os::kErrorNotEnoughMemory);
+        os::fault::FailFrom(os::fault::Op::View, 2, os::Error::OutOfMemory);
         refresher.RefreshLocation(drive_.Path("grow/"));
         std::exit(5);
       },
@@ -242,7 +241,7 @@ TEST_F(LifecycleWithMonitorTest, AFailedLoadKeepsTheCacheTheUserHad) {
   test::CacheImage().WriteTo(other);
   // The copy of the chosen file fails after the cache file was moved aside.
   os::fault::Reset();
-  os::fault::FailNth(os::fault::Op::Write, 2, os::kErrorDiskFull);  // the move, then the copy
+  os::fault::FailNth(os::fault::Op::Write, 2, os::Error::DiskFull);  // the move, then the copy
   EXPECT_FALSE(lifecycle_.LoadCacheFile(other, drive_.Mask()));
   os::fault::Reset();
   EXPECT_TRUE(messages_.Contains(u"Can not load file " + other));

@@ -123,7 +123,7 @@ TEST_F(RefresherTest, AFolderThatCannotBeListedGetsAnEmptyBlockAndLosesItsSubfol
   drive_.MakeFile("locked/a-file-with-a-long-enough-name.txt", 1);
   Build();
   uint32_t sub = BlockOf("locked/sub");
-  os::fault::FailNth(os::fault::Op::List, 1, os::kErrorAccessDenied);
+  os::fault::FailNth(os::fault::Op::List, 1, os::Error::AccessDenied);
   ASSERT_EQ(refresher_.RefreshLocation(drive_.Path("locked/")), 0);
   uint32_t locked = BlockOf("locked");
   cache::CDBMapFile& file = Cache();
@@ -175,7 +175,7 @@ TEST_F(RefresherTest, AFileThatCannotGrowKeepsTheOldBlockAndItsSubfolders) {
   CloseCache();
   for (int i = 0; i < 30; ++i) drive_.MakeFile("work/more" + std::to_string(i) + ".txt", 1);
   // The grown block must be appended; the file's growth (its second mapping) fails.
-  os::fault::FailNth(os::fault::Op::Map, 2, os::kErrorDiskFull);
+  os::fault::FailNth(os::fault::Op::Map, 2, os::Error::DiskFull);
   EXPECT_EQ(refresher_.RefreshLocation(drive_.Path("work")), -1);
   os::fault::Reset();
   EXPECT_EQ(test::CachedTree(Cache(), drive_.Letter()), before) << "taken-over folders given back";

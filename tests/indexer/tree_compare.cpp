@@ -33,21 +33,20 @@ void CachedBlock(CDBMapFile& file, uint32_t block, const std::string& prefix,
 
 void DiskFolder(const std::u16string& folder, const std::string& prefix,
                 std::vector<std::string>& out) {
-  os::FindData data;
-  os::FindHandle find = os::FindFirstFile(folder + u"*", &data);
-  if (!find.IsValid()) return;
+  os::FolderEntry data;
+  os::FolderListing listing;
+  if (!listing.Open(folder)) return;
   std::vector<std::u16string> subfolders;
-  do {
+  while (listing.Next(&data)) {
     std::u16string name(data.name);
     if (name == u"." || name == u"..") continue;
-    if (data.IsDirectory()) {
+    if (data.isFolder) {
       out.push_back(prefix + U8(name) + "\\");
       subfolders.push_back(name);
     } else {
       out.push_back(prefix + U8(name) + "|" + std::to_string(SizeInKB(data.sizeHigh, data.sizeLow)));
     }
-  } while (os::FindNextFile(find, &data));
-  os::FindClose(find);
+  }
   for (const auto& sub : subfolders) DiskFolder(folder + sub + u"\\", prefix + U8(sub) + "\\", out);
 }
 

@@ -24,7 +24,7 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
   int satisfied = 0;
   WriteBytes(cachePath, bytes);
   cache::CDBMapFile file;
-  ASSERT_TRUE(file.OpenReadOnly(dir.Child("cache.db"), os::kShareRead | os::kShareWrite));
+  ASSERT_TRUE(file.OpenForReading(dir.Child("cache.db")));
   RequiredChars any, all;
   any.count = 2;
   any.chars[0] = u'b';

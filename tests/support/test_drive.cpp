@@ -28,7 +28,7 @@ TestDrive::TestDrive() {
   letter_ = u'T';
   temp_ = std::make_unique<TempDir>();
   host_ = temp_->HostPath();
-  os::MapDrive(letter_, host_, os::kDriveFixed);
+  os::MapDrive(letter_, host_);
 #endif
 }
 
@@ -36,7 +36,7 @@ TestDrive::~TestDrive() {
 #ifdef _WIN32
   EmptyFolder(host_);
 #else
-  os::MapDrive(letter_, "", os::kDriveFixed);
+  os::MapDrive(letter_, "");
 #endif
 }
 

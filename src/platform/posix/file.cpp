@@ -1,13 +1,12 @@
-// Files on POSIX: CreateFileW's access, disposition and delete-on-close over open(2), and the path
-// operations over their POSIX twins, with Win32 error codes.
+// Files and mappings on POSIX.
 //
-// Share modes are not enforced: POSIX has no mandatory sharing, and advisory locks would only
-// half imitate it. The engine keeps its own users of one file apart with its locks.
-//
-// A delete-on-close file stays visible under its path while its handle is open (the session file
-// relies on that, as other processes look for it) and is removed when the handle closes, unless
-// the path names another file by then.
+// A file is never cut short while it may be mapped: CreateAnew unlinks the old file and makes a new
+// one, and CopyOver writes a new file beside the target and renames it into place, so a reader's
+// views keep the old bytes instead of faulting past a new end. A scratch file is unlinked as soon
+// as it is made, so it vanishes with its descriptor even when the program does not end normally.
+// A mapping is the file's descriptor with a size; each view is an mmap of part of it.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,398 +14,195 @@
 
 #include "platform/fault.h"
 #include "platform/file.h"
-#include "platform/posix/posix_file.h"
-#include "platform/posix/posix_util.h"
+#include "platform/posix/posix.h"
 
 namespace lvx::os {
 
 using fault::Op;
-using posix::FailErrno;
-using posix::FailPathErrno;
-using posix::PosixFile;
-using posix::ResolvePath;
+using posix::Fail;
 using posix::RetryEintr;
-
-namespace posix {
-
-PosixFile* FileOf(FileHandle file) {
-  if (!file.IsValid()) {
-    SetLastError(kErrorInvalidHandle);
-    return nullptr;
-  }
-  return static_cast<PosixFile*>(file.value);
-}
-
-}  // namespace posix
 
 namespace {
 
-constexpr uint32_t kTruncateExisting = 5;
+File OpenExisting(const String& path, int flags) {
+  std::string host;
+  if (fault::ShouldFail(Op::Open) || !posix::ResolvePath(path, &host)) return {};
+  int fd = RetryEintr([&] { return ::open(host.c_str(), flags | O_CLOEXEC); });
+  struct stat st;
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) return {fd};
+  Fail(fd < 0 ? errno : EISDIR);
+  if (fd >= 0) ::close(fd);
+  return {};
+}
 
-// Opens the host path as a disposition asks, but never truncates: the caller does, once it knows
-// the file may be truncated. existed tells whether the file was there before (CREATE_ALWAYS and
-// OPEN_ALWAYS report that through ERROR_ALREADY_EXISTS).
-int OpenWithDisposition(const std::string& host, int accessFlags, uint32_t disposition,
-                        bool* existed) {
-  *existed = false;
-  const int base = accessFlags | O_CLOEXEC;
-  switch (disposition) {
-    case kCreateNew:
-      return RetryEintr([&] { return ::open(host.c_str(), base | O_CREAT | O_EXCL, 0666); });
-    case kOpenExisting:
-    case kTruncateExisting:
-      return RetryEintr([&] { return ::open(host.c_str(), base); });
-    case kCreateAlways:
-    case kOpenAlways:
-      // Create first; when the file is there, open it. Loop while another process removes or
-      // creates it between the two calls.
-      for (int attempt = 0; attempt < 16; ++attempt) {
-        int fd = RetryEintr([&] { return ::open(host.c_str(), base | O_CREAT | O_EXCL, 0666); });
-        if (fd >= 0 || errno != EEXIST) return fd;
-        fd = RetryEintr([&] { return ::open(host.c_str(), base); });
-        if (fd >= 0) {
-          *existed = true;
-          return fd;
-        }
-        if (errno != ENOENT) return fd;
-      }
-      return -1;
-    default:
-      errno = EINVAL;
-      return -1;
+File Create(const String& path, bool scratch) {
+  std::string host;
+  if (fault::ShouldFail(Op::Open) || !posix::ResolvePath(path, &host)) return {};
+  if (::unlink(host.c_str()) != 0 && errno != ENOENT) return Fail(errno), File{};
+  int fd = RetryEintr(
+      [&] { return ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+  if (fd < 0) return Fail(errno), File{};
+  if (scratch) ::unlink(host.c_str());
+  return {fd};
+}
+
+// Makes the file size bytes long with its blocks reserved; a file system that cannot reserve
+// gets a plain extension.
+bool Extend(int fd, uint64_t length, uint64_t size) {
+  int err = ::posix_fallocate(fd, off_t(length), off_t(size - length));
+  if (err == EOPNOTSUPP || err == EINVAL)
+    err = RetryEintr([&] { return ::ftruncate(fd, off_t(size)); }) == 0 ? 0 : errno;
+  if (err == 0) return true;
+  RetryEintr([&] { return ::ftruncate(fd, off_t(length)); });  // the file keeps its length
+  return Fail(err);
+}
+
+bool CopyBytes(int from, int to) {
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    ssize_t n = RetryEintr([&] { return ::read(from, buffer.data(), buffer.size()); });
+    if (n <= 0) return n == 0 || Fail(errno);
+    for (ssize_t put = 0; put < n;) {
+      ssize_t w = RetryEintr([&] { return ::write(to, buffer.data() + put, size_t(n - put)); });
+      if (w < 0) return Fail(errno);
+      put += w;
+    }
   }
 }
 
 }  // namespace
 
-FileHandle OpenFile(const String& path, uint32_t access, uint32_t share, uint32_t disposition,
-                    uint32_t flagsAndAttributes) {
-  if (fault::ShouldFail(Op::Open)) return {};
-  std::string host;
-  if (!ResolvePath(path, &host)) return {};
-  const bool read = (access & kGenericRead) != 0;
-  const bool write = (access & kGenericWrite) != 0;
-  int accessFlags = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
-  bool existed = false;
-  int fd = OpenWithDisposition(host, accessFlags, disposition, &existed);
-  if (fd < 0) {
-    int err = errno;
-    if (err == EEXIST && disposition == kCreateNew)
-      SetLastError(kErrorFileExists);
-    else
-      FailPathErrno(err, host);
-    return {};
-  }
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    // CreateFileW opens no folder without backup semantics.
-    ::close(fd);
-    SetLastError(kErrorAccessDenied);
-    return {};
-  }
-  if ((existed && disposition == kCreateAlways) || disposition == kTruncateExisting) {
-    // Cutting a file under a live view would kill its reader with SIGBUS; Windows refuses.
-    int err = 0;
-    if (posix::IsUserMapped(st))
-      err = -1;
-    else if (write ? RetryEintr([&] { return ::ftruncate(fd, 0); }) != 0
-                   : ::truncate(host.c_str(), 0) != 0)  // Windows truncates without write access
-      err = errno;
-    if (err != 0) {
-      ::close(fd);
-      if (err == -1)
-        SetLastError(posix::kErrorUserMappedFile);
-      else
-        FailErrno(err);
-      return {};
-    }
-  }
-  auto* file = new PosixFile;
-  file->fd = fd;
-  file->readable = read || !write;
-  file->writable = write;
-  if ((flagsAndAttributes & kFlagDeleteOnClose) != 0) {
-    file->deleteOnClose = true;
-    file->hostPath = host;
-  }
-  SetLastError(existed ? kErrorAlreadyExists : kErrorSuccess);
-  return {file};
+File OpenToRead(const String& path) { return OpenExisting(path, O_RDONLY); }
+
+File OpenToReadAlone(const String& path) { return OpenExisting(path, O_RDONLY); }
+
+File OpenToUpdate(const String& path) { return OpenExisting(path, O_RDWR); }
+
+File CreateAnew(const String& path) { return Create(path, false); }
+
+File CreateScratch(const String& path) { return Create(path, true); }
+
+void Close(File& file) {
+  if (file.IsOpen()) ::close(int(file.id));
+  file = {};
 }
 
-bool CloseFile(FileHandle handle) {
-  PosixFile* file = posix::FileOf(handle);
-  if (file == nullptr) return false;
-  if (file->deleteOnClose) {
-    // Remove the path only while it still names this file: a file made anew under the same
-    // path by someone else is not ours to delete.
-    struct stat mine, there;
-    if (::fstat(file->fd, &mine) == 0 && ::lstat(file->hostPath.c_str(), &there) == 0 &&
-        mine.st_dev == there.st_dev && mine.st_ino == there.st_ino)
-      ::unlink(file->hostPath.c_str());
-  }
-  int r = ::close(file->fd);
-  delete file;
-  if (r != 0 && errno != EINTR) {
-    FailErrno(errno);
-    return false;
-  }
-  return true;
-}
-
-bool GetFileSize(FileHandle handle, uint64_t* size) {
-  PosixFile* file = posix::FileOf(handle);
-  if (file == nullptr) return false;
+bool SizeOf(File file, uint64_t* size) {
   struct stat st;
-  if (::fstat(file->fd, &st) != 0) {
-    FailErrno(errno);
-    return false;
-  }
+  if (fault::ShouldFail(Op::Read)) return false;
+  if (::fstat(int(file.id), &st) != 0) return Fail(errno);
   *size = uint64_t(st.st_size);
   return true;
 }
 
-bool ReadFile(FileHandle handle, void* buffer, uint32_t length, uint32_t* done) {
-  if (done) *done = 0;
-  PosixFile* file = posix::FileOf(handle);
-  if (file == nullptr) return false;
-  if (!file->readable) {
-    SetLastError(kErrorAccessDenied);
-    return false;
-  }
-  uint32_t total = 0;
-  auto* out = static_cast<char*>(buffer);
-  while (total < length) {
-    ssize_t n = RetryEintr([&] { return ::read(file->fd, out + total, length - total); });
-    if (n < 0) {
-      FailErrno(errno);
-      if (done) *done = total;
-      return false;
-    }
-    if (n == 0) break;  // end of file: success with fewer bytes, as on Windows
-    total += uint32_t(n);
-  }
-  if (done) *done = total;
-  return true;
-}
-
-bool WriteFile(FileHandle handle, const void* buffer, uint32_t length, uint32_t* done) {
-  if (done) *done = 0;
-  if (fault::ShouldFail(Op::Write)) return false;
-  PosixFile* file = posix::FileOf(handle);
-  if (file == nullptr) return false;
-  if (!file->writable) {
-    SetLastError(kErrorAccessDenied);
-    return false;
-  }
-  uint32_t total = 0;
-  auto* in = static_cast<const char*>(buffer);
-  while (total < length) {
-    ssize_t n = RetryEintr([&] { return ::write(file->fd, in + total, length - total); });
-    if (n < 0) {
-      FailErrno(errno);
-      if (done) *done = total;
-      return false;
-    }
-    total += uint32_t(n);
-  }
-  if (done) *done = total;
-  return true;
-}
-
-bool SetFileSize(FileHandle handle, uint64_t size) {
-  if (fault::ShouldFail(Op::Write)) return false;
-  PosixFile* file = posix::FileOf(handle);
-  if (file == nullptr) return false;
-  if (!file->writable) {
-    SetLastError(kErrorAccessDenied);
-    return false;
-  }
-  struct stat st;
-  if (::fstat(file->fd, &st) == 0 && uint64_t(st.st_size) > size && posix::IsUserMapped(st)) {
-    SetLastError(posix::kErrorUserMappedFile);
-    return false;
-  }
-  if (RetryEintr([&] { return ::ftruncate(file->fd, off_t(size)); }) != 0) {
-    FailErrno(errno);
-    return false;
-  }
-  return true;
-}
-
-uint32_t GetFileAttributes(const String& path) {
-  std::string host;
-  if (!ResolvePath(path, &host)) return kInvalidAttributes;
-  // Links are not followed, as a folder listing does not follow them.
-  struct stat st;
-  if (::lstat(host.c_str(), &st) != 0) {
-    FailPathErrno(errno, host);
-    return kInvalidAttributes;
-  }
-  if (S_ISDIR(st.st_mode)) return kAttributeDirectory;
-  if (S_ISLNK(st.st_mode)) return kAttributeReparsePoint;
-  return kAttributeNormal;
-}
-
-bool FileExists(const String& path) {
-  uint32_t attributes = GetFileAttributes(path);
-  return attributes != kInvalidAttributes && (attributes & kAttributeDirectory) == 0;
-}
-
-bool DeleteFile(const String& path) {
-  if (fault::ShouldFail(Op::Write)) return false;
-  std::string host;
-  if (!ResolvePath(path, &host)) return false;
-  if (::unlink(host.c_str()) != 0) {
-    FailPathErrno(errno, host);
-    return false;
-  }
-  return true;
-}
-
-namespace {
-
-// Copies an open file's bytes and last-write time into another; false with LastError set.
-bool CopyContents(int from, int to, const struct stat& source) {
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
-    ssize_t n = RetryEintr([&] { return ::read(from, buffer.data(), buffer.size()); });
-    if (n < 0) {
-      FailErrno(errno);
-      return false;
-    }
+bool ReadFrom(File file, void* buffer, uint32_t length, uint32_t* done) {
+  *done = 0;
+  if (fault::ShouldFail(Op::Read)) return false;
+  while (*done < length) {
+    auto* at = static_cast<char*>(buffer) + *done;
+    ssize_t n = RetryEintr([&] { return ::read(int(file.id), at, length - *done); });
+    if (n < 0) return Fail(errno);
     if (n == 0) break;
-    for (ssize_t put = 0; put < n;) {
-      ssize_t w = RetryEintr([&] { return ::write(to, buffer.data() + put, size_t(n - put)); });
-      if (w < 0) {
-        FailErrno(errno);
-        return false;
-      }
-      put += w;
-    }
+    *done += uint32_t(n);
   }
-  // CopyFileW keeps the last-write time.
-  struct timespec times[2] = {source.st_atim, source.st_mtim};
-  ::futimens(to, times);
   return true;
 }
 
-bool CopyHostFile(const std::string& from, const std::string& to, bool failIfExists) {
-  int in = RetryEintr([&] { return ::open(from.c_str(), O_RDONLY | O_CLOEXEC); });
-  if (in < 0) {
-    FailPathErrno(errno, from);
+bool WriteTo(File file, const void* buffer, uint32_t length) {
+  if (fault::ShouldFail(Op::Write)) return false;
+  for (uint32_t put = 0; put < length;) {
+    const char* at = static_cast<const char*>(buffer) + put;
+    ssize_t n = RetryEintr([&] { return ::write(int(file.id), at, length - put); });
+    if (n < 0) return Fail(errno);
+    put += uint32_t(n);
+  }
+  return true;
+}
+
+Mapping Map(File file, uint32_t size, bool writable) {
+  struct stat st;
+  if (fault::ShouldFail(Op::Map)) return {};
+  if (::fstat(int(file.id), &st) != 0) return Fail(errno), Mapping{};
+  uint64_t length = uint64_t(st.st_size);
+  if (size == 0 && (length == 0 || length > 0xFFFFFFFFu))
+    return Fail(length == 0 ? EINVAL : EFBIG), Mapping{};
+  if (size > length && !writable) return Fail(EACCES), Mapping{};
+  if (size > length && !Extend(int(file.id), length, size)) return {};
+  return {file.id, size == 0 ? uint32_t(length) : size, writable};
+}
+
+void Unmap(Mapping& mapping) { mapping = {}; }
+
+uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length) {
+  if (fault::ShouldFail(Op::View)) return nullptr;
+  if (!mapping.IsOpen() || length == 0 || offset % 65536 != 0 ||
+      uint64_t(offset) + length > mapping.size)
+    return Fail(EINVAL), nullptr;
+  int protection = PROT_READ | (mapping.writable ? PROT_WRITE : 0);
+  void* view = ::mmap(nullptr, length, protection, MAP_SHARED, int(mapping.id), off_t(offset));
+  if (view == MAP_FAILED) return Fail(errno), nullptr;
+  return static_cast<uint8_t*>(view);
+}
+
+void Unview(uint8_t* view, uint32_t length) {
+  if (view != nullptr) ::munmap(view, length);
+}
+
+PathKind KindOf(const String& path) {
+  std::string host;
+  struct stat st;
+  if (!posix::ResolvePath(path, &host)) return PathKind::Missing;
+  if (::stat(host.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
+  Fail(errno);
+  return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Unknown;
+}
+
+bool RemoveFile(const String& path) {
+  std::string host;
+  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(path, &host)) return false;
+  return ::unlink(host.c_str()) == 0 || Fail(errno);
+}
+
+bool CopyOver(const String& from, const String& to) {
+  std::string source, target;
+  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) ||
+      !posix::ResolvePath(to, &target))
+    return false;
+  int in = RetryEintr([&] { return ::open(source.c_str(), O_RDONLY | O_CLOEXEC); });
+  struct stat st;
+  if (in < 0 || ::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+    Fail(in < 0 ? errno : EISDIR);
+    if (in >= 0) ::close(in);
     return false;
   }
-  struct stat source;
-  if (::fstat(in, &source) != 0 || S_ISDIR(source.st_mode)) {
-    ::close(in);
-    SetLastError(kErrorAccessDenied);
-    return false;
+  std::string temporary = target + ".~" + std::to_string(::getpid());
+  int out = RetryEintr([&] {
+    return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+  });
+  bool ok = (out >= 0 || Fail(errno)) && CopyBytes(in, out);
+  if (ok) {
+    struct timespec times[2] = {st.st_atim, st.st_mtim};  // the copy keeps the last-write time
+    ::futimens(out, times);
   }
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-  int out = RetryEintr([&] { return ::open(to.c_str(), flags, source.st_mode & 0777); });
-  if (out < 0) {
-    int err = errno;
-    ::close(in);
-    if (err == EEXIST)
-      SetLastError(kErrorFileExists);
-    else
-      FailPathErrno(err, to);
-    return false;
-  }
-  struct stat target = {};
-  if (::fstat(out, &target) == 0 && target.st_dev == source.st_dev &&
-      target.st_ino == source.st_ino) {
-    // Copying a file onto itself would truncate it first.
-    ::close(in);
-    ::close(out);
-    SetLastError(kErrorSharingViolation);
-    return false;
-  }
-  if (posix::IsUserMapped(target)) {
-    ::close(in);
-    ::close(out);
-    SetLastError(posix::kErrorUserMappedFile);
-    return false;
-  }
-  bool ok = ::ftruncate(out, 0) == 0 || (FailErrno(errno), false);
-  ok = ok && CopyContents(in, out, source);
+  if (out >= 0 && ::close(out) != 0 && ok) ok = Fail(errno);
   ::close(in);
-  if (::close(out) != 0 && ok) {
-    FailErrno(errno);
-    ok = false;
-  }
-  if (!ok) {
-    // CopyFileW leaves no partial target behind.
-    uint32_t error = LastError();
-    ::unlink(to.c_str());
-    SetLastError(error);
-  }
+  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = Fail(errno);
+  if (!ok && out >= 0) ::unlink(temporary.c_str());
   return ok;
 }
 
-}  // namespace
-
-bool CopyFile(const String& from, const String& to, bool failIfExists) {
-  if (fault::ShouldFail(Op::Write)) return false;
-  std::string hostFrom, hostTo;
-  if (!ResolvePath(from, &hostFrom) || !ResolvePath(to, &hostTo)) return false;
-  return CopyHostFile(hostFrom, hostTo, failIfExists);
+bool MoveOver(const String& from, const String& to) {
+  std::string source, target;
+  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) ||
+      !posix::ResolvePath(to, &target))
+    return false;
+  return ::rename(source.c_str(), target.c_str()) == 0 || Fail(errno);
 }
 
-bool MoveFileReplace(const String& from, const String& to) {
-  if (fault::ShouldFail(Op::Write)) return false;
-  std::string hostFrom, hostTo;
-  if (!ResolvePath(from, &hostFrom) || !ResolvePath(to, &hostTo)) return false;
-  struct stat source, target;
-  if (::lstat(hostFrom.c_str(), &source) != 0) {
-    FailPathErrno(errno, hostFrom);
-    return false;
-  }
-  // MoveFileExW replaces files only, never a folder (rename(2) would replace an empty one).
-  if (::lstat(hostTo.c_str(), &target) == 0 && S_ISDIR(target.st_mode) &&
-      !(target.st_dev == source.st_dev && target.st_ino == source.st_ino)) {
-    SetLastError(kErrorAccessDenied);
-    return false;
-  }
-  if (::rename(hostFrom.c_str(), hostTo.c_str()) == 0) return true;
-  int err = errno;
-  if (err != EXDEV || S_ISDIR(source.st_mode)) {
-    FailPathErrno(err, err == ENOENT ? hostTo : hostFrom);
-    return false;
-  }
-  // Another file system: copy, then remove the source (MOVEFILE_COPY_ALLOWED).
-  if (!CopyHostFile(hostFrom, hostTo, false)) return false;
-  if (::unlink(hostFrom.c_str()) != 0) {
-    FailErrno(errno);
-    return false;
-  }
-  return true;
-}
-
-bool CreateDirectory(const String& path) {
+bool MakeFolder(const String& path) {
   std::string host;
-  if (!ResolvePath(path, &host)) return false;
-  if (::mkdir(host.c_str(), 0777) != 0) {
-    FailPathErrno(errno, host);
-    return false;
-  }
-  return true;
-}
-
-bool RemoveDirectory(const String& path) {
-  std::string host;
-  if (!ResolvePath(path, &host)) return false;
-  if (::rmdir(host.c_str()) != 0) {
-    int err = errno;
-    if (err == ENOTDIR)
-      SetLastError(267);  // ERROR_DIRECTORY
-    else if (err == EEXIST)
-      SetLastError(kErrorDirectoryNotEmpty);
-    else
-      FailPathErrno(err, host);
-    return false;
-  }
-  return true;
+  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(path, &host)) return false;
+  return ::mkdir(host.c_str(), 0777) == 0 || Fail(errno);
 }
 
 }  // namespace lvx::os

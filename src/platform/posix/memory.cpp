@@ -1,97 +1,63 @@
-// Memory facts for the memory error box, and the immediate process exit, on POSIX. The facts are
-// the nearest Linux counterparts of GlobalMemoryStatus: physical memory from sysinfo and
-// /proc/meminfo, the "page file" as the commit limit, virtual memory as the process's address space.
+// Memory facts for the memory error box, and the immediate exit, on POSIX: physical memory and
+// swap from sysinfo (memory and swap together stand for the page file), the process's address
+// space from its limit and /proc.
 #include <sys/resource.h>
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/message.h"
 
 namespace lvx::os {
 namespace {
 
-// The user part of the address space.
+// The user part of the address space; below 64 KB nothing is ever mapped.
 constexpr uint64_t kAddressSpaceTop = sizeof(void*) == 8 ? (uint64_t(1) << 47) : (uint64_t(3) << 30);
-constexpr uint64_t kAddressSpaceBottom = 0x10000;  // below vm.mmap_min_addr nothing is mapped
-
-// A "Key:  123 kB" value of /proc/meminfo or /proc/self/status, in bytes; false when absent.
-bool ReadKb(const char* file, const char* key, uint64_t* bytes) {
-  FILE* f = std::fopen(file, "re");
-  if (f == nullptr) return false;
-  char line[256];
-  size_t keyLength = std::strlen(key);
-  bool found = false;
-  while (std::fgets(line, sizeof line, f) != nullptr) {
-    if (std::strncmp(line, key, keyLength) == 0 && line[keyLength] == ':') {
-      unsigned long long kb = 0;
-      if (std::sscanf(line + keyLength + 1, "%llu", &kb) == 1) {
-        *bytes = uint64_t(kb) * 1024u;
-        found = true;
-      }
-      break;
-    }
-  }
-  std::fclose(f);
-  return found;
-}
+constexpr uint64_t kAddressSpaceBottom = 0x10000;
 
 }  // namespace
 
 MemoryFacts GetMemoryFacts() {
-  MemoryFacts facts;
+  MemoryFacts f;
   struct sysinfo si;
   if (::sysinfo(&si) == 0) {
     uint64_t unit = si.mem_unit ? si.mem_unit : 1;
-    facts.totalPhys = uint64_t(si.totalram) * unit;
-    facts.availPhys = uint64_t(si.freeram) * unit;
-    facts.totalPageFile = (uint64_t(si.totalram) + si.totalswap) * unit;
-    facts.availPageFile = (uint64_t(si.freeram) + si.freeswap) * unit;
+    f.totalPhys = uint64_t(si.totalram) * unit;
+    f.availPhys = (uint64_t(si.freeram) + si.bufferram) * unit;
+    f.totalPageFile = f.totalPhys + uint64_t(si.totalswap) * unit;
+    f.availPageFile = f.availPhys + uint64_t(si.freeswap) * unit;
   }
-  uint64_t value = 0;
-  if (ReadKb("/proc/meminfo", "MemAvailable", &value)) facts.availPhys = value;
-  uint64_t limit = 0, committed = 0;
-  if (ReadKb("/proc/meminfo", "CommitLimit", &limit) &&
-      ReadKb("/proc/meminfo", "Committed_AS", &committed)) {
-    facts.totalPageFile = limit;
-    facts.availPageFile = committed < limit ? limit - committed : 0;
-  }
-  facts.totalVirtual = kAddressSpaceTop;
+  f.totalVirtual = kAddressSpaceTop;
   struct rlimit rl;
-  if (::getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY &&
-      uint64_t(rl.rlim_cur) < facts.totalVirtual)
-    facts.totalVirtual = uint64_t(rl.rlim_cur);
-  uint64_t used = 0;
-  if (ReadKb("/proc/self/status", "VmSize", &used))
-    facts.availVirtual = used < facts.totalVirtual ? facts.totalVirtual - used : 0;
-  return facts;
+  if (::getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY)
+    f.totalVirtual = std::min<uint64_t>(f.totalVirtual, rl.rlim_cur);
+  unsigned long long pages = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "re")) {
+    if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  uint64_t used = pages * uint64_t(::sysconf(_SC_PAGESIZE));
+  f.availVirtual = used < f.totalVirtual ? f.totalVirtual - used : 0;
+  return f;
 }
 
+// The largest gap between the regions /proc/self/maps lists, up to the top of the address space.
 uint64_t LargestFreeBlock() {
-  FILE* f = std::fopen("/proc/self/maps", "re");
-  if (f == nullptr) return 0;
-  uint64_t largest = 0;
-  uint64_t previousEnd = kAddressSpaceBottom;
-  bool any = false;
-  char line[512];
-  while (std::fgets(line, sizeof line, f) != nullptr) {
-    // A line longer than the buffer continues on the next fgets; only line starts hold ranges.
-    bool whole = std::strchr(line, '\n') != nullptr;
-    unsigned long long start = 0, end = 0;
-    if (std::sscanf(line, "%llx-%llx", &start, &end) == 2) {
-      any = true;
-      uint64_t s = std::min<uint64_t>(start, kAddressSpaceTop);
-      if (s > previousEnd) largest = std::max(largest, s - previousEnd);
-      previousEnd = std::max<uint64_t>(previousEnd, end);
+  FILE* maps = std::fopen("/proc/self/maps", "re");
+  if (maps == nullptr) return 0;
+  uint64_t largest = 0, previousEnd = kAddressSpaceBottom;
+  unsigned long long start = 0, end = 0;
+  int c = 0;
+  while (std::fscanf(maps, "%llx-%llx", &start, &end) == 2) {
+    uint64_t s = std::min<uint64_t>(start, kAddressSpaceTop);
+    if (s > previousEnd) largest = std::max(largest, s - previousEnd);
+    previousEnd = std::max<uint64_t>(previousEnd, end);
+    while ((c = std::fgetc(maps)) != EOF && c != '\n') {
     }
-    while (!whole && std::fgets(line, sizeof line, f) != nullptr)
-      whole = std::strchr(line, '\n') != nullptr;
   }
-  std::fclose(f);
-  if (!any) return 0;
+  std::fclose(maps);
   if (kAddressSpaceTop > previousEnd) largest = std::max(largest, kAddressSpaceTop - previousEnd);
   return largest;
 }

@@ -11,8 +11,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/file.h"
-#include "platform/posix/posix_util.h"
+#include "platform/fault.h"
+#include "platform/posix/posix.h"
 #include "platform/thread.h"
 
 namespace lvx::os {
@@ -84,8 +84,6 @@ bool Event::Wait(uint32_t milliseconds) {
   return true;
 }
 
-void* Event::NativeHandle() const { return const_cast<Event*>(this); }
-
 // ---- Lock ----
 // Recursive, as a critical section is on Windows, so that code correct there is correct here.
 
@@ -151,16 +149,13 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-  if (impl_->started || !impl_->state->body) {
-    SetLastError(kErrorInvalidParameter);
-    return false;
-  }
+  if (impl_->started || !impl_->state->body) return posix::Fail(EINVAL);
+  if (fault::ShouldFail(fault::Op::Thread)) return false;
   auto* arg = new std::shared_ptr<ThreadState>(impl_->state);
   int err = ::pthread_create(&impl_->thread, nullptr, ThreadMain, arg);
   if (err != 0) {
     delete arg;
-    posix::FailErrno(err);
-    return false;
+    return posix::Fail(err);
   }
   impl_->started = true;
   return true;
@@ -172,10 +167,7 @@ bool Thread::Join(uint32_t milliseconds) {
   ThreadState& state = *impl_->state;
   {
     std::unique_lock<std::mutex> hold(state.mutex);
-    if (!WaitFor(state.cv, hold, milliseconds, [&] { return state.finished; })) {
-      SetLastError(kErrorTimeout);
-      return false;
-    }
+    if (!WaitFor(state.cv, hold, milliseconds, [&] { return state.finished; })) return false;
   }
   // The body has returned; the thread only has its last few instructions left.
   ::pthread_join(impl_->thread, nullptr);

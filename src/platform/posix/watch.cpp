@@ -42,8 +42,8 @@
 #include <vector>
 
 #include "platform/drive.h"
-#include "platform/file.h"
-#include "platform/posix/posix_util.h"
+#include "platform/fault.h"
+#include "platform/posix/posix.h"
 #include "platform/watch.h"
 
 namespace lvx::os {
@@ -275,8 +275,7 @@ struct DirectoryWatch::Impl {
       ssize_t n = posix::RetryEintr([&] { return ::read(inotifyFd, raw, sizeof raw); });
       if (n < 0) {
         if (errno == EAGAIN) break;
-        posix::FailErrno(errno);
-        return false;
+        return posix::Fail(errno);
       }
       for (ssize_t at = 0; at + ssize_t(sizeof(struct inotify_event)) <= n;) {
         const auto* ev = reinterpret_cast<const struct inotify_event*>(raw + at);
@@ -363,43 +362,24 @@ bool DirectoryWatch::Open(const String& root) {
   Close();
   Impl& m = *impl_;
   std::string host;
-  if (!posix::ResolvePath(root, &host)) return false;
+  if (fault::ShouldFail(fault::Op::Watch) || !posix::ResolvePath(root, &host)) return false;
   while (host.size() > 1 && host.back() == '/') host.pop_back();
   struct stat st;
-  if (::stat(host.c_str(), &st) != 0) {
-    posix::FailPathErrno(errno, host);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    SetLastError(kErrorPathNotFound);
-    return false;
-  }
+  if (::stat(host.c_str(), &st) != 0) return posix::Fail(errno);
+  if (!S_ISDIR(st.st_mode)) return posix::Fail(ENOTDIR);
   int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd < 0) {
-    posix::FailErrno(errno);
-    return false;
-  }
   int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake < 0) {
-    posix::FailErrno(errno);
-    ::close(fd);
-    return false;
-  }
   m.inotifyFd = fd;
   m.hostRoot = host;
-  m.rootWd = ::inotify_add_watch(fd, host.c_str(), kRootMask);
+  m.rootWd = fd < 0 || wake < 0 ? -1 : ::inotify_add_watch(fd, host.c_str(), kRootMask);
   // The walk adds a folder's watch before it lists the folder, so a subfolder made while it runs
   // is either listed or reported.
   Walk walk = m.rootWd < 0 ? Walk::kDone : m.AddTree({}, nullptr, false);
   if (m.rootWd < 0 || walk == Walk::kLimit) {
-    int err = errno;
+    int err = walk == Walk::kLimit ? ENOSPC : errno;  // ENOSPC: the system's limit of watches
     m.Reset();
-    ::close(wake);
-    if (walk == Walk::kLimit || err == ENOSPC || err == ENOMEM)
-      SetLastError(kErrorNotEnoughMemory);  // the system's limit of watches
-    else
-      posix::FailPathErrno(err, host);
-    return false;
+    if (wake >= 0) ::close(wake);
+    return posix::Fail(err == ENOSPC ? ENOMEM : err);
   }
   std::lock_guard<std::mutex> hold(m.wakeMutex);
   m.wakeFd = wake;
@@ -412,25 +392,17 @@ bool DirectoryWatch::Open(const String& root) {
 
 int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
   Impl& m = *impl_;
-  if (m.inotifyFd < 0) {
-    SetLastError(kErrorInvalidHandle);
-    return -1;
-  }
+  if (m.inotifyFd < 0) return posix::Fail(EBADF), -1;
+  if (fault::ShouldFail(fault::Op::Watch)) return -1;
   if (m.TakeWake()) return 0;
   for (;;) {
     // After an overflow the tree is walked again before anything more is delivered, so a folder
     // made during the lost events is watched by the time the caller hears of the loss.
     if (m.resyncNeeded && !m.Resync()) return 0;
     if (!m.ready.empty()) break;
-    if (m.rootLost) {
-      SetLastError(kErrorPathNotFound);
-      return -1;
-    }
+    if (m.rootLost) return posix::Fail(ENOENT), -1;
     struct pollfd fds[2] = {{m.wakeFd, POLLIN, 0}, {m.inotifyFd, POLLIN, 0}};
-    if (posix::RetryEintr([&] { return ::poll(fds, 2, -1); }) < 0) {
-      posix::FailErrno(errno);
-      return -1;
-    }
+    if (posix::RetryEintr([&] { return ::poll(fds, 2, -1); }) < 0) return posix::Fail(errno), -1;
     if ((fds[0].revents & POLLIN) && m.TakeWake()) return 0;
     if ((fds[1].revents & (POLLIN | POLLERR | POLLHUP)) && !m.Drain()) return -1;
   }
@@ -459,18 +431,12 @@ void DirectoryWatch::Close() {
 
 bool DirectoryWatch::IsOpen() const { return impl_->inotifyFd >= 0; }
 
-String GetLongPathName(const String& path) {
+// POSIX names have no short forms: an existing path is its own long form.
+String LongPathOf(const String& path) {
   std::string host;
-  if (!posix::ResolvePath(path, &host)) return {};
   struct stat st;
-  if (::lstat(host.c_str(), &st) != 0) {
-    posix::FailPathErrno(errno, host);
-    return {};
-  }
-  if (path.size() >= 32768) {
-    SetLastError(kErrorFilenameTooLong);
-    return {};
-  }
+  if (!posix::ResolvePath(path, &host)) return {};
+  if (::lstat(host.c_str(), &st) != 0) return posix::Fail(errno), String();
   return path;
 }
 
