@@ -1,22 +1,14 @@
 #include "shell/ini_store.h"
 
-#include <vector>
-
-#include <windows.h>
-
+#include "platform/ini.h"
 #include "shell/ini_values.h"
 #include "shell/settings_files.h"
-#include "shell/win_text.h"
 
 namespace lvx::shell {
 
 std::u16string ReadIniString(const std::u16string& section, const std::u16string& key,
                              const std::u16string& file, const std::u16string& defaultValue) {
-  std::vector<wchar_t> buffer(kIniBufferChars, 0);
-  DWORD n = GetPrivateProfileStringW(W(section), W(key), W(defaultValue), buffer.data(),
-                                     kIniBufferChars, W(file));
-  if (n >= kIniBufferChars) n = kIniBufferChars - 1;
-  return TrimIniValue(FromW(buffer.data(), n));
+  return TrimIniValue(os::IniRead(section, key, defaultValue, file));
 }
 
 int ReadIniInt(const std::u16string& section, const std::u16string& key,
@@ -26,11 +18,11 @@ int ReadIniInt(const std::u16string& section, const std::u16string& key,
 
 bool WriteIniString(const std::u16string& section, const std::u16string& key,
                     const std::u16string& value, const std::u16string& file) {
-  return WritePrivateProfileStringW(W(section), W(key), W(value), W(file)) != FALSE;
+  return os::IniWrite(section, key, value, file);
 }
 
 bool DeleteIniKey(const std::u16string& section, const std::u16string& key, const std::u16string& file) {
-  return WritePrivateProfileStringW(W(section), W(key), nullptr, W(file)) != FALSE;
+  return os::IniDelete(section, key, file);
 }
 
 bool ReadIniBool(const std::u16string& section, const std::u16string& key, const std::u16string& defaultText) {

@@ -1,6 +1,6 @@
-// INI files read and written key by key through the Win32 profile functions, with no caching: a
-// value written is seen by the next read from any thread. Values are read into a 32768-character
-// buffer (longer ones are cut, never overrun) and trimmed of surrounding white space.
+// INI files read and written key by key through the OS layer (the Win32 profile functions), with no
+// caching: a value written is seen by the next read from any thread. Values longer than 32767
+// characters are cut, never overrun, and are trimmed of surrounding white space.
 #pragma once
 
 #include <cstdint>

@@ -1,24 +1,24 @@
 #include "shell/language_loader.h"
 
-#include <windows.h>
-
+#include "platform/dir.h"
+#include "platform/text.h"
 #include "shell/ini_store.h"
 #include "shell/settings_files.h"
-#include "shell/win_text.h"
 
 namespace lvx::shell {
 
 void ListLanguageFiles(LanguageTable& table, const std::u16string& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(W(folder + u"*.ini"), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::u16string path = folder + FromW(data.cFileName);
+  os::FolderListing listing;
+  os::FolderEntry entry;
+  if (!listing.Open(folder)) return;
+  while (listing.Next(&entry)) {
+    std::u16string file = entry.name;
+    if (entry.isFolder || file.size() < 4 || !EqualsFolded(file.substr(file.size() - 4), u".ini"))
+      continue;
+    std::u16string path = folder + file;
     std::u16string name = ReadIniString(u"INFO", u"Language", path, u"");
     if (!name.empty()) table.AddLanguage(name, path);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  }
 }
 
 bool LoadLanguageTable(LanguageTable& table, const std::u16string& folder) {

@@ -1,10 +1,9 @@
 #include "shell/settings_files.h"
 
-#include <vector>
-
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/file.h"
 #include "platform/message.h"
 #include "shell/ini_store.h"
 #include "shell/ini_values.h"
@@ -25,10 +24,7 @@ bool ShellFolder(int csidl, std::u16string* out) {
   return !out->empty();
 }
 
-bool IsFolder(const std::u16string& path) {
-  DWORD attributes = GetFileAttributesW(W(path));
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFolder(const std::u16string& path) { return os::KindOf(path) == os::PathKind::Folder; }
 
 void FixPaths(const std::u16string& user, const std::u16string& common) {
   gPaths.userDataFolder = user;
@@ -49,28 +45,19 @@ void FixPaths(const std::u16string& user, const std::u16string& common) {
 // readers fall back to their defaults. Something else at the file's path (a folder) is replaced,
 // which fails and stops the start with its message.
 bool MustReplace(const std::u16string& path) {
-  DWORD attributes = GetFileAttributesW(W(path));
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-  } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return true;
-  }
-  HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-  }
+  os::PathKind kind = os::KindOf(path);
+  if (kind == os::PathKind::Missing || kind == os::PathKind::Folder) return true;
+  os::File file = os::OpenToRead(path);
+  if (!file.IsOpen()) return os::ErrorOf(os::LastError()) == os::Error::NotFound;
   unsigned char mark[2] = {};
-  DWORD read = 0;
+  uint32_t read = 0;
   bool replace = false;
-  if (ReadFile(file, mark, 2, &read, nullptr)) {
+  if (os::ReadFrom(file, mark, 2, &read)) {
     // The version is read while the handle is still open, so that no other program can take the
     // file for itself between the two reads.
     replace = read < 2 || mark[0] != 0xFF || mark[1] != 0xFE || IsOlderThan(path, kKeptFileVersion);
   }
-  CloseHandle(file);
+  os::Close(file);
   return replace;
 }
 
@@ -157,23 +144,20 @@ bool ReleaseResourceFile(const std::u16string& path, uint16_t id, const std::u16
   DWORD size = SizeofResource(nullptr, resource);
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   if (!bytes || size == 0) return false;
-  HANDLE file = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
-  CloseHandle(file);
+  os::File file = os::CreateAnew(path);
+  if (!file.IsOpen()) return false;
+  bool ok = os::WriteTo(file, bytes, size);
+  os::Close(file);
   return ok;
 }
 
 bool IsUnicodeFile(const std::u16string& path) {
-  HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  os::File file = os::OpenToRead(path);
+  if (!file.IsOpen()) return false;
   unsigned char mark[2] = {};
-  DWORD read = 0;
-  bool ok = ReadFile(file, mark, 2, &read, nullptr) && read == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
-  CloseHandle(file);
+  uint32_t read = 0;
+  bool ok = os::ReadFrom(file, mark, 2, &read) && read == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+  os::Close(file);
   return ok;
 }
 
@@ -181,11 +165,7 @@ bool IsOlderThan(const std::u16string& path, int version) {
   return ReadIniInt(u"FILEVER", u"VER", u"0", path) < version;
 }
 
-bool FileExists(const std::u16string& path) {
-  if (GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES) return true;
-  DWORD error = GetLastError();
-  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-}
+bool FileExists(const std::u16string& path) { return os::KindOf(path) != os::PathKind::Missing; }
 
 bool MakeDirectoryPath(const std::u16string& path) {
   if (path.size() < 2 || path.size() > kMaxPathChars) return false;
@@ -204,9 +184,9 @@ bool MakeDirectoryPath(const std::u16string& path) {
   for (size_t i = start; i < path.size(); ++i) {
     if (path[i] != u'\\') continue;
     std::u16string prefix = path.substr(0, i);
-    if (i > start && !IsFolder(prefix)) CreateDirectoryW(W(prefix), nullptr);
+    if (i > start && !IsFolder(prefix)) os::MakeFolder(prefix);
   }
-  if (!IsFolder(path)) CreateDirectoryW(W(path), nullptr);
+  if (!IsFolder(path)) os::MakeFolder(path);
   return IsFolder(path);
 }
 

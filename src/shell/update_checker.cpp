@@ -3,20 +3,18 @@
 #include <atomic>
 #include <mutex>
 
-#include <process.h>
-
+#include "platform/file.h"
 #include "shell/ini_store.h"
 #include "shell/settings_files.h"
 #include "shell/update_download.h"
 #include "shell/update_rules.h"
 #include "shell/update_schedule.h"
 #include "shell/version.h"
-#include "shell/win_text.h"
 
 namespace lvx::shell {
 
 struct CUpdateChecker::Shared {
-  HANDLE requestEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // auto-reset
+  os::Event requestEvent{false, false};
   std::atomic<bool> stop{false};
   std::atomic<bool> manual{false};
   std::atomic<uint32_t> waitMs{kInfiniteWait};
@@ -31,10 +29,6 @@ struct CUpdateChecker::Shared {
   // never remembered in update.ini as announced without the post that announces it.
   std::mutex sinkLock;
   std::shared_ptr<IUpdateResultSink> sink;  // guarded by sinkLock; null once the owner stopped the thread
-
-  ~Shared() {
-    if (requestEvent) CloseHandle(requestEvent);
-  }
 
   void Run();
   // After a completed download, under sinkLock: the result code, or UpdateUnreachable when
@@ -61,7 +55,7 @@ uint32_t CUpdateChecker::Shared::Evaluate() {
   std::u16string remembered = ReadIniString(u"Version", u"Main", files.update, u"0.0.0.0");
   UpdateResult code = ResultForReply(replyMain, version, remembered);
   // The reply is remembered before the check time is added to it, so the time survives the copy.
-  if (code == UpdateNewVersion && !CopyFileW(W(files.tmpUpdate), W(files.update), FALSE))
+  if (code == UpdateNewVersion && !os::CopyOver(files.tmpUpdate, files.update))
     return UpdateUnreachable;
   WriteIniString(u"Check", u"LastCheckTime", FormatCheckTime(Now()), files.update);
   WriteIniString(u"Info", u"IsChecked", u"TRUE", files.installInfo);
@@ -72,9 +66,7 @@ void CUpdateChecker::Shared::Run() {
   RetrySchedule retry;
   for (;;) {
     waitMs = retry.WaitMs();
-    // A time-out is a retry; a failed wait ends the thread whatever the wait time, as waiting
-    // again would only fail again at once.
-    if (WaitForSingleObject(requestEvent, retry.WaitMs()) == WAIT_FAILED) break;
+    requestEvent.Wait(retry.WaitMs());  // a time-out is a retry
     if (stop.load()) break;
     std::u16string query =
         BuildQuery(ChooseQuery(FileExists(files.tmpUpdate),
@@ -101,14 +93,6 @@ void CUpdateChecker::Shared::Run() {
   }
 }
 
-unsigned __stdcall CUpdateChecker::ThreadProc(void* param) {
-  auto* owned = static_cast<std::shared_ptr<Shared>*>(param);
-  std::shared_ptr<Shared> shared = std::move(*owned);
-  delete owned;
-  shared->Run();
-  return 0;
-}
-
 CUpdateChecker::CUpdateChecker() : version_(kRunningVersion) {}
 
 CUpdateChecker::~CUpdateChecker() { StopUpdateThread(); }
@@ -122,32 +106,30 @@ bool CUpdateChecker::StartUpdateThread(std::shared_ptr<IUpdateResultSink> owner,
   if (thread_) return true;
   if (!owner) return false;
   auto shared = std::make_shared<Shared>();
-  if (!shared->requestEvent) return false;
   shared->url = url;
   shared->version = version_;
   shared->files = hasFiles_ ? files_ : UpdateFiles{Paths().tmpUpdate, Paths().update, Paths().installInfo};
   shared->sink = std::move(owner);
   shared->beforeRecord = beforeRecord_;
-  auto* param = new std::shared_ptr<Shared>(shared);
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, param, CREATE_SUSPENDED, nullptr));
-  if (!thread) {
-    delete param;
-    return false;
-  }
+  // The thread holds the state as well: a stop that gives up on it leaves it all it uses.
+  auto thread = std::make_unique<os::Thread>([shared] {
+    shared->Run();
+    return 0u;
+  });
+  if (!thread->Start()) return false;
   shared_ = std::move(shared);
-  thread_ = thread;
-  ResumeThread(thread_);
+  thread_ = std::move(thread);
   return true;
 }
 
 void CUpdateChecker::RequestUpdateCheck() {
-  if (shared_) SetEvent(shared_->requestEvent);
+  if (shared_) shared_->requestEvent.Set();
 }
 
 void CUpdateChecker::CheckNow() {
   if (!shared_) return;
   shared_->manual = true;
-  SetEvent(shared_->requestEvent);
+  shared_->requestEvent.Set();
 }
 
 void CUpdateChecker::ClearManual() {
@@ -162,15 +144,14 @@ bool CUpdateChecker::StopUpdateThread() {
     std::lock_guard<std::mutex> hold(shared_->sinkLock);
     shared_->stop = true;
   }
-  SetEvent(shared_->requestEvent);
-  bool ended = WaitForSingleObject(thread_, kStopWaitMs) == WAIT_OBJECT_0;
+  shared_->requestEvent.Set();
+  bool ended = thread_->Join(kStopWaitMs);
   std::shared_ptr<IUpdateResultSink> released;  // let go outside the lock
   {
     std::lock_guard<std::mutex> hold(shared_->sinkLock);
     released = std::move(shared_->sink);
   }
-  CloseHandle(thread_);
-  thread_ = nullptr;
+  thread_.reset();  // one that has not ended runs on to its end by itself
   return ended;
 }
 

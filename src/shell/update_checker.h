@@ -18,6 +18,8 @@
 
 #include <windows.h>
 
+#include "platform/thread.h"
+
 namespace lvx::shell {
 
 // Receives the result codes, on the update thread, while the checker's stop waits: it must return
@@ -84,10 +86,9 @@ class CUpdateChecker {
 
  private:
   struct Shared;
-  static unsigned __stdcall ThreadProc(void* param);
 
   std::shared_ptr<Shared> shared_;
-  HANDLE thread_ = nullptr;
+  std::unique_ptr<os::Thread> thread_;
   std::u16string version_;
   UpdateFiles files_;
   bool hasFiles_ = false;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "platform/file.h"
 #include "shell/update_rules.h"
 #include "shell/win_text.h"
 
@@ -32,7 +33,7 @@ int64_t AnnouncedLength(HINTERNET request) {
   return announced;
 }
 
-DownloadOutcome CopyBody(HINTERNET request, HANDLE file, const std::atomic<bool>& stop) {
+DownloadOutcome CopyBody(HINTERNET request, os::File file, const std::atomic<bool>& stop) {
   static_assert(kMaxReplyBytes % kReplyBlockBytes == 0);
   char block[kReplyBlockBytes];
   uint32_t total = 0;
@@ -48,8 +49,7 @@ DownloadOutcome CopyBody(HINTERNET request, HANDLE file, const std::atomic<bool>
     if (got == 0) break;
     if (got > kMaxReplyBytes - total) return DownloadOutcome::Refused;
     for (DWORD i = 0; i < got && total + i < 2; ++i) first[total + i] = uint8_t(block[i]);
-    DWORD written = 0;
-    if (!WriteFile(file, block, got, &written, nullptr) || written != got) return DownloadOutcome::Interrupted;
+    if (!os::WriteTo(file, block, got)) return DownloadOutcome::Interrupted;
     total += got;
   }
   // WinINet ends a reply whose connection dropped as quietly as a finished one; only the announced
@@ -81,14 +81,13 @@ DownloadOutcome DownloadReply(const std::u16string& url, const std::u16string& p
       status != 200)
     return DownloadOutcome::Unreachable;
   if (stop.load()) return DownloadOutcome::Stopped;
-  HANDLE file = CreateFileW(W(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return DownloadOutcome::Unreachable;
+  os::File file = os::CreateAnew(path);
+  if (!file.IsOpen()) return DownloadOutcome::Unreachable;
   DownloadOutcome outcome = CopyBody(request.h, file, stop);
-  CloseHandle(file);
+  os::Close(file);
   // A refused or broken-off reply is not kept: nothing may read a half-written or foreign file as
   // a reply.
-  if (outcome == DownloadOutcome::Refused || outcome == DownloadOutcome::Interrupted) DeleteFileW(W(path));
+  if (outcome == DownloadOutcome::Refused || outcome == DownloadOutcome::Interrupted) os::RemoveFile(path);
   return outcome;
 }
 

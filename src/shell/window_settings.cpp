@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/drive.h"
+#include "platform/file.h"
 #include "shell/drive_selection.h"
 #include "shell/ini_store.h"
 #include "shell/ini_values.h"
@@ -35,7 +37,7 @@ uint32_t ReadStoredDriveMask() {
 
 uint32_t ReadActiveDriveMask() {
   return ActiveDriveMask(ReadStoredDriveMask(),
-                         [](const std::u16string& root) { return uint32_t(GetDriveTypeW(W(root))); });
+                         [](const std::u16string& root) { return uint32_t(os::DriveKindOf(root)); });
 }
 
 bool WriteDriveMask(uint32_t mask) {
@@ -57,14 +59,13 @@ bool WriteSkinStyle(SkinStyle style) {
 }
 
 bool ReadFontFile(LOGFONTW* font) {
-  HANDLE file = CreateFileW(W(Paths().fontInfo), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  os::File file = os::OpenToRead(Paths().fontInfo);
+  if (!file.IsOpen()) return false;
   // The longest valid file: the structure, the length and 31 units of face name.
   uint8_t bytes[kLogFontBytes + 4 + 2 * kMaxFaceNameChars];
-  DWORD read = 0;
-  bool ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
-  CloseHandle(file);
+  uint32_t read = 0;
+  bool ok = os::ReadFrom(file, bytes, sizeof bytes, &read);
+  os::Close(file);
   FontRecord record;
   if (!ok || !ParseFontFile(bytes, read, &record)) return false;
   std::memcpy(font, record.logFont.data(), kLogFontBytes);
@@ -80,12 +81,10 @@ bool WriteFontFile(const LOGFONTW& font) {
   while (n < LF_FACESIZE && font.lfFaceName[n]) ++n;
   record.faceName = FromW(font.lfFaceName, n);
   std::vector<uint8_t> bytes = SerializeFontFile(record);
-  HANDLE file = CreateFileW(W(Paths().fontInfo), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
-  CloseHandle(file);
+  os::File file = os::CreateAnew(Paths().fontInfo);
+  if (!file.IsOpen()) return false;
+  bool ok = os::WriteTo(file, bytes.data(), uint32_t(bytes.size()));
+  os::Close(file);
   return ok;
 }
 

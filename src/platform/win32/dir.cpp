@@ -1,50 +1,55 @@
-// Folder listing on Win32: FindFirstFileW/FindNextFileW, the find handle passed through as is, and
-// only the fields the cache keeps copied out of WIN32_FIND_DATAW.
-#include "platform/win32/win32_api.h"
+// Folder listing on Win32: FindFirstFileW/FindNextFileW, with the facts the cache keeps copied
+// out of WIN32_FIND_DATAW.
+#include <cstring>
 
 #include "platform/dir.h"
 #include "platform/fault.h"
+#include "platform/win32/win32.h"
 
 namespace lvx::os {
-namespace {
 
-static_assert(sizeof(FindData::name) == sizeof(WIN32_FIND_DATAW::cFileName));
+static_assert(sizeof(FolderEntry::name) == sizeof(WIN32_FIND_DATAW::cFileName));
 
-void CopyOut(const WIN32_FIND_DATAW& w, FindData* data) {
-  if (!data) return;
-  data->attributes = w.dwFileAttributes;
-  data->lastWriteTime = {w.ftLastWriteTime.dwLowDateTime, w.ftLastWriteTime.dwHighDateTime};
-  data->sizeHigh = w.nFileSizeHigh;
-  data->sizeLow = w.nFileSizeLow;
-  std::memcpy(data->name, w.cFileName, sizeof data->name);
-  data->name[260 - 1] = 0;  // the system terminates it; a copy never runs past the buffer either way
-}
+struct FolderListing::Impl {
+  HANDLE find = INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAW data;
+  bool first = false;  // data holds the first entry, not yet handed out
+};
 
-}  // namespace
+FolderListing::FolderListing() : impl_(std::make_unique<Impl>()) {}
 
-FindHandle FindFirstFile(const String& pattern, FindData* data) {
-  if (fault::ShouldFail(fault::Op::List)) return {};
-  WIN32_FIND_DATAW w;
-  HANDLE h = ::FindFirstFileW(win32::W(pattern), &w);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  CopyOut(w, data);
-  return {h};
-}
+FolderListing::~FolderListing() { Close(); }
 
-bool FindNextFile(FindHandle find, FindData* data) {
+bool FolderListing::Open(std::u16string_view folder) {
+  Close();
   if (fault::ShouldFail(fault::Op::List)) return false;
-  if (!find.IsValid()) {
-    ::SetLastError(ERROR_INVALID_HANDLE);
+  String pattern = String(folder) + u"*";
+  impl_->find = ::FindFirstFileW(win32::W(pattern), &impl_->data);
+  impl_->first = impl_->find != INVALID_HANDLE_VALUE;
+  return impl_->first;
+}
+
+bool FolderListing::Next(FolderEntry* entry) {
+  Impl& m = *impl_;
+  if (fault::ShouldFail(fault::Op::List)) return false;
+  if (m.find == INVALID_HANDLE_VALUE) return ::SetLastError(ERROR_INVALID_HANDLE), false;
+  if (!m.first && !::FindNextFileW(m.find, &m.data)) {
+    if (::GetLastError() == ERROR_NO_MORE_FILES) ::SetLastError(ERROR_SUCCESS);
     return false;
   }
-  WIN32_FIND_DATAW w;
-  if (!::FindNextFileW(find.value, &w)) return false;
-  CopyOut(w, data);
+  m.first = false;
+  std::memcpy(entry->name, m.data.cFileName, sizeof entry->name);
+  entry->name[259] = 0;
+  entry->isFolder = (m.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry->sizeHigh = entry->isFolder ? 0 : m.data.nFileSizeHigh;
+  entry->sizeLow = entry->isFolder ? 0 : m.data.nFileSizeLow;
+  entry->lastWriteTime = {m.data.ftLastWriteTime.dwLowDateTime, m.data.ftLastWriteTime.dwHighDateTime};
   return true;
 }
 
-void FindClose(FindHandle find) {
-  if (find.IsValid()) ::FindClose(find.value);
+void FolderListing::Close() {
+  if (impl_->find != INVALID_HANDLE_VALUE) ::FindClose(impl_->find);
+  impl_->find = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace lvx::os

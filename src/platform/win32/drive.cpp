@@ -1,6 +1,5 @@
-// Drive letters on Win32. The system knows the drives, so the drive map is a no-op and a host path is
-// the path itself as UTF-8 (host_text.cpp).
-#include "platform/win32/win32_api.h"
+// Drive letters on Win32: the system knows them, so a host path is the path itself.
+#include "platform/win32/win32.h"
 
 #include <shlobj.h>
 
@@ -8,11 +7,9 @@
 
 namespace lvx::os {
 
-uint32_t GetDriveType(const String& root) { return ::GetDriveTypeW(win32::W(root)); }
+DriveKind DriveKindOf(const String& root) { return DriveKind(::GetDriveTypeW(win32::W(root))); }
 
-void MapDrive(char16_t, const std::string&, uint32_t) {}
-
-void ClearDriveMap() {}
+void MapDrive(char16_t, const std::string&, DriveKind) {}
 
 std::string HostPath(const String& path) { return ToHostBytes(path); }
 
@@ -23,8 +20,7 @@ String NetworkNeighbourhoodFolder() {
   wchar_t path[MAX_PATH] = {};
   BOOL ok = ::SHGetPathFromIDListW(pidl, path);
   ::CoTaskMemFree(pidl);
-  if (!ok) return {};
-  String out(win32::U(path));
+  String out = ok ? String(win32::U(path)) : String();
   // The caller appends the separator itself; a root such as "C:\" keeps its own.
   while (out.size() > 3 && out.back() == u'\\') out.pop_back();
   return out;

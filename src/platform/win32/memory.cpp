@@ -1,5 +1,5 @@
 // Memory facts for the memory error box, and the immediate process exit, on Win32.
-#include "platform/win32/win32_api.h"
+#include "platform/win32/win32.h"
 
 #include "platform/message.h"
 

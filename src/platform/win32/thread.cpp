@@ -4,8 +4,9 @@
 // thread (a shared_ptr each), so that destroying the object while the thread still runs only closes
 // the handle: the thread finishes on its own with everything it uses still alive, and is never
 // killed.
-#include "platform/win32/win32_api.h"
+#include "platform/win32/win32.h"
 
+#include "platform/fault.h"
 #include "platform/thread.h"
 
 namespace lvx::os {
@@ -15,32 +16,54 @@ uint32_t TickCount() { return ::GetTickCount(); }
 void Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 // ---- Event ----
+// A flag under a slim lock with a condition variable: unlike an event object it cannot fail to be
+// made, so a wait never fails.
 
 struct Event::Impl {
-  HANDLE handle = nullptr;
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE cv = CONDITION_VARIABLE_INIT;
+  bool manualReset = false;
+  bool signalled = false;  // guarded by lock
 };
 
 Event::Event(bool manualReset, bool initiallySet) : impl_(std::make_unique<Impl>()) {
-  impl_->handle = ::CreateEventW(nullptr, manualReset, initiallySet, nullptr);
+  impl_->manualReset = manualReset;
+  impl_->signalled = initiallySet;
 }
 
-Event::~Event() {
-  if (impl_->handle) ::CloseHandle(impl_->handle);
-}
+Event::~Event() = default;
 
 void Event::Set() {
-  if (impl_->handle) ::SetEvent(impl_->handle);
+  ::AcquireSRWLockExclusive(&impl_->lock);
+  impl_->signalled = true;
+  // Woken under the lock: a waiter may destroy the event as soon as it sees the signal.
+  if (impl_->manualReset)
+    ::WakeAllConditionVariable(&impl_->cv);
+  else
+    ::WakeConditionVariable(&impl_->cv);
+  ::ReleaseSRWLockExclusive(&impl_->lock);
 }
 
 void Event::Reset() {
-  if (impl_->handle) ::ResetEvent(impl_->handle);
+  ::AcquireSRWLockExclusive(&impl_->lock);
+  impl_->signalled = false;
+  ::ReleaseSRWLockExclusive(&impl_->lock);
 }
 
 bool Event::Wait(uint32_t milliseconds) {
-  return impl_->handle && ::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0;
+  const ULONGLONG start = ::GetTickCount64();
+  ::AcquireSRWLockExclusive(&impl_->lock);
+  while (!impl_->signalled) {
+    ULONGLONG elapsed = ::GetTickCount64() - start;
+    if (milliseconds != kInfinite && elapsed >= milliseconds) break;
+    DWORD left = milliseconds == kInfinite ? INFINITE : DWORD(milliseconds - elapsed);
+    ::SleepConditionVariableSRW(&impl_->cv, &impl_->lock, left, 0);
+  }
+  bool signalled = impl_->signalled;
+  if (signalled && !impl_->manualReset) impl_->signalled = false;
+  ::ReleaseSRWLockExclusive(&impl_->lock);
+  return signalled;
 }
-
-void* Event::NativeHandle() const { return impl_->handle; }
 
 // ---- Lock ----
 
@@ -92,10 +115,8 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-  if (impl_->handle || !impl_->state->body) {
-    ::SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
+  if (impl_->handle || !impl_->state->body) return ::SetLastError(ERROR_INVALID_PARAMETER), false;
+  if (fault::ShouldFail(fault::Op::Thread)) return false;
   auto* handOver = new std::shared_ptr<ThreadState>(impl_->state);
   DWORD id = 0;
   HANDLE h = ::CreateThread(nullptr, 0, ThreadMain, handOver, CREATE_SUSPENDED, &id);
@@ -111,9 +132,7 @@ bool Thread::Start() {
 
 bool Thread::Join(uint32_t milliseconds) {
   if (!impl_->handle) return false;  // a thread that never ran has not ended
-  if (::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0) return true;
-  ::SetLastError(ERROR_TIMEOUT);
-  return false;
+  return ::WaitForSingleObject(impl_->handle, milliseconds) == WAIT_OBJECT_0;
 }
 
 bool Thread::JoinDispatching(uint32_t milliseconds) {
@@ -161,7 +180,6 @@ bool Thread::JoinDispatching(uint32_t milliseconds) {
     }
   }
   if (quit) ::PostQuitMessage(int(quitCode));
-  if (!ended) ::SetLastError(ERROR_TIMEOUT);
   return ended;
 }
 

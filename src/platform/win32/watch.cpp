@@ -18,19 +18,19 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/win32/win32_api.h"
-
-// <windows.h> renames GetLongPathName to GetLongPathNameW; the layer's own function keeps its name.
-#undef GetLongPathName
-
-#include "platform/file.h"
+#include "platform/fault.h"
 #include "platform/watch.h"
+#include "platform/win32/win32.h"
 
 namespace lvx::os {
 namespace {
 
 // The system's buffer per read: the largest that network drives accept.
 constexpr size_t kSystemBufferBytes = 64 * 1024;
+// File name, directory name, size, creation time, security.
+constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_CREATION |
+                                FILE_NOTIFY_CHANGE_SECURITY;
 // How long Close waits for a cancelled read to come back before it gives up on it.
 constexpr DWORD kCancelWaitMs = 5000;
 constexpr size_t kRecordHeader = 12;  // NextEntryOffset, Action, FileNameLength
@@ -155,6 +155,7 @@ DirectoryWatch::~DirectoryWatch() { Close(); }
 bool DirectoryWatch::Open(const String& root) {
   Close();
   Impl& m = *impl_;
+  if (fault::ShouldFail(fault::Op::Watch)) return false;
   HANDLE dir = ::CreateFileW(win32::W(root), FILE_LIST_DIRECTORY,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
@@ -190,10 +191,8 @@ bool DirectoryWatch::Open(const String& root) {
 
 int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
   Impl& m = *impl_;
-  if (!m.dir) {
-    SetLastError(kErrorInvalidHandle);
-    return -1;
-  }
+  if (!m.dir) return ::SetLastError(ERROR_INVALID_HANDLE), -1;
+  if (fault::ShouldFail(fault::Op::Watch)) return -1;
   IoState& io = *m.io;
   for (;;) {
     if (io.readyEnd != 0) return m.Deliver(buffer, size);
@@ -236,13 +235,13 @@ void DirectoryWatch::Close() {
 
 bool DirectoryWatch::IsOpen() const { return impl_->dir != nullptr; }
 
-String GetLongPathName(const String& path) {
+String LongPathOf(const String& path) {
   constexpr DWORD kMax = 32768;
   std::vector<wchar_t> out(kMax);
   DWORD n = ::GetLongPathNameW(win32::W(path), out.data(), kMax);
   if (n == 0) return {};
   if (n >= kMax) {
-    SetLastError(kErrorFilenameTooLong);
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return {};
   }
   return String(win32::U(out.data()), n);
