@@ -58,12 +58,12 @@ class LockGuard {
 
 class Thread {
  public:
-  // Holds the body; Start() creates the thread (suspended, normal priority) and lets it run.
+  // Holds the body; Start() creates the thread and lets it run.
   explicit Thread(std::function<uint32_t()> body);
   ~Thread();  // a thread that has not ended is detached (never killed)
   Thread(const Thread&) = delete;
   Thread& operator=(const Thread&) = delete;
-  bool Start();  // creates and resumes; false (LastError set) when the system cannot
+  bool Start();  // false (LastError set) when the system makes no thread
   // True once the thread has ended within the time.
   bool Join(uint32_t milliseconds);
   // As Join, but keeps dispatching the calling thread's window messages while it waits (Windows);
