@@ -1,10 +1,8 @@
 // Listing a folder: each entry with the facts the cache keeps, "." and ".." first where the system
 // lists them (every folder but a drive root; callers skip them, and count them where they always
-// have). A listing object keeps its buffers from one folder to the next, so a walk that reuses it
-// allocates only while folders grow. POSIX lists a folder in the order NTFS keeps one (names
-// compared as UTF-16 units with a-z read as A-Z, equal keys by their own units), so that a cache
-// built from the same tree is always the same, and never follows a symbolic link: it is a file of
-// its own size.
+// have). A listing keeps its buffers from folder to folder. POSIX lists in the order NTFS keeps
+// (UTF-16 units with a-z read as A-Z, equal keys by their own units), so that a cache built from a
+// tree is always the same, and never follows a symbolic link: it is a file of its own size.
 #pragma once
 
 #include <memory>
@@ -17,8 +15,7 @@ namespace lvx::os {
 struct FolderEntry {
   char16_t name[260] = {};
   bool isFolder = false;
-  uint32_t sizeHigh = 0;  // folders have no size
-  uint32_t sizeLow = 0;
+  uint32_t sizeHigh = 0, sizeLow = 0;  // folders have no size
   FileTime lastWriteTime;
 };
 
@@ -27,10 +24,8 @@ class FolderListing {
   FolderListing();
   ~FolderListing();
   FolderListing(const FolderListing&) = delete;
-  FolderListing& operator=(const FolderListing&) = delete;
 
-  // Starts listing a folder (its path ends in the separator); false (LastError set) when it
-  // cannot be listed.
+  // Starts listing a folder (its path ends in the separator); false (LastError set) when it cannot.
   bool Open(std::u16string_view folder);
   // The next entry; false at the end (LastError Error::None) or on a failure.
   bool Next(FolderEntry* entry);

@@ -9,16 +9,9 @@
 
 namespace lvx::os {
 
-// Numbered as GetDriveTypeW numbers them, which the settings' drive selection speaks too.
-enum class DriveKind : uint32_t {
-  Unknown = 0,
-  None = 1,  // no drive at that letter
-  Removable = 2,
-  Fixed = 3,
-  Remote = 4,
-  Optical = 5,
-  RamDisk = 6,
-};
+// Numbered 0 to 6 as GetDriveTypeW numbers them, which the settings' drive selection speaks too;
+// None: no drive at that letter.
+enum class DriveKind : uint32_t { Unknown, None, Removable, Fixed, Remote, Optical, RamDisk };
 
 // The kind of the drive of a root path such as "C:\\".
 DriveKind DriveKindOf(const String& root);

@@ -7,10 +7,9 @@ namespace lvx::os::fault {
 namespace {
 
 struct Armed {
-  int failAt = 0;  // call number that fails (0 = none)
+  int failAt = 0, calls = 0;  // failAt: the number of the call that fails (0 = none)
   bool andAfter = false;
   Error error = Error::None;
-  int calls = 0;
 };
 
 std::mutex gMutex;
@@ -20,9 +19,7 @@ std::atomic<bool> gAnyArmed{false};
 void Arm(Op op, int n, Error error, bool andAfter) {
   std::lock_guard<std::mutex> hold(gMutex);
   Armed& a = gArmed[int(op)];
-  a.failAt = a.calls + n;
-  a.andAfter = andAfter;
-  a.error = error;
+  a = {a.calls + n, a.calls, andAfter, error};
   gAnyArmed = true;
 }
 

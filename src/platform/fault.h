@@ -1,6 +1,6 @@
-// Test seam: makes the Nth call of a kind of OS operation fail with a chosen error, so that tests
-// can fail step 1, then 2, then 3 ... of an operation and check what survives. Both backends ask
-// ShouldFail before every system call that can fail. Never armed in the program.
+// Test seam: makes the Nth call of a kind of OS operation fail with a chosen error, so that tests can
+// fail step 1, then 2, then 3 ... of an operation and check what survives. Both backends ask
+// ShouldFail before each call that can fail; the program never arms it.
 #pragma once
 
 #include "platform/os_types.h"

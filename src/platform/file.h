@@ -32,9 +32,8 @@ bool ReadFrom(File file, void* buffer, uint32_t length, uint32_t* done);
 // Writes all bytes at the file position.
 bool WriteTo(File file, const void* buffer, uint32_t length);
 
-// A file's bytes mapped into memory, viewed part by part. A mapping larger than a file opened for
-// writing makes the file that long first (with its space reserved, so that a full disk fails here
-// and not at a write through a view).
+// A file's bytes mapped into memory, viewed part by part. A mapping larger than a writable file
+// makes it that long first, its space reserved, so that a full disk fails here, not in a view.
 struct Mapping {
   intptr_t id = 0;  // Windows: the mapping object; POSIX: the file's descriptor
   uint32_t size = 0;

@@ -1,6 +1,7 @@
 // Host names as bytes and as UTF-16. Invalid UTF-8 bytes travel as U+DC80..U+DCFF and come back as
 // the same bytes, so an entry listed under a broken name can still be opened by its cached name.
 #include "platform/drive.h"
+#include "platform/text.h"
 #include "platform/utf.h"
 
 namespace lvx::os {
@@ -87,24 +88,17 @@ String FromHostBytes(const std::string& bytes) {
   return out;
 }
 
+// UTF-8 as U8 writes it, except that an escaped byte (a lone U+DC80..U+DCFF) goes back as itself.
 std::string ToHostBytes(const String& text) {
   std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c < 0x80) {
-      out.push_back(char(c));
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
-      utf::AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (c >= 0xDC80 && c <= 0xDCFF) {
-      out.push_back(char(c - 0xDC00));  // an escaped byte goes back as itself
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      utf::AppendUtf8(out, 0xFFFD);  // any other lone surrogate has no byte form
-    } else {
-      utf::AppendUtf8(out, c);
-    }
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    bool escaped = i < text.size() && text[i] >= 0xDC80 && text[i] <= 0xDCFF &&
+                   !(i > start && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+    if (i < text.size() && !escaped) continue;
+    out += U8(text.substr(start, i - start));
+    if (escaped) out.push_back(char(text[i] - 0xDC00));
+    start = i + 1;
   }
   return out;
 }

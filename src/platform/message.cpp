@@ -13,26 +13,17 @@ namespace {
 std::mutex gSinkMutex;
 MessageSink gSink;  // guarded by gSinkMutex; empty = default (stderr)
 
-void DefaultSink(const String& text) {
-  std::string utf8 = U8(text);
-  std::fprintf(stderr, "%s\n", utf8.c_str());
-  std::fflush(stderr);
-}
-
 thread_local int tQuietDepth = 0;
 thread_local int tDeferDepth = 0;
 thread_local std::vector<String>* tDeferred = nullptr;  // this thread's held-back boxes
 
 void ShowNow(const String& text) {
-  MessageSink sink;
-  {
-    std::lock_guard<std::mutex> hold(gSinkMutex);
-    sink = gSink;
-  }
-  if (sink)
-    sink(text);
-  else
-    DefaultSink(text);
+  std::unique_lock<std::mutex> hold(gSinkMutex);
+  MessageSink sink = gSink;
+  hold.unlock();
+  if (sink) return sink(text);
+  std::fprintf(stderr, "%s\n", U8(text).c_str());  // the default sink
+  std::fflush(stderr);
 }
 
 void Show(const String& text) {
@@ -72,21 +63,24 @@ QuietMessages::~QuietMessages() { --tQuietDepth; }
 
 void ErrorBox(const String& text) { Show(text); }
 
-void SystemErrorBox(uint32_t code, const String& where) {
+// "ErrorCode = %lu, %s\r\n%s" with the system's text, or empty when the system has none.
+static String Headline(uint32_t code, const String& where) {
   String system = SystemErrorText(code);
-  if (system.empty()) return;
-  Show(Format("ErrorCode = %lu, ", static_cast<unsigned long>(code)) + system + u"\r\n" + where);
+  if (system.empty()) return system;
+  return Format("ErrorCode = %lu, ", static_cast<unsigned long>(code)) + system + u"\r\n" + where;
+}
+
+void SystemErrorBox(uint32_t code, const String& where) {
+  if (String text = Headline(code, where); !text.empty()) Show(text);
 }
 
 void MemoryErrorBox(uint32_t code, uint32_t requestSize, const String& where) {
-  String system = SystemErrorText(code);
-  if (system.empty()) return;
-  MemoryFacts facts = GetMemoryFacts();
-  Show(Format("ErrorCode = %lu, ", static_cast<unsigned long>(code)) + system + u"\r\n" + where +
-       Format("\r\nRequestSize = \t%lu Bytes\r\nMaxFreeBlock = \t%lu Bytes\r\n",
-              static_cast<unsigned long>(requestSize),
-              static_cast<unsigned long>(std::min<uint64_t>(LargestFreeBlock(), 0xFFFFFFFFu))) +
-       MemoryText(facts));
+  String text = Headline(code, where);
+  if (text.empty()) return;
+  Show(text + Format("\r\nRequestSize = \t%lu Bytes\r\nMaxFreeBlock = \t%lu Bytes\r\n",
+                     static_cast<unsigned long>(requestSize),
+                     static_cast<unsigned long>(std::min<uint64_t>(LargestFreeBlock(), 0xFFFFFFFFu))) +
+       MemoryText(GetMemoryFacts()));
 }
 
 String MemoryText(const MemoryFacts& f) {

@@ -1,4 +1,4 @@
-// Types shared by the OS layer's declarations, and the layer's errors.
+// Types shared by the OS layer's declarations, and its errors.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,7 @@ namespace lvx::os {
 
 using String = std::u16string;
 
-// A wait without a time limit.
-constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr uint32_t kInfinite = 0xFFFFFFFFu;  // a wait without a time limit
 
 // A FILETIME: 100-nanosecond units since 1601-01-01 UTC, in two 32-bit halves.
 struct FileTime {
@@ -21,16 +20,11 @@ struct FileTime {
 
 // The kinds of failure that callers and tests tell apart. The system's own code of a failure is
 // what the message boxes show; each backend maps its codes onto these kinds and back.
+// NotFound: no such file or folder, or a folder on the way is missing. InUse: another program
+// holds the file in a way that excludes this use. OutOfMemory: memory, address space or a system
+// resource ran out. IoError: any other failure of the device or the system.
 enum class Error : uint8_t {
-  None,
-  NotFound,      // no such file or folder (or a folder on the way is missing)
-  Exists,        // a file or folder of that name is there already
-  AccessDenied,
-  InUse,         // another program holds the file in a way that excludes this use
-  DiskFull,
-  OutOfMemory,   // memory, address space or a system resource ran out
-  TooManyFiles,
-  IoError,       // any other failure of the device or the system
+  None, NotFound, Exists, AccessDenied, InUse, DiskFull, OutOfMemory, TooManyFiles, IoError
 };
 
 // The system's code of the calling thread's last failure in this layer (GetLastError, errno).

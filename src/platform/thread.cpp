@@ -2,48 +2,24 @@
 // its system's own threads (pthreads; on Windows the MinGW thread library over CreateThread). The
 // Win32 backend adds only the join that keeps a window's messages flowing (WaitDispatching).
 //
-// A Thread's body and its end live in a state block that the running thread shares with the
-// Thread object, so destroying the object while the body runs only lets go of it: the body keeps
+// A Thread's body runs as a packaged task that the running thread owns, and its result waits in a
+// shared state, so destroying the Thread while the body runs only lets go of it: the body keeps
 // what it holds until it ends, and nothing is ever killed.
 #include "platform/thread.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "platform/fault.h"
-#include "platform/thread_wait.h"
 
 namespace lvx::os {
 namespace {
 
-// Waits on cv until ready() holds or the time is up; kInfinite waits for ever.
-template <typename Ready>
-bool WaitFor(std::condition_variable& cv, std::unique_lock<std::mutex>& hold, uint32_t ms, Ready ready) {
-  if (ms != kInfinite) return cv.wait_for(hold, std::chrono::milliseconds(ms), ready);
-  cv.wait(hold, ready);
-  return true;
-}
-
 constexpr uint32_t kStillActive = 259;  // GetExitCodeThread's value for a running thread
-
-struct ThreadState {
-  std::function<uint32_t()> body;  // run once, then released by the thread
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool finished = false;  // guarded by mutex
-  uint32_t exitCode = 0;  // guarded by mutex
-};
-
-void Run(std::shared_ptr<ThreadState> state) {
-  uint32_t code = state->body();
-  state->body = nullptr;  // the body's captures go now, not with the last reference
-  std::lock_guard<std::mutex> hold(state->mutex);
-  state->exitCode = code;
-  state->finished = true;
-  state->cv.notify_all();
-}
 
 }  // namespace
 
@@ -82,7 +58,11 @@ void Event::Reset() {
 
 bool Event::Wait(uint32_t milliseconds) {
   std::unique_lock<std::mutex> hold(impl_->mutex);
-  if (!WaitFor(impl_->cv, hold, milliseconds, [&] { return impl_->signalled; })) return false;
+  auto signalled = [&] { return impl_->signalled; };
+  if (milliseconds == kInfinite)
+    impl_->cv.wait(hold, signalled);
+  else if (!impl_->cv.wait_for(hold, std::chrono::milliseconds(milliseconds), signalled))
+    return false;
   if (!impl_->manualReset) impl_->signalled = false;
   return true;
 }
@@ -99,13 +79,13 @@ void Lock::Release() { impl_->mutex.unlock(); }
 bool Lock::TryAcquire() { return impl_->mutex.try_lock(); }
 
 struct Thread::Impl {
-  std::shared_ptr<ThreadState> state = std::make_shared<ThreadState>();
+  std::packaged_task<uint32_t()> body;  // moved to the running thread by Start
+  std::shared_future<uint32_t> result;
   std::thread thread;
-  bool started = false;
 };
 
 Thread::Thread(std::function<uint32_t()> body) : impl_(std::make_unique<Impl>()) {
-  impl_->state->body = std::move(body);
+  if (body) impl_->body = std::packaged_task<uint32_t()>(std::move(body));
 }
 
 Thread::~Thread() {
@@ -117,43 +97,40 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-  if (impl_->started || !impl_->state->body) return SetLastError(CodeOf(Error::IoError)), false;
+  if (!impl_->body.valid()) return SetLastError(CodeOf(Error::IoError)), false;  // started, or no body
   if (fault::ShouldFail(fault::Op::Thread)) return false;
+  std::shared_future<uint32_t> result = impl_->body.get_future().share();
   try {
-    impl_->thread = std::thread(Run, impl_->state);
+    impl_->thread = std::thread(std::move(impl_->body));
   } catch (const std::system_error&) {  // the library's way to say the system made no thread
-    SetLastError(CodeOf(Error::OutOfMemory));
-    return false;
+    return SetLastError(CodeOf(Error::OutOfMemory)), false;
   }
-  impl_->started = true;
+  impl_->result = std::move(result);
   return true;
 }
 
 bool Thread::Join(uint32_t milliseconds) {
-  if (!impl_->started) return false;  // a thread that never ran has not ended
-  ThreadState& state = *impl_->state;
-  {
-    std::unique_lock<std::mutex> hold(state.mutex);
-    if (!WaitFor(state.cv, hold, milliseconds, [&] { return state.finished; })) return false;
-  }
+  if (!impl_->result.valid()) return false;  // a thread that never ran has not ended
+  if (milliseconds == kInfinite)
+    impl_->result.wait();
+  else if (impl_->result.wait_for(std::chrono::milliseconds(milliseconds)) != std::future_status::ready)
+    return false;
   if (impl_->thread.joinable()) impl_->thread.join();
   return true;
 }
 
 bool Thread::JoinDispatching(uint32_t milliseconds) {
-  if (!impl_->started) return false;
-  return (!impl_->thread.joinable() || WaitDispatching(impl_->thread, milliseconds)) &&
+  if (!impl_->result.valid()) return false;
+  return (!impl_->thread.joinable() ||
+          WaitDispatching(uintptr_t(impl_->thread.native_handle()), milliseconds)) &&
          Join(milliseconds);
 }
 
 bool Thread::Finished() const {
-  std::lock_guard<std::mutex> hold(impl_->state->mutex);
-  return impl_->state->finished;
+  return impl_->result.valid() &&
+         impl_->result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
-uint32_t Thread::ExitCode() const {
-  std::lock_guard<std::mutex> hold(impl_->state->mutex);
-  return impl_->state->finished ? impl_->state->exitCode : kStillActive;
-}
+uint32_t Thread::ExitCode() const { return Finished() ? impl_->result.get() : kStillActive; }
 
 }  // namespace lvx::os

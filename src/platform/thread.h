@@ -10,8 +10,7 @@
 
 namespace lvx::os {
 
-// GetTickCount: milliseconds since an arbitrary start, wrapping at 2^32.
-uint32_t TickCount();
+uint32_t TickCount();  // milliseconds since an arbitrary start, wrapping at 2^32
 void Sleep(uint32_t milliseconds);
 
 class Event {
@@ -19,7 +18,6 @@ class Event {
   Event(bool manualReset, bool initiallySet);
   ~Event();
   Event(const Event&) = delete;
-  Event& operator=(const Event&) = delete;
   void Set();
   void Reset();
   // True when signalled within the time (kInfinite waits for ever); an auto-reset event is reset.
@@ -32,10 +30,9 @@ class Event {
 
 class Lock {
  public:
-  Lock();
+  Lock();  // recursive, as a critical section is
   ~Lock();
   Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
   void Acquire();
   void Release();
   bool TryAcquire();
@@ -50,7 +47,6 @@ class LockGuard {
   explicit LockGuard(Lock& lock) : lock_(lock) { lock_.Acquire(); }
   ~LockGuard() { lock_.Release(); }
   LockGuard(const LockGuard&) = delete;
-  LockGuard& operator=(const LockGuard&) = delete;
 
  private:
   Lock& lock_;
@@ -62,17 +58,20 @@ class Thread {
   explicit Thread(std::function<uint32_t()> body);
   ~Thread();  // a thread that has not ended is detached (never killed)
   Thread(const Thread&) = delete;
-  Thread& operator=(const Thread&) = delete;
   bool Start();  // false (LastError set) when the system makes no thread
   // True once the thread has ended within the time.
   bool Join(uint32_t milliseconds);
-  // As Join, but keeps dispatching the calling thread's window messages while it waits (Windows);
-  // the same as Join on POSIX.
+  // As Join, but keeps dispatching the calling thread's window messages while it waits.
   bool JoinDispatching(uint32_t milliseconds);
   bool Finished() const;
   uint32_t ExitCode() const;
 
  private:
+  // The backend's part of JoinDispatching: waits up to the time for the thread (its native id) to
+  // end while window messages keep being dispatched; true once it has. Without window messages,
+  // true at once (the plain join then waits).
+  static bool WaitDispatching(uintptr_t thread, uint32_t milliseconds);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

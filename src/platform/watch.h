@@ -3,12 +3,10 @@
 //   u32 NextEntryOffset (0 for the last) | u32 Action | u32 FileNameLength (bytes) |
 //   FileName (UTF-16, relative to the root, '\\'-separated, not NUL-terminated), records 4-aligned
 //
-// which is the layout ReadDirectoryChangesW gives, so that one walk over the records serves every
-// backend. Windows reads the subtree's changes on an I/O completion port; POSIX keeps an inotify
-// watch on every folder of the tree and writes the same records.
+// as ReadDirectoryChangesW gives them (on an I/O completion port), so that one walk over the records
+// serves every backend; POSIX keeps an inotify watch on every folder and writes the same records.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 
 #include "platform/os_types.h"
@@ -26,7 +24,6 @@ class DirectoryWatch {
   DirectoryWatch();
   ~DirectoryWatch();
   DirectoryWatch(const DirectoryWatch&) = delete;
-  DirectoryWatch& operator=(const DirectoryWatch&) = delete;
 
   // Starts watching below a root ("C:\\"); false (LastError set) when it cannot.
   bool Open(const String& root);
@@ -34,8 +31,7 @@ class DirectoryWatch {
   // fit come with the next Read. Returns the bytes filled; 0 when woken by Wake() or when the
   // system dropped changes; -1 when the read failed (LastError set).
   int Read(uint8_t* buffer, uint32_t size);
-  // Wakes a Read in progress, or the next one, with 0 bytes; callable from any thread, and before
-  // Open.
+  // Wakes a Read in progress, or the next one, with 0 bytes; from any thread, before Open too.
   void Wake();
   void Close();
   bool IsOpen() const;

@@ -1,8 +1,7 @@
 // Folder listing on POSIX. Open reads the whole folder at once: readdir over a descriptor of the
-// folder, one fstatat(AT_SYMLINK_NOFOLLOW) per entry relative to it, the names converted straight
-// into one arena of UTF-16 units; then the entries are put in NTFS order. Next only copies out
-// the next entry. An entry that vanishes between readdir and fstatat is left out; one that cannot
-// be examined keeps its name and kind.
+// folder, one fstatat(AT_SYMLINK_NOFOLLOW) per entry, the names converted into one arena of UTF-16
+// units, the entries put in NTFS order; Next copies out the next one. An entry that vanishes
+// meanwhile is left out; one that cannot be examined keeps its name and kind.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,19 +27,24 @@ struct Entry {
   bool isFolder;
 };
 
-inline char16_t UpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
+// A modification time as a FILETIME value; 0 for times before 1601.
+uint64_t FileTimeOf(const struct timespec& t) {
+  int64_t seconds = int64_t(t.tv_sec) + 11644473600;  // 1601-01-01 to 1970-01-01
+  return seconds < 0 ? 0 : uint64_t(seconds) * 10000000u + uint64_t(t.tv_nsec) / 100u;
+}
 
 // NTFS order: names compared with a-z read as A-Z; names equal so compared by their own units.
 struct NtfsLess {
   const char16_t* names;
   bool operator()(const Entry& a, const Entry& b) const {
-    const char16_t* x = names + a.nameOffset;
-    const char16_t* y = names + b.nameOffset;
-    size_t n = std::min(a.nameLength, b.nameLength);
-    for (size_t i = 0; i < n; ++i)
-      if (UpperAscii(x[i]) != UpperAscii(y[i])) return UpperAscii(x[i]) < UpperAscii(y[i]);
-    if (a.nameLength != b.nameLength) return a.nameLength < b.nameLength;
-    return std::lexicographical_compare(x, x + n, y, y + n);
+    const char16_t *x = names + a.nameOffset, *xEnd = x + a.nameLength;
+    const char16_t *y = names + b.nameOffset, *yEnd = y + b.nameLength;
+    auto upper = [](char16_t c, char16_t d) {
+      return (c >= u'a' && c <= u'z' ? c - 32 : c) < (d >= u'a' && d <= u'z' ? d - 32 : d);
+    };
+    if (std::lexicographical_compare(x, xEnd, y, yEnd, upper)) return true;
+    return !std::lexicographical_compare(y, yEnd, x, xEnd, upper) &&
+           std::lexicographical_compare(x, xEnd, y, yEnd);
   }
 };
 
@@ -60,8 +64,7 @@ bool FolderListing::Open(std::u16string_view folder) {
   Close();
   std::string host;
   if (fault::ShouldFail(fault::Op::List) || !posix::ResolvePath(String(folder), &host)) return false;
-  int fd = posix::RetryEintr(
-      [&] { return ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  int fd = posix::RetryEintr([&] { return ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
   if (dir == nullptr) {
     posix::Fail(errno);
@@ -87,7 +90,7 @@ bool FolderListing::Open(std::u16string_view folder) {
     struct stat st;
     if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       e.isFolder = S_ISDIR(st.st_mode);
-      e.time = posix::FileTimeOf(st.st_mtim);
+      e.time = FileTimeOf(st.st_mtim);
       if (!e.isFolder) e.size = uint64_t(st.st_size);
     } else if (errno == ENOENT) {
       m.names.resize(offset);  // gone since readdir saw it
@@ -98,10 +101,7 @@ bool FolderListing::Open(std::u16string_view folder) {
   }
   int err = errno;
   ::closedir(dir);
-  if (err != 0) {
-    Close();
-    return posix::Fail(err);
-  }
+  if (err != 0) return Close(), posix::Fail(err);
   std::sort(m.entries.begin(), m.entries.begin() + dots, NtfsLess{m.names.data()});  // "." first
   std::sort(m.entries.begin() + dots, m.entries.end(), NtfsLess{m.names.data()});
   return true;
@@ -110,10 +110,7 @@ bool FolderListing::Open(std::u16string_view folder) {
 bool FolderListing::Next(FolderEntry* entry) {
   Impl& m = *impl_;
   if (fault::ShouldFail(fault::Op::List)) return false;
-  if (m.next >= m.entries.size()) {
-    SetLastError(0);
-    return false;
-  }
+  if (m.next >= m.entries.size()) return SetLastError(0), false;
   const Entry& e = m.entries[m.next++];
   std::memcpy(entry->name, m.names.data() + e.nameOffset, e.nameLength * sizeof(char16_t));
   entry->name[e.nameLength] = u'\0';

@@ -1,16 +1,16 @@
 // Files and mappings on POSIX.
 //
 // A file is never cut short while it may be mapped: CreateAnew unlinks the old file and makes a new
-// one, and CopyOver writes a new file beside the target and renames it into place, so a reader's
-// views keep the old bytes instead of faulting past a new end. A scratch file is unlinked as soon
-// as it is made, so it vanishes with its descriptor even when the program does not end normally.
-// A mapping is the file's descriptor with a size; each view is an mmap of part of it.
+// one, and CopyOver copies into a new file beside the target that then takes its place, so a
+// reader's views keep the old bytes instead of faulting past a new end. A scratch file is unlinked
+// as soon as it is made, so it vanishes with its descriptor even if the program dies. A mapping is
+// the file's descriptor with a size; each view is an mmap of part of it.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <vector>
+#include <filesystem>
 
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -26,21 +26,20 @@ namespace {
 
 File OpenExisting(const String& path, int flags) {
   std::string host;
-  if (fault::ShouldFail(Op::Open) || !posix::ResolvePath(path, &host)) return {};
-  int fd = RetryEintr([&] { return ::open(host.c_str(), flags | O_CLOEXEC); });
   struct stat st;
-  if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) return {fd};
-  Fail(fd < 0 ? errno : EISDIR);
-  if (fd >= 0) ::close(fd);
-  return {};
+  if (fault::ShouldFail(Op::Open) || !posix::ResolvePath(path, &host)) return {};
+  File file{RetryEintr([&] { return ::open(host.c_str(), flags | O_CLOEXEC); })};
+  if (file.IsOpen() && ::fstat(int(file.id), &st) == 0 && !S_ISDIR(st.st_mode)) return file;
+  Fail(file.IsOpen() ? EISDIR : errno);
+  Close(file);
+  return file;
 }
 
 File Create(const String& path, bool scratch) {
   std::string host;
   if (fault::ShouldFail(Op::Open) || !posix::ResolvePath(path, &host)) return {};
   if (::unlink(host.c_str()) != 0 && errno != ENOENT) return Fail(errno), File{};
-  int fd = RetryEintr(
-      [&] { return ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+  int fd = RetryEintr([&] { return ::open(host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
   if (fd < 0) return Fail(errno), File{};
   if (scratch) ::unlink(host.c_str());
   return {fd};
@@ -55,19 +54,6 @@ bool Extend(int fd, uint64_t length, uint64_t size) {
   if (err == 0) return true;
   RetryEintr([&] { return ::ftruncate(fd, off_t(length)); });  // the file keeps its length
   return Fail(err);
-}
-
-bool CopyBytes(int from, int to) {
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
-    ssize_t n = RetryEintr([&] { return ::read(from, buffer.data(), buffer.size()); });
-    if (n <= 0) return n == 0 || Fail(errno);
-    for (ssize_t put = 0; put < n;) {
-      ssize_t w = RetryEintr([&] { return ::write(to, buffer.data() + put, size_t(n - put)); });
-      if (w < 0) return Fail(errno);
-      put += w;
-    }
-  }
 }
 
 }  // namespace
@@ -164,31 +150,19 @@ bool RemoveFile(const String& path) {
 }
 
 bool CopyOver(const String& from, const String& to) {
+  namespace fs = std::filesystem;
   std::string source, target;
   if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) ||
       !posix::ResolvePath(to, &target))
     return false;
-  int in = RetryEintr([&] { return ::open(source.c_str(), O_RDONLY | O_CLOEXEC); });
-  struct stat st;
-  if (in < 0 || ::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-    Fail(in < 0 ? errno : EISDIR);
-    if (in >= 0) ::close(in);
-    return false;
-  }
   std::string temporary = target + ".~" + std::to_string(::getpid());
-  int out = RetryEintr([&] {
-    return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
-  });
-  bool ok = (out >= 0 || Fail(errno)) && CopyBytes(in, out);
-  if (ok) {
-    struct timespec times[2] = {st.st_atim, st.st_mtim};  // the copy keeps the last-write time
-    ::futimens(out, times);
-  }
-  if (out >= 0 && ::close(out) != 0 && ok) ok = Fail(errno);
-  ::close(in);
-  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = Fail(errno);
-  if (!ok && out >= 0) ::unlink(temporary.c_str());
-  return ok;
+  std::error_code ec, ignored;
+  fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
+  fs::file_time_type written = fs::last_write_time(source, ignored);
+  if (!ec) fs::last_write_time(temporary, written, ec);  // the copy keeps the last-write time
+  if (!ec && ::rename(temporary.c_str(), target.c_str()) != 0) ec.assign(errno, std::generic_category());
+  if (ec) fs::remove(temporary, ignored);
+  return !ec || Fail(ec.value());
 }
 
 bool MoveOver(const String& from, const String& to) {

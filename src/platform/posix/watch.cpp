@@ -1,28 +1,20 @@
-// Change notifications on POSIX (Linux inotify), turned into the change records that
-// ReadDirectoryChangesW gives, so that the engine's record walk is the same on every backend.
+// Watching a drive on POSIX (Linux inotify), written as the change records of watch.h.
 //
-// inotify watches one folder at a time, so the watch keeps one inotify watch per folder of the
-// tree and a map from watch descriptor to the folder's path relative to the root (host bytes,
-// '/'-separated, "" for the root). Events are translated in the order the kernel queued them, and
-// the map is kept in step with the folders they report:
-//   - a folder created or moved in gets watches for its whole subtree at once (what appeared in
-//     it before its watch existed is not reported; the refresh of its holding folder scans it);
-//   - a folder renamed within the tree keeps its watches (they follow the inode), and the paths of
-//     it and its descendants are renamed in the map; a check that its new path carries its own
-//     watch catches the case where the map no longer matched the disk, and walks it afresh;
-//   - a folder moved out of the tree loses its watches; a deleted one loses them by IN_IGNORED.
-// A move is a pair of events with one cookie, queued back to back by the rename. As Windows does,
-// a rename within one folder becomes "renamed old name" + "renamed new name", a move between two
-// folders "removed" + "added" (so both folders are refreshed), and a move out of the tree or in
-// from outside "removed" or "added" alone.
+// inotify watches one folder at a time, so the watch keeps one per folder of the tree and a map
+// from watch descriptor to the folder's path below the root (host bytes, '/'-separated, "" for
+// the root), kept in step with the events in the order the kernel queued them: a folder made or
+// moved in gets watches for its whole subtree at once (what appeared in it before is not reported;
+// the refresh of its holding folder scans it); a folder renamed within the tree keeps its watches
+// (they follow the inode) and its paths are relabelled, with a check that its new path carries its
+// own watch, else it is walked afresh; a folder moved out loses its watches, a deleted one loses
+// them by IN_IGNORED. A rename is a pair of events with one cookie, queued back to back. As on
+// Windows, a rename within one folder is "old name" + "new name", a move between folders
+// "removed" + "added" (so both are refreshed), a move out of or into the tree one of the two.
 //
-// When the kernel's queue overflows (IN_Q_OVERFLOW), folders made or moved during the lost events
-// have no watch and renamed ones wrong paths, so the whole tree is walked again: watches are added
-// where missing, paths relabelled, and watches of folders no longer in the tree dropped. Read
-// reports the overflow as 0 bytes, like a system that dropped changes.
-//
-// Read runs on one thread (the one that opens and closes the watch); Wake may come from any other
-// thread, and signals an eventfd that Read polls beside the inotify descriptor.
+// When the kernel's queue overflows, folders made or moved meanwhile have no watch and renamed
+// ones wrong paths, so the whole tree is walked again (watches added, paths relabelled, watches of
+// folders gone dropped); Read reports the loss as 0 bytes. Read runs on one thread; Wake, from any
+// thread, signals an eventfd that lives as long as the watch and that Read polls beside inotify.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -32,10 +24,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -50,20 +40,14 @@ namespace lvx::os {
 namespace {
 
 // Names, size (IN_MODIFY), creation, security (IN_ATTRIB), and the folder's own end. Links are
-// never followed below the root, and events of files unlinked while open are not wanted.
-constexpr uint32_t kEventMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
-                                IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_EXCL_UNLINK |
-                                IN_ONLYDIR;
-constexpr uint32_t kFolderMask = kEventMask | IN_DONT_FOLLOW;
-// The root itself may be reached through a link (a drive mapped to a linked folder).
-constexpr uint32_t kRootMask = kEventMask;
+// followed only to the root (a drive may be mapped to a linked folder), never below it.
+constexpr uint32_t kRootMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
+                               IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_EXCL_UNLINK | IN_ONLYDIR;
+constexpr uint32_t kFolderMask = kRootMask | IN_DONT_FOLLOW;
 
 constexpr size_t kRawBufferSize = 64 * 1024;
-constexpr uint32_t kRecordHeader = 12;  // NextEntryOffset, Action, FileNameLength
-// The action of a queued entry that stands for dropped changes.
-constexpr uint32_t kDroppedMark = 0;
-// Folders walked between looks at the wake-up descriptor during a walk after an overflow.
-constexpr int kWakeCheckInterval = 256;
+constexpr uint32_t kDroppedMark = 0;  // the action of a queued change that stands for a loss
+constexpr int kWakeCheckInterval = 256;  // folders walked between looks for a wake-up
 
 enum class Walk { kDone, kWoken, kLimit };
 
@@ -72,17 +56,13 @@ struct Change {
   String name;  // relative to the root, '\\'-separated
 };
 
-// A move out of a folder whose partner (the move in) has not been seen yet.
+// A move out of a folder (the path below the root) whose partner, the move in, is still to come.
 struct MoveFrom {
   uint32_t cookie;
   int wd;
-  std::string path;  // host-relative path of the entry that moved
+  std::string path;
   bool isFolder;
 };
-
-bool IsDots(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
 
 // p is folder or something below it.
 bool IsUnder(const std::string& p, const std::string& folder) {
@@ -93,14 +73,6 @@ bool IsUnder(const std::string& p, const std::string& folder) {
 std::string Join(const std::string& folder, const char* name) {
   return folder.empty() ? std::string(name) : folder + '/' + name;
 }
-
-String RecordName(const std::string& path) {
-  String name = FromHostBytes(path);
-  std::replace(name.begin(), name.end(), u'/', u'\\');
-  return name;
-}
-
-void PutU32(uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); }
 
 }  // namespace
 
@@ -114,37 +86,26 @@ struct DirectoryWatch::Impl {
   std::optional<MoveFrom> moveFrom;
   bool rootLost = false;      // the root was deleted or moved away: every Read fails
   bool resyncNeeded = false;  // an overflow happened; the walk has not been completed since
+  const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);  // any thread may signal it
   alignas(struct inotify_event) char raw[kRawBufferSize];
 
-  // Wake reaches wakeFd from other threads: it is written under wakeMutex, and read without it only
-  // by the owning thread.
-  std::mutex wakeMutex;
-  int wakeFd = -1;
-  bool wakeLatched = false;  // guarded by wakeMutex: a Wake came while the watch was closed
+  ~Impl() { ::close(wakeFd); }
 
   std::string Host(const std::string& path) const {
     if (path.empty()) return hostRoot;
     return hostRoot == "/" ? "/" + path : hostRoot + '/' + path;
   }
 
-  // Signals the wake-up descriptor; wakeMutex is held.
-  void PostWake() {
-    uint64_t one = 1;
-    posix::RetryEintr([&] { return ::write(wakeFd, &one, sizeof one); });
-  }
-
   // Takes a pending wake-up, if there is one.
   bool TakeWake() {
     uint64_t count = 0;
-    return posix::RetryEintr([&] { return ::read(wakeFd, &count, sizeof count); }) ==
-               ssize_t(sizeof count) &&
-           count > 0;
+    return posix::RetryEintr([&] { return ::read(wakeFd, &count, sizeof count); }) == 8 && count > 0;
   }
 
-  // Adds a watch for the folder at path and every folder below it, labelling each in the map.
-  // Walks without recursion and never follows a link. Folders that vanish or cannot be read are
-  // passed over. Stops early when the system's watch limit is reached, or when interruptible and
-  // a wake-up came (the wake-up is taken). seen, when given, collects the descriptors met.
+  // Adds a watch for the folder at path and every folder below it, labelling each in the map,
+  // without recursion or following a link; folders that vanish or cannot be read are passed over.
+  // Stops at the system's limit of watches, or when interruptible and a wake-up came (taken).
+  // seen, when given, collects the descriptors met.
   Walk AddTree(const std::string& path, std::unordered_set<int>* seen, bool interruptible) {
     std::vector<std::string> stack{path};
     int walked = 0;
@@ -153,8 +114,7 @@ struct DirectoryWatch::Impl {
       stack.pop_back();
       if (interruptible && ++walked % kWakeCheckInterval == 0 && TakeWake()) return Walk::kWoken;
       std::string host = Host(folder);
-      uint32_t mask = folder.empty() ? kRootMask : kFolderMask;
-      int wd = ::inotify_add_watch(inotifyFd, host.c_str(), mask);
+      int wd = ::inotify_add_watch(inotifyFd, host.c_str(), folder.empty() ? kRootMask : kFolderMask);
       if (wd < 0) {
         if (errno == ENOSPC || errno == ENOMEM) return Walk::kLimit;
         continue;  // gone, not a folder any more, or not ours to read
@@ -163,14 +123,11 @@ struct DirectoryWatch::Impl {
       if (seen) seen->insert(wd);
       int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.empty() ? 0 : O_NOFOLLOW);
       int fd = posix::RetryEintr([&] { return ::open(host.c_str(), flags); });
-      if (fd < 0) continue;
-      DIR* dir = ::fdopendir(fd);
-      if (!dir) {
-        ::close(fd);
-        continue;
-      }
+      DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+      if (dir == nullptr && fd >= 0) ::close(fd);
+      if (dir == nullptr) continue;
       while (struct dirent* d = ::readdir(dir)) {
-        if (IsDots(d->d_name)) continue;
+        if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
         bool isFolder = d->d_type == DT_DIR;
         if (d->d_type == DT_UNKNOWN) {
           struct stat st;
@@ -183,15 +140,16 @@ struct DirectoryWatch::Impl {
     return Walk::kDone;
   }
 
-  // Drops the watches of a folder and everything below it.
-  void DropTree(const std::string& path) {
+  // Drops the watches the predicate picks from the map.
+  template <typename Pick>
+  void Drop(Pick pick) {
     for (auto it = folders.begin(); it != folders.end();) {
-      if (IsUnder(it->second, path)) {
-        ::inotify_rm_watch(inotifyFd, it->first);
-        it = folders.erase(it);
-      } else {
+      if (!pick(*it)) {
         ++it;
+        continue;
       }
+      ::inotify_rm_watch(inotifyFd, it->first);
+      it = folders.erase(it);
     }
   }
 
@@ -212,11 +170,18 @@ struct DirectoryWatch::Impl {
     if (AddTree(path, nullptr, false) == Walk::kLimit) ready.push_back({kDroppedMark, {}});
   }
 
+  // Queues a change of the entry at the host-relative path.
+  void Queue(uint32_t action, const std::string& path) {
+    String name = FromHostBytes(path);
+    std::replace(name.begin(), name.end(), u'/', u'\\');
+    ready.push_back({action, std::move(name)});
+  }
+
   // The pending move out found no partner: it left the tree.
   void SettleMoveFrom() {
     if (!moveFrom) return;
-    ready.push_back({kActionRemoved, RecordName(moveFrom->path)});
-    if (moveFrom->isFolder) DropTree(moveFrom->path);
+    Queue(kActionRemoved, moveFrom->path);
+    if (moveFrom->isFolder) Drop([&](auto& f) { return IsUnder(f.second, moveFrom->path); });
     moveFrom.reset();
   }
 
@@ -244,43 +209,32 @@ struct DirectoryWatch::Impl {
     bool isFolder = (ev.mask & IN_ISDIR) != 0;
     if (ev.mask & IN_MOVED_FROM) {
       moveFrom = MoveFrom{ev.cookie, ev.wd, std::move(path), isFolder};
-    } else if (ev.mask & IN_MOVED_TO) {
-      if (pairsMove) {
-        bool sameFolder = moveFrom->wd == ev.wd;
-        ready.push_back({sameFolder ? kActionRenamedOldName : kActionRemoved,
-                         RecordName(moveFrom->path)});
-        ready.push_back({sameFolder ? kActionRenamedNewName : kActionAdded, RecordName(path)});
-        std::string from = std::move(moveFrom->path);
-        moveFrom.reset();
-        if (isFolder) RenameTree(from, path);
-      } else {
-        ready.push_back({kActionAdded, RecordName(path)});
-        if (isFolder) AddNewTree(path);
-      }
-    } else if (ev.mask & IN_CREATE) {
-      ready.push_back({kActionAdded, RecordName(path)});
+    } else if (pairsMove) {
+      bool sameFolder = moveFrom->wd == ev.wd;
+      Queue(sameFolder ? kActionRenamedOldName : kActionRemoved, moveFrom->path);
+      Queue(sameFolder ? kActionRenamedNewName : kActionAdded, path);
+      std::string from = std::move(moveFrom->path);
+      moveFrom.reset();
+      if (isFolder) RenameTree(from, path);
+    } else if (ev.mask & (IN_MOVED_TO | IN_CREATE)) {
+      Queue(kActionAdded, path);
       if (isFolder) AddNewTree(path);
-    } else if (ev.mask & IN_DELETE) {
-      ready.push_back({kActionRemoved, RecordName(path)});
-    } else if (ev.mask & (IN_MODIFY | IN_ATTRIB)) {
-      ready.push_back({kActionModified, RecordName(path)});
+    } else if (ev.mask & (IN_DELETE | IN_MODIFY | IN_ATTRIB)) {
+      Queue(ev.mask & IN_DELETE ? kActionRemoved : kActionModified, path);
     }
   }
 
-  // Reads and translates everything the kernel has queued. A move out at the end of what was read
-  // is paired with the move in that the same rename queued right after it; a second read finds
-  // it. False on a read failure (LastError set).
+  // Reads and translates everything the kernel has queued; a move out at the end of what was read
+  // finds its move in (queued right after it) with a second read. False on a read failure.
   bool Drain() {
     for (;;) {
       ssize_t n = posix::RetryEintr([&] { return ::read(inotifyFd, raw, sizeof raw); });
-      if (n < 0) {
-        if (errno == EAGAIN) break;
-        return posix::Fail(errno);
-      }
-      for (ssize_t at = 0; at + ssize_t(sizeof(struct inotify_event)) <= n;) {
-        const auto* ev = reinterpret_cast<const struct inotify_event*>(raw + at);
+      if (n < 0 && errno == EAGAIN) break;
+      if (n < 0) return posix::Fail(errno);
+      for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
+        const auto* ev = reinterpret_cast<const inotify_event*>(raw + at);
         Translate(*ev);
-        at += ssize_t(sizeof(struct inotify_event) + ev->len);
+        at += ssize_t(sizeof(inotify_event) + ev->len);
       }
       if (!moveFrom) break;
     }
@@ -288,69 +242,44 @@ struct DirectoryWatch::Impl {
     return true;
   }
 
-  // Walks the whole tree again after an overflow. False when a wake-up interrupted it (taken);
-  // the next Read starts it again.
+  // Walks the whole tree again after an overflow; false when a wake-up interrupted it (taken).
   bool Resync() {
     std::unordered_set<int> seen;
     Walk walk = AddTree({}, &seen, true);
     if (walk == Walk::kWoken) return false;
     resyncNeeded = false;
     if (!seen.count(rootWd)) rootLost = true;
-    if (walk == Walk::kLimit) return true;  // a partial walk: keep every watch there is
-    for (auto it = folders.begin(); it != folders.end();) {
-      if (!seen.count(it->first)) {
-        ::inotify_rm_watch(inotifyFd, it->first);
-        it = folders.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    if (walk != Walk::kLimit) Drop([&](auto& f) { return !seen.count(f.first); });  // else keep all
     return true;
   }
 
-  // Writes the ready changes that fit into the buffer as change records. 0 when a dropped-changes
-  // mark comes first, or when the first change alone does not fit (it is dropped like an
-  // overflow).
+  // Writes the ready changes that fit into the buffer as change records. A loss, or a change
+  // that alone does not fit (dropped, as the system drops an overflow), gives 0 bytes when first.
   int Deliver(uint8_t* buffer, uint32_t size) {
-    size_t room = std::min<size_t>(size, INT_MAX) & ~size_t(3);
-    size_t used = 0;
-    size_t last = SIZE_MAX;
-    while (!ready.empty()) {
+    size_t used = 0, last = SIZE_MAX;
+    for (; !ready.empty(); ready.pop_front()) {
       const Change& c = ready.front();
-      if (c.action == kDroppedMark) {
+      uint32_t nameBytes = uint32_t(c.name.size() * 2), length = (12 + nameBytes + 3) & ~3u;
+      if (c.action == kDroppedMark || used + length > (size & ~3u)) {
         if (used == 0) ready.pop_front();
         break;
       }
-      size_t nameBytes = c.name.size() * sizeof(char16_t);
-      size_t length = (kRecordHeader + nameBytes + 3) & ~size_t(3);
-      if (used + length > room) {
-        if (used == 0) ready.pop_front();
-        break;
-      }
-      uint8_t* at = buffer + used;
-      PutU32(at, 0);
-      PutU32(at + 4, c.action);
-      PutU32(at + 8, uint32_t(nameBytes));
-      std::memcpy(at + kRecordHeader, c.name.data(), nameBytes);
-      std::memset(at + kRecordHeader + nameBytes, 0, length - kRecordHeader - nameBytes);
-      if (last != SIZE_MAX) PutU32(buffer + last, uint32_t(used - last));
+      uint32_t header[3] = {0, c.action, nameBytes}, next = uint32_t(used - last);
+      std::memcpy(buffer + used, header, 12);
+      std::memcpy(buffer + used + 12, c.name.data(), nameBytes);
+      std::memset(buffer + used + 12 + nameBytes, 0, length - 12 - nameBytes);
+      if (last != SIZE_MAX) std::memcpy(buffer + last, &next, 4);
       last = used;
       used += length;
-      ready.pop_front();
     }
     return int(used);
   }
 
   void Reset() {
     if (inotifyFd >= 0) ::close(inotifyFd);
-    inotifyFd = -1;
-    hostRoot.clear();
-    rootWd = -1;
-    folders.clear();
-    ready.clear();
-    moveFrom.reset();
-    rootLost = false;
-    resyncNeeded = false;
+    inotifyFd = rootWd = -1;
+    hostRoot.clear(), folders.clear(), ready.clear(), moveFrom.reset();
+    rootLost = resyncNeeded = false;
   }
 };
 
@@ -367,25 +296,17 @@ bool DirectoryWatch::Open(const String& root) {
   struct stat st;
   if (::stat(host.c_str(), &st) != 0) return posix::Fail(errno);
   if (!S_ISDIR(st.st_mode)) return posix::Fail(ENOTDIR);
-  int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  m.inotifyFd = fd;
+  if (m.wakeFd < 0) return posix::Fail(EMFILE);
+  m.inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   m.hostRoot = host;
-  m.rootWd = fd < 0 || wake < 0 ? -1 : ::inotify_add_watch(fd, host.c_str(), kRootMask);
+  m.rootWd = m.inotifyFd < 0 ? -1 : ::inotify_add_watch(m.inotifyFd, host.c_str(), kRootMask);
   // The walk adds a folder's watch before it lists the folder, so a subfolder made while it runs
   // is either listed or reported.
   Walk walk = m.rootWd < 0 ? Walk::kDone : m.AddTree({}, nullptr, false);
   if (m.rootWd < 0 || walk == Walk::kLimit) {
     int err = walk == Walk::kLimit ? ENOSPC : errno;  // ENOSPC: the system's limit of watches
     m.Reset();
-    if (wake >= 0) ::close(wake);
     return posix::Fail(err == ENOSPC ? ENOMEM : err);
-  }
-  std::lock_guard<std::mutex> hold(m.wakeMutex);
-  m.wakeFd = wake;
-  if (m.wakeLatched) {
-    m.wakeLatched = false;
-    m.PostWake();
   }
   return true;
 }
@@ -396,8 +317,8 @@ int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
   if (fault::ShouldFail(fault::Op::Watch)) return -1;
   if (m.TakeWake()) return 0;
   for (;;) {
-    // After an overflow the tree is walked again before anything more is delivered, so a folder
-    // made during the lost events is watched by the time the caller hears of the loss.
+    // After an overflow the tree is walked again first, so that a folder made during the lost
+    // events is watched by the time the caller hears of the loss.
     if (m.resyncNeeded && !m.Resync()) return 0;
     if (!m.ready.empty()) break;
     if (m.rootLost) return posix::Fail(ENOENT), -1;
@@ -410,23 +331,14 @@ int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
 }
 
 void DirectoryWatch::Wake() {
-  Impl& m = *impl_;
-  std::lock_guard<std::mutex> hold(m.wakeMutex);
-  if (m.wakeFd >= 0)
-    m.PostWake();
-  else
-    m.wakeLatched = true;
+  uint64_t one = 1;
+  posix::RetryEintr([&] { return ::write(impl_->wakeFd, &one, sizeof one); });
 }
 
 void DirectoryWatch::Close() {
-  Impl& m = *impl_;
-  m.Reset();
-  std::lock_guard<std::mutex> hold(m.wakeMutex);
-  if (m.wakeFd >= 0) {
-    ::close(m.wakeFd);
-    m.wakeFd = -1;
-    m.wakeLatched = false;  // wake-ups posted to the open watch went with it
-  }
+  bool wasOpen = IsOpen();
+  impl_->Reset();
+  if (wasOpen) impl_->TakeWake();  // wake-ups for the watch that ends go with it
 }
 
 bool DirectoryWatch::IsOpen() const { return impl_->inotifyFd >= 0; }

@@ -1,10 +1,14 @@
-// Folder listing on Win32: FindFirstFileW/FindNextFileW, with the facts the cache keeps copied
-// out of WIN32_FIND_DATAW.
+// Folders and drives on Win32: listings through FindFirstFileW/FindNextFileW, with the facts the
+// cache keeps copied out of WIN32_FIND_DATAW; drive kinds and shell folders as the system gives
+// them, a host path being the path itself.
 #include <cstring>
 
 #include "platform/dir.h"
+#include "platform/drive.h"
 #include "platform/fault.h"
 #include "platform/win32/win32.h"
+
+#include <shlobj.h>
 
 namespace lvx::os {
 
@@ -50,6 +54,25 @@ bool FolderListing::Next(FolderEntry* entry) {
 void FolderListing::Close() {
   if (impl_->find != INVALID_HANDLE_VALUE) ::FindClose(impl_->find);
   impl_->find = INVALID_HANDLE_VALUE;
+}
+
+DriveKind DriveKindOf(const String& root) { return DriveKind(::GetDriveTypeW(win32::W(root))); }
+
+void MapDrive(char16_t, const std::string&, DriveKind) {}
+
+std::string HostPath(const String& path) { return ToHostBytes(path); }
+
+String NetworkNeighbourhoodFolder() {
+  LPITEMIDLIST pidl = nullptr;
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_NETHOOD, &pidl)) || pidl == nullptr)
+    return {};
+  wchar_t path[MAX_PATH] = {};
+  BOOL ok = ::SHGetPathFromIDListW(pidl, path);
+  ::CoTaskMemFree(pidl);
+  String out = ok ? String(win32::U(path)) : String();
+  // The caller appends the separator itself; a root such as "C:\" keeps its own.
+  while (out.size() > 3 && out.back() == u'\\') out.pop_back();
+  return out;
 }
 
 }  // namespace lvx::os

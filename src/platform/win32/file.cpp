@@ -1,8 +1,13 @@
-// Files and mappings on Win32: each open asks CreateFileW for the access and sharing its use needs
-// (readers share with the writers they must see; a refresh lets others only read; a new cache or
-// scratch file is the writer's alone, and a scratch file is deleted on close by the system).
+// Files, mappings and INI files on Win32. Each open asks CreateFileW for the access and sharing its
+// use needs (readers share with the writers they must see; a refresh lets others only read; a new
+// cache or scratch file is the writer's alone, and a scratch file is deleted on close by the
+// system). INI values go through the profile functions, read through a 32768-character buffer so
+// that a long value is cut, never overrun.
+#include <vector>
+
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/ini.h"
 #include "platform/win32/win32.h"
 
 namespace lvx::os {
@@ -124,6 +129,26 @@ bool MoveOver(const String& from, const String& to) {
 
 bool MakeFolder(const String& path) {
   return !fault::ShouldFail(Op::Write) && ::CreateDirectoryW(W(path), nullptr);
+}
+
+String IniRead(const String& section, const String& key, const String& defaultValue,
+               const String& file) {
+  constexpr DWORD kChars = 32768;
+  if (fault::ShouldFail(Op::Read)) return defaultValue.substr(0, kChars - 1);
+  std::vector<wchar_t> buffer(kChars, L'\0');
+  DWORD n = ::GetPrivateProfileStringW(W(section), W(key), W(defaultValue), buffer.data(), kChars,
+                                       W(file));
+  return String(win32::U(buffer.data()), n < kChars ? n : kChars - 1);
+}
+
+bool IniWrite(const String& section, const String& key, const String& value, const String& file) {
+  return !fault::ShouldFail(Op::Write) &&
+         ::WritePrivateProfileStringW(W(section), W(key), W(value), W(file));
+}
+
+bool IniDelete(const String& section, const String& key, const String& file) {
+  return !fault::ShouldFail(Op::Write) &&
+         ::WritePrivateProfileStringW(W(section), W(key), nullptr, W(file));
 }
 
 }  // namespace lvx::os

@@ -1,21 +1,15 @@
-// Change notifications on Win32: ReadDirectoryChangesW over the root's subtree, completed on an I/O
-// completion port whose key is the watch itself, so that an empty packet with key 0 (Wake) tells a
-// wake-up from a finished read.
+// Watching a drive on Win32: ReadDirectoryChangesW over the root's subtree, completed on an I/O
+// completion port that lives as long as the watch. A finished read comes with the watch as its
+// key; Wake posts an empty packet with key 0, from any thread, before Open too.
 //
 // The system writes a pending read's records into its buffer whenever the changes come, long after
-// the Read call that started it may have returned for a wake-up. So the buffers and the OVERLAPPED
-// belong to the watch (an IoState on the heap), never to the caller, and Close cancels a pending
-// read and waits for it to complete before the memory goes. Should that completion never come,
-// the IoState is left alive on purpose: a small leak is better than the system writing into freed
-// memory.
-//
-// A read is kept pending from Open on: two buffers take turns, so that the next read is started
-// as soon as one completes, before its records are handed out. Changes made while the caller
-// pauses between Reads are then not lost (wine drops those made while no read is pending), and
-// the system's buffer can be larger than the caller's: records that do not fit into one Read are
-// kept for the next, as the POSIX backend does.
+// the Read that started it may have returned for a wake-up. So the buffers and the OVERLAPPED
+// belong to the watch (an IoState on the heap), and Close cancels a pending read and waits for its
+// completion before the memory goes; should it never come, the IoState is left alive on purpose.
+// A read is kept pending from Open on, two buffers taking turns, so that changes made while the
+// caller is between Reads are not lost (wine drops those made while no read is pending); records
+// that do not fit into the caller's buffer come with the next Read.
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "platform/fault.h"
@@ -25,15 +19,11 @@
 namespace lvx::os {
 namespace {
 
-// The system's buffer per read: the largest that network drives accept.
-constexpr size_t kSystemBufferBytes = 64 * 1024;
-// File name, directory name, size, creation time, security.
+constexpr size_t kSystemBufferBytes = 64 * 1024;  // the largest that network drives accept
 constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                 FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_CREATION |
                                 FILE_NOTIFY_CHANGE_SECURITY;
-// How long Close waits for a cancelled read to come back before it gives up on it.
-constexpr DWORD kCancelWaitMs = 5000;
-constexpr size_t kRecordHeader = 12;  // NextEntryOffset, Action, FileNameLength
+constexpr DWORD kCancelWaitMs = 5000;  // how long Close waits for a cancelled read to come back
 
 struct IoState {
   OVERLAPPED overlapped{};
@@ -44,107 +34,58 @@ struct IoState {
   size_t readyEnd = 0;   // the bytes the completed read gave
 };
 
-uint32_t GetU32(const uint8_t* at) {
-  uint32_t v;
-  std::memcpy(&v, at, 4);
-  return v;
-}
-
-void PutU32(uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); }
-
 }  // namespace
 
 struct DirectoryWatch::Impl {
+  const HANDLE port = ::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
   HANDLE dir = nullptr;   // the root, opened for listing; null when closed
-  IoState* io = nullptr;  // owned unless abandoned by Close (see above)
+  IoState* io = nullptr;  // owned unless abandoned by Close
 
-  // Wake reaches the port from other threads: it is written under portMutex, and read without it
-  // only by the thread that owns the watch (Open, Read, Close).
-  std::mutex portMutex;
-  HANDLE port = nullptr;
-  bool wakeLatched = false;  // guarded by portMutex: a Wake came while the watch was closed
+  ~Impl() { ::CloseHandle(port); }
 
-  // Starts a read into io->reading. False (LastError set) when the system refuses it.
   bool StartRead() {
     io->overlapped = OVERLAPPED{};
-    if (!::ReadDirectoryChangesW(dir, io->reading.data(), DWORD(kSystemBufferBytes), TRUE,
-                                 kChangeFilter, nullptr, &io->overlapped, nullptr))
-      return false;
-    io->pending = true;
-    return true;
+    io->pending = ::ReadDirectoryChangesW(dir, io->reading.data(), DWORD(kSystemBufferBytes), TRUE,
+                                          kChangeFilter, nullptr, &io->overlapped, nullptr);
+    return io->pending;
   }
 
-  // Waits for the next packet on the port. Returns 1 when our read completed (its bytes in
-  // *bytes), 0 for a wake-up, -1 for a failure (LastError set). A failed read counts as taken.
-  int TakePacket(DWORD* bytes) {
+  // The next packet on the port, waiting up to the time: 1 when our read completed (its bytes in
+  // *bytes), 0 for a wake-up, -1 for a failure or the time up (LastError set).
+  int TakePacket(DWORD* bytes, DWORD milliseconds) {
     ULONG_PTR key = 0;
     LPOVERLAPPED done = nullptr;
     *bytes = 0;
-    BOOL ok = ::GetQueuedCompletionStatus(port, bytes, &key, &done, INFINITE);
-    DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+    BOOL ok = ::GetQueuedCompletionStatus(port, bytes, &key, &done, milliseconds);
     if (done == &io->overlapped) io->pending = false;
-    if (!ok) {
-      if (done == &io->overlapped && error == ERROR_NOTIFY_ENUM_DIR) return 1;  // overflow
-      SetLastError(error);
-      return -1;
-    }
-    if (key == 0 || done == nullptr) return 0;
-    return 1;
+    if (!ok) return done == &io->overlapped && ::GetLastError() == ERROR_NOTIFY_ENUM_DIR ? 1 : -1;
+    return key == 0 || done == nullptr ? 0 : 1;
   }
 
   // Copies the ready records that fit into the buffer, renumbering their offsets. 0 when the next
   // record alone does not fit (it is dropped, as the system drops what overflows a buffer).
   int Deliver(uint8_t* buffer, uint32_t size) {
     const auto* data = reinterpret_cast<const uint8_t*>(io->ready.data());
-    size_t room = size & ~size_t(3);
-    size_t used = 0;
-    size_t last = SIZE_MAX;
-    while (io->readyAt + kRecordHeader <= io->readyEnd) {
-      const uint8_t* record = data + io->readyAt;
-      uint32_t next = GetU32(record);
-      size_t nameBytes = GetU32(record + 8);
-      size_t bytes = kRecordHeader + nameBytes;
-      if (io->readyAt + bytes > io->readyEnd || (next != 0 && next < bytes)) {
-        io->readyAt = io->readyEnd;  // malformed: the rest is dropped
+    auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, data + at, 4); return v; };
+    size_t used = 0, last = SIZE_MAX;
+    for (size_t& at = io->readyAt; at + 12 <= io->readyEnd;) {
+      size_t next = u32(at), bytes = 12 + u32(at + 8), length = (bytes + 3) & ~3u;
+      bool malformed = at + bytes > io->readyEnd || (next != 0 && next < bytes);
+      if (malformed || used + length > (size & ~3u)) {
+        if (malformed || used == 0) at = next && !malformed ? at + next : io->readyEnd;  // dropped
         break;
       }
-      size_t length = (bytes + 3) & ~size_t(3);
-      if (used + length > room) {
-        if (used == 0) io->readyAt = next ? io->readyAt + next : io->readyEnd;
-        break;
-      }
-      std::memcpy(buffer + used, record, bytes);
+      uint32_t offset = uint32_t(used - last);
+      std::memcpy(buffer + used, data + at, bytes);
       std::memset(buffer + used + bytes, 0, length - bytes);
-      PutU32(buffer + used, 0);
-      if (last != SIZE_MAX) PutU32(buffer + last, uint32_t(used - last));
+      std::memset(buffer + used, 0, 4);
+      if (last != SIZE_MAX) std::memcpy(buffer + last, &offset, 4);
       last = used;
       used += length;
-      io->readyAt = next ? io->readyAt + next : io->readyEnd;
+      at = next ? at + next : io->readyEnd;
     }
-    if (io->readyAt + kRecordHeader > io->readyEnd) io->readyAt = io->readyEnd = 0;
+    if (io->readyAt + 12 > io->readyEnd) io->readyAt = io->readyEnd = 0;
     return int(used);
-  }
-
-  // Cancels a pending read and waits for its completion, which must be taken before the
-  // OVERLAPPED and the buffers may go.
-  void ReleaseIo() {
-    if (io && io->pending) {
-      ::CancelIoEx(dir, &io->overlapped);
-      while (io->pending) {
-        DWORD bytes = 0;
-        ULONG_PTR key = 0;
-        LPOVERLAPPED done = nullptr;
-        BOOL ok = ::GetQueuedCompletionStatus(port, &bytes, &key, &done, kCancelWaitMs);
-        if (done == &io->overlapped)
-          io->pending = false;
-        else if (!ok)
-          break;  // timed out or the port failed: nothing more will come
-        // anything else is a wake-up packet: keep waiting
-      }
-      if (io->pending) io = nullptr;  // abandoned: the system may still write into it
-    }
-    delete io;
-    io = nullptr;
   }
 };
 
@@ -156,37 +97,19 @@ bool DirectoryWatch::Open(const String& root) {
   Close();
   Impl& m = *impl_;
   if (fault::ShouldFail(fault::Op::Watch)) return false;
+  if (!m.port) return ::SetLastError(ERROR_NOT_ENOUGH_MEMORY), false;
   HANDLE dir = ::CreateFileW(win32::W(root), FILE_LIST_DIRECTORY,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
-                             nullptr);
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   if (dir == INVALID_HANDLE_VALUE) return false;
-  HANDLE port = ::CreateIoCompletionPort(dir, nullptr, reinterpret_cast<ULONG_PTR>(&m), 0);
-  if (!port) {
-    DWORD error = ::GetLastError();
-    ::CloseHandle(dir);
-    SetLastError(error);
-    return false;
-  }
   m.dir = dir;
   m.io = new IoState;
-  {
-    std::lock_guard<std::mutex> hold(m.portMutex);
-    m.port = port;
-  }
   // Changes are recorded from the first read on, so it starts here.
-  if (!m.StartRead()) {
-    DWORD error = ::GetLastError();
-    Close();
-    SetLastError(error);
-    return false;
-  }
-  std::lock_guard<std::mutex> hold(m.portMutex);
-  if (m.wakeLatched) {
-    m.wakeLatched = false;
-    ::PostQueuedCompletionStatus(port, 0, 0, nullptr);
-  }
-  return true;
+  if (::CreateIoCompletionPort(dir, m.port, reinterpret_cast<ULONG_PTR>(&m), 0) && m.StartRead())
+    return true;
+  DWORD error = ::GetLastError();
+  Close();
+  return ::SetLastError(error), false;
 }
 
 int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
@@ -198,39 +121,35 @@ int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
     if (io.readyEnd != 0) return m.Deliver(buffer, size);
     if (!io.pending && !m.StartRead()) return -1;
     DWORD bytes = 0;
-    int taken = m.TakePacket(&bytes);
+    int taken = m.TakePacket(&bytes, INFINITE);
     if (taken <= 0) return taken;
     io.ready.swap(io.reading);
     io.readyAt = 0;
     io.readyEnd = bytes;
-    bool started = m.StartRead();  // failing here shows at the next Read, which tries again
-    (void)started;
-    // 0 bytes: the system dropped the changes (its buffer overflowed).
-    if (bytes == 0) return 0;
+    m.StartRead();  // failing here shows at the next Read, which tries again
+    if (bytes == 0) return 0;  // the system dropped the changes (its buffer overflowed)
   }
 }
 
 void DirectoryWatch::Wake() {
-  std::lock_guard<std::mutex> hold(impl_->portMutex);
-  if (impl_->port)
-    ::PostQueuedCompletionStatus(impl_->port, 0, 0, nullptr);
-  else
-    impl_->wakeLatched = true;
+  if (impl_->port) ::PostQueuedCompletionStatus(impl_->port, 0, 0, nullptr);
 }
 
 void DirectoryWatch::Close() {
   Impl& m = *impl_;
-  if (m.dir) {
-    m.ReleaseIo();
-    ::CloseHandle(m.dir);
-    m.dir = nullptr;
+  if (!m.dir) return;
+  // The cancelled read's completion must be taken before its OVERLAPPED and buffers may go;
+  // wake-ups met meanwhile, and those left for the watch that ends, go with it.
+  if (m.io->pending) ::CancelIoEx(m.dir, &m.io->overlapped);
+  DWORD bytes;
+  while (m.io->pending && m.TakePacket(&bytes, kCancelWaitMs) >= 0) {
   }
-  std::lock_guard<std::mutex> hold(m.portMutex);
-  if (m.port) {
-    ::CloseHandle(m.port);
-    m.port = nullptr;
-    m.wakeLatched = false;  // wake-ups posted to the open watch went with it
+  while (m.TakePacket(&bytes, 0) >= 0) {
   }
+  if (!m.io->pending) delete m.io;  // else abandoned: the system may still write into it
+  m.io = nullptr;
+  ::CloseHandle(m.dir);
+  m.dir = nullptr;
 }
 
 bool DirectoryWatch::IsOpen() const { return impl_->dir != nullptr; }
@@ -239,12 +158,8 @@ String LongPathOf(const String& path) {
   constexpr DWORD kMax = 32768;
   std::vector<wchar_t> out(kMax);
   DWORD n = ::GetLongPathNameW(win32::W(path), out.data(), kMax);
-  if (n == 0) return {};
-  if (n >= kMax) {
-    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return {};
-  }
-  return String(win32::U(out.data()), n);
+  if (n >= kMax) ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  return n == 0 || n >= kMax ? String() : String(win32::U(out.data()), n);
 }
 
 }  // namespace lvx::os

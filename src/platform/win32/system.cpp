@@ -1,0 +1,87 @@
+// The system's side of the message boxes on Win32: GetLastError's codes and their kinds,
+// FormatMessageW's texts, the memory facts, and the immediate exit.
+#include "platform/message.h"
+#include "platform/win32/win32.h"
+
+namespace lvx::os {
+namespace {
+
+// The first code of a kind is the one CodeOf gives.
+constexpr struct {
+  Error error;
+  DWORD code;
+} kKinds[] = {
+    {Error::None, ERROR_SUCCESS},           {Error::NotFound, ERROR_FILE_NOT_FOUND},
+    {Error::NotFound, ERROR_PATH_NOT_FOUND}, {Error::Exists, ERROR_ALREADY_EXISTS},
+    {Error::Exists, ERROR_FILE_EXISTS},     {Error::AccessDenied, ERROR_ACCESS_DENIED},
+    {Error::InUse, ERROR_SHARING_VIOLATION}, {Error::InUse, ERROR_LOCK_VIOLATION},
+    {Error::InUse, ERROR_USER_MAPPED_FILE}, {Error::DiskFull, ERROR_DISK_FULL},
+    {Error::DiskFull, ERROR_HANDLE_DISK_FULL}, {Error::OutOfMemory, ERROR_NOT_ENOUGH_MEMORY},
+    {Error::OutOfMemory, ERROR_OUTOFMEMORY}, {Error::OutOfMemory, ERROR_COMMITMENT_LIMIT},
+    {Error::TooManyFiles, ERROR_TOO_MANY_OPEN_FILES}, {Error::IoError, ERROR_IO_DEVICE},
+};
+
+// FormatMessageW into a system-allocated buffer; empty when the system has no text in that language.
+String FormatSystemText(uint32_t code, DWORD language) {
+  wchar_t* text = nullptr;
+  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  String out = n != 0 && text != nullptr ? String(win32::U(text), n) : String();
+  ::LocalFree(text);
+  return out;
+}
+
+}  // namespace
+
+uint32_t LastError() { return ::GetLastError(); }
+
+void SetLastError(uint32_t code) { ::SetLastError(code); }
+
+Error ErrorOf(uint32_t code) {
+  for (const auto& k : kKinds)
+    if (k.code == code) return k.error;
+  return Error::IoError;
+}
+
+uint32_t CodeOf(Error error) {
+  for (const auto& k : kKinds)
+    if (k.error == error) return k.code;
+  return ERROR_IO_DEVICE;
+}
+
+String SystemErrorText(uint32_t code) {
+  // Asking for the text must not disturb the code a caller is about to report. US English first,
+  // as the boxes were written for; a system without English messages gives its own language.
+  DWORD saved = ::GetLastError();
+  String text = FormatSystemText(code, 1033);
+  if (text.empty()) text = FormatSystemText(code, 0);
+  ::SetLastError(saved);
+  return text;
+}
+
+MemoryFacts GetMemoryFacts() {
+  MEMORYSTATUSEX s;
+  s.dwLength = sizeof s;
+  if (!::GlobalMemoryStatusEx(&s)) return {};
+  return {s.ullAvailPhys,     s.ullTotalPhys,    s.ullAvailPageFile,
+          s.ullTotalPageFile, s.ullAvailVirtual, s.ullTotalVirtual};
+}
+
+// Walks the address space region by region from address 0 until the system has no more regions to
+// tell of (or the walk wraps past the top); free regions are those in state MEM_FREE.
+uint64_t LargestFreeBlock() {
+  uint64_t largest = 0;
+  MEMORY_BASIC_INFORMATION info;
+  for (uintptr_t at = 0, next; ::VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info);
+       at = next) {
+    if (info.State == MEM_FREE && info.RegionSize > largest) largest = info.RegionSize;
+    next = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+    if (next <= at) break;
+  }
+  return largest;
+}
+
+void ExitProcessNow(uint32_t code) { ::ExitProcess(code); }
+
+}  // namespace lvx::os
