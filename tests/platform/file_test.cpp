@@ -1,38 +1,47 @@
-// Files and mappings as the cache uses them, on every backend: each open's rights, mappings that
-// grow a file, window views and their overlap, scratch files, files replaced under a reader, the
-// path operations, the error kinds callers tell apart, and the fault seam in front of each call.
+// Files, mappings, folder listings and INI values as the program uses them, on every backend:
+// window views and their overlap in a mapping that grew the file, what each open allows, scratch
+// files, a file made anew under a reader, the path operations and the error kinds they report,
+// the facts of listed entries, a file's other lines kept when INI keys change, and the seam
+// before each kind of call.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 
+#include "platform/dir.h"
+#include "platform/drive.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/ini.h"
+#include "platform/text.h"
 #include "support/temp_dir.h"
+#include "support/test_drive.h"
 
 namespace lvx::os {
 namespace {
 
+namespace fs = std::filesystem;
 constexpr uint32_t kWindow = 52428800;  // one cache window
 constexpr uint32_t kOverlap = 1048576;  // a view's reach into the next window
 
 class FileTest : public ::testing::Test {
  protected:
   void TearDown() override { fault::Reset(); }
-  uint64_t SizeOn(const String& path) { return std::filesystem::file_size(std::filesystem::path(path)); }
   std::string Read(const String& path) {
     File f = OpenToRead(path);
     std::string bytes(64, '\0');
     uint32_t done = 0;
-    EXPECT_TRUE(ReadFrom(f, bytes.data(), uint32_t(bytes.size()), &done));
+    EXPECT_TRUE(ReadFrom(f, bytes.data(), uint32_t(bytes.size()), &done)) << LastError();
     Close(f);
     return bytes.substr(0, done);
   }
   void Write(const String& path, const std::string& bytes) {
     File f = CreateAnew(path);
-    ASSERT_TRUE(f.IsOpen()) << LastError();
-    ASSERT_TRUE(WriteTo(f, bytes.data(), uint32_t(bytes.size())));
+    ASSERT_TRUE(f.IsOpen() && WriteTo(f, bytes.data(), uint32_t(bytes.size()))) << LastError();
     Close(f);
   }
   test::TempDir dir_;
@@ -44,7 +53,7 @@ TEST_F(FileTest, WindowViewsShareTheBytesOfAMappingThatGrewTheFile) {
   File f = CreateAnew(path);
   Mapping m = Map(f, size, true);
   ASSERT_TRUE(m.IsOpen()) << LastError();
-  EXPECT_EQ(SizeOn(path), size);
+  EXPECT_EQ(fs::file_size(fs::path(path)), size);
   uint8_t* w0 = View(m, 0, kWindow + kOverlap);
   uint8_t* w1 = View(m, kWindow, size - kWindow);  // to the end: its overlap would leave the mapping
   uint8_t* w2 = View(m, 2 * kWindow, 4000);
@@ -54,65 +63,50 @@ TEST_F(FileTest, WindowViewsShareTheBytesOfAMappingThatGrewTheFile) {
   EXPECT_EQ(std::memcmp(w1, record + 10, sizeof record - 10), 0);
   w1[kWindow + 3999] = 0xA5;
   EXPECT_EQ(w2[3999], 0xA5);
-  for (uint32_t offset : {4096u, 3 * kWindow}) EXPECT_EQ(View(m, offset, 16), nullptr) << offset;
-  Unview(w0, kWindow + kOverlap);
-  Unview(w1, size - kWindow);
-  Unview(w2, 4000);
+  EXPECT_EQ(View(m, 4096, 16), nullptr) << "off the 64 KB grid";
+  EXPECT_EQ(View(m, 3 * kWindow, 16), nullptr) << "past the mapping";
+  Unview(w0, kWindow + kOverlap), Unview(w1, size - kWindow), Unview(w2, 4000);
   Unmap(m);
   Close(f);
-
-  // Reopened, the whole file maps at size 0 and holds what the views wrote; reading cannot write.
+  // Reopened, the whole file maps at size 0 with what the views wrote; read-only, it cannot grow.
   f = OpenToRead(path);
   m = Map(f, 0, false);
-  ASSERT_EQ(m.size, size);
   uint8_t* all = View(m, 0, size);
+  ASSERT_EQ(m.size, size);
   ASSERT_NE(all, nullptr) << LastError();
   EXPECT_EQ(std::memcmp(all + kWindow - 10, record, sizeof record), 0);
   EXPECT_EQ(all[size - 1], 0xA5);
   Unview(all, size);
   Unmap(m);
-  EXPECT_FALSE(Map(f, size + 4096, false).IsOpen()) << "a read-only file does not grow";
-  EXPECT_EQ(SizeOn(path), size);
+  EXPECT_FALSE(Map(f, size + 4096, false).IsOpen());
+  EXPECT_EQ(fs::file_size(fs::path(path)), size);
   Close(f);
-  EXPECT_FALSE(f.IsOpen());
 }
 
-TEST_F(FileTest, OpensFindTheirFilesAndAnEmptyFileHasNothingToMap) {
+TEST_F(FileTest, EachOpenDoesWhatItSays) {
   EXPECT_FALSE(OpenToRead(dir_.Child("missing")).IsOpen());
   EXPECT_EQ(ErrorOf(LastError()), Error::NotFound);
   EXPECT_FALSE(OpenToUpdate(dir_.Child("no/such/folder/x")).IsOpen());
   EXPECT_EQ(ErrorOf(LastError()), Error::NotFound);
   dir_.MakeFolder("folder");
-  EXPECT_FALSE(OpenToRead(dir_.Child("folder")).IsOpen()) << "a folder is no file";
-  Write(dir_.Child("empty"), "");
-  File f = OpenToReadAlone(dir_.Child("empty"));
-  ASSERT_TRUE(f.IsOpen());
-  EXPECT_FALSE(Map(f, 0, false).IsOpen());
-  Close(f);
-  // An update writes where a reader of the same file sees it.
+  EXPECT_FALSE(OpenToReadAlone(dir_.Child("folder")).IsOpen()) << "a folder is no file";
   Write(dir_.Child("u"), "0123456789");
-  f = OpenToUpdate(dir_.Child("u"));
+  File f = OpenToUpdate(dir_.Child("u"));
   ASSERT_TRUE(WriteTo(f, "ab", 2));
   Close(f);
-  EXPECT_EQ(Read(dir_.Child("u")), "ab23456789");
-}
-
-TEST_F(FileTest, ScratchFilesVanishWhenClosedAndNewFilesReplaceOld) {
-  String path = dir_.Child("cache.db.tmp");
+  EXPECT_EQ(Read(dir_.Child("u")), "ab23456789") << "an update writes in place";
+  Write(dir_.Child("u"), "");
+  f = OpenToReadAlone(dir_.Child("u"));
+  EXPECT_FALSE(Map(f, 0, false).IsOpen()) << "a file made anew is empty, and has nothing to map";
+  Close(f);
   for (int round = 0; round < 2; ++round) {
-    File f = CreateScratch(path);
+    f = CreateScratch(dir_.Child("cache.db.tmp"));
     Mapping m = Map(f, 1 << 20, true);
-    uint8_t* v = View(m, 0, 1 << 20);
-    ASSERT_NE(v, nullptr) << LastError();
-    v[5] = 'x';
-    Unview(v, 1 << 20);
+    EXPECT_TRUE(m.IsOpen()) << LastError();
     Unmap(m);
     Close(f);
-    EXPECT_EQ(KindOf(path), PathKind::Missing) << round;
+    EXPECT_EQ(KindOf(dir_.Child("cache.db.tmp")), PathKind::Missing) << "a scratch file vanishes";
   }
-  Write(path, "old and long");
-  Write(path, "new");
-  EXPECT_EQ(Read(path), "new");
 }
 
 TEST_F(FileTest, AReadersViewKeepsItsBytesWhileAWriterMakesTheFileAnew) {
@@ -122,8 +116,7 @@ TEST_F(FileTest, AReadersViewKeepsItsBytesWhileAWriterMakesTheFileAnew) {
   Mapping m = Map(reader, 0, false);
   uint8_t* view = View(m, 0, 65536);
   ASSERT_NE(view, nullptr);
-  // Windows refuses the writer while the reader has the file; POSIX gives it a new file.
-  File writer = CreateAnew(path);
+  File writer = CreateAnew(path);  // Windows refuses it while the reader is there; POSIX makes a new file
   if (writer.IsOpen()) WriteTo(writer, "w", 1);
   Close(writer);
   EXPECT_EQ(view[65535], 'r');
@@ -134,58 +127,60 @@ TEST_F(FileTest, AReadersViewKeepsItsBytesWhileAWriterMakesTheFileAnew) {
 
 TEST_F(FileTest, PathOperations) {
   Write(dir_.Child("a"), "contents of a");
-  std::filesystem::last_write_time(std::filesystem::path(dir_.Child("a")),
-                                   std::filesystem::file_time_type::clock::now() - std::chrono::hours(50));
-  auto written = std::filesystem::last_write_time(std::filesystem::path(dir_.Child("a")));
+  fs::last_write_time(fs::path(dir_.Child("a")), fs::file_time_type::clock::now() - std::chrono::hours(50));
   Write(dir_.Child("b"), "b");
   ASSERT_TRUE(CopyOver(dir_.Child("a"), dir_.Child("b")));
   EXPECT_EQ(Read(dir_.Child("b")), "contents of a");
-  EXPECT_EQ(std::filesystem::last_write_time(std::filesystem::path(dir_.Child("b"))), written);
-  ASSERT_TRUE(CopyOver(dir_.Child("a"), dir_.Child("c")));
+  EXPECT_EQ(fs::last_write_time(fs::path(dir_.Child("b"))), fs::last_write_time(fs::path(dir_.Child("a"))));
   EXPECT_FALSE(CopyOver(dir_.Child("missing"), dir_.Child("d")));
   EXPECT_EQ(ErrorOf(LastError()), Error::NotFound);
-  EXPECT_EQ(KindOf(dir_.Child("d")), PathKind::Missing);
-
-  ASSERT_TRUE(MoveOver(dir_.Child("c"), dir_.Child("b")));  // replaces b
+  ASSERT_TRUE(CopyOver(dir_.Child("a"), dir_.Child("c")) && MoveOver(dir_.Child("c"), dir_.Child("b")));
   EXPECT_EQ(KindOf(dir_.Child("c")), PathKind::Missing);
-  EXPECT_EQ(Read(dir_.Child("b")), "contents of a");
-  EXPECT_FALSE(MoveOver(dir_.Child("c"), dir_.Child("b")));
   ASSERT_TRUE(MakeFolder(dir_.Child("sub")));
   EXPECT_FALSE(MakeFolder(dir_.Child("sub")));
   EXPECT_EQ(ErrorOf(LastError()), Error::Exists);
   EXPECT_FALSE(MoveOver(dir_.Child("b"), dir_.Child("sub"))) << "a folder is never replaced";
   EXPECT_EQ(KindOf(dir_.Child("sub")), PathKind::Folder);
-  EXPECT_TRUE(FileExists(dir_.Child("b")));
-  EXPECT_FALSE(FileExists(dir_.Child("sub")));
+  EXPECT_TRUE(FileExists(dir_.Child("b")) && !FileExists(dir_.Child("sub")));
   ASSERT_TRUE(RemoveFile(dir_.Child("b")));
   EXPECT_FALSE(RemoveFile(dir_.Child("b")));
   EXPECT_EQ(ErrorOf(LastError()), Error::NotFound);
 }
 
-// Every call that can fail is failed once through the seam: it reports the armed kind and changes
+// Each call that can fail is failed once through the seam: it reports the armed kind and changes
 // nothing, and the next call works.
 TEST_F(FileTest, TheFaultSeamFailsEachKindOfCall) {
   String path = dir_.Child("seam.db");
   Write(path, std::string(70000, 's'));
   File f = OpenToUpdate(path);
   Mapping m = Map(f, 0, true);
-  uint32_t done = 0;
-  char buffer[8];
+  uint32_t done = 0, folders = 0;
   uint64_t size = 0;
+  char buffer[8];
+  auto opens = [&](File g) { bool ok = g.IsOpen(); Close(g); return ok; };
   struct Case {
     fault::Op op;
     Error error;
     std::function<bool()> call;
   } cases[] = {
-      {fault::Op::Open, Error::TooManyFiles, [&] { File g = OpenToRead(path); bool ok = g.IsOpen(); Close(g); return ok; }},
-      {fault::Op::Open, Error::InUse, [&] { File g = CreateScratch(path + u".tmp"); bool ok = g.IsOpen(); Close(g); return ok; }},
+      {fault::Op::Open, Error::TooManyFiles, [&] { return opens(OpenToRead(path)); }},
+      {fault::Op::Open, Error::InUse, [&] { return opens(CreateScratch(path + u".tmp")); }},
       {fault::Op::Read, Error::IoError, [&] { return ReadFrom(f, buffer, 8, &done); }},
       {fault::Op::Read, Error::IoError, [&] { return SizeOf(f, &size); }},
       {fault::Op::Write, Error::DiskFull, [&] { return WriteTo(f, "w", 1); }},
-      {fault::Op::Write, Error::DiskFull, [&] { return CopyOver(path, path + u".copy") && RemoveFile(path + u".copy"); }},
-      {fault::Op::Write, Error::AccessDenied, [&] { return MakeFolder(dir_.Child("f")) && std::filesystem::remove(std::filesystem::path(dir_.Child("f"))); }},
-      {fault::Op::Map, Error::DiskFull, [&] { Mapping g = Map(f, 200000, true); bool ok = g.IsOpen(); Unmap(g); return ok; }},
-      {fault::Op::View, Error::OutOfMemory, [&] { uint8_t* v = View(m, 65536, 100); Unview(v, 100); return v != nullptr; }},
+      {fault::Op::Write, Error::DiskFull, [&] { return CopyOver(path, path + u".copy"); }},
+      {fault::Op::Write, Error::AccessDenied, [&] { return MakeFolder(dir_.Child(std::to_string(++folders))); }},
+      {fault::Op::Map, Error::DiskFull, [&] {
+         Mapping g = Map(f, 200000, true);
+         bool ok = g.IsOpen();
+         Unmap(g);
+         return ok;
+       }},
+      {fault::Op::View, Error::OutOfMemory, [&] {
+         uint8_t* v = View(m, 65536, 100);
+         Unview(v, 100);
+         return v != nullptr;
+       }},
   };
   for (const Case& c : cases) {
     fault::FailNth(c.op, 1, c.error);
@@ -193,28 +188,126 @@ TEST_F(FileTest, TheFaultSeamFailsEachKindOfCall) {
     EXPECT_EQ(ErrorOf(LastError()), c.error) << int(c.op);
     EXPECT_TRUE(c.call()) << int(c.op) << " " << LastError();
   }
-  EXPECT_EQ(SizeOn(path), 200000u) << "only the mapping that was not failed grew the file";
+  EXPECT_EQ(fs::file_size(fs::path(path)), 200000u) << "only the mapping that was not failed grew the file";
   fault::Reset();
   fault::FailFrom(fault::Op::Write, 2, Error::DiskFull);
   EXPECT_TRUE(WriteTo(f, "a", 1));
-  EXPECT_FALSE(WriteTo(f, "b", 1));
-  EXPECT_FALSE(WriteTo(f, "c", 1));
+  EXPECT_FALSE(WriteTo(f, "b", 1) || WriteTo(f, "c", 1));
   EXPECT_EQ(fault::Calls(fault::Op::Write), 3);
   Unmap(m);
   Close(f);
 }
 
-TEST(Errors, KindsAndCodesRoundTripAndCodesHaveTexts) {
-  for (Error e : {Error::None, Error::NotFound, Error::Exists, Error::AccessDenied, Error::InUse,
-                  Error::DiskFull, Error::OutOfMemory, Error::TooManyFiles, Error::IoError}) {
-    EXPECT_EQ(ErrorOf(CodeOf(e)), e) << int(e);
-    String text = SystemErrorText(CodeOf(e));
-    EXPECT_GT(text.size(), 4u) << int(e);
-    EXPECT_EQ(text.substr(text.size() - 2), u"\r\n") << int(e);
+uint64_t SizeOf(const FolderEntry& e) { return (uint64_t(e.sizeHigh) << 32) | e.sizeLow; }
+
+// The entries of a folder by name, "." and ".." apart in *dots; "!" when it cannot be listed.
+std::map<String, FolderEntry> List(FolderListing& listing, const String& folder,
+                                   std::vector<String>* dots = nullptr) {
+  std::map<String, FolderEntry> entries;
+  if (!listing.Open(folder)) return {{u"!", {}}};
+  for (FolderEntry e; listing.Next(&e);) {
+    String name = e.name;
+    if (dots && (name == u"." || name == u".."))
+      dots->push_back(name);
+    else
+      entries[name] = e;
   }
-  SetLastError(CodeOf(Error::DiskFull));
+  EXPECT_EQ(ErrorOf(LastError()), Error::None) << "the end is no failure";
+  return entries;
+}
+
+TEST(FolderListingTest, EntriesCarryKindSizeAndTimeAndFailuresSayWhy) {
+  test::TestDrive drive;
+  drive.MakeFile("dir/small.txt", 1234);
+  drive.MakeFile("dir/big.bin", 5000000000ull);  // sparse; the size needs the high word
+  drive.MakeFile("dir/Sub Folder/inside", 1);
+  FolderListing listing;
+  std::vector<String> dots;
+  auto entries = List(listing, drive.Path("dir/"), &dots);
+  EXPECT_EQ(dots, (std::vector<String>{u".", u".."})) << "first, in this order";
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_TRUE(entries[u"Sub Folder"].isFolder);
+  EXPECT_EQ(SizeOf(entries[u"Sub Folder"]), 0u);
+  EXPECT_EQ(SizeOf(entries[u"small.txt"]), 1234u);
+  EXPECT_EQ(SizeOf(entries[u"big.bin"]), 5000000000ull);
+  for (const char16_t* name : {u"small.txt", u"Sub Folder"})  // FILETIMEs of now: 2020 to 2100
+    EXPECT_TRUE(entries[name].lastWriteTime.Value() > 132223104000000000ull &&
+                entries[name].lastWriteTime.Value() < 157469184000000000ull) << U8(name);
+  EXPECT_EQ(List(listing, drive.Root()).count(u"dir"), 1u);
+  EXPECT_EQ(List(listing, drive.Path("missing/")).count(u"!"), 1u);
+  EXPECT_EQ(ErrorOf(LastError()), Error::NotFound);
+  EXPECT_EQ(List(listing, drive.Path("dir/small.txt/")).count(u"!"), 1u) << "a file is no folder";
+  FolderEntry e;
+  EXPECT_FALSE(listing.Next(&e));
+  EXPECT_EQ(DriveKindOf(drive.Root()), DriveKind::Fixed);
+}
+
+TEST(FolderListingTest, TheFaultSeamFailsTheOpenOrAnEntry) {
+  test::TestDrive drive;
+  drive.MakeFile("d/a", 1);
+  drive.MakeFile("d/b", 1);
+  FolderListing listing;
+  fault::Reset();
+  fault::FailNth(fault::Op::List, 1, Error::AccessDenied);
+  EXPECT_EQ(List(listing, drive.Path("d/")).count(u"!"), 1u);
+  EXPECT_EQ(ErrorOf(LastError()), Error::AccessDenied);
+  fault::FailNth(fault::Op::List, 4, Error::IoError);  // the open, ".", "..", then "a" fails
+  ASSERT_TRUE(listing.Open(drive.Path("d/")));
+  int got = 0;
+  for (FolderEntry e; listing.Next(&e);) ++got;
+  EXPECT_EQ(got, 2);
+  EXPECT_EQ(ErrorOf(LastError()), Error::IoError);
+  EXPECT_EQ(fault::Calls(fault::Op::List), 5);
+  fault::Reset();
+}
+
+class IniTest : public ::testing::Test {
+ protected:
+  void TearDown() override { fault::Reset(); }
+  String Bytes16() {  // the file as UTF-16LE after its byte-order mark
+    std::ifstream in(dir_.HostPath() + "/state.ini", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    String text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
+    return text;
+  }
+  test::TempDir dir_;
+  String file_ = dir_.Child("state.ini");
+};
+
+TEST_F(IniTest, AFileKeepsItsOtherLinesAndAnyTextWhileKeysChange) {
+  EXPECT_EQ(IniRead(u"STATEINFO", u"X", u"fallback", file_), u"fallback") << "no file yet";
+  String start = u"; kept comment\r\n[STATEINFO]\r\nA=1\r\n  Spaced Key  =  spaced value  \r\n\r\n[OTHER]\r\nA=other\r\n";
+  std::ofstream(dir_.HostPath() + "/state.ini", std::ios::binary)
+      << "\xFF\xFE" << std::string(reinterpret_cast<const char*>(start.data()), start.size() * 2);
+  EXPECT_EQ(IniRead(u"stateinfo", u"spaced key", u"", file_), u"spaced value");
+  EXPECT_EQ(IniRead(u"OTHER", u"a", u"", file_), u"other") << "a key of another section";
+  const String text = u"\u65e5\u672c \u00e9 \U0001F600";
+  ASSERT_TRUE(IniWrite(u"StateInfo", u"NEW", text, file_) && IniWrite(u"STATEINFO", u"a", u"2", file_));
+  ASSERT_TRUE(IniWrite(u"THIRD", u"C", u"3", file_) && IniDelete(u"STATEINFO", u"Spaced Key", file_));
+  ASSERT_TRUE(IniWrite(u"S", u"LONG", String(40000, u'v'), file_));
+  EXPECT_EQ(IniRead(u"STATEINFO", u"NEW", u"", file_), text);
+  EXPECT_EQ(IniRead(u"STATEINFO", u"A", u"", file_), u"2");
+  EXPECT_EQ(IniRead(u"STATEINFO", u"SPACED KEY", u"gone", file_), u"gone");
+  EXPECT_EQ(IniRead(u"THIRD", u"C", u"", file_), u"3");
+  EXPECT_EQ(IniRead(u"S", u"LONG", u"", file_), String(32767, u'v')) << "cut, never overrun";
+  String saved = Bytes16();
+  size_t other = saved.find(u"[OTHER]\r\nA=other");
+  EXPECT_EQ(saved.find(u"; kept comment"), 0u) << U8(saved);
+  EXPECT_LT(saved.find(u"NEW=" + text), other) << "a new key goes into its own section";
+  EXPECT_GT(saved.find(u"[THIRD]"), other);
+  EXPECT_FALSE(IniWrite(u"A", u"B", u"C", dir_.Child("no/such/x.ini")));
+}
+
+TEST_F(IniTest, TheSeamFailsAWriteThatLeavesTheFileAndAReadThatGivesTheDefault) {
+  ASSERT_TRUE(IniWrite(u"S", u"K", u"old", file_));
+  fault::FailNth(fault::Op::Write, 1, Error::DiskFull);
+  EXPECT_FALSE(IniWrite(u"S", u"K", u"new", file_));
   EXPECT_EQ(ErrorOf(LastError()), Error::DiskFull);
-  EXPECT_EQ(SystemErrorText(0x3FFFFFFF), u"") << "no text for a code the system does not know";
+  fault::FailNth(fault::Op::Read, 1, Error::IoError);
+  EXPECT_EQ(IniRead(u"S", u"K", u"default", file_), u"default");
+  EXPECT_EQ(IniRead(u"S", u"K", u"", file_), u"old");
 }
 
 }  // namespace

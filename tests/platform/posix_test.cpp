@@ -33,8 +33,9 @@ class PosixWatchTest : public ::testing::Test {
     Touch("settle" + std::to_string(++settles_));
     ASSERT_TRUE(reader.WaitFor(kActionAdded, u"settle" + U16(std::to_string(settles_))));
   }
+  // After the reader stopped: no record names the path or anything below it.
   bool NoneUnder(WatchReader& reader, const std::u16string& path) {
-    for (const test::ChangeRecord& r : reader.Records())
+    for (const test::ChangeRecord& r : reader.records)
       if (r.name == path || r.name.rfind(path + u"\\", 0) == 0) return false;
     return true;
   }
@@ -61,6 +62,7 @@ TEST_F(PosixWatchTest, ChangesDeepInTheTreeAndInFoldersThatAppearLater) {
                               {kActionRemoved, u"a\\b\\c\\f.txt"}, {kActionAdded, u"new"},
                               {kActionAdded, u"new\\x"}, {kActionAdded, u"in\\deep\\y"}})
     EXPECT_TRUE(reader.WaitFor(action, name)) << U8(name) << reader.Describe();
+  reader.Stop();
   EXPECT_TRUE(NoneUnder(reader, u"in\\deep\\old.txt"));
 }
 
@@ -83,6 +85,7 @@ TEST_F(PosixWatchTest, RenamesRelabelWhatIsBelowAndMovesNameBothFolders) {
   EXPECT_TRUE(reader.WaitFor(kActionAdded, u"z\\b\\c\\f")) << reader.Describe();
   EXPECT_TRUE(reader.WaitFor(kActionAdded, u"w\\y\\inner\\g")) << reader.Describe();
   Settle(reader);
+  reader.Stop();
   EXPECT_TRUE(NoneUnder(reader, u"gone\\sub"));
   EXPECT_TRUE(NoneUnder(reader, u"a\\b"));
 }
@@ -110,6 +113,7 @@ TEST_F(PosixWatchTest, AnOverflowIsReportedAndTheWatchesAreRepaired) {
   EXPECT_TRUE(reader.WaitFor(kActionAdded, u"lost\\f")) << reader.Describe();
   EXPECT_TRUE(reader.WaitFor(kActionAdded, u"kept\\sub\\g")) << reader.Describe();
   Settle(reader);
+  reader.Stop();
   EXPECT_TRUE(NoneUnder(reader, u"keep")) << "a stale label";
   EXPECT_TRUE(NoneUnder(reader, u"old")) << "moved out during the overflow";
 }

@@ -1,63 +1,49 @@
-// Threads, events and locks on every backend: a thread runs only once started, every join is
-// bounded, a thread object dropped while its body runs leaves the body to finish safely, a start
-// can be failed through the seam, and events and locks behave as their Win32 namesakes.
+// Threads, events, locks and message boxes on every backend: a thread runs only once started,
+// every join is bounded, a thread dropped while its body runs lets the body finish with what it
+// holds, a start can be failed through the seam, events and locks behave as their Win32 namesakes;
+// the boxes carry the code, the system's text and where, and quiet and held-back stretches belong
+// to their thread.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "platform/fault.h"
+#include "platform/message.h"
+#include "platform/text.h"
 #include "platform/thread.h"
+#include "support/recording_sink.h"
 
 namespace lvx::os {
 namespace {
 
-TEST(ThreadTest, BodyRunsOnlyAfterStartAndKeepsItsExitCode) {
+TEST(ThreadTest, RunsOnceStartedJoinsWithinItsTimeAndKeepsItsExitCode) {
+  Event release(true, false);
   std::atomic<int> runs{0};
-  Thread t([&] {
-    ++runs;
-    return uint32_t(42);
-  });
+  Thread t([&] { return release.Wait(kInfinite) ? uint32_t(40 + ++runs) : 0u; });
   Sleep(30);
-  EXPECT_EQ(runs.load(), 0);  // created suspended
   EXPECT_FALSE(t.Finished());
-  EXPECT_FALSE(t.Join(0));  // a thread never started has not ended
-  ASSERT_TRUE(t.Start());
-  EXPECT_FALSE(t.Start());  // once only
-  ASSERT_TRUE(t.Join(10000));
-  EXPECT_TRUE(t.Finished());
-  EXPECT_EQ(t.ExitCode(), 42u);
-  EXPECT_EQ(runs.load(), 1);
-  EXPECT_TRUE(t.JoinDispatching(0));  // joining again is harmless
-
-  Thread failed([&] { return uint32_t(++runs); });
+  EXPECT_FALSE(t.Join(0)) << "a thread never started has not ended";
   fault::FailNth(fault::Op::Thread, 1, Error::OutOfMemory);
-  EXPECT_FALSE(failed.Start());
+  EXPECT_FALSE(t.Start());
   EXPECT_EQ(ErrorOf(LastError()), Error::OutOfMemory);
   fault::Reset();
-  EXPECT_TRUE(failed.Start() && failed.Join(10000));
-  EXPECT_EQ(runs.load(), 2);
-}
-
-TEST(ThreadTest, JoinGivesUpAfterItsTimeAndSucceedsLater) {
-  Event release(true, false);
-  Thread t([&] {
-    release.Wait(kInfinite);
-    return uint32_t(7);
-  });
   ASSERT_TRUE(t.Start());
+  EXPECT_FALSE(t.Start()) << "once only";
   uint32_t before = TickCount();
   EXPECT_FALSE(t.Join(50));
-  EXPECT_GE(TickCount() - before, 30u);  // the Windows tick moves in steps of up to 16 ms
-  EXPECT_FALSE(t.Finished());
-  EXPECT_NE(t.ExitCode(), 7u);
+  EXPECT_FALSE(t.JoinDispatching(20));
+  EXPECT_GE(TickCount() - before, 50u);  // ticks move in steps of up to 16 ms
+  EXPECT_EQ(t.ExitCode(), 259u) << "STILL_ACTIVE while it runs";
   release.Set();
-  EXPECT_TRUE(t.JoinDispatching(10000));
-  EXPECT_EQ(t.ExitCode(), 7u);
+  ASSERT_TRUE(t.JoinDispatching(10000));
+  EXPECT_TRUE(t.Finished() && t.Join(0));
+  EXPECT_EQ(t.ExitCode(), 41u);
+  EXPECT_EQ(runs.load(), 1);
 }
 
-TEST(ThreadTest, DroppingARunningThreadLeavesItRunningToItsEnd) {
-  // The body holds its own references: the test's locals may be gone by the time it ends.
+TEST(ThreadTest, ADroppedThreadRunsToItsEndWithWhatItHolds) {
   auto release = std::make_shared<Event>(true, false);
   auto done = std::make_shared<Event>(true, false);
   auto value = std::make_shared<std::atomic<int>>(0);
@@ -66,86 +52,101 @@ TEST(ThreadTest, DroppingARunningThreadLeavesItRunningToItsEnd) {
       release->Wait(kInfinite);
       value->store(5);
       done->Set();
-      return uint32_t(0);
+      return 0u;
     });
     ASSERT_TRUE(t.Start());
-    EXPECT_FALSE(t.Join(10));
-  }  // destroyed while the body waits: detached, not killed, not waited for
+  }  // detached, not killed, not waited for
+  std::weak_ptr<std::atomic<int>> held = value;
+  value.reset();
   release->Set();
   ASSERT_TRUE(done->Wait(10000));
-  EXPECT_EQ(value->load(), 5);
-  // Dropping a thread that was never started runs nothing.
+  for (int i = 0; i < 500 && !held.expired(); ++i) Sleep(2);
+  EXPECT_TRUE(held.expired()) << "what the body captured goes when it ends";
   std::atomic<bool> ran{false};
-  { Thread never([&] { ran = true; return uint32_t(0); }); }
+  { Thread never([&] { return uint32_t(ran = true); }); }
   Sleep(20);
-  EXPECT_FALSE(ran.load());
+  EXPECT_FALSE(ran.load()) << "a thread never started runs nothing";
 }
 
-TEST(EventTest, AutoResetReleasesOneWaitManualResetAll) {
-  Event automatic(false, true);
+TEST(EventTest, AutoResetReleasesOneWaiterManualResetAll) {
+  Event automatic(false, true), manual(true, false);
   EXPECT_TRUE(automatic.Wait(0));
-  EXPECT_FALSE(automatic.Wait(0));  // consumed by the first wait
-  automatic.Set();
-  automatic.Reset();
-  uint32_t before = TickCount();
-  EXPECT_FALSE(automatic.Wait(60));
-  EXPECT_GE(TickCount() - before, 40u) << "a wait keeps to its time";
-
-  Event manual(true, false);
+  EXPECT_FALSE(automatic.Wait(0)) << "consumed by the first wait";
   EXPECT_FALSE(manual.Wait(0));
   manual.Set();
-  EXPECT_TRUE(manual.Wait(0));
-  EXPECT_TRUE(manual.Wait(kInfinite));  // stays set
+  EXPECT_TRUE(manual.Wait(0) && manual.Wait(kInfinite)) << "stays set";
   manual.Reset();
   EXPECT_FALSE(manual.Wait(10));
-}
-
-TEST(EventTest, OneSetOfAnAutoResetEventWakesExactlyOneOfTwoWaiters) {
-  Event event(false, false);
   std::atomic<int> woken{0};
-  auto waiter = [&] {
-    if (event.Wait(600)) ++woken;
-    return uint32_t(0);
-  };
+  auto waiter = [&] { return uint32_t(automatic.Wait(600) ? ++woken : 0); };
   Thread a(waiter), b(waiter);
-  ASSERT_TRUE(a.Start());
-  ASSERT_TRUE(b.Start());
+  ASSERT_TRUE(a.Start() && b.Start());
   Sleep(50);
-  event.Set();
-  ASSERT_TRUE(a.Join(10000));
-  ASSERT_TRUE(b.Join(10000));
-  EXPECT_EQ(woken.load(), 1);
+  automatic.Set();
+  ASSERT_TRUE(a.Join(10000) && b.Join(10000));
+  EXPECT_EQ(woken.load(), 1) << "one Set wakes exactly one of two waiters";
 }
 
 TEST(LockTest, ExcludesOtherThreadsAndNestsOnItsOwn) {
   Lock lock;
   lock.Acquire();
-  EXPECT_TRUE(lock.TryAcquire());  // the owner may take it again, as a critical section
+  EXPECT_TRUE(lock.TryAcquire()) << "the owner may take it again";
   lock.Release();
   std::atomic<bool> got{true};
-  Thread other([&] {
-    got = lock.TryAcquire();
-    if (got) lock.Release();
-    return uint32_t(0);
-  });
-  ASSERT_TRUE(other.Start());
-  ASSERT_TRUE(other.Join(10000));
+  Thread other([&] { return uint32_t(got = lock.TryAcquire()); });
+  ASSERT_TRUE(other.Start() && other.Join(10000));
   EXPECT_FALSE(got.load());
   lock.Release();
+  { LockGuard hold(lock); }
+  ASSERT_TRUE(lock.TryAcquire()) << "a guard lets go";
+  lock.Release();
+}
 
-  // Many threads adding under the lock lose no update.
-  long counter = 0;
-  auto add = [&] {
-    for (int i = 0; i < 20000; ++i) {
-      LockGuard hold(lock);
-      ++counter;
+TEST(Messages, SystemAndMemoryBoxesCarryTheCodeTheTextAndWhere) {
+  test::RecordingMessages messages;
+  uint32_t code = CodeOf(Error::NotFound);
+  SystemErrorBox(code, u" In Somewhere - 000");
+  MemoryErrorBox(CodeOf(Error::OutOfMemory), 4096, u" In Elsewhere - 001");
+  SystemErrorBox(0x3FFFFFFF, u" nowhere");  // no system text: nothing is shown
+  ASSERT_EQ(messages.Count(), 2u);
+  EXPECT_EQ(messages.Texts()[0], U16("ErrorCode = " + std::to_string(code) + ", ") +
+                                     SystemErrorText(code) + u"\r\n In Somewhere - 000");
+  String memory = messages.Texts()[1];
+  EXPECT_NE(memory.find(u"\r\n In Elsewhere - 001\r\nRequestSize = \t4096 Bytes\r\nMaxFreeBlock = \t"),
+            String::npos);
+  EXPECT_NE(memory.find(u" Bytes\r\nMemory :\t"), String::npos);
+  MemoryFacts facts;
+  facts.totalPhys = 16ull << 30;
+  facts.availPhys = 5;
+  EXPECT_EQ(MemoryText(facts).rfind(u"Memory :\t5 Bytes / 4294967295 Bytes\r\n", 0), 0u);
+}
+
+TEST(Messages, QuietAndHeldBackStretchesBelongToTheirThread) {
+  test::RecordingMessages messages;
+  auto other = [](const char16_t* text) { std::thread([text] { ErrorBox(text); }).join(); };
+  {
+    QuietMessages quiet;
+    ErrorBox(u"silenced");
+    other(u"other thread");
+  }
+  {
+    DeferredMessages outer;
+    ErrorBox(u"first");
+    {
+      DeferredMessages inner;
+      ErrorBox(u"second");
     }
-    return uint32_t(0);
-  };
-  Thread t1(add), t2(add), t3(add);
-  ASSERT_TRUE(t1.Start() && t2.Start() && t3.Start());
-  ASSERT_TRUE(t1.Join(30000) && t2.Join(30000) && t3.Join(30000));
-  EXPECT_EQ(counter, 60000);
+    EXPECT_EQ(messages.Count(), 1u) << "held until the outermost stretch ends";
+    other(u"other again");
+  }
+  {
+    DeferredMessages held;
+    ErrorBox(u"before a fatal end");
+    FlushDeferredMessages();
+    EXPECT_EQ(messages.Count(), 5u) << "a flush shows them at once";
+  }
+  EXPECT_EQ(messages.Texts(), (std::vector<String>{u"other thread", u"other again", u"first",
+                                                   u"second", u"before a fatal end"}));
 }
 
 }  // namespace

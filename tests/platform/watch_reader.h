@@ -1,7 +1,6 @@
 // Reads a DirectoryWatch on a thread of its own and keeps every change record it gets, so that a
 // test can make changes and wait for the records they cause. Each buffer is checked against the
-// record layout (offsets 4-aligned and inside the bytes returned, names inside their record, nothing
-// written past the buffer); what is wrong is kept for the test to assert on.
+// record layout and for writes past its end; what is wrong is kept for the test to assert on.
 #pragma once
 
 #include <algorithm>
@@ -36,29 +35,20 @@ class WatchReader {
     std::unique_lock<std::mutex> hold(mutex_);
     return changed_.wait_for(hold, std::chrono::milliseconds(timeoutMs), ready);
   }
-  bool WaitFor(uint32_t action, const std::u16string& name, int timeoutMs = 15000) {
-    return WaitUntil([&] { return IndexLocked(action, name) >= 0; }, timeoutMs);
-  }
+  // The index of the first record like this one, or -1.
   int IndexOf(uint32_t action, const std::u16string& name) {
     std::lock_guard<std::mutex> hold(mutex_);
     return IndexLocked(action, name);
   }
-  std::vector<ChangeRecord> Records() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return records_;
+  bool WaitFor(uint32_t action, const std::u16string& name, int timeoutMs = 15000) {
+    return WaitUntil([&] { return IndexLocked(action, name) >= 0; }, timeoutMs);
   }
   std::string Describe() {
     std::lock_guard<std::mutex> hold(mutex_);
     std::string out = problems;
-    for (const ChangeRecord& r : records_) out += " " + std::to_string(r.action) + ":" + U8(r.name);
+    for (const ChangeRecord& r : records) out += " " + std::to_string(r.action) + ":" + U8(r.name);
     return out;
   }
-  // Reads that gave 0 bytes (wake-ups and dropped changes), failed reads, the largest read, and
-  // what was wrong with a buffer. Guarded by mutex_: read them in a WaitUntil or after Stop.
-  int zeros = 0, failures = 0;
-  uint32_t largest = 0, failureError = 0;
-  std::string problems;
-
   void Stop() {
     if (!thread_.joinable()) return;
     stop_ = true;
@@ -66,26 +56,29 @@ class WatchReader {
     thread_.join();
   }
 
+  // What was read: guarded by mutex_, so read in a WaitUntil or after Stop. zeros: reads that gave
+  // 0 bytes (wake-ups and losses).
+  std::vector<ChangeRecord> records;
+  int zeros = 0, failures = 0;
+  uint32_t largest = 0, failureError = 0;
+  std::string problems;
+
  private:
   int IndexLocked(uint32_t action, const std::u16string& name) {
-    auto it = std::find(records_.begin(), records_.end(), ChangeRecord{action, name});
-    return it == records_.end() ? -1 : int(it - records_.begin());
+    auto it = std::find(records.begin(), records.end(), ChangeRecord{action, name});
+    return it == records.end() ? -1 : int(it - records.begin());
   }
   void Parse(const uint8_t* data, uint64_t bytes) {
     for (uint64_t at = 0;;) {
-      uint32_t next = 0, action = 0, length = 0;
-      if (at + 12 <= bytes) {
-        std::memcpy(&next, data + at, 4);
-        std::memcpy(&action, data + at + 4, 4);
-        std::memcpy(&length, data + at + 8, 4);
-      }
-      if (at + 12 + length > bytes || (next != 0 && (next % 4 != 0 || next < 12 + length)) ||
-          action < 1 || action > 5)
+      uint32_t header[3] = {};  // next, action, name bytes
+      if (at + 12 <= bytes) std::memcpy(header, data + at, 12);
+      if (at + 12 + header[2] > bytes || header[1] < 1 || header[1] > 5 ||
+          (header[0] != 0 && (header[0] % 4 != 0 || header[0] < 12 + header[2])))
         return void(problems += "malformed record at " + std::to_string(at) + ";");
-      records_.push_back({action, std::u16string(length / 2, u'\0')});
-      std::memcpy(records_.back().name.data(), data + at + 12, length);
-      if (next == 0) return;
-      at += next;
+      records.push_back({header[1], std::u16string(header[2] / 2, u'\0')});
+      std::memcpy(records.back().name.data(), data + at + 12, header[2]);
+      if (header[0] == 0) return;
+      at += header[0];
     }
   }
   void Run() {
@@ -110,8 +103,7 @@ class WatchReader {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::atomic<bool> stop_{false};
-  std::vector<ChangeRecord> records_;  // guarded by mutex_
-  std::thread thread_;                 // last: starts once the rest is set up
+  std::thread thread_;  // last: starts once the rest is set up
 };
 
 }  // namespace lvx::test
