@@ -60,7 +60,7 @@ class WatchReader {
   // 0 bytes (wake-ups and losses).
   std::vector<ChangeRecord> records;
   int zeros = 0, failures = 0;
-  uint32_t largest = 0, failureError = 0;
+  uint32_t failureError = 0;
   std::string problems;
 
  private:
@@ -89,7 +89,8 @@ class WatchReader {
         std::lock_guard<std::mutex> hold(mutex_);
         if (n < 0) ++failures, failureError = os::LastError();
         if (n == 0) ++zeros;
-        if (n > 0) Parse(buffer.data(), uint32_t(n)), largest = std::max(largest, uint32_t(n));
+        if (n > int(size_)) problems += "read past the buffer;";
+        if (n > 0) Parse(buffer.data(), uint32_t(n));
         if (std::any_of(buffer.begin() + size_, buffer.end(), [](uint8_t b) { return b != 0xCD; }))
           problems += "written past the buffer;";
       }
