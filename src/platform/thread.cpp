@@ -99,13 +99,13 @@ Thread::~Thread() {
 bool Thread::Start() {
   if (!impl_->body.valid()) return SetLastError(CodeOf(Error::IoError)), false;  // started, or no body
   if (fault::ShouldFail(fault::Op::Thread)) return false;
-  std::shared_future<uint32_t> result = impl_->body.get_future().share();
+  impl_->result = impl_->body.get_future().share();  // before the body may ask about itself
   try {
     impl_->thread = std::thread(std::move(impl_->body));
   } catch (const std::system_error&) {  // the library's way to say the system made no thread
+    impl_->result = {};
     return SetLastError(CodeOf(Error::OutOfMemory)), false;
   }
-  impl_->result = std::move(result);
   return true;
 }
 
