@@ -130,8 +130,8 @@ bool CCacher::SaveToCacheFile() {
 
 int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
   cachePath_ = context_.Path();
-  if (!scratch_.CreateScratch(cachePath_ + u".tmp", scratchSize_ ? scratchSize_ : scratch_.GetMapSize()))
-    return -1;
+  uint32_t scratchSize = scratchSize_ ? scratchSize_ : scratch_.GetMapSize();
+  if (!scratch_.CreateScratch(cachePath_ + u".tmp", scratchSize)) return -1;
   excludedFolder_ = os::NetworkNeighbourhoodFolder();
   if (!excludedFolder_.empty()) excludedFolder_ += u'\\';
   excludedLength_ = excludedFolder_.size();

@@ -234,10 +234,10 @@ TEST_F(CacherTest, AFolderThatCannotBeListedGetsAnEmptyBlockAndTheWalkGoesOn) {
   os::fault::Reset();
   ASSERT_EQ(cacher_.BuildNow(drive.Mask()), 0);
   int calls = os::fault::Calls(os::fault::Op::List);
-  // The last folder walked is z: its listing is ".", "..", 1.txt, 2.txt and the end, so its first
-  // call is the fourth from last.
+  // The last folder walked is z: its listing is the open, ".", "..", 1.txt, 2.txt and the end, so
+  // its open is the sixth call from the last.
   os::fault::Reset();
-  os::fault::FailNth(os::fault::Op::List, calls - 4, os::Error::AccessDenied);
+  os::fault::FailNth(os::fault::Op::List, calls - 5, os::Error::AccessDenied);
   ASSERT_EQ(cacher_.BuildNow(drive.Mask()), 0);
   CDBMapFile& file = OpenCache();
   uint32_t z = 0, a = 0;
