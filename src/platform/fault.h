@@ -9,12 +9,12 @@ namespace lvx::os::fault {
 
 enum class Op {
   Open,    // the opens and creates of files
-  Read,    // reading a file, its size, an INI value
+  Read,    // reading a file, its size, what a path names, an INI value
   Write,   // writing a file; removing, copying, moving files, making folders; INI writes
   Map,     // mapping a file
   View,    // viewing part of a mapping
   List,    // listing a folder: its start and each entry
-  Watch,   // starting a watch and each read of it
+  Watch,   // starting a watch, each read of it, the long form of a path
   Thread,  // starting a thread
   kCount
 };

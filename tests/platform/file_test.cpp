@@ -18,6 +18,7 @@
 #include "platform/file.h"
 #include "platform/ini.h"
 #include "platform/text.h"
+#include "platform/watch.h"
 #include "support/temp_dir.h"
 #include "support/test_drive.h"
 
@@ -168,6 +169,8 @@ TEST_F(FileTest, TheFaultSeamFailsEachKindOfCall) {
       {fault::Op::Open, Error::InUse, [&] { return opens(CreateScratch(path + u".tmp")); }},
       {fault::Op::Read, Error::IoError, [&] { return ReadFrom(f, buffer, 8, &done); }},
       {fault::Op::Read, Error::IoError, [&] { return SizeOf(f, &size); }},
+      {fault::Op::Read, Error::AccessDenied, [&] { return KindOf(path) == PathKind::File; }},
+      {fault::Op::Watch, Error::IoError, [&] { return !LongPathOf(dir_.Path()).empty(); }},
       {fault::Op::Write, Error::DiskFull, [&] { return WriteTo(f, "w", 1); }},
       {fault::Op::Write, Error::DiskFull, [&] { return CopyOver(path, path + u".copy"); }},
       {fault::Op::Write, Error::AccessDenied, [&] { return MakeFolder(dir_.Child(std::to_string(++folders))); }},

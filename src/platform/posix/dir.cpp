@@ -122,8 +122,7 @@ bool FolderListing::Next(FolderEntry* entry) {
 }
 
 void FolderListing::Close() {
-  impl_->names.clear();
-  impl_->entries.clear();
+  impl_->names.clear(), impl_->entries.clear();
   impl_->next = 0;
 }
 

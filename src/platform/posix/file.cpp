@@ -137,10 +137,10 @@ void Unview(uint8_t* view, uint32_t length) {
 PathKind KindOf(const String& path) {
   std::string host;
   struct stat st;
-  if (!posix::ResolvePath(path, &host)) return PathKind::Missing;
-  if (::stat(host.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
-  Fail(errno);
-  return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Unknown;
+  bool found = !fault::ShouldFail(Op::Read) && posix::ResolvePath(path, &host) &&
+               (::stat(host.c_str(), &st) == 0 || Fail(errno));
+  if (found) return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::File;
+  return ErrorOf(LastError()) == Error::NotFound ? PathKind::Missing : PathKind::Unknown;
 }
 
 bool RemoveFile(const String& path) {

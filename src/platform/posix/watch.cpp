@@ -347,7 +347,7 @@ bool DirectoryWatch::IsOpen() const { return impl_->inotifyFd >= 0; }
 String LongPathOf(const String& path) {
   std::string host;
   struct stat st;
-  if (!posix::ResolvePath(path, &host)) return {};
+  if (fault::ShouldFail(fault::Op::Watch) || !posix::ResolvePath(path, &host)) return {};
   if (::lstat(host.c_str(), &st) != 0) return posix::Fail(errno), String();
   return path;
 }

@@ -106,12 +106,10 @@ void Unview(uint8_t* view, uint32_t) {
 }
 
 PathKind KindOf(const String& path) {
-  DWORD attributes = ::GetFileAttributesW(W(path));
+  DWORD attributes = fault::ShouldFail(Op::Read) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(W(path));
   if (attributes != INVALID_FILE_ATTRIBUTES)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
-  DWORD error = ::GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::Missing
-                                                                         : PathKind::Unknown;
+  return ErrorOf(::GetLastError()) == Error::NotFound ? PathKind::Missing : PathKind::Unknown;
 }
 
 bool RemoveFile(const String& path) {

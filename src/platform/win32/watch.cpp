@@ -157,7 +157,7 @@ bool DirectoryWatch::IsOpen() const { return impl_->dir != nullptr; }
 String LongPathOf(const String& path) {
   constexpr DWORD kMax = 32768;
   std::vector<wchar_t> out(kMax);
-  DWORD n = ::GetLongPathNameW(win32::W(path), out.data(), kMax);
+  DWORD n = fault::ShouldFail(fault::Op::Watch) ? 0 : ::GetLongPathNameW(win32::W(path), out.data(), kMax);
   if (n >= kMax) ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
   return n == 0 || n >= kMax ? String() : String(win32::U(out.data()), n);
 }
