@@ -99,7 +99,7 @@ void CTransCheck::OnSubclassed() {
   DWORD type = Style() & BS_TYPEMASK;
   autoToggle_ = type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE;
   threeState_ = type == BS_3STATE || type == BS_AUTO3STATE;
-  state_ = int(Send(BM_GETCHECK));
+  state_ = int(DefaultProc(BM_GETCHECK, 0, 0));  // the control's own state, not the answer below
   Send(BM_SETSTYLE, (Style() & ~DWORD(BS_TYPEMASK)) | BS_OWNERDRAW, TRUE);
 }
 
