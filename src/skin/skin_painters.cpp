@@ -18,12 +18,19 @@ using namespace lvx::controls;
 constexpr UINT_PTR kDialogSkinId = 0x534B4E44;  // "SKND"
 constexpr UINT_PTR kButtonSkinId = 0x534B4E42;  // "SKNB"
 constexpr COLORREF kDisabledFrame = RGB(201, 199, 186);
+// A skinned window carries its skin's state in a property as well as in its subclass, so that the
+// skin is found from the handle (the system's subclass lookup is not exported by name everywhere).
+const wchar_t kDialogSkinProp[] = L"LvxSkinDialog";
+const wchar_t kButtonSkinProp[] = L"LvxSkinButton";
+
 
 struct DialogSkin {
+  static constexpr const wchar_t* kProp = kDialogSkinProp;
   CBkgndObject background;
 };
 
 struct ButtonSkin {
+  static constexpr const wchar_t* kProp = kButtonSkinProp;
   bool ownerDrawn = false;  // converted; a button skinned at creation is converted after WM_CREATE
   bool isDefault = false;
   bool hover = false;
@@ -33,9 +40,8 @@ LRESULT CALLBACK DialogSkinProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR)
 LRESULT CALLBACK ButtonSkinProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
 template <class T>
-T* SkinOf(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id) {
-  DWORD_PTR data = 0;
-  return hwnd && ::GetWindowSubclass(hwnd, proc, id, &data) ? reinterpret_cast<T*>(data) : nullptr;
+T* SkinOf(HWND hwnd) {
+  return hwnd ? static_cast<T*>(::GetPropW(hwnd, T::kProp)) : nullptr;
 }
 
 bool IsDialogClass(HWND hwnd) {
@@ -127,7 +133,7 @@ LRESULT CALLBACK DialogSkinProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PT
     case WM_DRAWITEM: {
       auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(l);
       if (item->CtlType != ODT_BUTTON) break;
-      auto* button = SkinOf<ButtonSkin>(item->hwndItem, ButtonSkinProc, kButtonSkinId);
+      auto* button = SkinOf<ButtonSkin>(item->hwndItem);
       if (!button || !button->ownerDrawn) break;
       DrawButton(item, *button);
       return TRUE;
@@ -139,6 +145,7 @@ LRESULT CALLBACK DialogSkinProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PT
     }
     case WM_NCDESTROY:
       ::RemoveWindowSubclass(hwnd, DialogSkinProc, kDialogSkinId);
+      ::RemovePropW(hwnd, kDialogSkinProp);
       delete skin;
       break;
     default:
@@ -151,6 +158,7 @@ LRESULT CALLBACK ButtonSkinProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PT
   auto* skin = reinterpret_cast<ButtonSkin*>(data);
   if (msg == WM_NCDESTROY) {
     ::RemoveWindowSubclass(hwnd, ButtonSkinProc, kButtonSkinId);
+    ::RemovePropW(hwnd, kButtonSkinProp);
     delete skin;
     return ::DefSubclassProc(hwnd, msg, w, l);
   }
@@ -201,7 +209,7 @@ Kind KindOf(HWND hwnd) {
   DWORD style = DWORD(::GetWindowLongPtrW(hwnd, GWL_STYLE));
   DWORD type = style & BS_TYPEMASK;
   if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return Kind::None;
-  if (!(style & WS_CHILD) || !SkinOf<DialogSkin>(::GetParent(hwnd), DialogSkinProc, kDialogSkinId)) return Kind::None;
+  if (!(style & WS_CHILD) || !SkinOf<DialogSkin>(::GetParent(hwnd))) return Kind::None;
   return Kind::PushButton;
 }
 
@@ -213,14 +221,14 @@ bool Apply(HWND hwnd, bool atCreation) {
       if (!::SetWindowSubclass(hwnd, DialogSkinProc, kDialogSkinId, reinterpret_cast<DWORD_PTR>(skin.get()))) {
         return false;
       }
-      skin.release();
+      ::SetPropW(hwnd, kDialogSkinProp, skin.release());
       return true;
     }
     case Kind::PushButton: {
       auto skin = std::make_unique<ButtonSkin>();
       ButtonSkin* raw = skin.get();
       if (!::SetWindowSubclass(hwnd, ButtonSkinProc, kButtonSkinId, reinterpret_cast<DWORD_PTR>(raw))) return false;
-      skin.release();
+      ::SetPropW(hwnd, kButtonSkinProp, skin.release());
       // A button seen at its creation has not run WM_CREATE yet: it is converted after it.
       if (!atCreation) ConvertButton(hwnd, raw);
       return true;
@@ -231,14 +239,16 @@ bool Apply(HWND hwnd, bool atCreation) {
 }
 
 bool Remove(HWND hwnd) {
-  if (auto* skin = SkinOf<DialogSkin>(hwnd, DialogSkinProc, kDialogSkinId)) {
+  if (auto* skin = SkinOf<DialogSkin>(hwnd)) {
     ::RemoveWindowSubclass(hwnd, DialogSkinProc, kDialogSkinId);
+    ::RemovePropW(hwnd, kDialogSkinProp);
     delete skin;
     return true;
   }
-  if (auto* skin = SkinOf<ButtonSkin>(hwnd, ButtonSkinProc, kButtonSkinId)) {
+  if (auto* skin = SkinOf<ButtonSkin>(hwnd)) {
     bool converted = skin->ownerDrawn, isDefault = skin->isDefault;
     ::RemoveWindowSubclass(hwnd, ButtonSkinProc, kButtonSkinId);
+    ::RemovePropW(hwnd, kButtonSkinProp);
     delete skin;
     if (converted) {
       DWORD style = DWORD(::GetWindowLongPtrW(hwnd, GWL_STYLE)) & ~DWORD(BS_TYPEMASK);
@@ -250,8 +260,7 @@ bool Remove(HWND hwnd) {
 }
 
 bool Has(HWND hwnd) {
-  return SkinOf<DialogSkin>(hwnd, DialogSkinProc, kDialogSkinId) ||
-         SkinOf<ButtonSkin>(hwnd, ButtonSkinProc, kButtonSkinId);
+  return SkinOf<DialogSkin>(hwnd) || SkinOf<ButtonSkin>(hwnd);
 }
 
 }  // namespace lvx::skin::detail
