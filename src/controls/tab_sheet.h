@@ -1,6 +1,7 @@
 // A tab control that hosts child pages: each tab shows one page (a CChildPage created as a child of
 // the tab control) in the control's display area; a selection change shows the chosen page and hides
-// the others. The parent still receives TCN_SELCHANGE after the page was switched.
+// the others. The parent still receives TCN_SELCHANGE after the page was switched. The pages stay
+// their owner's (usually the dialog that holds the sheet) and must live as long as the sheet is used.
 #pragma once
 
 #include <vector>
