@@ -8,6 +8,11 @@ namespace lvx::uilib {
 
 CControlManager::~CControlManager() = default;
 
+void CControlManager::SetResources(const CResourceArchive* resources, std::u16string whyNone) {
+  resources_ = resources;
+  resourceError_ = whyNone.empty() ? u"No user-interface archive is loaded." : std::move(whyNone);
+}
+
 bool CControlManager::AttachDialog(std::unique_ptr<CControlUI> root) {
   if (!root) return false;
   hot_ = pushed_ = nullptr;
@@ -72,7 +77,7 @@ const UiImage* CControlManager::GetImage(const std::u16string& name, std::u16str
   auto it = images_.find(name);
   if (it != images_.end()) return it->second.get();
   if (!resources_) {
-    *error = u"No user-interface archive is loaded.";
+    *error = resourceError_;
     return nullptr;
   }
   std::vector<uint8_t> bytes;

@@ -38,9 +38,11 @@ class CControlManager {
   CControlManager(const CControlManager&) = delete;
   CControlManager& operator=(const CControlManager&) = delete;
 
-  // Where the builder reads the layout and the painter its images (not owned).
-  void SetResources(const CResourceArchive* resources) { resources_ = resources; }
+  // Where the builder reads the layout and the painter its images (not owned); when there is
+  // none, whyNone says why (the archive's message), for whoever asks for a file.
+  void SetResources(const CResourceArchive* resources, std::u16string whyNone = {});
   const CResourceArchive* GetResources() const { return resources_; }
+  const std::u16string& GetResourceError() const { return resourceError_; }
 
   // Takes the tree: registers its names and option groups (the first selected option of a group
   // stays selected), and lays it out in the current size. False for no tree.
@@ -104,6 +106,7 @@ class CControlManager {
   void SetHot(CControlUI* control);
 
   const CResourceArchive* resources_ = nullptr;
+  std::u16string resourceError_ = u"No user-interface archive is loaded.";
   std::unique_ptr<CControlUI> root_;
   std::map<std::u16string, CControlUI*, std::less<>> names_;
   std::map<std::u16string, std::vector<COptionUI*>, std::less<>> groups_;

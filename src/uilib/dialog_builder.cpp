@@ -160,7 +160,7 @@ std::unique_ptr<CControlUI> CDialogBuilder::Create(std::u16string_view xmlName, 
                                                    std::u16string* error) {
   const CResourceArchive* resources = manager->GetResources();
   if (!resources) {
-    *error = u"No user-interface archive is loaded.";
+    *error = manager->GetResourceError();
     return nullptr;
   }
   std::vector<uint8_t> bytes;
