@@ -143,6 +143,10 @@ int CZipArchive::Extract(const ZipEntry& entry, std::vector<uint8_t>* out, std::
   if (entry.method == kMethodStored) {
     result.assign(data, data + entry.size);
   } else {
+    // Deflate cannot expand beyond about 1032 to 1: a larger recorded size is a lie, refused
+    // before a buffer of that size is taken.
+    if (uint64_t(entry.size) > uint64_t(entry.compressedSize) * 1032 + 64)
+      return Fail(error, u"the compressed data of " + Quoted(entry.name) + u" does not inflate to its recorded size");
     // One byte of room beyond the recorded size shows a stream that would inflate to more.
     result.resize(size_t(entry.size) + 1);
     z_stream zs{};
