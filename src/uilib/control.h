@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "uilib/layout_math.h"
 #include "uilib/painter.h"

@@ -163,7 +163,9 @@ int Parser::StartTag() {
         if (Reference(&value) != 0) return -1;
         continue;
       }
-      AppendUtf16(value, IsSpace(c) ? U' ' : c);  // line breaks and tabs in values read as spaces
+      // Line breaks (CR LF as one) and tabs in values read as spaces.
+      if (c == '\r' && p_ + 1 < s_.size() && s_[p_ + 1] == '\n') ++p_;
+      AppendUtf16(value, IsSpace(c) ? U' ' : c);
       ++p_;
     }
     ++p_;

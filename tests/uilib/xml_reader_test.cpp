@@ -13,7 +13,7 @@ TEST(XmlReader, ReadsElementsAttributesEntitiesAndSkipsCommentsAndDeclarations) 
       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
       "<!-- a comment with <tags> -->\n"
       "<Window size='1,2' title=\"a &lt;b&gt; &amp; &quot;c&quot; &apos;d&apos; &#65;&#x42;&#x1F600; \xC3\xA9\">\n"
-      "  <Label text=\"line\nbreak\ttab\"/>\n"
+      "  <Label text=\"line\nbreak\ttab\r\nend\"/>\n"
       "  <Box>x &amp; y<![CDATA[<raw & text>]]><Inner/></Box>\n"
       "</Window>\n<!-- trailing -->\n";
   ASSERT_EQ(markup.Load(doc), 0) << U8(markup.GetLastErrorMessage());
@@ -25,7 +25,7 @@ TEST(XmlReader, ReadsElementsAttributesEntitiesAndSkipsCommentsAndDeclarations) 
   EXPECT_EQ(*root.GetAttribute(u"size"), u"1,2");
   EXPECT_EQ(*root.GetAttribute(u"title"), u"a <b> & \"c\" 'd' AB\U0001F600 \u00E9");
   ASSERT_EQ(root.children.size(), 2u);
-  EXPECT_EQ(*root.children[0].GetAttribute(u"text"), u"line break tab");
+  EXPECT_EQ(*root.children[0].GetAttribute(u"text"), u"line break tab end");
   EXPECT_EQ(root.children[0].line, 4);
   EXPECT_EQ(root.children[0].column, 3);
   EXPECT_EQ(root.children[1].text, u"x & y<raw & text>");
