@@ -52,7 +52,7 @@ class PaintManagerTest : public ::testing::Test {
     RegisterClassW(&wc);
     CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
     std::u16string error;
-    ASSERT_EQ(CPaintManagerUI::SetResourceZip(U16(LVX_SKIN_ARCHIVE), &error), 0) << U8(error);
+    ASSERT_EQ(CPaintManagerUI::SetResourceZip(u"\\skins\\default.zip", &error), 0) << U8(error);
     window_ = CreateWindowExW(0, L"LvxUiTestWindow", L"test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800,
                               600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window_, nullptr);
