@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ make python3
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 xvfb xauth
-  googletest libgtest-dev zlib1g-dev
+  googletest libgtest-dev zlib1g-dev libz-mingw-w64-dev
   clang libclang-rt-14-dev
 )
 missing=()
