@@ -381,24 +381,31 @@ TEST_F(ResourcesTest, ControlsLieInsideTheirDialogWithoutOverlapsOrCutTexts) {
   }
 }
 
-TEST_F(ResourcesTest, TheGeneralPageFitsTheSettingsTab) {
-  Loaded settings(DialogOf(IDD_SETTINGS));
-  ASSERT_NE(settings.dialog(), nullptr);
-  HWND tabs = GetDlgItem(settings.dialog(), IDC_SETTINGS_TABS);
+// Puts the general page into the settings dialog's tab, as the settings dialog does; the page's
+// rectangle and the tab's display area in the dialog's coordinates.
+HWND HostGeneralPage(HWND settings, RECT& page, RECT& area) {
+  HWND tabs = GetDlgItem(settings, IDC_SETTINGS_TABS);
   TCITEMW item{};
   item.mask = TCIF_TEXT;
   item.pszText = const_cast<wchar_t*>(L"General");
   SendMessageW(tabs, TCM_INSERTITEMW, 0, LPARAM(&item));
-  RECT area;
-  GetClientRect(tabs, &area);
+  GetWindowRect(tabs, &area);
+  MapWindowPoints(nullptr, settings, reinterpret_cast<POINT*>(&area), 2);
   SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, LPARAM(&area));
-  HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PAGE_GENERAL),
-                                 settings.dialog(), DialogProc, 0);
-  ASSERT_NE(page, nullptr);
-  RECT size;
-  GetWindowRect(page, &size);
-  EXPECT_LE(size.right - size.left, area.right - area.left);
-  EXPECT_LE(size.bottom - size.top, area.bottom - area.top);
+  HWND w = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PAGE_GENERAL), settings,
+                              DialogProc, 0);
+  SetWindowPos(w, HWND_TOP, area.left, area.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  GetWindowRect(w, &page);
+  MapWindowPoints(nullptr, settings, reinterpret_cast<POINT*>(&page), 2);
+  return w;
+}
+
+TEST_F(ResourcesTest, TheGeneralPageFitsTheSettingsTab) {
+  Loaded settings(DialogOf(IDD_SETTINGS));
+  ASSERT_NE(settings.dialog(), nullptr);
+  RECT page, area;
+  ASSERT_NE(HostGeneralPage(settings.dialog(), page, area), nullptr);
+  EXPECT_TRUE(Inside(page, area));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -514,16 +521,8 @@ void Dress(int id, HWND dlg) {
         CheckDlgButton(dlg, box, BST_CHECKED);
       break;
     case IDD_SETTINGS: {
-      tabs(IDC_SETTINGS_TABS, {L"General"});
-      HWND tab = GetDlgItem(dlg, IDC_SETTINGS_TABS);
-      RECT area;
-      GetWindowRect(tab, &area);
-      MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&area), 2);
-      SendMessageW(tab, TCM_ADJUSTRECT, FALSE, LPARAM(&area));
-      HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PAGE_GENERAL), dlg,
-                                     DialogProc, 0);
-      Dress(IDD_PAGE_GENERAL, page);
-      SetWindowPos(page, HWND_TOP, area.left, area.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+      RECT page, area;
+      Dress(IDD_PAGE_GENERAL, HostGeneralPage(dlg, page, area));
       break;
     }
     case IDD_SELECT_DRIVES: {
