@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program's icons and writes them as .ico files, with PNG previews to look at.
 
-    draw_icons.py OUTDIR [PREVIEWDIR]
+    draw_icons.py OUTDIR [PREVIEWDIR [NAME.ico ...]]
+
+Writes every icon (or the named ones) into OUTDIR, and a PNG preview of each into PREVIEWDIR.
 
 How it works: every icon is a short list of shapes on a 48-unit design grid. A shape is a signed
 distance function (negative inside) with a bounding box; combining shapes is min/max of distances.
@@ -11,7 +13,7 @@ linear or radial gradients and composited (premultiplied, source over) into an R
 The small sizes get widths of at least a whole pixel and coordinates snapped to the pixel grid where
 a crisp edge matters, so the 16-pixel images stay readable.
 
-Images up to 48 pixels are stored as 32-bit DIBs with alpha and an AND mask (every Windows version
+Images below 256 pixels are stored as 32-bit DIBs with alpha and an AND mask (every Windows version
 reads them); the 256-pixel image of the program icon is stored as PNG. Only the standard library is
 used: zlib for PNG, struct for the file headers.
 """
@@ -169,14 +171,6 @@ def ellipse(cx, cy, rx, ry, angle=0.0):
         return (math.hypot(u, v) - 1) * m
     r = max(rx, ry)
     return Shape(d, (cx - r, cy - r, cx + r, cy + r))
-
-
-def half_plane(ax, ay, bx, by):
-    """Everything to the right of the direction a -> b (y down), unbounded."""
-    dx, dy = bx - ax, by - ay
-    ln = math.hypot(dx, dy)
-    nx, ny = -dy / ln, dx / ln
-    return Shape(lambda x, y: (x - ax) * nx + (y - ay) * ny, (-1e3, -1e3, 1e3, 1e3))
 
 
 # ----------------------------------------------------------------------------------------------------
@@ -355,7 +349,7 @@ def draw_music(c):
     stem_w = c.atleast(3.4, 1.6)
     head1 = ellipse(13.5, 37.5, 7.6, 5.4, -22)
     head2 = ellipse(35.5, 33.5, 7.6, 5.4, -22)
-    x1, x2 = s(19.8) , s(41.8)
+    x1, x2 = s(19.8), s(41.8)
     stem1 = rect(x1 - stem_w, 11, x1, 37)
     stem2 = rect(x2 - stem_w, 7, x2, 33)
     beam = polygon([(x1 - stem_w, 10.5), (x2, 4.5), (x2, 4.5 + c.atleast(7.5, 3.2)),
@@ -397,7 +391,7 @@ def draw_movie(c):
 def _stripes(c, area, period, tilt):
     c.draw(area, solid(hexc("#f5f5f5")))
     t = math.tan(math.radians(35 + tilt))
-    x0, y0, x1, y1 = area.box
+    y0 = area.box[1]
 
     def d(x, y):
         u = (x + (y - y0) * t) % period
@@ -417,7 +411,7 @@ def draw_doc(c):
     c.outlined(corner, linear(x1 - fold, y0 + fold, x1 - fold / 2, y0 + fold / 2,
                               hexc("#c9d3df"), hexc("#f2f5f9")), solid(hexc("#6b7786")), 0.9)
     c.draw(rect(s(12), s(9), s(27), s(15), 1), linear(0, 9, 0, 15, hexc("#4f8fe8"), hexc("#2760b8")))
-    step = 6.0 if not c.small else 6.0
+    step = 6.0
     lw = c.atleast(2.2, 1.0)
     y = 21.0
     widths = (24, 21, 24, 16, 22)
@@ -452,7 +446,6 @@ def draw_pic(c):
 def draw_home(c):
     s = c.snap
     walls = rect(s(10), s(22), s(38), s(44), 1)
-    roof = polygon([(24, 5), (45.5, 25), (41.5, 25), (24, 9.3), (6.5, 25), (2.5, 25)])
     roof_fill = polygon([(24, 5), (45.5, 25), (2.5, 25)])
     chimney = rect(s(32), s(8), s(37), s(18), 0.6)
     c.shadow(walls | roof_fill)
@@ -478,7 +471,6 @@ def draw_default(c):
     c.shadow(back)
     c.outlined(back, linear(0, 9, 0, 41, hexc("#f7c94a"), hexc("#d99a1e")), solid(hexc("#8a5d0c")), 1.1)
     c.draw(rect(s(6), s(15), s(42), s(24), 1), solid(hexc("#ffffff")))
-    front = polygon([(3, 41), (45, 41), (45, 19), (3, 19)])
     c.outlined(rect(s(3), s(19), s(45), s(41), 1.2),
                linear(0, 19, 0, 41, hexc("#ffe08a"), hexc("#f5b83a")), solid(hexc("#8a5d0c")), 1.1)
     cx, cy, r = 29.0, 29.5, 7.5
@@ -547,7 +539,7 @@ def preview(images):
                 for ch in range(3):
                     out[p + ch] = out[p + ch] * (1 - a) + px[q + ch] * a
 
-    for row, y0 in ((0, pad), (1, dark_top + pad)):
+    for y0 in (pad, dark_top + pad):
         x = pad
         for s, px in shown:
             blit(px, s, x, y0, zoom)
