@@ -36,9 +36,9 @@ const std::wstring kShotDir = L"" LVX_DIALOG_PREVIEW_DIR;
 enum Kind { Push, Check, OwnerDraw, Edit, NumberEdit, ReadOnlyEdit, Combo, DropList, ListBox, Label,
             Link, ReportList, OwnerDataList, Spin, DatePicker, Progress, Tabs };
 
-struct KindSpec { const wchar_t* cls; DWORD mask; DWORD value; };
+struct KindTraits { const wchar_t* cls; DWORD mask; DWORD value; };
 
-KindSpec SpecOf(Kind kind) {
+KindTraits TraitsOf(Kind kind) {
   switch (kind) {
     case Push: return {L"Button", BS_TYPEMASK & ~DWORD(BS_DEFPUSHBUTTON), BS_PUSHBUTTON};
     case Check: return {L"Button", BS_TYPEMASK, BS_AUTOCHECKBOX};
@@ -322,9 +322,9 @@ TEST_F(ResourcesTest, EveryDialogCarriesTheControlsItsCodeAddresses) {
       SCOPED_TRACE(c.id);
       HWND w = GetDlgItem(dlg, c.id);
       ASSERT_NE(w, nullptr);
-      KindSpec spec = SpecOf(c.kind);
-      EXPECT_EQ(_wcsicmp(ClassOf(w).c_str(), spec.cls), 0) << Narrow(ClassOf(w));
-      EXPECT_EQ(DWORD(GetWindowLongW(w, GWL_STYLE)) & spec.mask, spec.value);
+      KindTraits traits = TraitsOf(c.kind);
+      EXPECT_EQ(_wcsicmp(ClassOf(w).c_str(), traits.cls), 0) << Narrow(ClassOf(w));
+      EXPECT_EQ(DWORD(GetWindowLongW(w, GWL_STYLE)) & traits.mask, traits.value);
       if (c.text) {
         EXPECT_EQ(TextOf(w), c.text);
       }
