@@ -8,7 +8,7 @@ entries=${1:-1000000}
 shift || true
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLVX_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j"$(nproc)"
-corpus=build/bench/corpus-$entries
+corpus=build/bench/tree-$entries
 if [ ! -d "$corpus" ]; then
   python3 scripts/make_tree.py "$corpus" --entries "$entries" --seed 1
 fi

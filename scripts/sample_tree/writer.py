@@ -41,6 +41,7 @@ PLAIN = (20e3, 2.0)
 ZERO_OK = {"txt", "log", "tmp", "json", "ini", "lock", "dat", "etl", "md", "py", ""}  # empty now and then
 SPECIAL = {"pagefile.sys": 17179869184, "hiberfil.sys": 6845104128, "swapfile.sys": 268435456,
            "DumpStack.log.tmp": 8192, "desktop.ini": 282, "HEAD": 23, ".gitignore": 412}
+BOOT_FILES = {"pagefile.sys", "hiberfil.sys", "swapfile.sys", "DumpStack.log.tmp", "NTUSER.DAT", "ntuser.dat.LOG1"}
 MAX_SIZE = 64 << 30
 
 INVALID = re.compile(r'[<>:"/\\|?*\x00-\x1f]')
@@ -168,7 +169,7 @@ class Folder:
     def file(self, name, t=None, size=None):
         name = self._claim(name)
         if t is None:
-            t = self.base + R.random() * DAY
+            t = recent(2) if name in BOOT_FILES else self.base + R.random() * DAY
         if size is None:
             size = size_for(name)
         fd = os.open(name, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_CLOEXEC, 0o644, dir_fd=self.fd)
