@@ -23,17 +23,9 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
   image.WriteTo(dir.Child("cache.db"));
   cache::CDBMapFile file;
   ASSERT_TRUE(file.OpenReadOnly(dir.Child("cache.db"), os::kShareRead | os::kShareWrite));
-  RequiredChars any, all;
-  any.count = 2;
-  any.chars[0] = u'b';
-  any.chars[1] = u'q';
-  all.count = 3;
-  all.all = true;
-  all.chars[0] = u'a';
-  all.chars[1] = u'b';
-  all.chars[2] = u'c';
-  const RequiredChars sets[] = {RequiredChars{}, any, all};
-  const NameScanner scanners[] = {NameScanner{sets[0]}, NameScanner{any}, NameScanner{all}};
+  // No required characters; any one of b and q; all of a, b and c.
+  const RequiredChars sets[] = {RequiredChars{}, CompileQuery(u"b;q").Required(), CompileQuery(u"abc").Required()};
+  const NameScanner scanners[] = {NameScanner{sets[0]}, NameScanner{sets[1]}, NameScanner{sets[2]}};
   int valid = 0, satisfied = 0;
   for (int i = 0; i < 200000; ++i) {
     uint32_t offset = (rng() % uint32_t(image.bytes.size() - 4000)) & ~1u;

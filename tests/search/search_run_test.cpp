@@ -2,6 +2,7 @@
 // over one ends with -1 and a message, never a crash or an endless walk.
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include "search_fixture.h"
 #include "support/recording_sink.h"
@@ -29,26 +30,26 @@ TEST_F(SearchRun, HitsComeInWalkOrderWithTheirFactsAndFolderTotals) {
   EXPECT_EQ(Hits(), kAllMp3);
   EXPECT_EQ(engine_.TotalSizeKB(), 10u + 0 + 5 + 3 + 7);
   EXPECT_EQ(engine_.LastWalkCount(), 1);
-  const SearchResult& song = Hit(u"C:\\Music\\song.mp3");
-  EXPECT_EQ(std::u16string(song.path), u"C:\\Music\\");
-  EXPECT_EQ(std::u16string(song.name), u"song.mp3");
-  EXPECT_EQ(song.sizeKB, 10u);
-  EXPECT_EQ(song.isFolder, 0);
-  EXPECT_EQ(song.modified.Value(), 300u);
-  EXPECT_EQ(song.iconIndex, ICON_UNRESOLVED);
   EXPECT_GE(int32_t(engine_.EndTick() - engine_.StartTick()), 0);
-
   ASSERT_EQ(Search(u"*", u"My Computer", {NameMatches}, kDriveC), 0);
   EXPECT_EQ(Hits(), kAllOfC);
-  // A folder's size is its subtree's file total; the drive entry has an empty path.
-  EXPECT_EQ(Hit(u"C:\\Music").sizeKB, 15u);
-  EXPECT_EQ(Hit(u"C:\\Music").isFolder, 1);
-  EXPECT_EQ(Hit(u"C:\\Music").modified.Value(), 200u);
-  EXPECT_EQ(Hit(u"C:\\Music\\Old").sizeKB, 5u);
-  EXPECT_EQ(Hit(u"C:\\notcached").sizeKB, 0u);
-  EXPECT_EQ(Hit(u"C:").sizeKB, 19u);
-  EXPECT_EQ(std::u16string(Hit(u"C:").path), u"");
   EXPECT_EQ(engine_.TotalSizeKB(), 1u + 10 + 0 + 5 + 5 + 15 + 0 + 0 + 3 + 19);
+  // path, name, size (a folder's: its subtree's files), folder flag, time; the icon is left unresolved.
+  const std::tuple<const char16_t*, const char16_t*, const char16_t*, uint32_t, int, uint64_t> facts[] = {
+      {u"C:\\Music\\song.mp3", u"C:\\Music\\", u"song.mp3", 10, 0, 300},
+      {u"C:\\Music", u"C:\\", u"Music", 15, 1, 200},
+      {u"C:\\Music\\Old", u"C:\\Music\\", u"Old", 5, 1, 500},
+      {u"C:\\notcached", u"C:\\", u"notcached", 0, 1, 800},
+      {u"C:", u"", u"C:", 19, 1, 0}};
+  for (const auto& [line, path, name, size, folder, time] : facts) {
+    const SearchResult& hit = Hit(line);
+    EXPECT_EQ(std::u16string(hit.path), path);
+    EXPECT_EQ(std::u16string(hit.name), name);
+    EXPECT_EQ(hit.sizeKB, size) << U8(line);
+    EXPECT_EQ(hit.isFolder, folder) << U8(line);
+    EXPECT_EQ(hit.modified.Value(), time) << U8(line);
+    EXPECT_EQ(hit.iconIndex, ICON_UNRESOLVED);
+  }
 }
 
 struct RunCase {

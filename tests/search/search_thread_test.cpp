@@ -1,6 +1,7 @@
 // The search thread's notification sequence and acknowledgement handshake, with a sink that records
 // what the main window would receive and acknowledges as the main window does; newer requests
 // overtaking a running search; boxes shown only after the cache lock is released; stopping.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -13,6 +14,7 @@
 
 #include "platform/message.h"
 #include "search_fixture.h"
+#include "support/recording_sink.h"
 
 namespace lvx::test {
 namespace {
@@ -22,80 +24,59 @@ using Note = std::pair<uint32_t, intptr_t>;
 using Notes = std::vector<Note>;
 constexpr intptr_t kAny = -12345;  // matches any value (elapsed times, pointers)
 
+// Acknowledges (0, 3) and every (2, x) as the main window does, unless told to hang.
 class RecordingNotify : public cache::INotifySink {
  public:
   void Attach(SearchEngine* engine) { engine_ = engine; }
-  // With acknowledging off, the sink records only: a main window that hangs. Turned on again, it
-  // answers every hand-over it was sent meanwhile, unless it lost them (a window that was closing).
+  // Off: a main window that hangs. On again, it answers every hand-over it was sent meanwhile,
+  // unless it lost them (a window that was closing).
   void SetAcknowledging(bool on, bool catchUp = true) {
-    int owed;
-    {
-      std::lock_guard<std::mutex> hold(mutex_);
-      acknowledging_ = on;
-      owed = on && catchUp ? owed_ : 0;
-      if (on) owed_ = 0;
-    }
-    while (owed-- > 0) engine_->Acknowledge();
+    std::unique_lock<std::mutex> hold(mutex_);
+    acknowledging_ = on;
+    int owed = on ? std::exchange(owed_, 0) : 0;
+    hold.unlock();
+    while (catchUp && owed-- > 0) engine_->Acknowledge();
   }
   // The next n hand-over posts fail, as a PostMessageW to a full queue does: they never arrive.
-  void FailHandOvers(int n) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    failHandOvers_ = n;
-  }
+  void FailHandOvers(int n) { Locked([&] { failHandOvers_ = n; }); }
   // Called on the search thread for each notification, before any acknowledgement.
-  void OnNotify(std::function<void(uint32_t, intptr_t)> hook) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    hook_ = std::move(hook);
-  }
+  void OnNotify(std::function<void(uint32_t, intptr_t)> hook) { Locked([&] { hook_ = std::move(hook); }); }
 
   bool NotifyHandOver(uint32_t code, intptr_t value) override {
-    {
-      std::lock_guard<std::mutex> hold(mutex_);
-      if (failHandOvers_ > 0) {
-        --failHandOvers_;
-        return false;
-      }
-    }
-    Notify(code, value);
-    return true;
+    bool fail = false;
+    Locked([&] { fail = failHandOvers_ > 0 && failHandOvers_-- > 0; });
+    if (!fail) Notify(code, value);
+    return !fail;
   }
   void Notify(uint32_t code, intptr_t value) override {
     std::function<void(uint32_t, intptr_t)> hook;
-    bool ack;
-    {
-      std::lock_guard<std::mutex> hold(mutex_);
+    bool handOver = (code == NotifyState && value == StateNothingFound) || code == NotifyResults, ack = false;
+    Locked([&] {
       notes_.emplace_back(code, value);
       hook = hook_;
       ack = acknowledging_;
-    }
+      owed_ += handOver && !ack;
+    });
     if (hook) hook(code, value);
-    // The main window acknowledges after (0, 3) and after every (2, x).
-    if ((code == NotifyState && value == StateNothingFound) || code == NotifyResults) {
-      if (ack) {
-        engine_->Acknowledge();
-      } else {
-        std::lock_guard<std::mutex> hold(mutex_);
-        ++owed_;
-      }
-    }
+    if (handOver && ack) engine_->Acknowledge();
     changed_.notify_all();
   }
 
   Notes Take() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return std::exchange(notes_, {});
+    Notes taken;
+    Locked([&] { taken.swap(notes_); });
+    return taken;
   }
   size_t Count() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return notes_.size();
+    size_t n = 0;
+    Locked([&] { n = notes_.size(); });
+    return n;
   }
   // Waits until n notifications satisfy the test; false on timeout.
   bool WaitFor(std::function<bool(const Note&)> test, int n = 1) {
     std::unique_lock<std::mutex> hold(mutex_);
     return changed_.wait_for(hold, std::chrono::seconds(20), [&] {
-      int found = 0;
-      for (const Note& note : notes_) found += test(note);
-      return found >= n;
+      return std::count_if(notes_.begin(), notes_.end(), test) >= n;
     });
   }
   bool WaitForCount() { return WaitFor([](const Note& n) { return n.first == NotifyCount; }); }
@@ -105,13 +86,17 @@ class RecordingNotify : public cache::INotifySink {
   }
 
  private:
+  void Locked(const std::function<void()>& f) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    f();
+  }
   SearchEngine* engine_ = nullptr;
   std::mutex mutex_;
   std::condition_variable changed_;
   Notes notes_;                                    // guarded by mutex_
   std::function<void(uint32_t, intptr_t)> hook_;  // guarded by mutex_
   bool acknowledging_ = true;                      // guarded by mutex_
-  int owed_ = 0;          // guarded by mutex_: hand-overs received while not acknowledging
+  int owed_ = 0;           // guarded by mutex_: hand-overs received while not acknowledging
   int failHandOvers_ = 0;  // guarded by mutex_
 };
 
@@ -208,33 +193,6 @@ TEST_F(SearchThread, RefineRefusedWhileTheListMayHoldTheResults) {
   EXPECT_EQ(seen, Expected(seen, {Found(1, 0)}));
 }
 
-// Records each box together with whether a writer could have taken the cache lock at that moment.
-class LockProbe {
- public:
-  explicit LockProbe(cache::CacheContext& context) : context_(context) {
-    previous_ = os::SetMessageSink([this](const std::u16string& text) {
-      bool free = false;
-      std::thread probe([&] {  // a writer's try for the lock
-        if ((free = context_.cacheLock.TryAcquire())) context_.cacheLock.Release();
-      });
-      probe.join();
-      std::lock_guard<std::mutex> hold(mutex_);
-      boxes_.emplace_back(text, free);
-    });
-  }
-  ~LockProbe() { os::SetMessageSink(previous_); }
-  std::vector<std::pair<std::u16string, bool>> Boxes() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return boxes_;
-  }
-
- private:
-  cache::CacheContext& context_;
-  os::MessageSink previous_;
-  std::mutex mutex_;
-  std::vector<std::pair<std::u16string, bool>> boxes_;  // guarded by mutex_
-};
-
 // A failure's box is shown once the cache lock is released: a modal box must not hold back the
 // builder and the refreshes, which wait for that lock.
 TEST_F(SearchThread, FailuresAreReportedAfterTheCacheLockIsReleased) {
@@ -249,17 +207,20 @@ TEST_F(SearchThread, FailuresAreReportedAfterTheCacheLockIsReleased) {
   for (const auto& c : cases) {
     c.damage();
     Rewrite();
-    Notes seen;
-    std::vector<std::pair<std::u16string, bool>> boxes;
-    {
-      LockProbe probe(context_);
-      seen = RunOne(u"*");
-      boxes = probe.Boxes();
-    }
+    std::vector<bool> lockFree;  // at each box: could a writer take the cache lock?
+    RecordingMessages boxes([&] {
+      std::thread writer([&] {
+        bool free = context_.cacheLock.TryAcquire();
+        if (free) context_.cacheLock.Release();
+        lockFree.push_back(free);
+      });
+      writer.join();
+    });
+    Notes seen = RunOne(u"*");
     EXPECT_EQ(seen, Expected(seen, {{{NotifyState, StateNothingFound}, {NotifySearchNoMemory, 0}}})) << c.what;
-    ASSERT_EQ(boxes.size(), 1u) << c.what;
-    EXPECT_NE(boxes[0].first.find(c.text), std::u16string::npos) << c.what;
-    EXPECT_TRUE(boxes[0].second) << c.what << ": the box was shown while the search held the cache lock";
+    ASSERT_EQ(boxes.Count(), 1u) << c.what;
+    EXPECT_TRUE(boxes.Contains(c.text)) << c.what;
+    EXPECT_EQ(lockFree, std::vector<bool>{true}) << c.what << ": the box was shown under the cache lock";
   }
 }
 
@@ -314,20 +275,6 @@ TEST_F(SearchThread, RequestsArrivingDuringTheHandOver) {
   os::Sleep(200);  // nothing else may follow
   EXPECT_EQ(sink_.Count(), 0u);
   EXPECT_EQ(seen, Expected(seen, {Found(1, 7)}));
-}
-
-TEST_F(SearchThread, RequestChangedSinceFoldsTheSubmittedPattern) {
-  SearchRequest r;
-  r.pattern = u"Abc";
-  engine_.SubmitRequest(r);
-  engine_.ApplyRequest();
-  EXPECT_FALSE(engine_.RequestChangedSince());
-  r.pattern = u"ABC";
-  engine_.SubmitRequest(r);
-  EXPECT_FALSE(engine_.RequestChangedSince());
-  r.pattern = u"abd";
-  engine_.SubmitRequest(r);
-  EXPECT_TRUE(engine_.RequestChangedSince());
 }
 
 // Stops end the thread at once: idle, while it waits for an acknowledgement, while it walks a large

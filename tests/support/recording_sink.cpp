@@ -2,8 +2,9 @@
 
 namespace lvx::test {
 
-RecordingMessages::RecordingMessages() {
-  previous_ = os::SetMessageSink([this](const std::u16string& text) {
+RecordingMessages::RecordingMessages(std::function<void()> onBox) {
+  previous_ = os::SetMessageSink([this, onBox](const std::u16string& text) {
+    if (onBox) onBox();
     std::lock_guard<std::mutex> hold(mutex_);
     texts_.push_back(text);
   });

@@ -1,6 +1,7 @@
 // Records the message boxes the engine shows while it is alive, and restores the previous sink.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,7 +12,8 @@ namespace lvx::test {
 
 class RecordingMessages {
  public:
-  RecordingMessages();
+  // onBox runs on the showing thread as each box is shown (to look at the state at that moment).
+  explicit RecordingMessages(std::function<void()> onBox = {});
   ~RecordingMessages();
   std::vector<std::u16string> Texts() const;
   bool Contains(const std::u16string& part) const;
