@@ -52,7 +52,12 @@ class FastAndSlow : public SearchFixture {
     }
     return {result, Hits(), facts};
   }
-  void Compare(const std::u16string& pattern) { ASSERT_EQ(Run(true, pattern), Run(false, pattern)) << U8(pattern); }
+  // The outcome, the same for both readers.
+  int Compare(const std::u16string& pattern) {
+    auto fast = Run(true, pattern), slow = Run(false, pattern);
+    EXPECT_EQ(fast, slow) << U8(pattern);
+    return std::get<0>(fast);
+  }
 };
 
 TEST_F(FastAndSlow, SameHitsOnRandomTrees) {
@@ -65,17 +70,30 @@ TEST_F(FastAndSlow, SameHitsOnRandomTrees) {
   }
 }
 
+// Random bytes of the tree, sometimes of the root block, are changed: both readers come to the same
+// end, 0 or -1, never a crash (AddressSanitizer watches every read). Small capacities send half the
+// runs through the counting and exact walks as well.
 TEST_F(FastAndSlow, SameOutcomeOnDamagedTrees) {
   std::mt19937 rng(41);
   const CacheImage clean = RandomImage(rng);
   const uint32_t data = uint32_t(clean.bytes.size()) - cache::kDataStart;
-  RecordingMessages messages;
+  RecordingMessages messages;  // keeps the damage messages off the console
+  int failures = 0;
   for (int round = 0; round < 100; ++round) {
     image_ = clean;
-    for (int c = 0; c < 4; ++c) image_.bytes[cache::kDataStart + rng() % data] = uint8_t(rng());
+    for (int c = 2 + int(rng() % 8); c > 0; --c)
+      image_.bytes[rng() % 8 ? cache::kDataStart + rng() % data : cache::kRootBlockOffset + rng() % cache::kRootBlockCapacity] =
+          uint8_t(rng());
     Rewrite();
-    Compare(round % 2 ? u"*" : u"*a*");
+    if (round % 2)
+      engine_.SetCapacities(5, 2, 64);
+    else
+      SetUp();
+    int result = Compare(round % 3 ? u"*" : u"*a*");
+    ASSERT_TRUE(result == 0 || result == -1) << "round " << round;
+    failures += result == -1;
   }
+  EXPECT_GT(failures, 5);  // the damage was real often enough to matter
 }
 
 }  // namespace

@@ -13,11 +13,24 @@ namespace lvx::test {
 class RecordingMessages {
  public:
   // onBox runs on the showing thread as each box is shown (to look at the state at that moment).
-  explicit RecordingMessages(std::function<void()> onBox = {});
-  ~RecordingMessages();
-  std::vector<std::u16string> Texts() const;
-  bool Contains(const std::u16string& part) const;
-  size_t Count() const;
+  explicit RecordingMessages(std::function<void()> onBox = {}) {
+    previous_ = os::SetMessageSink([this, onBox](const std::u16string& text) {
+      if (onBox) onBox();
+      std::lock_guard<std::mutex> hold(mutex_);
+      texts_.push_back(text);
+    });
+  }
+  ~RecordingMessages() { os::SetMessageSink(std::move(previous_)); }
+  std::vector<std::u16string> Texts() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return texts_;
+  }
+  bool Contains(const std::u16string& part) const {
+    for (const auto& t : Texts())
+      if (t.find(part) != std::u16string::npos) return true;
+    return false;
+  }
+  size_t Count() const { return Texts().size(); }
 
  private:
   mutable std::mutex mutex_;
