@@ -110,6 +110,7 @@ TEST(History, LoadSaveAndClean) {
   HistoryList list(HistoryKind::Pattern);
   list.Load(store);  // newest on top, stops at maxnumber
   EXPECT_EQ(list.Items(), (Items{u"new", u"mid"}));
+  EXPECT_EQ(list.MaxNumber(), 2);
   EXPECT_EQ(list.Selection(), -1);
 
   store = MapStore(10, Numbered(6));
