@@ -18,7 +18,7 @@
 #include "platform/watch.h"
 #include "support/temp_dir.h"
 #include "support/test_drive.h"
-#include "support/watch_reader.h"
+#include "watch_reader.h"
 
 namespace lvx::os {
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/text.h"
 #include "platform/watch.h"
 #include "support/test_drive.h"
-#include "support/watch_reader.h"
+#include "watch_reader.h"
 
 namespace fs = std::filesystem;
 
