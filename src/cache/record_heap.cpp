@@ -290,11 +290,7 @@ uint32_t CDBMapFile::FindPath(uint32_t block, const char16_t* path, uint32_t* ch
     bool descend = false;
     while (cursor.Next(&record)) {
       if (record.type != RECORD_FILE && record.type != RECORD_FOLDER) continue;
-      if (record.nameLength != length) continue;
-      bool equal = true;
-      for (uint32_t i = 0; i < length && equal; ++i)
-        equal = FoldAscii(record.name[i]) == FoldAscii(component_[i]);
-      if (!equal) continue;
+      if (!EqualsFolded({record.name, record.nameLength}, {component_, length})) continue;
       if (record.type == RECORD_FILE) {
         if (slashFollows) continue;
         if (child) *child = NO_BLOCK;
@@ -317,16 +313,12 @@ uint32_t CDBMapFile::FindPath(uint32_t block, const char16_t* path, uint32_t* ch
 }
 
 uint32_t CDBMapFile::TakeOverFolder(uint32_t block, const char16_t* name) {
-  uint32_t length = 0;
-  while (name[length] != 0) ++length;
+  const std::u16string_view wanted(name);
   BlockCursor cursor(*this, block);
   Record record;
   while (cursor.Next(&record)) {
-    if (record.type != RECORD_FOLDER || record.nameLength != length) continue;
-    bool equal = true;
-    for (uint32_t i = 0; i < length && equal; ++i)
-      equal = FoldAscii(record.name[i]) == FoldAscii(name[i]);
-    if (!equal) continue;
+    if (record.type != RECORD_FOLDER || !EqualsFolded({record.name, record.nameLength}, wanted))
+      continue;
     PutU16(record.offset, RECORD_TAKEN_OVER);
     return record.sizeOrLink;
   }

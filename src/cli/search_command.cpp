@@ -71,18 +71,6 @@ class CliSink : public cache::INotifySink {
   uint32_t warning_ = 0;           // guarded by mutex_
 };
 
-bool ParseKB(const std::string& text, uint32_t* value) {
-  if (text.empty() || text.size() > 10) return false;
-  uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + uint64_t(c - '0');
-  }
-  if (v > 0xFFFFFFFFu) return false;
-  *value = uint32_t(v);
-  return true;
-}
-
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int DaysInMonth(int year, int month) {
@@ -203,10 +191,10 @@ int RunSearchCommand(const Args& args, std::FILE* out, std::FILE* err) {
     } else if (a == "--no-subdirs") {
       noSubdirs = true;
     } else if (a == "--min-kb" && hasValue) {
-      if (!ParseKB(args[++i], &request.minSizeKB)) return PrintError("--min-kb takes a number of KB"), kExitUsage;
+      if (!ParseNumber(args[++i], &request.minSizeKB)) return PrintError("--min-kb takes a number of KB"), kExitUsage;
       useMin = true;
     } else if (a == "--max-kb" && hasValue) {
-      if (!ParseKB(args[++i], &request.maxSizeKB)) return PrintError("--max-kb takes a number of KB"), kExitUsage;
+      if (!ParseNumber(args[++i], &request.maxSizeKB)) return PrintError("--max-kb takes a number of KB"), kExitUsage;
       useMax = true;
     } else if (a == "--from" && hasValue) {
       if (!ParseDay(args[++i], false, &request.modifiedFrom)) return PrintError("--from takes a day as YYYY-MM-DD"), kExitUsage;

@@ -5,6 +5,7 @@
 #include "platform/dir.h"
 #include "platform/drive.h"
 #include "platform/message.h"
+#include "indexer/stop_wait.h"
 #include "platform/text.h"
 
 namespace lvx::indexer {
@@ -13,12 +14,7 @@ using cache::CacheItem;
 using cache::NO_BLOCK;
 
 namespace {
-constexpr uint32_t kStopWaitMs = 15000;
 const char16_t kTraverseMemory[] = u"Memory Allocation Failure! In CCacher::TraverseDirectory";
-
-bool IsDotOrDotDot(const char16_t* name) {
-  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
-}
 }  // namespace
 
 CCacher::CCacher(cache::CacheContext& context, cache::IStateStore& state)

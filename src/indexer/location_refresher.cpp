@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "indexer/stop_wait.h"
 #include "platform/dir.h"
 #include "platform/message.h"
 #include "platform/text.h"
@@ -16,10 +17,6 @@ namespace {
 constexpr size_t kInitialBlockBuffer = 1048576;
 // The longest record (a 259-character name) is 534 bytes; grow before the room left is below this.
 constexpr size_t kRecordRoom = 600;
-
-bool IsDotOrDotDot(const char16_t* name) {
-  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
-}
 }  // namespace
 
 // What one refresh has stored so far, so that an abandoned refresh can be undone.
@@ -27,12 +24,11 @@ struct CLocationRefresher::Scan {
   std::vector<uint32_t> storedBlocks;
 };
 
-CLocationRefresher::CLocationRefresher(cache::CacheContext& context, char16_t letter)
-    : context_(context), letter_(letter) {}
+CLocationRefresher::CLocationRefresher(cache::CacheContext& context) : context_(context) {}
 
 CLocationRefresher::~CLocationRefresher() {
   std::unique_ptr<os::Thread> thread = RequestDrainStop();
-  if (thread) thread->Join(15000);
+  if (thread) thread->Join(kStopWaitMs);
 }
 
 void CLocationRefresher::Progress(bool finished) {
@@ -73,13 +69,13 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   uint32_t recordOffset = cacheFile_.FindPath(cache::kRootBlockOffset, lookup.c_str(), &oldBlock,
                                               &linkOffset);
   cache::Record record;
-  char16_t letter = path.empty() ? 0 : char16_t(FoldAscii(path[0]) - 32);
+  int drive = path.empty() ? -1 : DriveIndex(path[0]);
   if (recordOffset == NO_BLOCK || !cacheFile_.ReadRecord(recordOffset, 0, &record) ||
-      record.type != cache::RECORD_FOLDER || letter < u'A' || letter > u'Z') {
+      record.type != cache::RECORD_FOLDER || drive < 0) {
     cacheFile_.CloseMapFile(false);
     return -1;
   }
-  uint32_t bit = 1u << (letter - u'A');
+  uint32_t bit = 1u << drive;
 
   bool freedOldTree = false;
   if (full_ && oldBlock != NO_BLOCK) {

@@ -23,7 +23,7 @@ namespace lvx::indexer {
 
 class CLocationRefresher {
  public:
-  CLocationRefresher(cache::CacheContext& context, char16_t letter);
+  explicit CLocationRefresher(cache::CacheContext& context);
   ~CLocationRefresher();
   CLocationRefresher(const CLocationRefresher&) = delete;
   CLocationRefresher& operator=(const CLocationRefresher&) = delete;
@@ -72,7 +72,6 @@ class CLocationRefresher {
   void PopFront();                                 // callers hold queueLock_
 
   cache::CacheContext& context_;
-  const char16_t letter_;
   cache::IStatusSink* status_ = nullptr;
   cache::INotifySink* notify_ = nullptr;
 

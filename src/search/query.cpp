@@ -50,7 +50,7 @@ inline bool SegmentAt(const char16_t* name, const char16_t* seg, uint32_t len) {
   for (uint32_t j = 0; j < len; ++j) {
     char16_t p = seg[j];
     if (kWild && p == u'?') continue;
-    if (FoldChar(name[j]) != p) return false;
+    if (FoldAscii(name[j]) != p) return false;
   }
   return true;
 }
@@ -183,7 +183,7 @@ RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
 
 std::u16string FoldQuery(const std::u16string& query) {
   std::u16string folded(query);
-  for (char16_t& c : folded) c = FoldChar(c);
+  for (char16_t& c : folded) c = FoldAscii(c);
   return folded;
 }
 
@@ -243,7 +243,7 @@ CompiledQuery CompileQuery(const std::u16string& query) {
   const size_t n = query.size();
   auto* list = static_cast<char16_t*>(std::malloc((n + 2) * sizeof(char16_t)));
   if (!list) return compiled;
-  for (size_t i = 0; i < n; ++i) list[i] = query[i] == u';' ? char16_t(0) : FoldChar(query[i]);
+  for (size_t i = 0; i < n; ++i) list[i] = query[i] == u';' ? char16_t(0) : FoldAscii(query[i]);
   list[n] = 0;
   list[n + 1] = 0;
   compiled.patternList_.reset(list);

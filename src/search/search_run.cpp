@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/message.h"
+#include "platform/text.h"
 #include "search/block_reader.h"
 #include "search/search_engine.h"
 
@@ -21,15 +22,6 @@ const char16_t kMyComputer[] = u"My Computer";
 const char16_t kDamagedText[] = u"The cache file is damaged. Please rebuild the cache.";
 // How many records the walk reads between two looks at the stop flag.
 constexpr uint32_t kStopPollInterval = 65536;
-
-inline bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
-std::u16string Trim(const std::u16string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsSpace(text[begin])) ++begin;
-  while (end > begin && IsSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 inline uint32_t DriveBit(char16_t letter) { return 1u << ((uint32_t(letter) - u'A') & 31u); }
 

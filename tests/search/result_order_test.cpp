@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "search/result_order.h"
 
 namespace lvx::search {
@@ -139,8 +140,8 @@ TEST(ResultOrder, OrdersAreTotalAndMirrored) {
           int ab = cmp(a, b, asc);
           EXPECT_EQ(ab > 0, cmp(b, a, asc) < 0);
           if (ab == 0) {
-            EXPECT_EQ(CompareFoldedText(a.name, b.name), 0);
-            EXPECT_EQ(CompareFoldedText(a.path, b.path), 0);
+            EXPECT_EQ(CompareFolded(a.name, b.name), 0);
+            EXPECT_EQ(CompareFolded(a.path, b.path), 0);
           }
         }
         if (key == SortName || key == SortLocation || key == SortType) {
