@@ -12,25 +12,23 @@
 namespace lvx::cli {
 namespace {
 std::mutex gStderrMutex;  // status texts and message boxes come from several threads
-}
 
-bool ParseDriveMask(const std::string& text, uint32_t* mask) {
-  const std::u16string digits = U16(text);
-  uint64_t value = 0;
-  size_t used = ReadHexMask(digits, &value);
-  if (used == 0 || used != digits.size() || value > 0xFFFFFFFFu) return false;
-  *mask = uint32_t(value);
-  return true;
-}
-
-bool ParseNumber(const std::string& text, uint32_t* value) {
+// The whole text read by one of the number readers, within 32 bits.
+bool ReadWhole(const std::string& text, size_t (*read)(std::u16string_view, uint64_t*),
+               uint32_t* value) {
   const std::u16string digits = U16(text);
   uint64_t v = 0;
-  size_t used = ReadDecimal(digits, &v);
+  size_t used = read(digits, &v);
   if (used == 0 || used != digits.size() || v > 0xFFFFFFFFu) return false;
   *value = uint32_t(v);
   return true;
 }
+
+}  // namespace
+
+bool ParseDriveMask(const std::string& text, uint32_t* mask) { return ReadWhole(text, ReadHexMask, mask); }
+
+bool ParseNumber(const std::string& text, uint32_t* value) { return ReadWhole(text, ReadDecimal, value); }
 
 bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
   cache::CDBMapFile file;

@@ -247,29 +247,18 @@ CompiledQuery CompileQuery(const std::u16string& query) {
   list[n] = 0;
   list[n + 1] = 0;
   compiled.patternList_.reset(list);
+  // The two forms of each matcher, in the order of MatcherKind.
+  static const struct {
+    Matcher plain;
+    SizedMatcher sized;
+  } kMatchers[] = {{MatchSubstring, MatchSubstringSized},
+                   {MatchStar, MatchStarSized},
+                   {MatchStarList, MatchStarListSized},
+                   {MatchWild, MatchWildSized},
+                   {MatchWildList, MatchWildListSized}};
   compiled.kind_ = ChooseMatcher(query.data(), n);
-  switch (compiled.kind_) {
-    case MatcherKind::Substring:
-      compiled.matcher_ = MatchSubstring;
-      compiled.sizedMatcher_ = MatchSubstringSized;
-      break;
-    case MatcherKind::Star:
-      compiled.matcher_ = MatchStar;
-      compiled.sizedMatcher_ = MatchStarSized;
-      break;
-    case MatcherKind::StarList:
-      compiled.matcher_ = MatchStarList;
-      compiled.sizedMatcher_ = MatchStarListSized;
-      break;
-    case MatcherKind::Wild:
-      compiled.matcher_ = MatchWild;
-      compiled.sizedMatcher_ = MatchWildSized;
-      break;
-    case MatcherKind::WildList:
-      compiled.matcher_ = MatchWildList;
-      compiled.sizedMatcher_ = MatchWildListSized;
-      break;
-  }
+  compiled.matcher_ = kMatchers[int(compiled.kind_)].plain;
+  compiled.sizedMatcher_ = kMatchers[int(compiled.kind_)].sized;
   compiled.required_ = FindRequiredChars(compiled.kind_, list);
   return compiled;
 }

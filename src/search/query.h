@@ -100,7 +100,6 @@ class CompiledQuery {
   bool Valid() const { return patternList_ != nullptr; }
   MatcherKind Kind() const { return kind_; }
   const char16_t* PatternList() const { return patternList_.get(); }
-  Matcher matcher() const { return matcher_; }
   bool Matches(const char16_t* name) const { return matcher_(name, patternList_.get()); }
   bool Matches(const char16_t* name, uint32_t length) const {
     return sizedMatcher_(name, length, patternList_.get());
