@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "platform/message.h"
-#include "platform/text.h"
 
 namespace lvx::cache {
 
@@ -18,7 +17,8 @@ int CacheDefragmenter::Defragment(const std::u16string& cachePath, IStateStore& 
   copied_.clear();
   if (!source_.OpenReadOnly(cachePath_, os::kShareNone))
     return -1;
-  uint32_t targetSize = (source_.GetMapSize() + 1048576u) & ~0xFFFFFu;
+  // The compacted data is never longer than the source; the target has a MB more, in whole MB.
+  uint32_t targetSize = (source_.GetMapSize() + kBytesPerMB) & ~(kBytesPerMB - 1);
   if (!target_.Create(cachePath_ + u".frag", targetSize)) {
     source_.CloseMapFile(false);
     return -1;
@@ -36,9 +36,7 @@ int CacheDefragmenter::Defragment(const std::u16string& cachePath, IStateStore& 
   bool written = target_.CopyTo(cachePath_);
   target_.Close();
   if (!written) return -1;
-  uint32_t length = target_.DataLength();
-  state.WriteState(u"CacheFileSize", Format("%d", int(length / 1048576)));
-  state.WriteState(u"CacheFileVersion", u"1");
+  target_.RecordInState(state);
   state.WriteState(u"UpdateCacheExit", u"TRUE");
   return 0;
 }

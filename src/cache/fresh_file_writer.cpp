@@ -1,5 +1,7 @@
 #include "cache/fresh_file_writer.h"
 
+#include "platform/text.h"
+
 namespace lvx::cache {
 
 bool FreshFileWriter::Create(const std::u16string& scratchPath, uint32_t mappingSize) {
@@ -85,6 +87,11 @@ bool FreshFileWriter::CopyTo(const std::u16string& cachePath) {
   bool copied = cache.CopyFileContents(scratch_, length);
   cache.CloseMapFile(false);
   return copied;
+}
+
+void FreshFileWriter::RecordInState(IStateStore& state) const {
+  state.WriteState(u"CacheFileSize", Format("%d", int(DataLength() / kBytesPerMB)));
+  state.WriteState(u"CacheFileVersion", u"1");
 }
 
 }  // namespace lvx::cache

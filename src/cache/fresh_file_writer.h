@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cache/engine_sinks.h"
 #include "cache/format.h"
 #include "cache/map_file.h"
 
@@ -51,6 +52,8 @@ class FreshFileWriter {
   // and copies the scratch file into it. The caller keeps searches and refreshes away from the
   // cache file meanwhile. False when nothing could be copied.
   bool CopyTo(const std::u16string& cachePath);
+  // After the last copy: CacheFileSize (the data length in whole MB) and CacheFileVersion "1".
+  void RecordInState(IStateStore& state) const;
   // Closes the scratch file, which the system then deletes.
   void Close() { scratch_.CloseMapFile(false); }
 

@@ -42,7 +42,7 @@ int Main(const Args& all) {
   static const struct {
     const char* name;
     int (*run)(const Args&);
-  } kCommands[] = {{"build", RunBuild},   {"dump", RunDump},       {"find", RunFind},
+  } kCommands[] = {{"build", RunBuild},       {"dump", RunDump},       {"find", RunFind},
                    {"search", RunSearchCommand}, {"refresh", RunRefresh}, {"compact", RunCompact},
                    {"watch", RunWatch}};
   const std::string command = all[1];

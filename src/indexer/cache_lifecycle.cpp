@@ -42,7 +42,7 @@ StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateSt
                                      os::kAttributeNormal);
   if (file.IsValid()) {
     uint64_t size = 0;
-    if (os::GetFileSize(file, &size)) decision.fileSizeMB = uint32_t(size / 1048576);
+    if (os::GetFileSize(file, &size)) decision.fileSizeMB = uint32_t(size / cache::kBytesPerMB);
     os::CloseFile(file);
   }
   decision.usable = CacheUsable(cachePath, state);

@@ -177,9 +177,8 @@ int CCacher::FinishBuild(bool stopped) {
   }
   if (!saved) return -1;
   SetStatus(Format("[Caching is Finished] %d items cached,  %lus (%.1fGB)", int(items_),
-                   static_cast<unsigned long>(elapsed_ / 1000), totalSize_ / 1048576.0));
-  state_.WriteState(u"CacheFileSize", Format("%d", int(writer_.DataLength() / 1048576)));
-  state_.WriteState(u"CacheFileVersion", u"1");
+                   static_cast<unsigned long>(elapsed_ / 1000), TotalGB()));
+  writer_.RecordInState(state_);
   return stopped ? -2 : 0;
 }
 
@@ -249,8 +248,7 @@ void CCacher::ReportProgress(char16_t drive) {
   lastReported_ = items_;
   currentTick_ = os::TickCount();
   SetStatus(Format("[Caching Drive %c ] %d items cached,  %lus (%.1fGB)", char(drive), int(items_),
-                   static_cast<unsigned long>((currentTick_ - startTick_) / 1000),
-                   totalSize_ / 1048576.0));
+                   static_cast<unsigned long>((currentTick_ - startTick_) / 1000), TotalGB()));
 }
 
 // Appends the record of the entry just listed; a folder is remembered for the walk below.

@@ -67,6 +67,7 @@ class CCacher {
   // Copies the scratch file over the cache file under the cache lock.
   bool SaveToCacheFile();
   void SetStatus(const std::u16string& text);
+  double TotalGB() const { return totalSize_ / 1048576.0; }  // the total size is in KB
   bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
   cache::CacheContext& context_;
