@@ -3,7 +3,6 @@
 // that acknowledges the hand-over as the main window does, and the status line is the main window's.
 #include "cli/search_command.h"
 
-#include <cstdlib>
 #include <ctime>
 #include <mutex>
 
@@ -122,9 +121,12 @@ bool ParseDay(const std::string& text, bool endOfDay, os::FileTime* time) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
   for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
     if (text[i] < '0' || text[i] > '9') return false;
-  const int year = std::atoi(text.substr(0, 4).c_str());
-  const int month = std::atoi(text.substr(5, 2).c_str());
-  const int day = std::atoi(text.substr(8, 2).c_str());
+  auto field = [&text](size_t at, size_t digits) {
+    uint64_t value = 0;
+    ReadDecimal(U16(text.substr(at, digits)), &value);
+    return int(value);
+  };
+  const int year = field(0, 4), month = field(5, 2), day = field(8, 2);
   // An impossible day (February 30) is refused, not moved to a real one.
   if (year < 1601 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
   const int hour = endOfDay ? 23 : 0, minute = endOfDay ? 59 : 0, second = endOfDay ? 59 : 0;
