@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     auto off = [&](size_t n) { return n > total / 10 ? n - total / 10 : total / 10 - n; };
     return off(a.first) < off(b.first);
   });
-  indexer::CLocationRefresher refresher(context, u'C');
+  indexer::CLocationRefresher refresher(context);
   start = std::chrono::steady_clock::now();
   int result = refresher.RefreshLocation(u"#" + EnginePath(root, tenth->second) + u"\\");
   double full = Since(start);

@@ -61,11 +61,11 @@ TEST_F(DamagedFileTest, ATruncatedFileIsRefusedEverywhere) {
   EXPECT_EQ(file.FindPath(kRootBlockOffset, u"C:\\docs", &child, nullptr), NO_BLOCK);
   EXPECT_EQ(file.AllocBlock(10), NO_BLOCK);
   EXPECT_TRUE(messages_.Contains(u"Error in AllocBlock"));
-  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(6));
-  StoreU32(buffer, 6);
-  StoreU16(buffer + 4, 0);
+  uint8_t block[6];
+  StoreU32(block, 6);
+  StoreU16(block + 4, 0);
   uint32_t offset = 0;
-  EXPECT_EQ(file.StoreNewBlock(buffer, 6, &offset), -1) << "and the buffer is released";
+  EXPECT_EQ(file.StoreNewBlock(block, &offset), -1);
 
   image = ValidTree();
   image.Resize(kDataStart + 150);  // the docs block is cut off

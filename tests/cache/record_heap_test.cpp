@@ -2,7 +2,6 @@
 // in-place and moved replacement, growth, path lookup and take-over.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "cache/map_file.h"
@@ -36,18 +35,17 @@ class RecordHeapTest : public ::testing::Test {
       list.push_back(b);
     return list;
   }
-  // A block built in memory, as a refresh hands it over (allocated with the C allocator).
-  static uint8_t* MemoryBlock(const std::vector<Entry>& entries, uint32_t* length) {
-    *length = test::BlockSize(entries);
-    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(*length));
-    StoreU32(buffer, *length);
+  // A block built in memory, as a refresh hands it over.
+  static std::vector<uint8_t> MemoryBlock(const std::vector<Entry>& entries) {
+    std::vector<uint8_t> block(test::BlockSize(entries));
+    StoreU32(block.data(), uint32_t(block.size()));
     uint32_t at = 4;
     for (const Entry& e : entries) {
       CacheItem item{e.name.c_str(), e.sizeOrLink, uint8_t(e.folder), 0, 0};
-      at += EncodeRecord(buffer + at, item);
+      at += EncodeRecord(block.data() + at, item);
     }
-    StoreU16(buffer + at, 0);
-    return buffer;
+    StoreU16(block.data() + at, 0);
+    return block;
   }
 
   test::TempDir dir_;
@@ -153,10 +151,9 @@ TEST_F(RecordHeapTest, ReplaceBlockInPlaceKeepsCapacityAndLink) {
   uint32_t linkOffset = kRootRecordsOffset + 2 * kDriveRecordLength + 8;
   std::vector<Entry> entries;
   for (int i = 0; i < 10; ++i) entries.push_back({u"file-" + std::u16string(10, u'a' + i), false, 1});
-  uint32_t length = 0;
-  uint8_t* buffer = MemoryBlock(entries, &length);
-  ASSERT_LE(length, 500u);
-  ASSERT_EQ(file_.ReplaceBlock(buffer, length, old, linkOffset), 0);
+  std::vector<uint8_t> block = MemoryBlock(entries);
+  ASSERT_LE(block.size(), 500u);
+  ASSERT_EQ(file_.ReplaceBlock(block, old, linkOffset), 0);
   EXPECT_EQ(U32(linkOffset), old);
   EXPECT_EQ(U32(old), 500u) << "capacity stays";
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{child})) << "the old subfolder's block is freed";
@@ -176,23 +173,22 @@ TEST_F(RecordHeapTest, ReplaceBlockMovesToAFreeBlockOrAppendsAndFreesTheOld) {
   uint32_t linkOffset = kRootRecordsOffset + 2 * kDriveRecordLength + 8;
   std::vector<Entry> entries;
   for (int i = 0; i < 12; ++i) entries.push_back({std::u16string(10, u'a' + i), false, uint32_t(i)});
-  uint32_t length = 0;
-  uint8_t* buffer = MemoryBlock(entries, &length);
-  ASSERT_GT(length, 300u);
-  ASSERT_LE(length, 450u);
-  ASSERT_EQ(file_.ReplaceBlock(buffer, length, old, linkOffset), 0);
+  std::vector<uint8_t> block = MemoryBlock(entries);
+  ASSERT_GT(block.size(), 300u);
+  ASSERT_LE(block.size(), 450u);
+  ASSERT_EQ(file_.ReplaceBlock(block, old, linkOffset), 0);
   EXPECT_EQ(U32(linkOffset), freeBig);
   EXPECT_EQ(U32(freeBig), 450u) << "a reused free block keeps its capacity";
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{old}));
 
   // No free block fits: the block is appended at DataEnd, which grows the file.
   uint32_t dataEnd = U32(kDataEndOffset);
-  buffer = MemoryBlock(entries, &length);
+  block = MemoryBlock(entries);
   uint32_t again = 0;
-  ASSERT_EQ(file_.StoreNewBlock(buffer, length, &again), 0);
+  ASSERT_EQ(file_.StoreNewBlock(block, &again), 0);
   EXPECT_EQ(again, dataEnd);
-  EXPECT_EQ(U32(kDataEndOffset), dataEnd + length);
-  EXPECT_EQ(U32(again), length);
+  EXPECT_EQ(U32(kDataEndOffset), dataEnd + block.size());
+  EXPECT_EQ(U32(again), block.size());
 }
 
 TEST_F(RecordHeapTest, AppendGrowsTheFileInWholeStepsLeavingSixteenMegabytes) {
@@ -202,18 +198,17 @@ TEST_F(RecordHeapTest, AppendGrowsTheFileInWholeStepsLeavingSixteenMegabytes) {
   ASSERT_EQ(size, U32(kDataEndOffset));
   std::vector<Entry> entries;
   for (int i = 0; i < 200; ++i) entries.push_back({std::u16string(17, u'q'), false, 1});
-  uint32_t length = 0;
-  uint8_t* buffer = MemoryBlock(entries, &length);
-  ASSERT_GE(length, 10000u);
+  std::vector<uint8_t> block = MemoryBlock(entries);
+  ASSERT_GE(block.size(), 10000u);
   uint32_t offset = 0;
-  ASSERT_EQ(file_.StoreNewBlock(buffer, length, &offset), 0);
+  ASSERT_EQ(file_.StoreNewBlock(block, &offset), 0);
   EXPECT_EQ(offset, size);
   EXPECT_EQ(U32(kMappedSizeOffset), size + 33554432u);
   EXPECT_EQ(file_.GetMapSize(), size + 33554432u);
-  EXPECT_EQ(U32(kDataEndOffset), size + length);
+  EXPECT_EQ(U32(kDataEndOffset), size + block.size());
   // Enough room is left: the next small block does not grow the file again.
-  buffer = MemoryBlock({{u"z", false, 1}}, &length);
-  ASSERT_EQ(file_.StoreNewBlock(buffer, length, &offset), 0);
+  block = MemoryBlock({{u"z", false, 1}});
+  ASSERT_EQ(file_.StoreNewBlock(block, &offset), 0);
   EXPECT_EQ(U32(kMappedSizeOffset), size + 33554432u);
 }
 

@@ -123,7 +123,7 @@ TEST_F(LifecycleTest, CompactionGivesTheFileOfAFreshBuild) {
                           std::to_string(i) + ".txt",
                       random() % 3000);
   Build();
-  CLocationRefresher refresher(context_, drive_.Letter());
+  CLocationRefresher refresher(context_);
   for (int step = 0; step < 40; ++step) {
     std::string folder = "d" + std::to_string(random() % 6) + "/";
     if (random() % 2) folder += "s" + std::to_string(random() % 3) + "/";
@@ -197,7 +197,7 @@ TEST_F(LifecycleTest, ARefreshKilledWhileChangingTheFileLeavesDrivesBusyForTheNe
   // fails, which ends the process inside the change, as a crash or a kill would.
   EXPECT_EXIT(
       {
-        CLocationRefresher refresher(context_, drive_.Letter());
+        CLocationRefresher refresher(context_);
         os::fault::FailFrom(os::fault::Op::View, 2, os::kErrorNotEnoughMemory);
         refresher.RefreshLocation(drive_.Path("grow/"));
         std::exit(5);

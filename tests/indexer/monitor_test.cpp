@@ -2,6 +2,7 @@
 // repeats, the bounded queue of an undrained drive, and watchers feeding refreshes end to end.
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "indexer/change_monitor.h"
@@ -33,6 +34,17 @@ class MonitorTest : public test::IndexerTest {
     return std::find(tree.begin(), tree.end(), line) != tree.end();
   }
 };
+
+// Writes one change record as a watch delivers it; returns its length, 4-byte aligned.
+uint32_t WriteChangeRecord(uint8_t* buffer, uint32_t action, const std::u16string& name, bool last) {
+  uint32_t length = (kChangeRecordHeader + 2 * uint32_t(name.size()) + 3) & ~3u;
+  std::memset(buffer, 0, length);
+  cache::StoreU32(buffer, last ? 0 : length);
+  cache::StoreU32(buffer + 4, action);
+  cache::StoreU32(buffer + 8, 2 * uint32_t(name.size()));
+  for (size_t i = 0; i < name.size(); ++i) cache::StoreU16(buffer + kChangeRecordHeader + 2 * i, name[i]);
+  return length;
+}
 
 TEST_F(MonitorTest, ChangeRecordsNameTheFoldersThatHoldTheChangedEntries) {
   drive_.MakeFolder("A");
@@ -77,7 +89,7 @@ TEST_F(MonitorTest, TheDrainMergesOnlyImmediateRepeats) {
   drive_.MakeFolder("A");
   drive_.MakeFolder("B");
   Build();
-  CLocationRefresher refresher(context_, drive_.Letter());
+  CLocationRefresher refresher(context_);
   std::mutex mutex;
   std::vector<std::u16string> refreshed;
   refresher.SetRefreshObserver([&](const std::u16string& location, int result) {
@@ -99,7 +111,7 @@ TEST_F(MonitorTest, TheDrainMergesOnlyImmediateRepeats) {
 TEST_F(MonitorTest, ABurstInOneFolderCostsOneRefresh) {
   drive_.MakeFolder("Work");
   Build();
-  CLocationRefresher refresher(context_, drive_.Letter());
+  CLocationRefresher refresher(context_);
   refresher.StartDrain();
   std::u16string work = drive_.Path("Work/");
   refresher.EnqueueLocation(work);
@@ -115,7 +127,7 @@ TEST_F(MonitorTest, ABurstInOneFolderCostsOneRefresh) {
 }
 
 TEST_F(MonitorTest, AnUndrainedQueueKeepsEachFolderOnceAndTheNewestTenThousand) {
-  CLocationRefresher refresher(context_, drive_.Letter());
+  CLocationRefresher refresher(context_);
   refresher.EnqueueChange(u"T:\\a\\");
   refresher.EnqueueChange(u"T:\\b\\");
   refresher.EnqueueChange(u"T:\\a\\");

@@ -24,7 +24,7 @@ class RefresherTest : public test::IndexerTest {
     EXPECT_TRUE(cache::DumpCache(Cache(), nullptr).ok);
     CloseCache();
   }
-  CLocationRefresher refresher_{context_, u'T'};
+  CLocationRefresher refresher_{context_};
 };
 
 TEST_F(RefresherTest, AChangedFolderIsRelistedAndItsUnchangedSubfoldersKeepTheirBlocks) {

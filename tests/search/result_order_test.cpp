@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "search/result_order.h"
 
 namespace lvx::search {
@@ -113,7 +114,7 @@ TEST(ResultOrder, OrdersAreTotalAndMirrored) {
           int ab = cmp(a, b, asc);
           ASSERT_EQ(ab > 0, cmp(b, a, asc) < 0);
           if (ab == 0) {
-            ASSERT_TRUE(CompareFoldedText(a.name, b.name) == 0 && CompareFoldedText(a.path, b.path) == 0);
+            ASSERT_TRUE(CompareFolded(a.name, b.name) == 0 && CompareFolded(a.path, b.path) == 0);
           }
         }
         if (key == SortName || key == SortLocation || key == SortType) {
