@@ -23,6 +23,7 @@ TEST_F(OptionsUiTest, AdvancedPageChoicesBecomeFilterCodes) {
   ASSERT_EQ(combo.Count(), 3);
   EXPECT_EQ(combo.ItemText(2), L"Search For : Folders Only");
   EXPECT_EQ(combo.Selection(), 0);
+  EXPECT_EQ(combo.Text(), L"Search For : Files and Folders");
   Shoot(p, "options_advanced_page");
 
   struct Step {
