@@ -45,7 +45,7 @@ bool CToolbarBtn::OnReflectCommand(int code) {
 void CToolbarBtn::DrawFace(HDC dc, const RECT& rect, UINT state) {
   using namespace controls;
   const bool pressed = (state & ODS_SELECTED) != 0;
-  FillVerticalGradient(dc, rect, kGradientTop, kGradientBottom);
+  // The page's gradient is already under the button (its parent's background, drawn by the base).
   if (toggle_ && isChecked_) {
     DrawRoundFrame(dc, rect, kFrameColour, &kGradientTop);
   } else if (pressed) {
