@@ -29,11 +29,6 @@ void ApplyFilters(const AdvancedChoices& advanced, const SizeDateChoices& sizeDa
   }
 }
 
-bool TypingStartsSearch(std::u16string_view pattern, bool allowOneChar, bool refineMode) {
-  if (allowOneChar || refineMode) return true;
-  return pattern.size() >= 2 && pattern[pattern.size() - 2] != u';';
-}
-
 int32_t SizeFromText(std::u16string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;

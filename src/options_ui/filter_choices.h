@@ -34,11 +34,6 @@ struct SizeDateChoices {
 // the size and date bounds in force, in this order.
 void ApplyFilters(const AdvancedChoices& advanced, const SizeDateChoices& sizeDate, search::SearchRequest* request);
 
-// Whether typing this pattern starts a search: always with one-character search allowed or in
-// refine mode; otherwise only from two characters on, and not while the last alternative after a
-// ';' is a single character.
-bool TypingStartsSearch(std::u16string_view pattern, bool allowOneChar, bool refineMode);
-
 // The number in a size box: its leading digits, held to 0 .. 2147483647 (a longer number is the
 // largest size); -1 when the box starts with no digit.
 int32_t SizeFromText(std::u16string_view text);

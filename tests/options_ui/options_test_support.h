@@ -13,6 +13,7 @@
 #include "framework/pickers.h"
 #include "options_ui/toolbar_page.h"
 #include "shell/ini_store.h"
+#include "shell/settings_files.h"
 #include "ui_test_support.h"
 
 namespace lvx::options {
@@ -57,61 +58,10 @@ inline void PickDay(HWND dialog, int id, WORD year, WORD month, WORD day) {
 }
 inline bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != 0; }
 
-// Draws the window and its shown children as they paint themselves (WM_PRINT). Each child starts
-// from what its parent drew under it, so a control that leaves its background alone (a group box)
-// shows the dialog through it, as on the screen.
-inline void PrintInto(HWND hwnd, HDC target, POINT at) {
-  RECT client = {};
-  ::GetClientRect(hwnd, &client);
-  HDC dc = ::CreateCompatibleDC(target);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(target, client.right, client.bottom);
-  HGDIOBJ old = ::SelectObject(dc, bitmap);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, target, at.x, at.y, SRCCOPY);
-  ::SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-  ::BitBlt(target, at.x, at.y, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  ::SelectObject(dc, old);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(dc);
-  std::vector<HWND> children;
-  for (HWND c = ::GetWindow(hwnd, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
-  for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (!(::GetWindowLongPtrW(*it, GWL_STYLE) & WS_VISIBLE)) continue;
-    POINT p = {0, 0};
-    ::MapWindowPoints(*it, hwnd, &p, 1);
-    PrintInto(*it, target, POINT{at.x + p.x, at.y + p.y});
-  }
-}
-
 // Renders the window into screenshots/<name>.bmp.
 inline void Shoot(HWND window, const std::string& name) {
   ::SetFocus(nullptr);
-  RECT client = {};
-  ::GetClientRect(window, &client);
-  ASSERT_GT(client.right, 0) << name;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HDC dc = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = ::SelectObject(dc, bitmap);
-  PrintInto(window, dc, POINT{0, 0});
-  ::GdiFlush();
-  uitest::Image image;
-  image.width = client.right;
-  image.height = client.bottom;
-  const uint32_t* p = static_cast<const uint32_t*>(bits);
-  image.pixels.assign(p, p + size_t(image.width) * size_t(image.height));
-  for (uint32_t& px : image.pixels) px &= 0xFFFFFF;
-  ::SelectObject(dc, old);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(dc);
-  ::ReleaseDC(nullptr, screen);
-  EXPECT_TRUE(uitest::SaveBmp(image, name)) << name;
+  EXPECT_TRUE(uitest::SaveBmp(uitest::RenderClient(window), name)) << name;
 }
 
 class OptionsUiTest : public ::testing::Test {
@@ -136,21 +86,10 @@ class OptionsUiTest : public ::testing::Test {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
-  // The default five buttons, as the program's default settings file has them.
+  // The program's default settings file with its five buttons; the second searches C:\Music.
   void WriteDefaultToolbar() {
-    const char16_t* rows[5][3] = {{u"music01", u"Music", u"*.mp3"},
-                                  {u"movie01", u"Video", u"*.avi;*.rmvb"},
-                                  {u"doc01", u"Document", u"*.doc;*.xls;*.pdf"},
-                                  {u"pic01", u"Pictures", u"*.jpg;*.bmp"},
-                                  {u"home01", u"Clear", u";"}};
-    shell::WriteIniString(u"TOOLBAR", u"tbnumber", u"5", settings_);
-    for (int n = 0; n < 5; ++n) {
-      std::u16string k = U16(std::to_wstring(n));
-      shell::WriteIniString(u"TOOLBAR", u"ICON_" + k, u".\\icons\\" + std::u16string(rows[n][0]) + u".ico", settings_);
-      shell::WriteIniString(u"TOOLBAR", u"ICONTEXT_" + k, rows[n][1], settings_);
-      shell::WriteIniString(u"TOOLBAR", u"QUERYPATTER_" + k, rows[n][2], settings_);
-      shell::WriteIniString(u"TOOLBAR", u"SEARCHLOC_" + k, n == 1 ? u"C:\\Music" : u"DEFAULT", settings_);
-    }
+    ASSERT_TRUE(shell::ReleaseResourceFile(settings_, 181));
+    shell::WriteIniString(u"TOOLBAR", u"SEARCHLOC_1", u"C:\\Music", settings_);
   }
   std::u16string Key(const std::u16string& key) { return shell::ReadIniString(u"TOOLBAR", key, settings_, u"(missing)"); }
 
