@@ -29,6 +29,8 @@ class CToolbarPage : public controls::CGradientPage {
   void ClearButtons();
   void LayoutButtons();
   const std::vector<_TBBTN>& Buttons() const { return buttons_; }
+  // The record of a quick search's index; null for kNoButtonIndex and any index outside the row.
+  const _TBBTN* Record(WPARAM index) const { return index < buttons_.size() ? &buttons_[index] : nullptr; }
   HWND MoreButton() const { return more_ ? more_->Handle() : nullptr; }
   HMENU OverflowMenu() const { return overflow_.Handle(); }
 

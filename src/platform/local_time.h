@@ -12,6 +12,16 @@ namespace lvx::os {
 // before the first file time once in UTC.
 bool LocalDayToUtc(int year, int month, int day, bool endOfDay, FileTime* utc);
 
+// A wall-clock time of the local zone.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// A UTC file time as the local wall-clock time by the rule in force at that moment, the way a
+// file's date is shown (the results list does so, so that the dates it shows and the bounds above
+// agree). False when the time cannot be expressed.
+bool UtcToLocal(FileTime utc, LocalTime* local);
+
 // True for a Gregorian date from 1601 to 30827 (the years a SYSTEMTIME holds).
 inline bool IsValidDay(int year, int month, int day) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "options_ui/filter_choices.h"
 #include "options_ui/icon_paths.h"
@@ -137,6 +138,11 @@ TEST(LocalDayTest, BoundsTakeTheOffsetOfThatDay) {
     os::FileTime got;
     ASSERT_TRUE(os::LocalDayToUtc(c.y, c.m, c.d, c.end, &got));
     EXPECT_EQ(got.Value(), c.utc) << c.y << "-" << c.m << "-" << c.d << (c.end ? " end" : " start") << " in " << zone;
+    // Shown back as the same wall-clock time, as the results list shows a file's date.
+    os::LocalTime shown;
+    ASSERT_TRUE(os::UtcToLocal(got, &shown));
+    EXPECT_EQ((std::vector<int>{shown.year, shown.month, shown.day, shown.hour, shown.minute, shown.second, shown.millisecond}),
+              (std::vector<int>{c.y, c.m, c.d, c.end ? 23 : 0, c.end ? 59 : 0, c.end ? 59 : 0, c.end ? 999 : 0}));
     ++checked;
   }
   EXPECT_GT(checked, 0) << "no cases for the zone " << zone;

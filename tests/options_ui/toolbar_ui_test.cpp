@@ -80,6 +80,9 @@ TEST_F(OptionsUiTest, ToolbarPageLaysOutButtonsAndSendsQuickSearches) {
   ::SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_OVERFLOW_FIRST + 4, 0), 0);
   ::SendMessageW(page.Handle(), WM_COMMAND, MAKEWPARAM(ID_TOOLBAR_OVERFLOW_FIRST + 9, 0), 0);
   EXPECT_EQ(host_.quickSearches, (std::vector<WPARAM>{2, 4}));
+  EXPECT_EQ(page.Record(4)->pattern, u";");
+  EXPECT_EQ(page.Record(5), nullptr);
+  EXPECT_EQ(page.Record(kNoButtonIndex), nullptr);
 
   // Where the main window searches for a button.
   EXPECT_EQ(QuickSearchLocation(buttons[1].location, u"D:\\Box"), u"C:\\Music");

@@ -57,4 +57,15 @@ bool LocalDayToUtc(int year, int month, int day, bool endOfDay, FileTime* utc) {
   return true;
 }
 
+bool UtcToLocal(FileTime utc, LocalTime* local) {
+  const int64_t kUnixEpoch = 11644473600LL;
+  const uint64_t units = utc.Value();
+  const std::time_t seconds = std::time_t(int64_t(units / 10000000u) - kUnixEpoch);
+  std::tm wall{};
+  if (!localtime_r(&seconds, &wall)) return false;
+  *local = {wall.tm_year + 1900, wall.tm_mon + 1, wall.tm_mday, wall.tm_hour, wall.tm_min, wall.tm_sec,
+            int(units / 10000u % 1000u)};
+  return true;
+}
+
 }  // namespace lvx::os

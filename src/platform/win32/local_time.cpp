@@ -26,4 +26,13 @@ bool LocalDayToUtc(int year, int month, int day, bool endOfDay, FileTime* utc) {
   return true;
 }
 
+bool UtcToLocal(FileTime utc, LocalTime* local) {
+  const FILETIME ft = {utc.low, utc.high};
+  SYSTEMTIME universal, wall;
+  if (!::FileTimeToSystemTime(&ft, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &wall))
+    return false;
+  *local = {wall.wYear, wall.wMonth, wall.wDay, wall.wHour, wall.wMinute, wall.wSecond, wall.wMilliseconds};
+  return true;
+}
+
 }  // namespace lvx::os
