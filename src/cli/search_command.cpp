@@ -3,11 +3,11 @@
 // that acknowledges the hand-over as the main window does, and the status line is the main window's.
 #include "cli/search_command.h"
 
-#include <ctime>
 #include <mutex>
 
 #include "cache/cache_context.h"
 #include "cache/map_file.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "search/result_order.h"
@@ -70,51 +70,6 @@ class CliSink : public cache::INotifySink {
   uint32_t warning_ = 0;           // guarded by mutex_
 };
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1601-01-01, the first day of FILETIME, to the date (Gregorian calendar, year >= 1601).
-int64_t DaysSince1601(int year, int month, int day) {
-  const int64_t years = year - 1601;
-  int64_t days = years * 365 + years / 4 - years / 100 + years / 400;
-  for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
-  return days + day - 1;
-}
-
-// How far local time is ahead of UTC (seconds) at a local wall-clock time. Windows' C library
-// refuses years before 1970 and after 3000, so the question goes to the same time in a year it
-// takes: 400 years on or back the calendar repeats itself, weekdays included, and with it every
-// daylight-saving rule that names a weekday.
-bool LocalOffset(int year, int month, int day, int hour, int minute, int second, int64_t* offset) {
-  int cycles = 0;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt == 1) {
-      while (year + cycles * 400 < 1971) ++cycles;
-      while (year + cycles * 400 > 2970) --cycles;
-      if (cycles == 0) return false;
-    }
-    std::tm local{};
-    local.tm_year = year + cycles * 400 - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    const std::time_t utc = std::mktime(&local);
-    if (utc == std::time_t(-1)) continue;
-    const int64_t wall = (DaysSince1601(year + cycles * 400, month, day) * 24 + hour) * 3600 + minute * 60 + second;
-    const int64_t kUnixEpoch = 11644473600LL;  // seconds from 1601 to 1970
-    *offset = wall - (int64_t(utc) + kUnixEpoch);
-    return true;
-  }
-  return false;
-}
-
 // A local calendar day's first or last millisecond as a FILETIME in UTC, as the date pickers of the
 // size/date page give them.
 bool ParseDay(const std::string& text, bool endOfDay, os::FileTime* time) {
@@ -128,16 +83,7 @@ bool ParseDay(const std::string& text, bool endOfDay, os::FileTime* time) {
   };
   const int year = field(0, 4), month = field(5, 2), day = field(8, 2);
   // An impossible day (February 30) is refused, not moved to a real one.
-  if (year < 1601 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
-  const int hour = endOfDay ? 23 : 0, minute = endOfDay ? 59 : 0, second = endOfDay ? 59 : 0;
-  int64_t offset = 0;
-  if (!LocalOffset(year, month, day, hour, minute, second, &offset)) return false;
-  const int64_t seconds = (DaysSince1601(year, month, day) * 24 + hour) * 3600 + minute * 60 + second - offset;
-  if (seconds < 0) return false;  // before the first FILETIME once in UTC
-  uint64_t units = uint64_t(seconds) * 10000000u;
-  if (endOfDay) units += 9990000;  // .999 s
-  *time = os::FileTime::From(units);
-  return true;
+  return os::LocalDayToUtc(year, month, day, endOfDay, time);
 }
 
 bool ParseSortKey(const std::string& text, SortKey* key) {

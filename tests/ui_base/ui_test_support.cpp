@@ -25,6 +25,9 @@ void PrintTree(HWND hwnd, HDC target, POINT origin, const RECT& visible) {
   HDC dc = ::CreateCompatibleDC(target);
   HBITMAP bitmap = ::CreateCompatibleBitmap(target, client.right, client.bottom);
   HGDIOBJ old = ::SelectObject(dc, bitmap);
+  // The child starts from what its parent drew under it: a control that leaves its background alone
+  // (a group box) shows the dialog through it, as on the screen.
+  ::BitBlt(dc, 0, 0, client.right, client.bottom, target, origin.x, origin.y, SRCCOPY);
   ::SendMessageW(hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
   ::BitBlt(target, shown.left, shown.top, shown.right - shown.left, shown.bottom - shown.top, dc,
            shown.left - origin.x, shown.top - origin.y, SRCCOPY);
