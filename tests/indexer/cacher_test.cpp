@@ -82,9 +82,7 @@ TEST_F(CacherTest, TheWorkedExampleComesOutByteForByte) {
 
 TEST_F(CacherTest, OnlyWalkableSelectedDrivesAreWalkedButEveryLetterIsDone) {
   ASSERT_EQ(cacher_.BuildNow(0), 0);
-  EXPECT_EQ(Bytes().size(), kDataStart);
-  EXPECT_EQ(U32(kDrivesDoneOffset), kAllDrivesDone);
-  for (char16_t l = u'A'; l <= u'Z'; ++l) EXPECT_EQ(DriveLink(l), NO_BLOCK);
+  EXPECT_EQ(Bytes(), test::CacheImage(kDataStart).bytes) << "26 drive records, all without a block";
   EXPECT_EQ(cacher_.Items(), 26u);
   EXPECT_EQ(state_.ReadState(u"CacheFileVersion", u""), u"1");
   EXPECT_EQ(state_.ReadState(u"CacheFileSize", u""), u"0");
@@ -106,31 +104,13 @@ TEST_F(CacherTest, OnlyWalkableSelectedDrivesAreWalkedButEveryLetterIsDone) {
 #endif
 }
 
-TEST_F(CacherTest, TheCacheHoldsTheWholeTreeInPreOrder) {
+TEST_F(CacherTest, AThreadedBuildWritesTheTreeInPreOrderReportsProgressAndRefusesASecondStart) {
+  MakeBigTree(20, 60);
   drive_.MakeFile("zero.bin", 0);
   drive_.MakeFile("one-k.bin", 1024);
-  drive_.MakeFile("Docs/Report.DOC", 5000);
   drive_.MakeFile("Docs/old/2019/notes.txt", 1);
   drive_.MakeFolder("Docs/empty");
-  drive_.MakeFile("music/a.mp3", 3 * 1048576);
-  drive_.MakeFile("music/Ünïcode ☃.mp3", 7);
-  ASSERT_EQ(cacher_.BuildNow(drive_.Mask()), 0);
-  ExpectCacheMatchesDisk();
-  EXPECT_EQ(cacher_.TotalSizeKB(), 0u + 2 + 5 + 1 + 3073 + 1);
-  EXPECT_EQ(cacher_.Items(), 26u + 11);
-  // Pre-order: a folder's block, then each subfolder's whole subtree in record order.
-  std::map<std::string, uint32_t> blocks = Cached().blocks;
-  std::vector<uint32_t> order;
-  for (const char* folder : {"", "Docs", "Docs/empty", "Docs/old", "Docs/old/2019", "music"})
-    order.push_back(blocks[folder]);
-  EXPECT_EQ(order.front(), kDataStart);
-  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-  EXPECT_EQ(U32(blocks["Docs/empty"]), 6u) << "an empty folder's block";
-  EXPECT_EQ(U32(kDataEndOffset), Bytes().size());
-}
-
-TEST_F(CacherTest, AThreadedBuildNotifiesOnceReportsProgressAndRefusesASecondStart) {
-  MakeBigTree(20, 60);
+  drive_.MakeFile("music/Ünïcode ☃.mp3", 3 * 1048576);
   bool refused = false;
   progress_.onProgress = [&] { refused = !cacher_.StartBuild(drive_.Mask()); };
   ASSERT_TRUE(cacher_.StartBuild(drive_.Mask()));
@@ -138,30 +118,21 @@ TEST_F(CacherTest, AThreadedBuildNotifiesOnceReportsProgressAndRefusesASecondSta
   EXPECT_TRUE(refused);
   EXPECT_EQ(notify_.Items(), std::vector<uint32_t>{NotifyCacheBuilt});
   ExpectCacheMatchesDisk();
+  uint32_t kb = 0;
+  for (const std::string& line : Disk()) kb += line.back() == '/' ? 0 : std::stoul(line.substr(line.find('|') + 1));
+  EXPECT_EQ(cacher_.TotalSizeKB(), kb);
+  std::u16string items = U16(std::to_string(26 + Disk().size()));
   EXPECT_EQ(progress_.Items().at(0).rfind(u"[Caching Drive T ] 1000 items cached,  ", 0), 0u);
-  EXPECT_EQ(progress_.Last().rfind(u"[Caching is Finished] 1246 items cached,  ", 0), 0u);
-}
-
-TEST_F(CacherTest, StopEndsTheDriveBeingWalkedAndKeepsTheLettersBefore) {
-  MakeBigTree(20, 100);
-  progress_.onProgress = [&] { cacher_.RequestStop(); };
-  ASSERT_TRUE(cacher_.StartBuild(drive_.Mask()));
-  ASSERT_TRUE(cacher_.WaitForBuild(60000));
-  uint32_t letter = drive_.Letter() - u'A';
-  EXPECT_EQ(U32(kDrivesDoneOffset), (1u << letter) - 1) << "only the letters before";
-  EXPECT_EQ(U32(kRootBlockOffset), 4 + (letter + 1) * 20 + 2) << "records up to the stopped letter";
-  EXPECT_EQ(state_.ReadState(u"UpdateCacheExit", u""), u"FALSE");
-  EXPECT_EQ(notify_.Items(), std::vector<uint32_t>{NotifyCacheBuilt});
+  EXPECT_EQ(progress_.Last().rfind(u"[Caching is Finished] " + items + u" items cached,  ", 0), 0u);
+  // Pre-order: a folder's block, then each subfolder's whole subtree in record order.
   test::CachedDrive cached = Cached();
-  std::vector<std::string> disk = Disk();
-  EXPECT_TRUE(cached.sound);
-  EXPECT_FALSE(cached.lines.empty());
-  EXPECT_LT(cached.lines.size(), disk.size()) << "partly walked";
-  EXPECT_TRUE(std::includes(disk.begin(), disk.end(), cached.lines.begin(), cached.lines.end()));
-  EXPECT_EQ(progress_.Last().rfind(u"[Caching is Finished] ", 0), 0u);
+  EXPECT_EQ(cached.preOrder.front(), kDataStart);
+  EXPECT_TRUE(std::is_sorted(cached.preOrder.begin(), cached.preOrder.end()));
+  EXPECT_EQ(U32(cached.blocks["Docs/empty"]), 6u) << "an empty folder's block";
+  EXPECT_EQ(U32(kDataEndOffset), Bytes().size());
 }
 
-TEST_F(CacherTest, APausedBuildWaitsForResumeOrStop) {
+TEST_F(CacherTest, APausedBuildWaitsForResumeOrStopAndAStopKeepsTheLettersBefore) {
   MakeBigTree(20, 100);
   ASSERT_TRUE(StartPaused());
   EXPECT_FALSE(cacher_.WaitForBuild(300)) << "a paused build does not finish";
@@ -169,12 +140,22 @@ TEST_F(CacherTest, APausedBuildWaitsForResumeOrStop) {
   ASSERT_TRUE(cacher_.WaitForBuild(60000));
   ExpectCacheMatchesDisk();
   EXPECT_EQ(U32(kDrivesDoneOffset), kAllDrivesDone);
-  // A stop releases the wait: the thread has ended, copied and notified before Stop returns.
+  // A stop releases the wait and ends the drive being walked: the thread has ended, copied and
+  // notified before Stop returns, and the cache keeps the letters before it, complete.
   ASSERT_TRUE(StartPaused());
   cacher_.Stop();
   EXPECT_FALSE(cacher_.IsRunning());
   EXPECT_EQ(notify_.Items().size(), 2u);
-  EXPECT_NE(U32(kRootBlockOffset), 0u);
+  uint32_t letter = drive_.Letter() - u'A';
+  EXPECT_EQ(U32(kDrivesDoneOffset), (1u << letter) - 1) << "only the letters before";
+  EXPECT_EQ(U32(kRootBlockOffset), 4 + (letter + 1) * 20 + 2) << "records up to the stopped letter";
+  EXPECT_EQ(state_.ReadState(u"UpdateCacheExit", u""), u"FALSE");
+  EXPECT_EQ(progress_.Last().rfind(u"[Caching is Finished] ", 0), 0u);
+  test::CachedDrive cached = Cached();
+  std::vector<std::string> disk = Disk();
+  EXPECT_TRUE(cached.sound);
+  EXPECT_LT(cached.lines.size(), disk.size()) << "partly walked";
+  EXPECT_TRUE(std::includes(disk.begin(), disk.end(), cached.lines.begin(), cached.lines.end()));
 }
 
 }  // namespace

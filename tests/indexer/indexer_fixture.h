@@ -73,17 +73,19 @@ inline uint32_t Word(const std::vector<uint8_t>& bytes, uint32_t at) {
 }
 
 // One drive of a cache file: its tree as sorted lines ("dir/" for a folder, "dir/file|KB" for a
-// file), the block of every folder ("" is the root), and whether every block and record lay inside
-// the file and its block.
+// file), the block of every folder ("" is the root) and the blocks in the order of their records,
+// and whether every block and record lay inside the file and its block.
 struct CachedDrive {
   std::vector<std::string> lines;
   std::map<std::string, uint32_t> blocks;
+  std::vector<uint32_t> preOrder;
   bool sound = true;
 };
 
 inline void ReadBlock(const std::vector<uint8_t>& b, uint32_t block, const std::string& folder, CachedDrive& out,
                       int depth) {
   out.blocks[folder] = block;
+  out.preOrder.push_back(block);
   uint32_t capacity = Word(b, block), end = block + capacity;
   if (depth > 64 || block >= b.size() || capacity < 6 || capacity > b.size() - block) return void(out.sound = false);
   for (uint32_t at = block + 4; at + 2 <= end && cache::LoadU16(&b[at]) != cache::RECORD_END;) {

@@ -63,7 +63,7 @@ TEST_F(MonitorTest, ChangeRecordsNameTheFoldersThatHoldTheChangedEntries) {
   }
 }
 
-TEST_F(MonitorTest, TheDrainMergesImmediateRepeatsAndABurst) {
+TEST_F(MonitorTest, TheDrainMergesRepeatsAndKeepsWhatItDidNotRefresh) {
   drive_.MakeFolder("A");
   drive_.MakeFolder("B");
   Build();
@@ -87,20 +87,13 @@ TEST_F(MonitorTest, TheDrainMergesImmediateRepeatsAndABurst) {
   ASSERT_TRUE(Eventually([&] { return refresher.RefreshCount() >= 4; }));
   os::Sleep(400);
   EXPECT_LE(refresher.RefreshCount(), 5u);
+  // A drain stopped while it waits for repeats queues its location again, unrefreshed.
+  uint32_t refreshes = refresher.RefreshCount();
+  refresher.EnqueueLocation(b);
+  os::Sleep(50);
   ASSERT_TRUE(refresher.RequestDrainStop()->Join(15000));
-}
-
-TEST_F(MonitorTest, ADrainStoppedBeforeItsRefreshQueuesTheLocationAgain) {
-  drive_.MakeFolder("work");
-  Build();
-  CLocationRefresher refresher(context_, drive_.Letter());
-  std::u16string work = drive_.Path("work/");
-  refresher.EnqueueLocation(work);
-  refresher.StartDrain();
-  os::Sleep(50);  // the drain has taken the location and waits 150 ms for repeats
-  ASSERT_TRUE(refresher.RequestDrainStop()->Join(15000));
-  EXPECT_EQ(refresher.QueuedLocations(), std::vector<std::u16string>{work});
-  EXPECT_EQ(refresher.RefreshCount(), 0u);
+  EXPECT_EQ(refresher.QueuedLocations(), std::vector<std::u16string>{b});
+  EXPECT_EQ(refresher.RefreshCount(), refreshes);
 }
 
 TEST_F(MonitorTest, AnUndrainedQueueKeepsEachFolderOnceAndTheNewestTenThousand) {
@@ -117,7 +110,7 @@ TEST_F(MonitorTest, AnUndrainedQueueKeepsEachFolderOnceAndTheNewestTenThousand) 
       << "explicit requests are never dropped";
 }
 
-TEST_F(MonitorTest, WatchersFeedRefreshesUntilStopped) {
+TEST_F(MonitorTest, WatchersFeedRefreshesUntilStoppedAndAStopIsBoundedUnderAStorm) {
   drive_.MakeFolder("docs/deep/er");
   Build();
   ChangeMonitor monitor(context_);
@@ -138,8 +131,7 @@ TEST_F(MonitorTest, WatchersFeedRefreshesUntilStopped) {
 #endif
   monitor.StopDrains();
   monitor.StopWatchers();
-  EXPECT_FALSE(monitor.AnyWatcherRunning());
-  EXPECT_FALSE(monitor.AnyDrainRunning());
+  EXPECT_FALSE(monitor.AnyWatcherRunning() || monitor.AnyDrainRunning());
   // With the drains stopped, the changes wait in the queue and are applied once they start again.
   monitor.StartWatchers(drive_.Mask());
   os::Sleep(200);
@@ -148,15 +140,7 @@ TEST_F(MonitorTest, WatchersFeedRefreshesUntilStopped) {
   EXPECT_FALSE(CacheHas("while-stopped.txt|1"));
   monitor.StartDrains(drive_.Mask());
   EXPECT_TRUE(Eventually([&] { return CacheHas("while-stopped.txt|1"); }));
-}
-
-TEST_F(MonitorTest, StoppingUnderAStormOfChangesIsBounded) {
-  drive_.MakeFolder("storm");
-  Build();
-  ChangeMonitor monitor(context_);
-  monitor.StartWatchers(drive_.Mask());
-  monitor.StartDrains(drive_.Mask());
-  os::Sleep(200);
+  // Stopping under a storm of changes is bounded and leaves no refresh half-way.
   std::atomic<bool> done{false};
   std::thread writer([&] {
     for (int i = 0; !done && i < 3000; ++i) drive_.MakeFile("storm-" + std::to_string(i % 50) + ".txt", i);
@@ -166,9 +150,8 @@ TEST_F(MonitorTest, StoppingUnderAStormOfChangesIsBounded) {
   monitor.StopWatchers();
   done = true;
   writer.join();
-  EXPECT_FALSE(monitor.AnyWatcherRunning());
-  EXPECT_FALSE(monitor.AnyDrainRunning());
-  EXPECT_EQ(U32(cache::kDrivesBusyOffset), 0u) << "no refresh was left half-way";
+  EXPECT_FALSE(monitor.AnyWatcherRunning() || monitor.AnyDrainRunning());
+  EXPECT_EQ(U32(cache::kDrivesBusyOffset), 0u);
 }
 
 }  // namespace

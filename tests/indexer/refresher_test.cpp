@@ -65,28 +65,23 @@ TEST_F(RefresherTest, AFullRefreshRescansTheSubtreeIntoTheFreedSpace) {
       << "every entry of the subtree, '.' and '..' included";
 }
 
-TEST_F(RefresherTest, AnAtRequestForANeverCachedDriveScansTheWholeDrive) {
-  drive_.MakeFile("a/b/c.txt", 1);
-  drive_.MakeFile("z.txt", 1);
+TEST_F(RefresherTest, OnlyFoldersInTheCacheAreRefreshedAndAnAtRequestBringsInADrive) {
+  drive_.MakeFile("a/x.txt", 1);
   CCacher cacher(context_, state_);
   ASSERT_EQ(cacher.BuildNow(0), 0);  // no drive cached
-  ASSERT_EQ(BlockOf(""), NO_BLOCK);
+  std::vector<uint8_t> before = Bytes();
+  for (std::u16string request : {u"#" + drive_.Path("a/"), drive_.Path("a/x.txt\\"), std::u16string(u"@Q:\\nowhere\\"),
+                                 std::u16string()})
+    EXPECT_EQ(refresher_.RefreshLocation(request), -1) << U8(request);
+  EXPECT_EQ(Bytes(), before);
+  EXPECT_TRUE(notify_.Items().empty());
   ASSERT_EQ(refresher_.RefreshLocation(u"@" + drive_.Root()), 0);
   ExpectCacheMatchesDisk();
   EXPECT_EQ(notify_.Items(), std::vector<uint32_t>{cache::NotifyRefreshDone});
   EXPECT_FALSE(status_.Items().empty());
-}
-
-TEST_F(RefresherTest, ALocationNotInTheCacheChangesNothingUntilItsParentIsRefreshed) {
-  drive_.MakeFile("a/x.txt", 1);
-  Build();
-  std::vector<uint8_t> before = Bytes();
+  // A folder new to its cached parent is not found; the parent's refresh brings it in whole.
   drive_.MakeFile("a/new/inside.txt", 1);
-  for (std::u16string request : {u"#" + drive_.Path("a/new/"), drive_.Path("a/x.txt\\"),
-                                 std::u16string(u"@Q:\\nowhere\\"), std::u16string()})
-    EXPECT_EQ(refresher_.RefreshLocation(request), -1) << U8(request);
-  EXPECT_EQ(Bytes(), before);
-  EXPECT_TRUE(notify_.Items().empty());
+  EXPECT_EQ(refresher_.RefreshLocation(drive_.Path("a/new/")), -1);
   ASSERT_EQ(refresher_.RefreshLocation(drive_.Path("a")), 0) << "without its backslash too";
   ExpectCacheMatchesDisk();
 }
