@@ -229,7 +229,7 @@ TEST_F(RecordHeapTest, DamageIsRefusedWhereItIsAndWhatLiesBeforeItStaysReadable)
     std::function<void(CacheImage&)> damage;
     const char16_t *lost, *kept;  // a path behind the damage, one before it
     bool treeDamaged;
-    std::vector<std::u16string> messages;  // of AllocBlock(10) and FreeBlock(the drive's block)
+    std::vector<std::u16string> messages;  // of StoreNewBlock and FreeBlock(the drive's block)
   } rows[] = {
       {"header cut before DataEnd", [](CacheImage& i) { i.Resize(120); }, u"C:\\docs", nullptr, true, {alloc, free}},
       {"docs cut off", [](CacheImage& i) { i.Resize(kDataStart + 150); }, u"C:\\docs\\one.txt", u"C:\\docs", true,
@@ -270,7 +270,11 @@ TEST_F(RecordHeapTest, DamageIsRefusedWhereItIsAndWhatLiesBeforeItStaysReadable)
     EXPECT_EQ(DumpCache(file, nullptr).ok, !row.treeDamaged);
     EXPECT_TRUE(!row.lost || !Found(row.lost)) << "found behind the damage";
     EXPECT_TRUE(!row.kept || Found(row.kept)) << "lost before the damage";
-    file.AllocBlock(10);
+    uint8_t* block = static_cast<uint8_t*>(std::calloc(1, 6));  // taken by the heap either way
+    StoreU32(block, 6);
+    uint32_t at = 0;
+    bool stored = file.StoreNewBlock(block, 6, &at) == 0;
+    EXPECT_TRUE(!stored || (at >= kDataStart && at <= file.GetMapSize() - 6)) << "stored at " << at;
     file.FreeBlock(kDataStart);
     EXPECT_EQ(messages.Texts(), row.messages);
     // Compaction refuses a damaged tree and leaves the file as it was.
