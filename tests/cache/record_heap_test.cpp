@@ -315,7 +315,7 @@ TEST_F(RecordHeapTest, ATreeThatLoopsIsNeitherFreedNorCompactedForEver) {
   compacted.bytes = CacheImage::ReadFrom(path_);
   Open(compacted);
   EXPECT_TRUE(Found(u"C:\\sub\\kept.txt") && Found(u"C:\\a.txt"));
-  EXPECT_FALSE(Found(u"C:\\gone\\lost.txt"));
+  EXPECT_FALSE(Found(u"C:\\gone") || Found(u"C:\\gone\\lost.txt"));
   EXPECT_EQ(DumpCache(file, nullptr).blocks, 2u) << "the drive's block and sub's";
 }
 
