@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <tuple>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -214,13 +215,12 @@ TEST_F(DialogTest, SettingsPageShowsTheManagersValuesAndCancelStoresNothing) {
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     CPageGeneral& page = dialog.General();
     EXPECT_TRUE(page.Style() & WS_VISIBLE) << "the page is shown in its tab";
-    EXPECT_EQ(Checked(page, IDC_GEN_AUTOSTART), v.autoStart);
-    EXPECT_EQ(Checked(page, IDC_GEN_REALTIME), v.realtime);
-    EXPECT_EQ(Checked(page, IDC_GEN_CHECK_INTEGRITY), v.integrity);
-    EXPECT_EQ(Checked(page, IDC_GEN_SHOW_WARNINGS), v.warnings);
-    EXPECT_EQ(Checked(page, IDC_GEN_CHECK_UPDATES), v.shown != 3);
-    EXPECT_EQ(::SendMessageW(page.Item(IDC_GEN_UPDATE_INTERVAL), CB_GETCURSEL, 0, 0), v.shown);
-    EXPECT_EQ(::IsWindowEnabled(page.Item(IDC_GEN_UPDATE_INTERVAL)) != 0, v.shown != 3);
+    HWND interval = page.Item(IDC_GEN_UPDATE_INTERVAL);
+    auto shown = std::tuple{Checked(page, IDC_GEN_AUTOSTART), Checked(page, IDC_GEN_REALTIME),
+                            Checked(page, IDC_GEN_CHECK_INTEGRITY), Checked(page, IDC_GEN_SHOW_WARNINGS),
+                            Checked(page, IDC_GEN_CHECK_UPDATES), int(::SendMessageW(interval, CB_GETCURSEL, 0, 0)),
+                            ::IsWindowEnabled(interval) != 0};
+    EXPECT_EQ(shown, std::tuple(v.autoStart, v.realtime, v.integrity, v.warnings, v.shown != 3, v.shown, v.shown != 3));
     Click(page, IDC_GEN_CHECK_INTEGRITY);
     Click(dialog, IDCANCEL);
     EXPECT_EQ(Setting(u"CHECKINTEGRITY"), L"<none>");
