@@ -210,7 +210,9 @@ TEST_F(MapFileTest, GrowthFailuresCloseTheFile) {
   EXPECT_FALSE(file.IsOpen());
 }
 
-TEST_F(MapFileTest, AFailedWindowMappingEndsTheProcessWithExitCodeZero) {
+static_assert(CDBMapFile::kMappingFailedExitCode != 0, "a failed mapping must not end as a success");
+
+TEST_F(MapFileTest, AFailedWindowMappingEndsTheProcessWithAFailureCode) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   std::u16string path = Path(u"view.db");
   MakeFile(path, 4096);
@@ -222,7 +224,8 @@ TEST_F(MapFileTest, AFailedWindowMappingEndsTheProcessWithExitCodeZero) {
         file.GetPointer(0);
         std::exit(4);
       },
-      ::testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(int(CDBMapFile::kMappingFailedExitCode)), "");
+
 }
 
 }  // namespace
