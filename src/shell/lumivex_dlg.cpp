@@ -82,20 +82,21 @@ bool CLumivexDlg::OnInitDialog() {
   EnsureShutdownTimeouts();
   SetAutoStart(general_->bAutoStart);
 
+  state_ = std::make_unique<SettingsStateStore>();
   notify_ = std::make_unique<WindowNotifySink>(Handle());
   status_.SetTarget(Handle(), Item(IDC_MAIN_STATUS));
-  cacher_ = std::make_unique<indexer::CCacher>(context_, state_);
+  cacher_ = std::make_unique<indexer::CCacher>(context_, *state_);
   cacher_->SetStatusSink(&status_);
   cacher_->SetNotifySink(notify_.get());
   monitor_ = std::make_unique<indexer::ChangeMonitor>(context_);
   monitor_->SetSinks(&status_, notify_.get());
-  lifecycle_ = std::make_unique<indexer::CacheLifecycle>(context_, state_, *cacher_, *monitor_);
+  lifecycle_ = std::make_unique<indexer::CacheLifecycle>(context_, *state_, *cacher_, *monitor_);
   search_ = std::make_unique<search::SearchEngine>(context_, notify_.get());
   RunCacheDecision();
 
   if (!firstRun_) {
     ShowWelcomeDialog();
-    state_.WriteState(u"FirstRun", u"TRUE");
+    state_->WriteState(u"FirstRun", u"TRUE");
   }
   // ProgramExit "FALSE" was written by the cache decision.
   RECT window, work;
@@ -254,7 +255,9 @@ void CLumivexDlg::SaveHistories() {
   AddFolderHistory(folders_, folder);
 }
 
-void CLumivexDlg::WriteProgramExit() { state_.WriteState(u"ProgramExit", u"TRUE"); }
+void CLumivexDlg::WriteProgramExit() {
+  if (state_) state_->WriteState(u"ProgramExit", u"TRUE");
+}
 
 void CLumivexDlg::OnCancel() {
   if (exiting_) {
@@ -278,7 +281,7 @@ void CLumivexDlg::OnCancel() {
     monitor_->StopDrains();
     monitor_->StopWatchers();
   }
-  if (general_) WriteProgramExit();
+  WriteProgramExit();
   EndDialog(IDCANCEL);
 }
 
@@ -296,7 +299,7 @@ void CLumivexDlg::OnEndSession() {
     monitor_->StopWatchers();
   }
   updater_.StopUpdateThread();
-  if (general_) WriteProgramExit();
+  WriteProgramExit();
 }
 
 bool CLumivexDlg::OnClose() {

@@ -67,7 +67,8 @@ class CLumivexDlg : public CUILibDialog {
   bool OnSysCommand(WPARAM command);
 
   cache::CacheContext& context_;
-  SettingsStateStore state_;
+  // Made once the data folder is known.
+  std::unique_ptr<SettingsStateStore> state_;
   std::unique_ptr<WindowNotifySink> notify_;
   StatusLineSink status_;
   std::unique_ptr<indexer::CCacher> cacher_;
