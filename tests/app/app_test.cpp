@@ -44,6 +44,10 @@ class AppTest : public ::testing::Test {
     PrepareDataFolders();
   }
 
+  // wine starts the programs of the Run key whenever the prefix boots: a value left behind would
+  // start a hidden copy in every later wine test.
+  void TearDown() override { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Lumivex"); }
+
   // Starts a copy and waits for its window and the end of its first build.
   HWND StartAndWaitForCache(Program& program, const std::wstring& arguments = L"") {
     if (!program.Start(arguments)) return nullptr;
@@ -105,6 +109,12 @@ TEST_F(AppTest, HideStartsHiddenAndASecondCopyBringsTheFirstForwardAndEnds) {
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000));
   EXPECT_TRUE(first.Running());
   EXPECT_EQ(SessionFiles().size(), 1u) << "the second copy claims no session";
+  // The close box hides the window; the program runs on until a copy or the hot key shows it.
+  SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindowVisible(main));
+  EXPECT_TRUE(first.Running());
+  SendMessageW(main, WM_APP + 20, 0, 0);
+  EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_EQ(CloseAndWait(first, main), 0);
 
   // "/hide" with a further argument is no hidden start.
