@@ -110,6 +110,7 @@ bool CLumivexDlg::OnInitDialog() {
 
   const auto arguments = ui::CApp::Current() ? ui::CApp::Current()->Arguments() : std::vector<std::wstring>{};
   shown_ = !(arguments.size() == 2 && ::lstrcmpiW(arguments[1].c_str(), kHideSwitch) == 0);
+  if (shown_) ::SetFocus(Item(IDC_MAIN_PATTERN));
 
   initialised_.Set();
   if (!rebuildStarted_) firstRun_ = true;
