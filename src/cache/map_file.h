@@ -39,6 +39,9 @@ class CDBMapFile {
   static constexpr uint32_t kMaxMappingSize = kMaxWindows * kWindowSize;  // 2,097,152,000
   static constexpr uint32_t kGrowthStep = 33554432;  // 32 MB
   static constexpr uint32_t kGrowthReserve = 16777216;  // 16 MB
+  // The process's exit code after a window could not be mapped: the end is a failure, and whoever
+  // started the program (a script, the system's restart logic) must be able to tell.
+  static constexpr uint32_t kMappingFailedExitCode = 1;
 
   CDBMapFile();
   ~CDBMapFile();
