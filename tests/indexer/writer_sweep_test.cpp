@@ -79,7 +79,7 @@ class WriterSweepTest : public test::IndexerTest {
           run();
           std::exit(3);
         },
-        ::testing::ExitedWithCode(int(CDBMapFile::kMappingFailedExitCode)), ::testing::MatchesRegex("[^<]*<box>[^<]*MapFilePos - 002[^<]*"));
+        ::testing::ExitedWithCode(int(cache::CDBMapFile::kMappingFailedExitCode)), ::testing::MatchesRegex("[^<]*<box>[^<]*MapFilePos - 002[^<]*"));
     return c.ended = true;
 #endif
   }
