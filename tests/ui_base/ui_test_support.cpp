@@ -76,8 +76,8 @@ Image RenderClient(HWND hwnd) {
   return image;
 }
 
-bool SaveBmp(const Image& image, const std::string& name) {
-  std::string path = std::string(LVX_SCREENSHOT_DIR) + "/" + name + ".bmp";
+bool SaveBmp(const Image& image, const std::string& name, const char* folder) {
+  std::string path = std::string(folder ? folder : LVX_SCREENSHOT_DIR) + "/" + name + ".bmp";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   BITMAPFILEHEADER file = {};
