@@ -131,6 +131,10 @@ TEST(LocalDayTest, BoundsTakeTheOffsetOfThatDay) {
       {"Europe/Berlin", 2026, 10, 25, true, Utc(2026, 10, 25, 22, 59, 59, 999)},
       {"Australia/Sydney", 2026, 7, 15, false, Utc(2026, 7, 14, 14, 0, 0, 0)},  // winter there, +10
       {"Australia/Sydney", 2026, 1, 15, true, Utc(2026, 1, 15, 12, 59, 59, 999)},  // summer, +11
+      {"Australia/Sydney", 2026, 4, 5, false, Utc(2026, 4, 4, 13, 0, 0, 0)},  // 25 hours: the clocks go back
+      {"Australia/Sydney", 2026, 4, 5, true, Utc(2026, 4, 5, 13, 59, 59, 999)},
+      {"Australia/Sydney", 2026, 10, 4, false, Utc(2026, 10, 3, 14, 0, 0, 0)},  // 23 hours: and on
+      {"Australia/Sydney", 2026, 10, 4, true, Utc(2026, 10, 4, 12, 59, 59, 999)},
   };
   int checked = 0;
   for (const Case& c : cases) {

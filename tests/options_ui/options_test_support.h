@@ -58,11 +58,7 @@ inline void PickDay(HWND dialog, int id, WORD year, WORD month, WORD day) {
 }
 inline bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != 0; }
 
-// Renders the window into screenshots/<name>.bmp.
-inline void Shoot(HWND window, const std::string& name) {
-  ::SetFocus(nullptr);
-  EXPECT_TRUE(uitest::SaveBmp(uitest::RenderClient(window), name)) << name;
-}
+using uitest::Shoot;
 
 class OptionsUiTest : public ::testing::Test {
  protected:

@@ -2,6 +2,8 @@
 // window, the customise and add dialogs driven as a user would, and the [TOOLBAR] section they write.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "options_test_support.h"
 #include "options_ui/add_button_dlg.h"
 #include "options_ui/edit_toolbar_dlg.h"
@@ -41,36 +43,21 @@ TEST_F(OptionsUiTest, ToolbarPageLaysOutButtonsAndSendsQuickSearches) {
   EXPECT_EQ(buttons[3].button->SmallIcon(), nullptr) << "a missing file gives no icon";
   EXPECT_EQ(buttons[3].button->Text(), L"Pictures");
 
-  struct Width {
-    int width, shown;
-    bool more;
-  } widths[] = {{300, 4, true}, {306, 5, false}, {200, 2, true}};
-  for (const Width& w : widths) {
-    SCOPED_TRACE(testing::Message() << "width " << w.width);
-    ::MoveWindow(page.Handle(), 0, 0, w.width, 70, FALSE);
-    for (int n = 0; n < 5; ++n) {
-      HWND b = buttons[size_t(n)].button->Handle();
-      EXPECT_EQ(Shown(b), n < w.shown) << "button " << n;
-      RECT r = buttons[size_t(n)].button->RectInParent();
-      EXPECT_EQ(r.left, 5 + 60 * n);
-      EXPECT_EQ(r.top, 5);
-      EXPECT_EQ(r.right - r.left, 60);
-    }
-    EXPECT_EQ(Shown(page.MoreButton()), w.more);
-    ui::CMenu menu(page.OverflowMenu(), false);
-    ASSERT_EQ(menu.Count(), 5 - w.shown);
-    if (w.shown < 5) {
-      EXPECT_EQ(menu.Text(ID_TOOLBAR_OVERFLOW_FIRST + 4), L"Clear");
-    }
-    menu.Detach();
-    if (w.more) {
-      RECT m = ui::CWindow::FromHandle(page.MoreButton())->RectInParent();
-      EXPECT_EQ(m.left, w.width - 18);
-      EXPECT_EQ(m.right - m.left, 18);
-      EXPECT_EQ(m.bottom - m.top, 20);
-    }
-  }
+  // At 300 pixels (the arithmetic has its own tests) four buttons show, the fifth is in the menu
+  // and "more" sits at the right edge.
   ::MoveWindow(page.Handle(), 0, 0, 300, 70, FALSE);
+  for (int n = 0; n < 5; ++n) {
+    RECT r = buttons[size_t(n)].button->RectInParent();
+    EXPECT_EQ(Shown(buttons[size_t(n)].button->Handle()), n < 4) << n;
+    EXPECT_EQ(std::make_tuple(r.left, r.top, r.right - r.left), std::make_tuple(5 + 60 * n, 5, 60)) << n;
+  }
+  ui::CMenu menu(page.OverflowMenu(), false);
+  EXPECT_EQ(menu.Count(), 1);
+  EXPECT_EQ(menu.Text(ID_TOOLBAR_OVERFLOW_FIRST + 4), L"Clear");
+  menu.Detach();
+  ASSERT_TRUE(Shown(page.MoreButton()));
+  RECT m = ui::CWindow::FromHandle(page.MoreButton())->RectInParent();
+  EXPECT_EQ(std::make_tuple(m.left, m.right - m.left, m.bottom - m.top), std::make_tuple(282, 18, 20));
   ::SendMessageW(buttons[0].button->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));  // hover: the large icon
   Shoot(page.Handle(), "options_toolbar_page_300");
 
@@ -133,7 +120,7 @@ TEST_F(OptionsUiTest, CustomiseEditsMovesAndSavesButtons) {
   EXPECT_EQ(Text(d, IDC_ETB_LOCATION), L"My Computer");
   EXPECT_NE(dialog.Buttons()[1].button->SmallIcon(), nullptr);
 
-  // Up twice (the second does nothing at the top), down once, and an icon from elsewhere on row 2.
+  // Up twice (the second does nothing at the top), down once.
   Click(d, IDC_ETB_UP);
   Click(d, IDC_ETB_UP);
   EXPECT_EQ(ListRow(d, 0), L"Films");
@@ -141,9 +128,6 @@ TEST_F(OptionsUiTest, CustomiseEditsMovesAndSavesButtons) {
   Click(d, IDC_ETB_DOWN);
   EXPECT_EQ(ListRow(d, 1), L"Films");
   EXPECT_EQ(ListRow(d, 0), L"Music");
-  SelectRow(d, 2);
-  iconChoice = L"D:\\Art\\Song.ICO";
-  Click(d, IDC_ETB_ICON_BROWSE);
 
   Click(d, IDC_ETB_SAVE);
   EXPECT_EQ(dialog.Result(), IDOK);
@@ -152,7 +136,7 @@ TEST_F(OptionsUiTest, CustomiseEditsMovesAndSavesButtons) {
     const char16_t *icon, *text, *pattern, *location;
   } rows[] = {{u".\\icons\\music01.ico", u"Music", u"*.mp3", u"DEFAULT"},
               {u".\\icons\\pic01.ico", u"Films", u"*.mkv", u"My Computer"},
-              {u"d:\\art\\song.ico", u"Document", u"*.doc;*.xls;*.pdf", u"DEFAULT"},
+              {u".\\icons\\doc01.ico", u"Document", u"*.doc;*.xls;*.pdf", u"DEFAULT"},
               {u".\\icons\\pic01.ico", u"Pictures", u"*.jpg;*.bmp", u"DEFAULT"},
               {u".\\icons\\home01.ico", u"Clear", u";", u"DEFAULT"}};
   EXPECT_EQ(Key(u"tbnumber"), u"5");
@@ -232,7 +216,6 @@ TEST_F(OptionsUiTest, AddAppendsTheNewButton) {
   EXPECT_EQ(added.iconPath, u".\\icons\\default.ico");
   EXPECT_NE(added.button->SmallIcon(), nullptr);
   EXPECT_EQ(Text(d, IDC_ETB_ACTION), L"*.epub");
-
 }
 
 TEST_F(OptionsUiTest, DialogsDrawnPlainAndSkinned) {

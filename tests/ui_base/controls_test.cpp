@@ -102,9 +102,8 @@ TEST_F(ControlsTest, GradientDialogLooksAsTheProgramsDialogs) {
   ASSERT_TRUE(check.SubclassDlgItem(IDC_CHECK, dialog.Handle()));
   ASSERT_TRUE(button.SubclassDlgItem(IDC_PRESS, dialog.Handle()));
 
-  uitest::Image rest = uitest::RenderClient(dialog.Handle());
+  uitest::Image rest = uitest::Shoot(dialog.Handle(), "controls_look_rest");
   ASSERT_GT(rest.height, 20);
-  uitest::SaveBmp(rest, "controls_look_rest");
   int last = rest.height - 1;
   EXPECT_TRUE(Near(rest.At(rest.width - 1, 0), kGradientTop, 2)) << Describe(rest.At(rest.width - 1, 0));
   EXPECT_TRUE(Near(rest.At(rest.width - 1, last), kGradientBottom, 2)) << Describe(rest.At(rest.width - 1, last));
@@ -121,8 +120,7 @@ TEST_F(ControlsTest, GradientDialogLooksAsTheProgramsDialogs) {
 
   button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
   ASSERT_TRUE(button.IsHover());
-  uitest::Image hover = uitest::RenderClient(dialog.Handle());
-  uitest::SaveBmp(hover, "controls_look_hover");
+  uitest::Image hover = uitest::Shoot(dialog.Handle(), "controls_look_hover");
   for (POINT p : {POINT{b.left, midY}, POINT{b.right - 1, midY}, POINT{(b.left + b.right) / 2, b.top}}) {
     EXPECT_EQ(hover.At(p.x, p.y), kFrameColour) << p.x << "," << p.y << " " << Describe(hover.At(p.x, p.y));
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <tuple>
 
 #include "framework/app.h"
 #include "framework/basic_controls.h"
@@ -130,17 +131,12 @@ TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
   EXPECT_EQ(CDialogBox(4242).DoModal(owner.Handle()), -1) << "no such template";
 }
 
-TEST_F(FrameworkTest, ControlWrappersReadWhatTheyWrite) {
+// The wrappers' own rules: text of any length and alphabet, indexes out of range, a spin box's
+// typed text that is no number. Plain pass-through calls are left to the pages that use them.
+TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   RoutingDialog dialog;
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
   auto attach = [&](CWindow& w, int id) { w.Attach(dialog.Item(id)); };
-
-  CButton check;
-  attach(check, IDC_CHECK);
-  check.Click();
-  EXPECT_TRUE(check.IsChecked());
-  check.SetChecked(false);
-  EXPECT_FALSE(check.IsChecked());
 
   CEditBox edit;
   attach(edit, IDC_EDIT);
@@ -152,8 +148,6 @@ TEST_F(FrameworkTest, ControlWrappersReadWhatTheyWrite) {
   for (const wchar_t* s : {L"Alpha", L"Beta", L"Gamma"}) combo.Add(s);
   EXPECT_EQ(combo.Selection(), -1);
   EXPECT_TRUE(combo.Select(1));
-  EXPECT_EQ(combo.Selection(), 1);
-  EXPECT_EQ(combo.ItemText(1), L"Beta");
   EXPECT_EQ(combo.FindExact(L"gamma"), 2);
   EXPECT_FALSE(combo.Select(3));
   EXPECT_FALSE(combo.Delete(-1));
@@ -166,33 +160,19 @@ TEST_F(FrameworkTest, ControlWrappersReadWhatTheyWrite) {
   spin.SetRange(0, 0x7FFFFFFF);
   spin.SetPosition(2147483647);
   EXPECT_EQ(spinEdit.Text(), L"2147483647");
-  struct Typed {
-    const wchar_t* text;
-    int position;
-    bool valid;
-  };
-  for (Typed t : {Typed{L"77", 77, true}, Typed{L"12x", 0, false}}) {
-    spinEdit.SetText(t.text);
-    bool valid = !t.valid;
-    int position = spin.Position(&valid);
-    EXPECT_EQ(valid, t.valid) << "\"" << testing::PrintToString(std::wstring(t.text)) << "\"";
-    if (t.valid) EXPECT_EQ(position, t.position);
+  for (auto [text, position, valid] : {std::tuple{L"77", 77, true}, {L"12x", 0, false}}) {
+    spinEdit.SetText(text);
+    bool read = !valid;
+    int got = spin.Position(&read);
+    EXPECT_EQ(read, valid) << testing::PrintToString(std::wstring(text));
+    EXPECT_EQ(got, valid ? position : got);
   }
 
   CDatePicker date;
   attach(date, IDC_DATE);
   SYSTEMTIME leap = {2024, 2, 4, 29, 0, 0, 0, 0}, read = {};
-  ASSERT_TRUE(date.SetTime(leap));
-  ASSERT_TRUE(date.Time(&read));
+  ASSERT_TRUE(date.SetTime(leap) && date.Time(&read));
   EXPECT_EQ(std::make_tuple(read.wYear, read.wMonth, read.wDay), std::make_tuple(WORD(2024), WORD(2), WORD(29)));
-
-  CProgressBar progress;
-  attach(progress, IDC_PROGRESS);
-  progress.SetRange(0, 100);
-  progress.SetPosition(80);
-  progress.Step(10);
-  EXPECT_EQ(progress.Position(), 90);
-  EXPECT_EQ(std::make_pair(progress.Low(), progress.High()), std::make_pair(0, 100));
 
   CListView list;
   attach(list, IDC_LISTVIEW);

@@ -35,12 +35,6 @@ struct Look {
   COLORREF top, bottom, buttonEdge;
 };
 
-// Renders without any keyboard focus, so that only the skin can make two renders differ.
-Image Render(HWND dialog) {
-  ::SetFocus(nullptr);
-  return uitest::RenderClient(dialog);
-}
-
 Look LookOf(const Image& image, HWND dialog) {
   RECT b = uitest::ChildRect(dialog, IDC_PRESS);
   return {image.At(image.width - 1, 0), image.At(image.width - 1, image.height - 1),
@@ -62,8 +56,7 @@ void ExpectSkinned(const Image& image, HWND dialog, const char* what) {
 TEST(SkinTest, AttachExcludeAndDetach) {
   PlainDialog before, after, excluded;
   ASSERT_TRUE(before.CreateModeless(nullptr));
-  const Image plain = Render(before.Handle());
-  uitest::SaveBmp(plain, "skin_plain");
+  const Image plain = uitest::Shoot(before.Handle(), "skin_plain");
   Look plainLook = LookOf(plain, before.Handle());
   EXPECT_EQ(plainLook.top, plainLook.bottom) << "a plain dialog is one colour";
   EXPECT_NE(plainLook.buttonEdge, kFrameColour);
@@ -75,13 +68,11 @@ TEST(SkinTest, AttachExcludeAndDetach) {
   ASSERT_TRUE(SkinDetachEx(excluded.Handle()));
   EXPECT_FALSE(SkinDetachEx(nullptr));
 
-  const Image skinnedBefore = Render(before.Handle());
-  const Image skinnedAfter = Render(after.Handle());
-  uitest::SaveBmp(skinnedAfter, "skin_skinned");
+  const Image skinnedBefore = uitest::Shoot(before.Handle());
+  const Image skinnedAfter = uitest::Shoot(after.Handle(), "skin_skinned");
   ExpectSkinned(skinnedBefore, before.Handle(), "existing dialog");
   ExpectSkinned(skinnedAfter, after.Handle(), "new dialog");
-  const Image excludedImage = Render(excluded.Handle());
-  uitest::SaveBmp(excludedImage, "skin_excluded");
+  const Image excludedImage = uitest::Shoot(excluded.Handle(), "skin_excluded");
   EXPECT_TRUE(excludedImage == plain) << "an excluded dialog looks plain";
 
   // A skinned button still works and is still the dialog's default button.
@@ -92,20 +83,20 @@ TEST(SkinTest, AttachExcludeAndDetach) {
   ::SendMessageW(after.Item(IDC_PRESS), BM_CLICK, 0, 0);
   EXPECT_EQ(after.clicks, std::vector<int>{IDC_PRESS});
   ::SendMessageW(after.Item(IDC_PRESS), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
-  uitest::SaveBmp(Render(after.Handle()), "skin_skinned_hover");
+  uitest::Shoot(after.Handle(), "skin_skinned_hover");
 
   SkinDetach();
   EXPECT_FALSE(IsSkinAttached());
   for (PlainDialog* d : {&before, &after}) {
     EXPECT_FALSE(IsSkinned(d->Handle()));
     EXPECT_EQ(::GetWindowLongPtrW(d->Item(IDOK), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-    EXPECT_TRUE(Render(d->Handle()) == plain) << "detached";
+    EXPECT_TRUE(uitest::Shoot(d->Handle()) == plain) << "detached";
   }
 
   // The exclusion outlives a detach; other windows are skinned again.
   ASSERT_TRUE(SkinAttach());
-  EXPECT_TRUE(Render(excluded.Handle()) == plain);
-  ExpectSkinned(Render(before.Handle()), before.Handle(), "re-attached");
+  EXPECT_TRUE(uitest::Shoot(excluded.Handle()) == plain);
+  ExpectSkinned(uitest::Shoot(before.Handle()), before.Handle(), "re-attached");
   SkinDetach();
 }
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 namespace lvx::uitest {
 
 COLORREF Image::At(int x, int y) const {
@@ -76,8 +78,8 @@ Image RenderClient(HWND hwnd) {
   return image;
 }
 
-bool SaveBmp(const Image& image, const std::string& name) {
-  std::string path = std::string(LVX_SCREENSHOT_DIR) + "/" + name + ".bmp";
+bool SaveBmp(const Image& image, const std::string& name, const char* folder) {
+  std::string path = std::string(folder ? folder : LVX_SCREENSHOT_DIR) + "/" + name + ".bmp";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   BITMAPFILEHEADER file = {};
@@ -94,6 +96,13 @@ bool SaveBmp(const Image& image, const std::string& name) {
   bool ok = std::fwrite(&file, sizeof(file), 1, f) == 1 && std::fwrite(&header, sizeof(header), 1, f) == 1 &&
             std::fwrite(image.pixels.data(), 1, bytes, f) == bytes;
   return std::fclose(f) == 0 && ok;
+}
+
+Image Shoot(HWND hwnd, const std::string& name, const char* folder) {
+  ::SetFocus(nullptr);
+  Image image = RenderClient(hwnd);
+  if (!name.empty() && !SaveBmp(image, name, folder)) ADD_FAILURE() << "cannot save " << name;
+  return image;
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {

@@ -20,8 +20,11 @@ struct Image {
 
 // The window's client area and its children as they paint themselves (WM_PRINT), hidden or not.
 Image RenderClient(HWND hwnd);
-// Writes build/<preset>/screenshots/<name>.bmp; false when it cannot.
-bool SaveBmp(const Image& image, const std::string& name);
+// Writes <folder>/<name>.bmp, by default in build/<preset>/screenshots; false when it cannot.
+bool SaveBmp(const Image& image, const std::string& name, const char* folder = nullptr);
+// The render the tests compare and show: without keyboard focus, so that only what is tested makes
+// two renders differ; saved for a reader under the name when one is given (a failed save fails).
+Image Shoot(HWND hwnd, const std::string& name = "", const char* folder = nullptr);
 // Each channel within the tolerance.
 bool Near(COLORREF a, COLORREF b, int tolerance);
 std::string Describe(COLORREF c);
