@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the benchmarks on a generated corpus (default 1,000,000 entries; made once under build/bench).
+# Runs the benchmarks on a generated corpus (default 1,000,000 entries; made once under build/bench by
+# scripts/make_tree.py).
 # Usage: bench/run.sh [ENTRIES] [BENCH...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,9 +8,9 @@ entries=${1:-1000000}
 shift || true
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLVX_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j"$(nproc)"
-corpus=build/bench/corpus-$entries
+corpus=build/bench/tree-$entries
 if [ ! -d "$corpus" ]; then
-  python3 ../shared/bench/make_corpus.py --entries "$entries" --seed 1 --out "$corpus"
+  python3 scripts/make_tree.py "$corpus" --entries "$entries" --seed 1
 fi
 benches=("$@")
 if [ ${#benches[@]} -eq 0 ]; then

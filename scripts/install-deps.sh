@@ -5,8 +5,14 @@ packages=(
   cmake ninja-build g++ make python3
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 xvfb xauth
-  googletest libgtest-dev zlib1g-dev
-  clang libclang-rt-14-dev
+  googletest libgtest-dev
+  zlib1g-dev libz-mingw-w64-dev  # zlib, natively and for the Windows builds
+  clang libclang-rt-14-dev       # fuzzing
+  gcovr                          # coverage reports
+  plocate                        # the search benchmark's baseline
+  imagemagick                    # screenshots
+  fp-utils                       # chmcmd, the help file compiler
+  nsis                           # the installer
 )
 missing=()
 for p in "${packages[@]}"; do

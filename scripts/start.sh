@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Lumivex and starts it. Until the main window exists, "starting" means the engine's own front
-# end: lvx builds the cache of a sample tree (drive C: mapped to it) and looks a few things up in it.
+# end: lvx builds the cache of a sample tree (scripts/make_tree.py, drive C: mapped to it) and looks a
+# few things up in it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,16 +9,7 @@ cmake --preset native >/dev/null
 cmake --build build/native -j"$(nproc)" --target lvx
 sample=build/sample
 if [ ! -d "$sample/tree" ]; then
-  mkdir -p "$sample"
-  corpus=../shared/bench/make_corpus.py
-  if [ -f "$corpus" ]; then
-    python3 "$corpus" --entries 20000 --seed 1 --out "$sample/tree" >/dev/null
-  else
-    mkdir -p "$sample/tree/Windows/System32" "$sample/tree/Users/me/Music" "$sample/tree/Users/me/Documents"
-    : >"$sample/tree/Windows/System32/notepad.exe"
-    : >"$sample/tree/Users/me/Music/song.mp3"
-    : >"$sample/tree/Users/me/Documents/report.doc"
-  fi
+  python3 scripts/make_tree.py "$sample/tree" --entries 20000 --seed 1
 fi
 lvx=build/native/src/cli/lvx
 "$lvx" build "$sample/lumivex.db" --drives 0x4 --map "C=$sample/tree" 2>&1 | tail -1

@@ -1,13 +1,14 @@
-// CacheDefragmenter: compaction. Rewrites the cache file as a fresh full build would have laid it out
-// (pre-order, every block exactly as long as its content, an empty free list, no taken-over records)
-// by copying the tree block by block into a delete-on-close ".frag" file and that file over the
-// cache file. The caller has stopped the refresh threads; no lock is taken.
+// CacheDefragmenter: compaction. Rewrites the cache file as a fresh full build lays it out (pre-order,
+// every block exactly as long as its content, an empty free list, no taken-over records) by copying
+// the tree block by block through the build's FreshFileWriter into a delete-on-close ".frag" file,
+// and that file over the cache file. The caller has stopped the refresh threads; no lock is taken.
 #pragma once
 
 #include <string>
 #include <unordered_set>
 
 #include "cache/engine_sinks.h"
+#include "cache/fresh_file_writer.h"
 #include "cache/map_file.h"
 
 namespace lvx::cache {
@@ -20,11 +21,12 @@ class CacheDefragmenter {
 
  private:
   static constexpr int kMaxDepth = 4096;
+  bool CopyTree();
   bool CopySubtree(uint32_t sourceBlock, uint32_t targetLinkOffset, int depth);
 
   std::u16string cachePath_;
   CDBMapFile source_;
-  CDBMapFile target_;
+  FreshFileWriter target_;  // the ".frag" scratch file
   std::unordered_set<uint32_t> copied_;  // source blocks already copied: a second visit is a loop
 };
 

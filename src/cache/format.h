@@ -43,6 +43,9 @@ constexpr uint32_t kDriveRecordLength = 20;  // "C:" + terminator
 constexpr uint32_t kRootBlockCapacity = 4 + 26 * kDriveRecordLength + 2;  // 526
 constexpr uint32_t kDataStart = 131072;
 
+// The state key CacheFileSize and the start-up compaction check count whole MB.
+constexpr uint32_t kBytesPerMB = 1048576;
+
 // Record types.
 enum RecordType : uint16_t {
   RECORD_END = 0,

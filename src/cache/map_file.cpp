@@ -63,7 +63,7 @@ bool CDBMapFile::MapFilePos(uint32_t window) {
     os::Close(file_);
     os::MemoryErrorBox(code, mappingSize_, u" In CDBMapFile::MapFilePos - 002");
     os::FlushDeferredMessages();  // the fatal box is shown even inside a held-back stretch
-    os::ExitProcessNow(0);
+    os::ExitProcessNow(kMappingFailedExitCode);
   }
   views_[window] = view;
   return true;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "cache/format.h"
@@ -38,6 +39,9 @@ class CDBMapFile {
   static constexpr uint32_t kMaxMappingSize = kMaxWindows * kWindowSize;  // 2,097,152,000
   static constexpr uint32_t kGrowthStep = 33554432;  // 32 MB
   static constexpr uint32_t kGrowthReserve = 16777216;  // 16 MB
+  // The process's exit code after a window could not be mapped: the end is a failure, and whoever
+  // started the program (a script, the system's restart logic) must be able to tell.
+  static constexpr uint32_t kMappingFailedExitCode = 1;
 
   CDBMapFile();
   ~CDBMapFile();
@@ -100,8 +104,9 @@ class CDBMapFile {
   uint32_t AllocBlock(uint32_t length);
   void FreeBlock(uint32_t block);
   void FreeSubBlock(uint32_t block);
-  int StoreNewBlock(uint8_t* buffer, uint32_t length, uint32_t* offset);
-  int ReplaceBlock(uint8_t* buffer, uint32_t length, uint32_t oldBlock, uint32_t linkOffset);
+  // A block built in memory (BlockBuilder) is copied into the file; the caller keeps its bytes.
+  int StoreNewBlock(std::span<const uint8_t> block, uint32_t* offset);
+  int ReplaceBlock(std::span<const uint8_t> block, uint32_t oldBlock, uint32_t linkOffset);
   uint32_t FindPath(uint32_t block, const char16_t* path, uint32_t* child, uint32_t* linkOffset);
   uint32_t TakeOverFolder(uint32_t block, const char16_t* name);
   // Undo for an abandoned refresh: puts one block on the free list without descending into it, and
@@ -117,7 +122,7 @@ class CDBMapFile {
   uint32_t ViewLength(uint32_t window) const;
   bool GrowForAppend(uint32_t length, uint32_t* newMappedSize);
   bool FreeTree(uint32_t block, bool keepTop);
-  bool WriteBlockAt(uint32_t offset, const uint8_t* buffer, uint32_t length);
+  bool WriteBlockAt(uint32_t offset, std::span<const uint8_t> block);
 
   bool writable_ = false;
   uint32_t windowSize_ = kWindowSize;

@@ -10,7 +10,6 @@
 // ReadRecord (bounded by its block and the mapping), every walk is iterative with loop detection, and
 // the free list walk is bounded by the number of blocks the file could hold. Damage makes the
 // operation report "Error in <operation>" and give its failure result; what was done before stays done.
-#include <cstdlib>
 #include <cstring>
 #include <unordered_set>
 #include <vector>
@@ -219,50 +218,42 @@ bool CDBMapFile::GrowForAppend(uint32_t length, uint32_t* newMappedSize) {
   return uint64_t(end) + length <= mappingSize_;
 }
 
-bool CDBMapFile::WriteBlockAt(uint32_t offset, const uint8_t* buffer, uint32_t length) {
-  return WriteBytes(offset + 4, buffer + 4, length - 4);
+// Writes a block into a placed block from its byte 4 on: the place keeps its capacity word.
+bool CDBMapFile::WriteBlockAt(uint32_t offset, std::span<const uint8_t> block) {
+  return WriteBytes(offset + 4, block.data() + 4, uint32_t(block.size() - 4));
 }
 
-int CDBMapFile::StoreNewBlock(uint8_t* buffer, uint32_t length, uint32_t* offset) {
-  int result = -1;
-  if (length >= kEmptyBlockSize) {
-    uint32_t free = AllocBlock(length);
-    if (free != NO_BLOCK) {
-      if (WriteBlockAt(free, buffer, length)) {
-        *offset = free;
-        result = 0;
-      }
-    } else {
-      uint32_t end = 0, newSize = 0;
-      if (GrowForAppend(length, &newSize) && GetU32(kDataEndOffset, &end) &&
-          WriteBytes(end, buffer, length)) {
-        *offset = end;
-        PutU32(kDataEndOffset, end + length);
-        PutU32(kMappedSizeOffset, newSize);
-        result = 0;
-      }
-    }
+int CDBMapFile::StoreNewBlock(std::span<const uint8_t> block, uint32_t* offset) {
+  if (block.size() < kEmptyBlockSize || block.size() > kMaxMappingSize) return -1;
+  const uint32_t length = uint32_t(block.size());
+  uint32_t free = AllocBlock(length);
+  if (free != NO_BLOCK) {
+    if (!WriteBlockAt(free, block)) return -1;
+    *offset = free;
+    return 0;
   }
-  std::free(buffer);
-  return result;
+  uint32_t end = 0, newSize = 0;
+  if (!GrowForAppend(length, &newSize) || !GetU32(kDataEndOffset, &end) ||
+      !WriteBytes(end, block.data(), length))
+    return -1;
+  *offset = end;
+  PutU32(kDataEndOffset, end + length);
+  PutU32(kMappedSizeOffset, newSize);
+  return 0;
 }
 
-int CDBMapFile::ReplaceBlock(uint8_t* buffer, uint32_t length, uint32_t oldBlock,
+int CDBMapFile::ReplaceBlock(std::span<const uint8_t> block, uint32_t oldBlock,
                              uint32_t linkOffset) {
   uint32_t oldCapacity = 0;
-  if (oldBlock != NO_BLOCK && ReadBlockCapacity(oldBlock, &oldCapacity) && oldCapacity >= length) {
+  if (oldBlock != NO_BLOCK && ReadBlockCapacity(oldBlock, &oldCapacity) &&
+      oldCapacity >= block.size()) {
     FreeSubBlock(oldBlock);
-    bool written = WriteBlockAt(oldBlock, buffer, length);
-    std::free(buffer);
-    return written ? 0 : -1;
+    return WriteBlockAt(oldBlock, block) ? 0 : -1;
   }
   uint32_t link = 0;
-  if (!GetU32(linkOffset, &link)) {
-    std::free(buffer);
-    return -1;
-  }
+  if (!GetU32(linkOffset, &link)) return -1;
   uint32_t stored = NO_BLOCK;
-  if (StoreNewBlock(buffer, length, &stored) != 0) return -1;  // StoreNewBlock released the buffer
+  if (StoreNewBlock(block, &stored) != 0) return -1;
   PutU32(linkOffset, stored);
   if (oldBlock != NO_BLOCK) FreeBlock(oldBlock);
   return 0;
@@ -286,11 +277,7 @@ uint32_t CDBMapFile::FindPath(uint32_t block, const char16_t* path, uint32_t* ch
     bool descend = false;
     while (cursor.Next(&record)) {
       if (record.type != RECORD_FILE && record.type != RECORD_FOLDER) continue;
-      if (record.nameLength != length) continue;
-      bool equal = true;
-      for (uint32_t i = 0; i < length && equal; ++i)
-        equal = FoldAscii(record.name[i]) == FoldAscii(component_[i]);
-      if (!equal) continue;
+      if (!EqualsFolded({record.name, record.nameLength}, {component_, length})) continue;
       if (record.type == RECORD_FILE) {
         if (slashFollows) continue;
         if (child) *child = NO_BLOCK;
@@ -313,16 +300,12 @@ uint32_t CDBMapFile::FindPath(uint32_t block, const char16_t* path, uint32_t* ch
 }
 
 uint32_t CDBMapFile::TakeOverFolder(uint32_t block, const char16_t* name) {
-  uint32_t length = 0;
-  while (name[length] != 0) ++length;
+  const std::u16string_view wanted(name);
   BlockCursor cursor(*this, block);
   Record record;
   while (cursor.Next(&record)) {
-    if (record.type != RECORD_FOLDER || record.nameLength != length) continue;
-    bool equal = true;
-    for (uint32_t i = 0; i < length && equal; ++i)
-      equal = FoldAscii(record.name[i]) == FoldAscii(name[i]);
-    if (!equal) continue;
+    if (record.type != RECORD_FOLDER || !EqualsFolded({record.name, record.nameLength}, wanted))
+      continue;
     PutU16(record.offset, RECORD_TAKEN_OVER);
     return record.sizeOrLink;
   }

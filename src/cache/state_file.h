@@ -1,6 +1,6 @@
-// The state keys (section STATEINFO) kept in stateinfo.ini beside the cache file, through the INI
-// functions (the Win32 ones on Windows; the OS layer's minimal UTF-16LE INI writer on POSIX). Until the
-// settings store owns the state file, the build and the CLI use this.
+// The state keys (section STATEINFO) kept in stateinfo.ini beside the cache file, through the OS
+// layer's INI values. Used where there is no data folder (the CLI, tests, benchmarks); the program
+// keeps its state in the data folder (shell's SettingsStateStore).
 #pragma once
 
 #include <string>

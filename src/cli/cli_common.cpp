@@ -12,29 +12,23 @@
 namespace lvx::cli {
 namespace {
 std::mutex gStderrMutex;  // status texts and message boxes come from several threads
-}
 
-bool ParseDriveMask(const std::string& text, uint32_t* mask) {
-  std::string digits = text;
-  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-    digits = digits.substr(2);
-  if (digits.empty() || digits.size() > 8) return false;
-  uint32_t value = 0;
-  for (char c : digits) {
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
-    value = value * 16 + uint32_t(d);
-  }
-  *mask = value;
+// The whole text read by one of the number readers, within 32 bits.
+bool ReadWhole(const std::string& text, size_t (*read)(std::u16string_view, uint64_t*),
+               uint32_t* value) {
+  const std::u16string digits = U16(text);
+  uint64_t v = 0;
+  size_t used = read(digits, &v);
+  if (used == 0 || used != digits.size() || v > 0xFFFFFFFFu) return false;
+  *value = uint32_t(v);
   return true;
 }
+
+}  // namespace
+
+bool ParseDriveMask(const std::string& text, uint32_t* mask) { return ReadWhole(text, ReadHexMask, mask); }
+
+bool ParseNumber(const std::string& text, uint32_t* value) { return ReadWhole(text, ReadDecimal, value); }
 
 bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
   cache::CDBMapFile file;
@@ -46,8 +40,8 @@ bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
     if (record.type != cache::RECORD_FOLDER || record.sizeOrLink == cache::NO_BLOCK ||
         record.nameLength != 2 || record.name[1] != u':')
       continue;
-    char16_t letter = FoldAscii(record.name[0]);
-    if (letter >= u'a' && letter <= u'z') *mask |= 1u << (letter - u'a');
+    int drive = DriveIndex(record.name[0]);
+    if (drive >= 0) *mask |= 1u << drive;
   }
   return true;
 }
@@ -80,8 +74,6 @@ void StderrStatus::SetStatusText(const std::u16string& text) {
   std::fprintf(stderr, "%s\n", U8(text).c_str());
   std::fflush(stderr);
 }
-
-void PrintLine(const std::u16string& text) { std::printf("%s\n", U8(text).c_str()); }
 
 void PrintError(const std::string& text) {
   std::lock_guard<std::mutex> hold(gStderrMutex);

@@ -18,6 +18,8 @@ constexpr int kExitUsage = 2;
 
 // "0X4", "0x4" or "4": hexadecimal, as SELECT_DRIVES stores it. False on anything else.
 bool ParseDriveMask(const std::string& text, uint32_t* mask);
+// Decimal digits only, up to 4294967295. False on anything else.
+bool ParseNumber(const std::string& text, uint32_t* value);
 // The drives whose root folders are in the cache (their records in the root block have a block);
 // false when the cache file cannot be opened.
 bool CachedDrives(const std::u16string& cachePath, uint32_t* mask);
@@ -31,7 +33,6 @@ class StderrStatus : public cache::IStatusSink {
   void SetStatusText(const std::u16string& text) override;
 };
 
-void PrintLine(const std::u16string& text);  // UTF-8 to stdout
 void PrintError(const std::string& text);    // "lvx: text" to stderr
 
 }  // namespace lvx::cli

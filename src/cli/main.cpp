@@ -1,4 +1,5 @@
 // lvx: the engine's command-line front end.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -38,30 +39,25 @@ int Main(const Args& all) {
     return kExitUsage;
   }
   InstallStderrMessages();
-  std::string command = all[1];
-  Args args(all.begin() + 2, all.end());
-  int result;
-  if (command == "build")
-    result = RunBuild(args);
-  else if (command == "dump")
-    result = RunDump(args);
-  else if (command == "find")
-    result = RunFind(args);
-  else if (command == "search")
-    result = RunSearchCommand(args);
-  else if (command == "refresh")
-    result = RunRefresh(args);
-  else if (command == "compact")
-    result = RunCompact(args);
-  else if (command == "watch")
-    result = RunWatch(args);
-  else if (command == "--help" || command == "help") {
+  static const struct {
+    const char* name;
+    int (*run)(const Args&);
+  } kCommands[] = {{"build", RunBuild},       {"dump", RunDump},       {"find", RunFind},
+                   {"search", RunSearchCommand}, {"refresh", RunRefresh}, {"compact", RunCompact},
+                   {"watch", RunWatch}};
+  const std::string command = all[1];
+  if (command == "--help" || command == "help") {
     std::fputs(kUsage, stdout);
     return kExitOk;
-  } else {
-    PrintError("unknown command '" + command + "'");
-    result = kExitUsage;
   }
+  const Args args(all.begin() + 2, all.end());
+  int result = kExitUsage;
+  auto found = std::find_if(std::begin(kCommands), std::end(kCommands),
+                            [&command](const auto& c) { return command == c.name; });
+  if (found != std::end(kCommands))
+    result = found->run(args);
+  else
+    PrintError("unknown command '" + command + "'");
   if (result == kExitUsage) std::fputs(kUsage, stderr);
   return result;
 }

@@ -67,7 +67,7 @@ int RunRefresh(const Args& args) {
     PrintError("the location must be a folder path ending in a backslash, such as C:\\Data\\");
     return kExitUsage;
   }
-  indexer::CLocationRefresher refresher(context, char16_t(FoldAscii(path[0]) - 32));
+  indexer::CLocationRefresher refresher(context);
   StderrStatus status;
   refresher.SetStatusSink(&status);
   if (refresher.RefreshLocation(request) != 0) {

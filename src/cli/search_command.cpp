@@ -3,12 +3,11 @@
 // that acknowledges the hand-over as the main window does, and the status line is the main window's.
 #include "cli/search_command.h"
 
-#include <cstdlib>
-#include <ctime>
 #include <mutex>
 
 #include "cache/cache_context.h"
 #include "cache/map_file.h"
+#include "platform/local_time.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "search/result_order.h"
@@ -71,83 +70,20 @@ class CliSink : public cache::INotifySink {
   uint32_t warning_ = 0;           // guarded by mutex_
 };
 
-bool ParseKB(const std::string& text, uint32_t* value) {
-  if (text.empty() || text.size() > 10) return false;
-  uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + uint64_t(c - '0');
-  }
-  if (v > 0xFFFFFFFFu) return false;
-  *value = uint32_t(v);
-  return true;
-}
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1601-01-01, the first day of FILETIME, to the date (Gregorian calendar, year >= 1601).
-int64_t DaysSince1601(int year, int month, int day) {
-  const int64_t years = year - 1601;
-  int64_t days = years * 365 + years / 4 - years / 100 + years / 400;
-  for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
-  return days + day - 1;
-}
-
-// How far local time is ahead of UTC (seconds) at a local wall-clock time. Windows' C library
-// refuses years before 1970 and after 3000, so the question goes to the same time in a year it
-// takes: 400 years on or back the calendar repeats itself, weekdays included, and with it every
-// daylight-saving rule that names a weekday.
-bool LocalOffset(int year, int month, int day, int hour, int minute, int second, int64_t* offset) {
-  int cycles = 0;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt == 1) {
-      while (year + cycles * 400 < 1971) ++cycles;
-      while (year + cycles * 400 > 2970) --cycles;
-      if (cycles == 0) return false;
-    }
-    std::tm local{};
-    local.tm_year = year + cycles * 400 - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    const std::time_t utc = std::mktime(&local);
-    if (utc == std::time_t(-1)) continue;
-    const int64_t wall = (DaysSince1601(year + cycles * 400, month, day) * 24 + hour) * 3600 + minute * 60 + second;
-    const int64_t kUnixEpoch = 11644473600LL;  // seconds from 1601 to 1970
-    *offset = wall - (int64_t(utc) + kUnixEpoch);
-    return true;
-  }
-  return false;
-}
-
 // A local calendar day's first or last millisecond as a FILETIME in UTC, as the date pickers of the
 // size/date page give them.
 bool ParseDay(const std::string& text, bool endOfDay, os::FileTime* time) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
   for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
     if (text[i] < '0' || text[i] > '9') return false;
-  const int year = std::atoi(text.substr(0, 4).c_str());
-  const int month = std::atoi(text.substr(5, 2).c_str());
-  const int day = std::atoi(text.substr(8, 2).c_str());
+  auto field = [&text](size_t at, size_t digits) {
+    uint64_t value = 0;
+    ReadDecimal(U16(text.substr(at, digits)), &value);
+    return int(value);
+  };
+  const int year = field(0, 4), month = field(5, 2), day = field(8, 2);
   // An impossible day (February 30) is refused, not moved to a real one.
-  if (year < 1601 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
-  const int hour = endOfDay ? 23 : 0, minute = endOfDay ? 59 : 0, second = endOfDay ? 59 : 0;
-  int64_t offset = 0;
-  if (!LocalOffset(year, month, day, hour, minute, second, &offset)) return false;
-  const int64_t seconds = (DaysSince1601(year, month, day) * 24 + hour) * 3600 + minute * 60 + second - offset;
-  if (seconds < 0) return false;  // before the first FILETIME once in UTC
-  uint64_t units = uint64_t(seconds) * 10000000u;
-  if (endOfDay) units += 9990000;  // .999 s
-  *time = os::FileTime::From(units);
-  return true;
+  return os::LocalDayToUtc(year, month, day, endOfDay, time);
 }
 
 bool ParseSortKey(const std::string& text, SortKey* key) {
@@ -178,91 +114,150 @@ std::u16string FormatHit(const std::u16string& format, const SearchResult& hit) 
   return line;
 }
 
+// What the command line asks for.
+struct SearchOptions {
+  std::string cachePath, pattern, location, format;
+  bool files = false, folders = false, noSubdirs = false, flip = false, countOnly = false;
+  bool useMin = false, useMax = false, useFrom = false, useTo = false;
+  bool maskGiven = false, sortGiven = false, formatGiven = false;
+  uint32_t minSizeKB = 0, maxSizeKB = 0, mask = 0;
+  os::FileTime from, to;
+  SortKey sortKey = SortUnsorted;
+};
+
+// Reads the options; false (with the message printed) on a usage error.
+bool ParseSearchOptions(const Args& args, SearchOptions* o) {
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    const char* error = nullptr;
+    // The value's check: false, with the message kept for the end of this step, when it fails.
+    auto check = [&error](bool ok, const char* message) {
+      if (!ok) error = message;
+      return ok;
+    };
+    if (a == "--location" && hasValue) {
+      o->location = args[++i];
+    } else if (a == "--files") {
+      o->files = true;
+    } else if (a == "--folders") {
+      o->folders = true;
+    } else if (a == "--no-subdirs") {
+      o->noSubdirs = true;
+    } else if (a == "--min-kb" && hasValue) {
+      o->useMin = check(ParseNumber(args[++i], &o->minSizeKB), "--min-kb takes a number of KB");
+    } else if (a == "--max-kb" && hasValue) {
+      o->useMax = check(ParseNumber(args[++i], &o->maxSizeKB), "--max-kb takes a number of KB");
+    } else if (a == "--from" && hasValue) {
+      o->useFrom = check(ParseDay(args[++i], false, &o->from), "--from takes a day as YYYY-MM-DD");
+    } else if (a == "--to" && hasValue) {
+      o->useTo = check(ParseDay(args[++i], true, &o->to), "--to takes a day as YYYY-MM-DD");
+    } else if (a == "--drives" && hasValue) {
+      o->maskGiven = check(ParseDriveMask(args[++i], &o->mask),
+                           "--drives takes a hexadecimal mask such as 0x4 (drive C)");
+    } else if (a == "--sort" && hasValue) {
+      o->sortGiven = check(ParseSortKey(args[++i], &o->sortKey),
+                           "--sort takes name, location, size, type or date");
+    } else if (a == "--flip") {
+      o->flip = true;
+    } else if (a == "--format" && hasValue) {
+      o->format = args[++i];
+      o->formatGiven = true;
+    } else if (a == "--count") {
+      o->countOnly = true;
+    } else if (a.size() > 2 && a.rfind("--", 0) == 0) {
+      PrintError("unexpected argument '" + a + "'");
+      return false;
+    } else {
+      positional.push_back(a);
+    }
+    if (error) {
+      PrintError(error);
+      return false;
+    }
+  }
+  if (positional.size() != 2) {
+    PrintError("search needs the cache file and the pattern (\"\" for an empty pattern)");
+    return false;
+  }
+  if (o->files && o->folders) {
+    PrintError("--files and --folders exclude each other");
+    return false;
+  }
+  if (o->flip && !o->sortGiven) {
+    PrintError("--flip turns the order of --sort round");
+    return false;
+  }
+  o->cachePath = positional[0];
+  o->pattern = positional[1];
+  return true;
+}
+
+// The request as the main window builds it: name, no subdirectories, files or folders, the bounds.
+SearchRequest BuildRequest(const SearchOptions& o) {
+  SearchRequest request;
+  auto add = [&request](FilterCode code) { request.filterCodes[request.filterCount++] = code; };
+  add(NameMatches);
+  if (o.noSubdirs) add(TopLevelOnly);
+  if (o.files) add(FilesOnly);
+  if (o.folders) add(FoldersOnly);
+  if (o.useMin) add(MinSize);
+  if (o.useMax) add(MaxSize);
+  if (o.useFrom) add(ModifiedFrom);
+  if (o.useTo) add(ModifiedTo);
+  request.minSizeKB = o.minSizeKB;
+  request.maxSizeKB = o.maxSizeKB;
+  request.modifiedFrom = o.from;
+  request.modifiedTo = o.to;
+  request.pattern = U16(o.pattern);
+  request.location = U16(o.location);
+  request.driveMask = o.mask;
+  request.refine = 0;
+  return request;
+}
+
+// The main window's status line after a search.
+std::u16string StatusText(CliSink& sink) {
+  switch (sink.Warning()) {
+    case NotifyRefineNoMemory: return kRefineWarning;
+    case NotifySearchNoMemory: return kSearchWarning;
+    case NotifyBadLocation: return kLocationWarning;
+    default:
+      return Format("%s items found (%sKB), in %.2fs", U8(FormatThousands(sink.Shown())).c_str(),
+                    U8(FormatThousands(sink.Total())).c_str(), sink.ElapsedMs() * 0.001);
+  }
+}
+
+// The hits in the order asked for, one line each, or only their count.
+void PrintHits(const SearchOptions& o, SearchResult* results, uint32_t count, std::FILE* out) {
+  if (o.sortGiven) {
+    bool direction = FirstDirection(o.sortKey) != 0;
+    SortResultArray(results, count, o.sortKey, o.flip ? !direction : direction);
+  }
+  if (o.countOnly) {
+    std::fprintf(out, "%u\n", count);
+  } else {
+    const std::u16string format = U16(o.format);
+    for (uint32_t i = 0; i < count; ++i) {
+      std::u16string line = o.formatGiven ? FormatHit(format, results[i])
+                                          : std::u16string(results[i].path) + results[i].name;
+      std::fprintf(out, "%s\n", U8(line).c_str());
+    }
+  }
+  std::fflush(out);
+}
+
 }  // namespace
 
 int RunSearchCommand(const Args& args) { return RunSearchCommand(args, stdout, stderr); }
 
 int RunSearchCommand(const Args& args, std::FILE* out, std::FILE* err) {
-  std::vector<std::string> positional;
-  std::string location, format;
-  bool files = false, folders = false, noSubdirs = false, flip = false, countOnly = false;
-  bool useMin = false, useMax = false, useFrom = false, useTo = false, maskGiven = false, sortGiven = false;
-  SearchRequest request;
-  SortKey sortKey = SortUnsorted;
-  uint32_t mask = 0;
-  bool formatGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "--location" && hasValue) {
-      location = args[++i];
-    } else if (a == "--files") {
-      files = true;
-    } else if (a == "--folders") {
-      folders = true;
-    } else if (a == "--no-subdirs") {
-      noSubdirs = true;
-    } else if (a == "--min-kb" && hasValue) {
-      if (!ParseKB(args[++i], &request.minSizeKB)) return PrintError("--min-kb takes a number of KB"), kExitUsage;
-      useMin = true;
-    } else if (a == "--max-kb" && hasValue) {
-      if (!ParseKB(args[++i], &request.maxSizeKB)) return PrintError("--max-kb takes a number of KB"), kExitUsage;
-      useMax = true;
-    } else if (a == "--from" && hasValue) {
-      if (!ParseDay(args[++i], false, &request.modifiedFrom)) return PrintError("--from takes a day as YYYY-MM-DD"), kExitUsage;
-      useFrom = true;
-    } else if (a == "--to" && hasValue) {
-      if (!ParseDay(args[++i], true, &request.modifiedTo)) return PrintError("--to takes a day as YYYY-MM-DD"), kExitUsage;
-      useTo = true;
-    } else if (a == "--drives" && hasValue) {
-      if (!ParseDriveMask(args[++i], &mask)) return PrintError("--drives takes a hexadecimal mask such as 0x4 (drive C)"), kExitUsage;
-      maskGiven = true;
-    } else if (a == "--sort" && hasValue) {
-      if (!ParseSortKey(args[++i], &sortKey)) return PrintError("--sort takes name, location, size, type or date"), kExitUsage;
-      sortGiven = true;
-    } else if (a == "--flip") {
-      flip = true;
-    } else if (a == "--format" && hasValue) {
-      format = args[++i];
-      formatGiven = true;
-    } else if (a == "--count") {
-      countOnly = true;
-    } else if (a.size() > 2 && a.rfind("--", 0) == 0) {
-      PrintError("unexpected argument '" + a + "'");
-      return kExitUsage;
-    } else {
-      positional.push_back(a);
-    }
-  }
-  if (positional.size() != 2) {
-    PrintError("search needs the cache file and the pattern (\"\" for an empty pattern)");
-    return kExitUsage;
-  }
-  if (files && folders) {
-    PrintError("--files and --folders exclude each other");
-    return kExitUsage;
-  }
-  if (flip && !sortGiven) {
-    PrintError("--flip turns the order of --sort round");
-    return kExitUsage;
-  }
-  const std::u16string cachePath = U16(positional[0]);
-  if (!maskGiven && !CachedDrives(cachePath, &mask)) return kExitFailed;  // the message is shown
-
-  // The filters in the main window's order: name, no subdirectories, files or folders, the bounds.
-  auto add = [&request](FilterCode code) { request.filterCodes[request.filterCount++] = code; };
-  add(NameMatches);
-  if (noSubdirs) add(TopLevelOnly);
-  if (files) add(FilesOnly);
-  if (folders) add(FoldersOnly);
-  if (useMin) add(MinSize);
-  if (useMax) add(MaxSize);
-  if (useFrom) add(ModifiedFrom);
-  if (useTo) add(ModifiedTo);
-  request.pattern = U16(positional[1]);
-  request.location = U16(location);
-  request.driveMask = mask;
-  request.refine = 0;
+  SearchOptions options;
+  if (!ParseSearchOptions(args, &options)) return kExitUsage;
+  const std::u16string cachePath = U16(options.cachePath);
+  if (!options.maskGiven && !CachedDrives(cachePath, &options.mask))
+    return kExitFailed;  // the message is shown
 
   cache::CacheContext context;
   context.SetPath(cachePath);
@@ -273,41 +268,16 @@ int RunSearchCommand(const Args& args, std::FILE* out, std::FILE* err) {
     PrintError("the search thread could not be started");
     return kExitFailed;
   }
-  engine.SubmitRequest(request);
+  engine.SubmitRequest(BuildRequest(options));
   engine.SignalRequest();
   sink.Wait();
   engine.StopSearchThread();
 
-  const uint32_t warning = sink.Warning();
-  std::u16string status;
-  if (warning == NotifyRefineNoMemory)
-    status = kRefineWarning;
-  else if (warning == NotifySearchNoMemory)
-    status = kSearchWarning;
-  else if (warning == NotifyBadLocation)
-    status = kLocationWarning;
-  else
-    status = Format("%s items found (%sKB), in %.2fs", U8(FormatThousands(sink.Shown())).c_str(),
-                    U8(FormatThousands(sink.Total())).c_str(), sink.ElapsedMs() * 0.001);
-  std::fprintf(err, "%s\n", U8(status).c_str());
+  std::fprintf(err, "%s\n", U8(StatusText(sink)).c_str());
   std::fflush(err);
-
   SearchResult* results = sink.Array();
-  const uint32_t count = results ? sink.Shown() : 0;
-  if (sortGiven) {
-    bool direction = FirstDirection(sortKey) != 0;
-    SortResultArray(results, count, sortKey, flip ? !direction : direction);
-  }
-  if (countOnly) {
-    std::fprintf(out, "%u\n", count);
-  } else {
-    const std::u16string fmt = U16(format);
-    for (uint32_t i = 0; i < count; ++i) {
-      std::u16string line = formatGiven ? FormatHit(fmt, results[i]) : std::u16string(results[i].path) + results[i].name;
-      std::fprintf(out, "%s\n", U8(line).c_str());
-    }
-  }
-  std::fflush(out);
+  PrintHits(options, results, results ? sink.Shown() : 0, out);
+  const uint32_t warning = sink.Warning();
   return (warning == NotifyRefineNoMemory || warning == NotifySearchNoMemory) ? kExitFailed : kExitOk;
 }
 

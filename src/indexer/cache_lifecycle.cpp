@@ -1,11 +1,10 @@
 #include "indexer/cache_lifecycle.h"
 
-#include <cstdlib>
-
 #include "cache/defragmenter.h"
 #include "cache/map_file.h"
 #include "platform/file.h"
 #include "platform/message.h"
+#include "platform/text.h"
 
 namespace lvx::indexer {
 
@@ -18,14 +17,10 @@ const char16_t kAbnormalEndQuestion[] =
 
 namespace {
 
-// The leading decimal number of a state value, as the profile functions read numbers.
+// A state value read as a number; a negative one counts as 0, as the profile functions read them.
 uint32_t Number(const std::u16string& text) {
-  uint32_t value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') break;
-    value = value * 10 + uint32_t(c - u'0');
-  }
-  return value;
+  int32_t value = LeadingDecimal(text);
+  return value < 0 ? 0 : uint32_t(value);
 }
 
 }  // namespace
@@ -46,7 +41,7 @@ StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateSt
   os::File file = os::OpenToReadAlone(cachePath);
   if (file.IsOpen()) {
     uint64_t size = 0;
-    if (os::SizeOf(file, &size)) decision.fileSizeMB = uint32_t(size / 1048576);
+    if (os::SizeOf(file, &size)) decision.fileSizeMB = uint32_t(size / cache::kBytesPerMB);
     os::Close(file);
   }
   decision.usable = CacheUsable(cachePath, state);

@@ -1,7 +1,9 @@
 #include "indexer/cacher.h"
 
-#include <cstring>
+#include <algorithm>
 
+#include "indexer/stop_wait.h"
+#include "platform/dir.h"
 #include "platform/drive.h"
 #include "platform/file.h"
 #include "platform/message.h"
@@ -11,15 +13,6 @@ namespace lvx::indexer {
 
 using cache::CacheItem;
 using cache::NO_BLOCK;
-
-namespace {
-constexpr uint32_t kStopWaitMs = 15000;
-const char16_t kTraverseMemory[] = u"Memory Allocation Failure! In CCacher::TraverseDirectory";
-
-bool IsDotOrDotDot(const char16_t* name) {
-  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
-}
-}  // namespace
 
 CCacher::CCacher(cache::CacheContext& context, cache::IStateStore& state)
     : context_(context), state_(state) {}
@@ -117,123 +110,85 @@ void CCacher::SetStatus(const std::u16string& text) {
 }
 
 bool CCacher::SaveToCacheFile() {
-  // A scratch file that lost its mapping holds nothing to copy: the cache file is left alone.
-  if (scratchFull_ || !scratch_.IsOpen()) return false;
-  uint32_t length = scratch_.AppendPosition();
-  if (!cacheFile_.CreateNew(cachePath_, length)) return false;
-  scratch_.PutU32(cache::kDataEndOffset, length);
-  scratch_.PutU32(cache::kMappedSizeOffset, length);
-  bool copied = cacheFile_.CopyFileContents(scratch_, length);
-  cacheFile_.CloseMapFile(false);
-  return copied;
+  os::LockGuard hold(context_.cacheLock);
+  return writer_.CopyTo(cachePath_);
 }
 
 int CCacher::BuildCache(const std::vector<std::u16string>& driveList) {
+  if (!BeginBuild()) return -1;
+  uint32_t drivesDone = 0;
+  bool stopped = false;
+  for (int i = 0; i < 26 && !stopped && !writer_.Full(); ++i)
+    stopped = BuildDrive(i, driveList, &drivesDone) == -2;
+  return FinishBuild(stopped);
+}
+
+// Opens the scratch file and starts the counters. From the first moment there is an empty but valid
+// cache file for searches to open.
+bool CCacher::BeginBuild() {
   cachePath_ = context_.Path();
-  uint32_t scratchSize = scratchSize_ ? scratchSize_ : scratch_.GetMapSize();
-  if (!scratch_.CreateScratch(cachePath_ + u".tmp", scratchSize)) return -1;
+  if (!writer_.Create(cachePath_ + u".tmp", scratchSize_ ? scratchSize_ : writer_.MappingSize()))
+    return false;
   excludedFolder_ = os::NetworkNeighbourhoodFolder();
   if (!excludedFolder_.empty()) excludedFolder_ += u'\\';
   excludedLength_ = excludedFolder_.size();
-
-  scratch_.SetAppendPosition(cache::kDataStart);
   items_ = totalSize_ = elapsed_ = 0;
   lastReported_ = NO_BLOCK;
-  scratchFull_ = false;
   startTick_ = currentTick_ = os::TickCount();
-  scratch_.PutU32(cache::kFormatWordOffset, cache::kFormatWord);
-  scratch_.PutU32(cache::kDrivesDoneOffset, 0);
-  scratch_.PutU32(cache::kDrivesBusyOffset, 0);
-  scratch_.PutU32(cache::kFreeListHeadOffset, NO_BLOCK);
-
-  // From the first moment there is an empty but valid cache file for searches to open.
-  if (os::KindOf(cachePath_) == os::PathKind::Missing) {
-    os::LockGuard hold(context_.cacheLock);
+  if (os::KindOf(cachePath_) == os::PathKind::Missing)
     SaveToCacheFile();
+  return true;
+}
+
+// Writes the drive record of letter 'A' + index, walks the drive when it is in the list, and copies
+// the scratch file over the cache file after a walk. Returns the walk's result (0 when not walked).
+int CCacher::BuildDrive(int index, const std::vector<std::u16string>& driveList,
+                        uint32_t* drivesDone) {
+  ++items_;
+  char16_t name[3] = {char16_t(u'A' + index), u':', 0};
+  uint32_t linkOffset = NO_BLOCK;
+  writer_.AddRootRecord(CacheItem{name, NO_BLOCK, 1, 0, 0}, &linkOffset);
+  std::u16string path{name[0], u':', u'\\'};
+  bool walked = std::find(driveList.begin(), driveList.end(), path) != driveList.end();
+  int walk = walked ? TraverseDirectory(path, linkOffset) : 0;
+  if (walk != -2) {
+    *drivesDone |= 1u << index;
+    writer_.SetDrivesDone(*drivesDone);
   }
+  currentTick_ = os::TickCount();
+  elapsed_ = currentTick_ - startTick_;
+  // Only a walked drive changes what searches can find; a letter without a drive waits for the
+  // next copy, which spares rewriting the whole file up to 25 times.
+  if (walked) SaveToCacheFile();
+  return walk;
+}
 
-  uint32_t rootPosition = cache::kRootRecordsOffset;
-  uint32_t drivesDone = 0;
-  bool stopped = false;
-  std::u16string path;
-  path.reserve(1024);
-  for (int i = 0; i < 26; ++i) {
-    ++items_;
-    char16_t name[3] = {char16_t(u'A' + i), u':', 0};
-    CacheItem drive{name, NO_BLOCK, 1, 0, 0};
-    uint32_t linkOffset = NO_BLOCK;
-    uint32_t appendPosition = scratch_.AppendPosition();
-    scratch_.SetAppendPosition(rootPosition);
-    scratch_.AppendRecord(drive, &linkOffset);
-    scratch_.SetAppendPosition(appendPosition);
-    rootPosition += cache::kDriveRecordLength;
-
-    path.assign({name[0], u':', u'\\'});
-    int walk = 0;
-    bool walked = false;
-    for (const std::u16string& root : driveList) {
-      if (root == path) {
-        walk = TraverseDirectory(path, linkOffset);
-        walked = true;
-        break;
-      }
-    }
-    if (walk != -2) {
-      drivesDone |= 1u << i;
-      scratch_.PutU32(cache::kDrivesDoneOffset, drivesDone);
-    }
-    currentTick_ = os::TickCount();
-    elapsed_ = currentTick_ - startTick_;
-    // Only a walked drive changes what searches can find; a letter without a drive waits for the
-    // next copy, which spares rewriting the whole file up to 25 times.
-    if (walked) {
-      os::LockGuard hold(context_.cacheLock);
-      SaveToCacheFile();
-    }
-    if (walk == -2) {
-      stopped = true;
-      break;
-    }
-    if (scratchFull_) break;
-  }
-  scratch_.PutU16(rootPosition, cache::RECORD_END);
-  scratch_.PutU32(cache::kRootBlockOffset, rootPosition + 2 - cache::kRootBlockOffset);
-  if (!stopped) scratch_.PutU32(cache::kDrivesDoneOffset, cache::kAllDrivesDone);
-
-  if (scratchFull_) {
-    scratch_.CloseMapFile(false);
+// Ends the root block, makes the last copy and reports. -1 when the scratch file could not grow or
+// the last copy failed, else -2 when stopped or 0.
+int CCacher::FinishBuild(bool stopped) {
+  writer_.FinishRoot(!stopped);
+  if (writer_.Full()) {
+    writer_.Close();
     return -1;
   }
   bool saved;
   {
     os::LockGuard hold(context_.cacheLock);
-    saved = SaveToCacheFile();
-    scratch_.CloseMapFile(false);  // delete-on-close: the system removes the scratch file
+    saved = writer_.CopyTo(cachePath_);
+    writer_.Close();
   }
   if (!saved) return -1;
   SetStatus(Format("[Caching is Finished] %d items cached,  %lus (%.1fGB)", int(items_),
-                   static_cast<unsigned long>(elapsed_ / 1000), totalSize_ / 1048576.0));
-  state_.WriteState(u"CacheFileSize", Format("%d", int(scratch_.AppendPosition() / 1048576)));
-  state_.WriteState(u"CacheFileVersion", u"1");
+                   static_cast<unsigned long>(elapsed_ / 1000), TotalGB()));
+  writer_.RecordInState(state_);
   return stopped ? -2 : 0;
 }
 
-// Once the scratch file cannot grow (a full disk, the 40-window limit), the build is over: the
-// failure is reported once, every later folder and entry is refused at once, and nothing is
-// copied over the cache file.
-bool CCacher::GrowScratch() {
-  if (scratchFull_) return false;
-  if (scratch_.CheckMapFileSize()) return true;
-  scratchFull_ = true;
-  return false;
-}
-
-// The room kept ahead of the append position is checked per folder; a folder with more than that
-// many entries grows the scratch file again in the middle of its listing.
-bool CCacher::AppendEntry(const CacheItem& item, uint32_t* linkOffset) {
-  if (scratch_.AppendRecord(item, linkOffset)) return true;
-  return GrowScratch() && scratch_.AppendRecord(item, linkOffset);
-}
+// Subfolders met in one folder: names packed in one buffer, each with its link offset.
+struct CCacher::Subfolders {
+  std::u16string names;
+  std::vector<std::pair<uint32_t, uint32_t>> links;  // (name start, link offset)
+};
 
 // Lists one folder into its block, then walks its subfolders in record order. path ends in '\\' and
 // is restored before returning. 0 done, -1 this folder failed (the walk goes on), -2 stopped.
@@ -243,22 +198,33 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
     resumeEvent_.Wait(os::kInfinite);
     if (StopRequested()) return -2;
   }
-  if (!GrowScratch()) return -1;
+  // The room kept ahead of the append position is checked per folder; a folder with more entries
+  // than that grows the scratch file again in the middle of its listing.
+  if (!writer_.ReserveRoom()) return -1;
   if (excludedLength_ != 0 && excludedLength_ == path.size() &&
       CompareFolded(path.c_str(), excludedFolder_.c_str()) == 0) {
     excludedLength_ = 0;
     return 0;
   }
+  Subfolders subfolders;
+  // A stop in the middle of a folder ends the walk: the drive is not complete.
+  if (!ListFolder(path, linkOffset, &subfolders)) return -2;
   size_t folderLength = path.size();
+  for (const auto& [nameStart, childLink] : subfolders.links) {
+    path.append(subfolders.names.c_str() + nameStart);
+    path += u'\\';
+    int result = TraverseDirectory(path, childLink);
+    path.resize(folderLength);
+    if (result == -2) return -2;
+  }
+  return 0;
+}
+
+// Writes the folder's block from its listing; a folder that cannot be listed gets an empty block.
+// False when a stop request cut the listing short.
+bool CCacher::ListFolder(std::u16string& path, uint32_t linkOffset, Subfolders* subfolders) {
   bool listed = listing_.Open(path);
-
-  uint32_t blockStart = scratch_.AppendPosition();
-  scratch_.PutU32(linkOffset, blockStart);
-  scratch_.SetAppendPosition(blockStart + 4);
-
-  // Subfolders met in this folder: names packed in one buffer, each with its link offset.
-  std::u16string subfolderNames;
-  std::vector<std::pair<uint32_t, uint32_t>> subfolders;  // (name start, link offset)
+  uint32_t blockStart = writer_.BeginBlock(linkOffset);
   bool stopped = false;
   if (listed) {
     while (listing_.Next(&find_)) {
@@ -266,47 +232,41 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
         stopped = true;
         break;
       }
-      // "." and ".." are not counted, so the same count comes round again: report it once.
-      if (items_ % 1000 == 0 && items_ != lastReported_) {
-        lastReported_ = items_;
-        currentTick_ = os::TickCount();
-        SetStatus(Format("[Caching Drive %c ] %d items cached,  %lus (%.1fGB)", char(path[0]),
-                         int(items_), static_cast<unsigned long>((currentTick_ - startTick_) / 1000),
-                         totalSize_ / 1048576.0));
-      }
-      CacheItem item{find_.name, 0, 0, find_.lastWriteTime.low, find_.lastWriteTime.high};
-      if (find_.isFolder) {
-        if (IsDotOrDotDot(find_.name)) continue;
-        item.isFolder = 1;
-        uint32_t childLink = NO_BLOCK;
-        if (!AppendEntry(item, &childLink)) continue;
-        subfolders.emplace_back(uint32_t(subfolderNames.size()), childLink);
-        subfolderNames.append(find_.name);
-        subfolderNames.push_back(0);
-      } else {
-        item.sizeOrLink = cache::SizeInKB(find_.sizeHigh, find_.sizeLow);
-        totalSize_ += item.sizeOrLink;
-        if (!AppendEntry(item, nullptr)) continue;
-      }
-      ++items_;
+      ReportProgress(path[0]);
+      AddEntry(subfolders);
     }
     listing_.Close();
   }
-  if (scratch_.GetSpan(scratch_.AppendPosition(), cache::kEndMarkSize) == nullptr)
-    GrowScratch();
-  scratch_.AppendU16(cache::RECORD_END);
-  scratch_.PutU32(blockStart, scratch_.AppendPosition() - blockStart);
-  // A stop in the middle of a folder ends the walk: the drive is not complete.
-  if (stopped) return -2;
+  writer_.EndBlock(blockStart);
+  return !stopped;
+}
 
-  for (const auto& [nameStart, childLink] : subfolders) {
-    path.append(subfolderNames.c_str() + nameStart);
-    path += u'\\';
-    int result = TraverseDirectory(path, childLink);
-    path.resize(folderLength);
-    if (result == -2) return -2;
+// "." and ".." are not counted, so the same count comes round again: it is reported once.
+void CCacher::ReportProgress(char16_t drive) {
+  if (items_ % 1000 != 0 || items_ == lastReported_) return;
+  lastReported_ = items_;
+  currentTick_ = os::TickCount();
+  SetStatus(Format("[Caching Drive %c ] %d items cached,  %lus (%.1fGB)", char(drive), int(items_),
+                   static_cast<unsigned long>((currentTick_ - startTick_) / 1000), TotalGB()));
+}
+
+// Appends the record of the entry just listed; a folder is remembered for the walk below.
+void CCacher::AddEntry(Subfolders* subfolders) {
+  CacheItem item{find_.name, 0, 0, find_.lastWriteTime.low, find_.lastWriteTime.high};
+  if (find_.isFolder) {
+    if (IsDotOrDotDot(find_.name)) return;
+    item.isFolder = 1;
+    uint32_t childLink = NO_BLOCK;
+    if (!writer_.AppendRecord(item, &childLink)) return;
+    subfolders->links.emplace_back(uint32_t(subfolders->names.size()), childLink);
+    subfolders->names.append(find_.name);
+    subfolders->names.push_back(0);
+  } else {
+    item.sizeOrLink = cache::SizeInKB(find_.sizeHigh, find_.sizeLow);
+    totalSize_ += item.sizeOrLink;
+    if (!writer_.AppendRecord(item, nullptr)) return;
   }
-  return 0;
+  ++items_;
 }
 
 }  // namespace lvx::indexer

@@ -11,7 +11,7 @@
 
 #include "cache/cache_context.h"
 #include "cache/engine_sinks.h"
-#include "cache/map_file.h"
+#include "cache/fresh_file_writer.h"
 #include "platform/dir.h"
 #include "platform/thread.h"
 
@@ -54,13 +54,21 @@ class CCacher {
   uint32_t ElapsedMs() const { return elapsed_; }
 
  private:
+  struct Subfolders;
+
   uint32_t BuildThreadProc();
   int RunBuild();
+  bool BeginBuild();
+  int BuildDrive(int index, const std::vector<std::u16string>& driveList, uint32_t* drivesDone);
+  int FinishBuild(bool stopped);
   int TraverseDirectory(std::u16string& path, uint32_t linkOffset);
+  bool ListFolder(std::u16string& path, uint32_t linkOffset, Subfolders* subfolders);
+  void AddEntry(Subfolders* subfolders);
+  void ReportProgress(char16_t drive);
+  // Copies the scratch file over the cache file under the cache lock.
   bool SaveToCacheFile();
-  bool AppendEntry(const cache::CacheItem& item, uint32_t* linkOffset);
-  bool GrowScratch();
   void SetStatus(const std::u16string& text);
+  double TotalGB() const { return totalSize_ / 1048576.0; }  // the total size is in KB
   bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
   cache::CacheContext& context_;
@@ -74,8 +82,7 @@ class CCacher {
   std::unique_ptr<os::Thread> thread_;
   std::atomic<bool> stop_{true};
   std::u16string cachePath_;
-  cache::CDBMapFile scratch_;
-  cache::CDBMapFile cacheFile_;
+  cache::FreshFileWriter writer_;  // the ".tmp" scratch file
   std::u16string excludedFolder_;
   size_t excludedLength_ = 0;
   uint32_t startTick_ = 0, currentTick_ = 0;
@@ -83,7 +90,6 @@ class CCacher {
   uint32_t totalSize_ = 0;
   uint32_t items_ = 0;
   uint32_t lastReported_ = 0;  // items at the last progress text
-  bool scratchFull_ = false;   // the scratch file could not grow: the build fails
   uint32_t scratchSize_ = 0;   // 0: the scratch instance's current mapping size
   // One listing at a time: the walk finishes a folder before it descends.
   os::FolderListing listing_;

@@ -14,7 +14,7 @@ std::vector<bool> JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, boo
   uint32_t start = os::TickCount();
   for (size_t i = 0; i < threads.size(); ++i) {
     uint32_t spent = os::TickCount() - start;
-    uint32_t left = spent >= ChangeMonitor::kStopWaitMs ? 0 : ChangeMonitor::kStopWaitMs - spent;
+    uint32_t left = spent >= kStopWaitMs ? 0 : kStopWaitMs - spent;
     ended[i] = dispatch ? threads[i]->JoinDispatching(left) : threads[i]->Join(left);
   }
   return ended;
@@ -24,7 +24,7 @@ std::vector<bool> JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, boo
 ChangeMonitor::ChangeMonitor(cache::CacheContext& context) {
   for (size_t i = 0; i < 26; ++i) {
     watchers_[i] = std::make_unique<DriveWatcher>();
-    refreshers_[i] = std::make_unique<CLocationRefresher>(context, char16_t(u'A' + i));
+    refreshers_[i] = std::make_unique<CLocationRefresher>(context);
   }
 }
 

@@ -7,6 +7,8 @@
 
 #include "indexer/drive_watcher.h"
 #include "indexer/location_refresher.h"
+#include "indexer/stop_wait.h"
+#include "platform/text.h"
 
 namespace lvx::indexer {
 
@@ -20,21 +22,20 @@ class ChangeMonitor {
 
   // Fixed drives are watched in any case, network drives when selected in the mask, others never.
   void StartWatchers(uint32_t driveMask);
-  // Wakes every watcher and waits up to 15 s in all for them to end.
+  // Wakes every watcher and waits up to kStopWaitMs in all for them to end.
   void StopWatchers();
   void StartDrains(uint32_t driveMask);
-  // Stops every drain thread, waiting up to 15 s while dispatching the caller's window messages.
+  // Stops every drain thread, waiting up to kStopWaitMs while dispatching the caller's window
+  // messages.
   void StopDrains();
   bool AnyWatcherRunning() const;
   bool AnyDrainRunning() const;
 
-  static constexpr uint32_t kStopWaitMs = 15000;
-
  private:
   // Drive letters in either case; anything else is refused by the callers' contract (A is used).
   static size_t Slot(char16_t letter) {
-    char16_t upper = (letter >= u'a' && letter <= u'z') ? char16_t(letter - 32) : letter;
-    return (upper >= u'A' && upper <= u'Z') ? size_t(upper - u'A') : 0;
+    int index = DriveIndex(letter);
+    return index < 0 ? 0 : size_t(index);
   }
 
   std::array<std::unique_ptr<DriveWatcher>, 26> watchers_;

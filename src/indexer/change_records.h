@@ -9,15 +9,13 @@
 
 namespace lvx::indexer {
 
+// NextEntryOffset, Action and FileNameLength: the bytes of a record before its name.
+constexpr uint32_t kChangeRecordHeader = 12;
+
 // For each record with action 1, 2, 3 or 5 (not 4, the old name of a rename): root + name, cut after
 // its last backslash, converted to its long form; queueFolder receives it ending in '\\'. A holding
 // folder that no longer exists is skipped. Records that leave the buffer end the walk.
 void WalkChangeRecords(const uint8_t* buffer, uint32_t bytes, const std::u16string& root,
                        const std::function<void(const std::u16string& folder)>& queueFolder);
-
-// Writes one record into a buffer (tests and the POSIX backend's fixtures); returns its length,
-// 4-byte aligned.
-uint32_t WriteChangeRecord(uint8_t* buffer, uint32_t action, const std::u16string& name,
-                           bool last);
 
 }  // namespace lvx::indexer

@@ -4,6 +4,7 @@
 
 #include "indexer/change_records.h"
 #include "indexer/location_refresher.h"
+#include "indexer/stop_wait.h"
 
 namespace lvx::indexer {
 
@@ -15,7 +16,7 @@ constexpr uint32_t kPauseAfterFailureMs = 300;
 
 DriveWatcher::~DriveWatcher() {
   std::unique_ptr<os::Thread> thread = RequestStop();
-  if (thread) thread->Join(15000);
+  if (thread) thread->Join(kStopWaitMs);
   CloseHandles();
 }
 

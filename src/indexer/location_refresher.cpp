@@ -1,8 +1,6 @@
 #include "indexer/location_refresher.h"
 
-#include <cstdlib>
-#include <cstring>
-
+#include "indexer/stop_wait.h"
 #include "platform/dir.h"
 #include "platform/message.h"
 #include "platform/text.h"
@@ -12,27 +10,16 @@ namespace lvx::indexer {
 using cache::CacheItem;
 using cache::NO_BLOCK;
 
-namespace {
-constexpr size_t kInitialBlockBuffer = 1048576;
-// The longest record (a 259-character name) is 534 bytes; grow before the room left is below this.
-constexpr size_t kRecordRoom = 600;
-
-bool IsDotOrDotDot(const char16_t* name) {
-  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
-}
-}  // namespace
-
 // What one refresh has stored so far, so that an abandoned refresh can be undone.
 struct CLocationRefresher::Scan {
   std::vector<uint32_t> storedBlocks;
 };
 
-CLocationRefresher::CLocationRefresher(cache::CacheContext& context, char16_t letter)
-    : context_(context), letter_(letter) {}
+CLocationRefresher::CLocationRefresher(cache::CacheContext& context) : context_(context) {}
 
 CLocationRefresher::~CLocationRefresher() {
   std::unique_ptr<os::Thread> thread = RequestDrainStop();
-  if (thread) thread->Join(15000);
+  if (thread) thread->Join(kStopWaitMs);
 }
 
 void CLocationRefresher::Progress(bool finished) {
@@ -70,13 +57,13 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   uint32_t recordOffset = cacheFile_.FindPath(cache::kRootBlockOffset, lookup.c_str(), &oldBlock,
                                               &linkOffset);
   cache::Record record;
-  char16_t letter = path.empty() ? 0 : char16_t(FoldAscii(path[0]) - 32);
+  int drive = path.empty() ? -1 : DriveIndex(path[0]);
   if (recordOffset == NO_BLOCK || !cacheFile_.ReadRecord(recordOffset, 0, &record) ||
-      record.type != cache::RECORD_FOLDER || letter < u'A' || letter > u'Z') {
+      record.type != cache::RECORD_FOLDER || drive < 0) {
     cacheFile_.CloseMapFile(false);
     return -1;
   }
-  uint32_t bit = 1u << (letter - u'A');
+  uint32_t bit = 1u << drive;
 
   bool freedOldTree = false;
   if (full_ && oldBlock != NO_BLOCK) {
@@ -93,17 +80,17 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   locationText_ = path + u"*";
   std::u16string pattern = locationText_;
   Scan scan;
-  uint8_t* block = nullptr;
-  int64_t length = ScanFolder(pattern, &block, oldBlock, scan);
-  if (length < 0) {
+  cache::BlockBuilder block;
+  int scanned = ScanFolder(pattern, &block, oldBlock, scan);
+  if (scanned != 0) {
     Abandon(scan, oldBlock, bit, freedOldTree);
-    return int(length);
+    return scanned;
   }
   int replaced;
   {
     os::LockGuard hold(context_.cacheLock);
     cacheFile_.SetDriveBusy(bit, true);
-    replaced = cacheFile_.ReplaceBlock(block, uint32_t(length), oldBlock, linkOffset);
+    replaced = cacheFile_.ReplaceBlock(block.Finish(), oldBlock, linkOffset);
     if (replaced == 0) cacheFile_.SetDriveBusy(bit, false);
   }
   if (replaced != 0) {
@@ -139,32 +126,29 @@ int CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLen
   pattern.resize(folderLength);
   pattern += name;
   pattern += u"\\*";
-  uint8_t* block = nullptr;
-  int64_t length = ScanFolder(pattern, &block, NO_BLOCK, scan);
+  cache::BlockBuilder block;
+  int scanned = ScanFolder(pattern, &block, NO_BLOCK, scan);
   pattern.resize(folderLength);
   pattern += u'*';
-  if (length < 0) return int(length);
+  if (scanned != 0) return scanned;
   os::LockGuard hold(context_.cacheLock);
   uint32_t offset = NO_BLOCK;
-  if (cacheFile_.StoreNewBlock(block, uint32_t(length), &offset) != 0) return -1;
+  if (cacheFile_.StoreNewBlock(block.Finish(), &offset) != 0) return -1;
   scan.storedBlocks.push_back(offset);
   *link = offset;
   return 0;
 }
 
-// Lists the folder of pattern ("...\\*") into a new block; subfolders keep their blocks from oldBlock
-// where they are still there, and are scanned completely where they are new. Returns the block's
-// length; -1 when memory ran out or the file could not be grown, -2 when stopped (the caller undoes
-// what the scan stored).
-int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockOut, uint32_t oldBlock,
-                                       Scan& scan) {
-  size_t capacity = kInitialBlockBuffer;
-  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(capacity));
-  if (buffer == nullptr) {
+// Lists the folder of pattern ("...\\*") into the records of a new block; subfolders keep their
+// blocks from oldBlock where they are still there, and are scanned completely where they are new.
+// 0 done (the caller finishes the block); -1 when memory ran out or the file could not be grown, -2
+// when stopped (the caller undoes what the scan stored).
+int CLocationRefresher::ScanFolder(std::u16string& pattern, cache::BlockBuilder* block,
+                                   uint32_t oldBlock, Scan& scan) {
+  if (!block->Start()) {
     os::ErrorBox(u"Out of memory!");
     return -1;
   }
-  size_t used = 4;
   size_t folderLength = pattern.size() - 1;
   os::FolderEntry data;
   os::FolderListing listing;
@@ -180,19 +164,6 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
       if (progress_) {
         if (items_ % 1000 == 0) Progress(false);
         ++items_;
-      }
-      if (used >= capacity - kRecordRoom) {
-        size_t grown = capacity + capacity / 2;
-        uint8_t* bigger = static_cast<uint8_t*>(std::malloc(grown));
-        if (bigger == nullptr) {
-          os::ErrorBox(u"Out of memory!");
-          failed = true;
-          break;
-        }
-        std::memcpy(bigger, buffer, used);
-        std::free(buffer);
-        buffer = bigger;
-        capacity = grown;
       }
       CacheItem item{data.name, 0, 0, data.lastWriteTime.low, data.lastWriteTime.high};
       if (data.isFolder) {
@@ -214,18 +185,15 @@ int64_t CLocationRefresher::ScanFolder(std::u16string& pattern, uint8_t** blockO
       } else {
         item.sizeOrLink = cache::SizeInKB(data.sizeHigh, data.sizeLow);
       }
-      used += cache::EncodeRecord(buffer + used, item);
+      if (!block->Append(item)) {
+        os::ErrorBox(u"Out of memory!");
+        failed = true;
+        break;
+      }
     }
   }
-  if (failed || stopped) {
-    std::free(buffer);
-    return stopped ? -2 : -1;
-  }
-  cache::StoreU16(buffer + used, cache::RECORD_END);
-  used += cache::kEndMarkSize;
-  cache::StoreU32(buffer, uint32_t(used));
-  *blockOut = buffer;
-  return int64_t(used);
+  if (stopped) return -2;
+  return failed ? -1 : 0;
 }
 
 }  // namespace lvx::indexer

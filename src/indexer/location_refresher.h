@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cache/block_builder.h"
 #include "cache/cache_context.h"
 #include "cache/engine_sinks.h"
 #include "cache/map_file.h"
@@ -23,7 +24,7 @@ namespace lvx::indexer {
 
 class CLocationRefresher {
  public:
-  CLocationRefresher(cache::CacheContext& context, char16_t letter);
+  explicit CLocationRefresher(cache::CacheContext& context);
   ~CLocationRefresher();
   CLocationRefresher(const CLocationRefresher&) = delete;
   CLocationRefresher& operator=(const CLocationRefresher&) = delete;
@@ -61,7 +62,7 @@ class CLocationRefresher {
 
  private:
   struct Scan;
-  int64_t ScanFolder(std::u16string& pattern, uint8_t** blockOut, uint32_t oldBlock, Scan& scan);
+  int ScanFolder(std::u16string& pattern, cache::BlockBuilder* block, uint32_t oldBlock, Scan& scan);
   int StoreSubfolder(std::u16string& pattern, size_t folderLength, const char16_t* name,
                      uint32_t* link, Scan& scan);
   void Abandon(const Scan& scan, uint32_t oldBlock, uint32_t bit, bool markBusy);
@@ -72,7 +73,6 @@ class CLocationRefresher {
   void PopFront();                                 // callers hold queueLock_
 
   cache::CacheContext& context_;
-  const char16_t letter_;
   cache::IStatusSink* status_ = nullptr;
   cache::INotifySink* notify_ = nullptr;
 

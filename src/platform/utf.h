@@ -1,4 +1,4 @@
-// UTF-8 <-> UTF-16 building blocks shared by the text helpers and both backends' host names.
+// UTF-8 and UTF-16 building blocks shared by the text helpers and both backends' host names.
 #pragma once
 
 #include <cstddef>
@@ -6,6 +6,26 @@
 #include <string>
 
 namespace lvx::os::utf {
+
+// Surrogates: a high one (D800..DBFF) followed by a low one (DC00..DFFF) stands for one code point
+// above U+FFFF; either alone is a lone surrogate.
+inline bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+inline bool IsSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+inline uint32_t CombineSurrogates(uint32_t high, uint32_t low) {
+  return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+// Writes the code point as one or two UTF-16 units; returns how many.
+inline size_t EncodeUtf16(uint32_t cp, char16_t* out) {
+  if (cp < 0x10000) {
+    out[0] = char16_t(cp);
+    return 1;
+  }
+  cp -= 0x10000;
+  out[0] = char16_t(0xD800 + (cp >> 10));
+  out[1] = char16_t(0xDC00 + (cp & 0x3FF));
+  return 2;
+}
 
 // The length of the well-formed UTF-8 sequence at s (n bytes available) and its code point, or 0
 // when the bytes there are not one (overlong forms, encoded surrogates, values past U+10FFFF).

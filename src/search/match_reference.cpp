@@ -8,7 +8,7 @@ namespace {
 
 template <bool kWild>
 inline bool Same(char16_t nameChar, char16_t patternChar) {
-  return (kWild && patternChar == u'?') || FoldChar(nameChar) == patternChar;
+  return (kWild && patternChar == u'?') || FoldAscii(nameChar) == patternChar;
 }
 
 inline bool OnlyStars(const char16_t* p) {
@@ -67,7 +67,7 @@ bool MatchSubstring(const char16_t* name, const char16_t* patternList) {
   for (const char16_t* start = name; *start; ++start) {
     const char16_t* n = start;
     const char16_t* p = patternList;
-    while (*p && *n && FoldChar(*n) == *p) {
+    while (*p && *n && FoldAscii(*n) == *p) {
       ++n;
       ++p;
     }

@@ -50,7 +50,7 @@ inline bool SegmentAt(const char16_t* name, const char16_t* seg, uint32_t len) {
   for (uint32_t j = 0; j < len; ++j) {
     char16_t p = seg[j];
     if (kWild && p == u'?') continue;
-    if (FoldChar(name[j]) != p) return false;
+    if (FoldAscii(name[j]) != p) return false;
   }
   return true;
 }
@@ -183,7 +183,7 @@ RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
 
 std::u16string FoldQuery(const std::u16string& query) {
   std::u16string folded(query);
-  for (char16_t& c : folded) c = FoldChar(c);
+  for (char16_t& c : folded) c = FoldAscii(c);
   return folded;
 }
 
@@ -243,33 +243,22 @@ CompiledQuery CompileQuery(const std::u16string& query) {
   const size_t n = query.size();
   auto* list = static_cast<char16_t*>(std::malloc((n + 2) * sizeof(char16_t)));
   if (!list) return compiled;
-  for (size_t i = 0; i < n; ++i) list[i] = query[i] == u';' ? char16_t(0) : FoldChar(query[i]);
+  for (size_t i = 0; i < n; ++i) list[i] = query[i] == u';' ? char16_t(0) : FoldAscii(query[i]);
   list[n] = 0;
   list[n + 1] = 0;
   compiled.patternList_.reset(list);
+  // The two forms of each matcher, in the order of MatcherKind.
+  static const struct {
+    Matcher plain;
+    SizedMatcher sized;
+  } kMatchers[] = {{MatchSubstring, MatchSubstringSized},
+                   {MatchStar, MatchStarSized},
+                   {MatchStarList, MatchStarListSized},
+                   {MatchWild, MatchWildSized},
+                   {MatchWildList, MatchWildListSized}};
   compiled.kind_ = ChooseMatcher(query.data(), n);
-  switch (compiled.kind_) {
-    case MatcherKind::Substring:
-      compiled.matcher_ = MatchSubstring;
-      compiled.sizedMatcher_ = MatchSubstringSized;
-      break;
-    case MatcherKind::Star:
-      compiled.matcher_ = MatchStar;
-      compiled.sizedMatcher_ = MatchStarSized;
-      break;
-    case MatcherKind::StarList:
-      compiled.matcher_ = MatchStarList;
-      compiled.sizedMatcher_ = MatchStarListSized;
-      break;
-    case MatcherKind::Wild:
-      compiled.matcher_ = MatchWild;
-      compiled.sizedMatcher_ = MatchWildSized;
-      break;
-    case MatcherKind::WildList:
-      compiled.matcher_ = MatchWildList;
-      compiled.sizedMatcher_ = MatchWildListSized;
-      break;
-  }
+  compiled.matcher_ = kMatchers[int(compiled.kind_)].plain;
+  compiled.sizedMatcher_ = kMatchers[int(compiled.kind_)].sized;
   compiled.required_ = FindRequiredChars(compiled.kind_, list);
   return compiled;
 }

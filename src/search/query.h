@@ -17,6 +17,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/text.h"
+
 // The fast scans use SSE2 where the target has it; LVX_NO_SIMD forces the scalar loops, which
 // the release target (i686) runs and a test build checks.
 #if defined(__SSE2__) && !defined(LVX_NO_SIMD)
@@ -27,8 +29,6 @@
 
 namespace lvx::search {
 
-// ASCII-only folding: only A to Z change.
-inline char16_t FoldChar(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
 // The query as the search run folds it before compilation.
 std::u16string FoldQuery(const std::u16string& query);
 
@@ -78,7 +78,7 @@ struct RequiredChars {
   // The bit of the character that the name's code unit c counts as, or 0.
   uint32_t BitOf(char16_t c) const {
     for (int i = 0; i < count && i < kMax; ++i)
-      if (FoldChar(c) == chars[i]) return 1u << i;
+      if (FoldAscii(c) == chars[i]) return 1u << i;
     return 0;
   }
   // Can a name that holds these characters (bit i: chars[i]) match?
@@ -100,7 +100,6 @@ class CompiledQuery {
   bool Valid() const { return patternList_ != nullptr; }
   MatcherKind Kind() const { return kind_; }
   const char16_t* PatternList() const { return patternList_.get(); }
-  Matcher matcher() const { return matcher_; }
   bool Matches(const char16_t* name) const { return matcher_(name, patternList_.get()); }
   bool Matches(const char16_t* name, uint32_t length) const {
     return sizedMatcher_(name, length, patternList_.get());

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "search/query.h"
+#include "platform/text.h"
 
 namespace lvx::search {
 
@@ -11,8 +11,8 @@ namespace {
 inline int Sign(bool ascending, int c) { return ascending ? c : -c; }
 
 inline int NameThenPath(const SearchResult& a, const SearchResult& b) {
-  int c = CompareFoldedText(a.name, b.name);
-  return c ? c : CompareFoldedText(a.path, b.path);
+  int c = CompareFolded(a.name, b.name);
+  return c ? c : CompareFolded(a.path, b.path);
 }
 
 template <typename T>
@@ -23,14 +23,6 @@ inline int Three(T a, T b) {
 }  // namespace
 
 uint8_t FirstDirection(SortKey key) { return (key == SortSize || key == SortDate) ? 0 : 1; }
-
-int CompareFoldedText(const char16_t* a, const char16_t* b) {
-  for (;; ++a, ++b) {
-    char16_t x = FoldChar(*a), y = FoldChar(*b);
-    if (x != y) return x < y ? -1 : 1;
-    if (x == 0) return 0;
-  }
-}
 
 const char16_t* Extension(const char16_t* name) {
   const char16_t* dot = nullptr;
@@ -44,8 +36,8 @@ int CompareByName(const SearchResult& a, const SearchResult& b, bool sortAscendi
 }
 
 int CompareByLocation(const SearchResult& a, const SearchResult& b, bool sortAscending) {
-  int c = CompareFoldedText(a.path, b.path);
-  if (!c) c = CompareFoldedText(a.name, b.name);
+  int c = CompareFolded(a.path, b.path);
+  if (!c) c = CompareFolded(a.name, b.name);
   return Sign(sortAscending, c);
 }
 
@@ -62,7 +54,7 @@ int CompareByDate(const SearchResult& a, const SearchResult& b, bool sortAscendi
 
 int CompareByType(const SearchResult& a, const SearchResult& b, bool sortAscending) {
   int c = Three(int(b.isFolder != 0), int(a.isFolder != 0));  // folders first
-  if (!c) c = CompareFoldedText(Extension(a.name), Extension(b.name));
+  if (!c) c = CompareFolded(Extension(a.name), Extension(b.name));
   if (!c) c = NameThenPath(a, b);
   return Sign(sortAscending, c);
 }

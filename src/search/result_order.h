@@ -22,8 +22,6 @@ enum SortKey : int {
 // size and date (largest and newest first).
 uint8_t FirstDirection(SortKey key);
 
-// Text compared code unit by code unit with only A-Z folded to a-z: <0, 0 or >0.
-int CompareFoldedText(const char16_t* a, const char16_t* b);
 // The extension of a name: from its last "." to the end, or the whole name when it has none.
 const char16_t* Extension(const char16_t* name);
 

@@ -105,11 +105,24 @@ class SearchEngine {
     bool holdsRequired = true;  // false: the name lacks every character a match needs
   };
 
+  struct WalkFrame;
+
+  bool BeginRun(const std::u16string& pattern);
+  int ChooseStart(const std::u16string& location, uint32_t* start, bool* walk);
+  WalkEnd CollectHits(uint32_t start);
   template <WalkMode kMode>
   WalkEnd WalkTree(uint32_t startBlock);
+  bool OpenFrame(uint32_t block, uint32_t pathLength, WalkFrame* frame);
+  template <WalkMode kMode>
+  WalkEnd VisitFolder(const cache::Record& r, bool holds, std::vector<WalkFrame>& stack);
+  template <WalkMode kMode>
+  bool CloseFolder(std::vector<WalkFrame>& stack);  // false: overflow
+  template <WalkMode kMode>
+  bool TestEntry(const cache::Record& r, bool holds, uint32_t sizeKB, bool isFolder, uint32_t depth);
   template <WalkMode kMode>
   bool OnHit();  // false: overflow
   bool AllocateBuffers(uint32_t entries, size_t characters);
+  void DropBuffers();
   void ShrinkBuffers();
   void ReleaseBuffer(void* buffer);
   void ReleaseParked();

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/message.h"
+#include "platform/text.h"
 #include "search/block_reader.h"
 #include "search/search_engine.h"
 
@@ -21,15 +22,6 @@ const char16_t kMyComputer[] = u"My Computer";
 const char16_t kDamagedText[] = u"The cache file is damaged. Please rebuild the cache.";
 // How many records the walk reads between two looks at the stop flag.
 constexpr uint32_t kStopPollInterval = 65536;
-
-inline bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
-std::u16string Trim(const std::u16string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsSpace(text[begin])) ++begin;
-  while (end > begin && IsSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 inline uint32_t DriveBit(char16_t letter) { return 1u << ((uint32_t(letter) - u'A') & 31u); }
 
@@ -181,6 +173,17 @@ void SearchEngine::FreeResults() {
   refinedTotal_ = 0;
 }
 
+// Frees this run's own buffers, which nothing outside the engine has seen yet.
+void SearchEngine::DropBuffers() {
+  std::free(results_);
+  std::free(pool_);
+  results_ = nullptr;
+  pool_ = nullptr;
+  resultCount_ = 0;
+  totalSize_ = 0;
+  poolUsed_ = 0;
+}
+
 // --- the walk ---
 
 template <SearchEngine::WalkMode kMode>
@@ -212,47 +215,103 @@ bool SearchEngine::OnHit() {
   }
 }
 
+// One open block: where its next record is, where the block ends (0: the mapping's end, for a root
+// block still being built), the path length of its entries, the file total so far, and the folder
+// record that led to it, tested once the block is done. A block that lies whole in one view is read
+// from its bytes (base), any other through the file.
+struct SearchEngine::WalkFrame {
+  uint32_t block, position, limit, pathLength, subtotal;
+  const uint8_t* base;
+  cache::Record folder;
+  bool holds;
+};
+
+bool SearchEngine::OpenFrame(uint32_t block, uint32_t pathLength, WalkFrame* frame) {
+  uint32_t capacity = 0;
+  if (!file_.ReadBlockCapacity(block, &capacity)) return false;
+  frame->block = block;
+  frame->position = block + 4;
+  frame->limit = capacity == 0 ? 0 : block + capacity;
+  frame->pathLength = pathLength;
+  frame->subtotal = 0;
+  frame->base = (fastRecords_ && capacity != 0) ? file_.GetSpan(block, capacity) : nullptr;
+  return true;
+}
+
+// Makes the record the entry under test and keeps it when the filters pass it; false on overflow.
+template <SearchEngine::WalkMode kMode>
+inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t sizeKB,
+                                    bool isFolder, uint32_t depth) {
+  current_.name = r.name;
+  current_.nameLength = r.nameLength;
+  current_.holdsRequired = holds;
+  current_.sizeKB = sizeKB;
+  current_.isFolder = isFolder;
+  current_.time = Time(r.timeLow, r.timeHigh);
+  current_.depth = depth;
+  return !PassesFilters() || OnHit<kMode>();
+}
+
+// A folder record met in the walk: skipped when it is a drive outside the mask, entered when it has
+// a block (its own test waits until the block is done), else tested at once with size 0.
+template <SearchEngine::WalkMode kMode>
+SearchEngine::WalkEnd SearchEngine::VisitFolder(const cache::Record& r, bool holds,
+                                                std::vector<WalkFrame>& stack) {
+  const uint32_t depth = uint32_t(stack.size());
+  if (depth == 1) {
+    // A top-level entry of a drive outside the mask is skipped with its whole subtree.
+    char16_t letter = pathLength_ > 0 ? pathBuffer_[0] : (r.nameLength > 0 ? r.name[0] : u'\\');
+    if ((driveMask_ & DriveBit(letter)) == 0) return WalkEnd::Done;
+  }
+  // A folder whose path would not fit a Win32 path is tested, but not entered.
+  const bool fits = uint64_t(pathLength_) + r.nameLength + 1 < kPathBufferChars;
+  if (!fits || r.sizeOrLink == cache::NO_BLOCK)
+    return TestEntry<kMode>(r, holds, 0, true, depth) ? WalkEnd::Done : WalkEnd::Overflow;
+  for (const WalkFrame& ancestor : stack)
+    if (ancestor.block == r.sizeOrLink) return WalkEnd::Damaged;
+  WalkFrame child{};
+  if (!OpenFrame(r.sizeOrLink, uint32_t(pathLength_ + r.nameLength + 1), &child))
+    return WalkEnd::Damaged;
+  std::memcpy(pathBuffer_ + pathLength_, r.name, r.nameLength * sizeof(char16_t));
+  pathLength_ = child.pathLength;
+  pathBuffer_[pathLength_ - 1] = u'\\';
+  child.folder = r;
+  child.holds = holds;
+  if (kMode == WalkMode::Collect && int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_)
+    return WalkEnd::Overflow;
+  stack.push_back(child);
+  return WalkEnd::Done;
+}
+
+// The end of a block: the folder that led to it gets the block's total as its size and is tested.
+template <SearchEngine::WalkMode kMode>
+bool SearchEngine::CloseFolder(std::vector<WalkFrame>& stack) {
+  const WalkFrame done = stack.back();
+  stack.pop_back();
+  WalkFrame& parent = stack.back();
+  pathLength_ = parent.pathLength;
+  parent.subtotal += done.subtotal;
+  return TestEntry<kMode>(done.folder, done.holds, done.subtotal, true, uint32_t(stack.size()));
+}
+
 template <SearchEngine::WalkMode kMode>
 SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
-  // One open block: where its next record is, where the block ends (0: the mapping's end, for a
-  // root block still being built), the path length of its entries, the file total so far, and the
-  // folder record that led to it, tested once the block is done.
-  // A block that lies whole in one view is read from its bytes (base), any other through the file.
-  struct Frame {
-    uint32_t block, position, limit, pathLength, subtotal;
-    const uint8_t* base;
-    const char16_t* name;
-    uint32_t nameLength, timeLow, timeHigh;
-    bool holds;
-  };
-  auto open = [this](uint32_t block, Frame* frame) {
-    uint32_t capacity = 0;
-    if (!file_.ReadBlockCapacity(block, &capacity)) return false;
-    frame->block = block;
-    frame->position = block + 4;
-    frame->limit = capacity == 0 ? 0 : block + capacity;
-    frame->subtotal = 0;
-    frame->base = (fastRecords_ && capacity != 0) ? file_.GetSpan(block, capacity) : nullptr;
-    return true;
-  };
   const NameScanner scanner(query_.Required());
-  bool holds = true;  // the current record's name holds a required character
-
-  const int64_t limit = int64_t(arrayCapacity_) - headroom_;
   const uint32_t startPath = pathLength_;
-  std::vector<Frame> stack;
+  std::vector<WalkFrame> stack;
   stack.reserve(64);
-  Frame first{};
-  if (!open(startBlock, &first)) return WalkEnd::Damaged;
-  first.pathLength = startPath;
-  if (kMode == WalkMode::Collect && int64_t(resultCount_) > limit) return WalkEnd::Overflow;
+  WalkFrame first{};
+  if (!OpenFrame(startBlock, startPath, &first)) return WalkEnd::Damaged;
+  if (kMode == WalkMode::Collect && int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_)
+    return WalkEnd::Overflow;
   stack.push_back(first);
 
   uint64_t budget = uint64_t(file_.GetMapSize()) / 6 + 16;
   uint32_t poll = kStopPollInterval;
   cache::Record r;
+  bool holds = true;  // the current record's name holds a required character
   for (;;) {
-    Frame& f = stack.back();
+    WalkFrame& f = stack.back();
     bool valid;
     if (f.base) {
       valid = ParseRecord(f.base + (f.position - f.block), f.position, f.limit - f.position, scanner, &r, &holds);
@@ -267,69 +326,18 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
     }
     if (r.type == cache::RECORD_END) {
       if (stack.size() == 1) break;
-      const Frame done = f;
-      stack.pop_back();
-      Frame& parent = stack.back();
-      pathLength_ = parent.pathLength;
-      parent.subtotal += done.subtotal;
-      current_.name = done.name;
-      current_.nameLength = done.nameLength;
-      current_.holdsRequired = done.holds;
-      current_.sizeKB = done.subtotal;
-      current_.isFolder = true;
-      current_.time = Time(done.timeLow, done.timeHigh);
-      current_.depth = uint32_t(stack.size());
-      if (PassesFilters() && !OnHit<kMode>()) return WalkEnd::Overflow;
+      if (!CloseFolder<kMode>(stack)) return WalkEnd::Overflow;
       continue;
     }
     f.position += r.length;
     if (r.type == cache::RECORD_FILE) {
       f.subtotal += r.sizeOrLink;
-      current_.name = r.name;
-      current_.nameLength = r.nameLength;
-      current_.holdsRequired = holds;
-      current_.sizeKB = r.sizeOrLink;
-      current_.isFolder = false;
-      current_.time = Time(r.timeLow, r.timeHigh);
-      current_.depth = uint32_t(stack.size());
-      if (PassesFilters() && !OnHit<kMode>()) return WalkEnd::Overflow;
+      if (!TestEntry<kMode>(r, holds, r.sizeOrLink, false, uint32_t(stack.size())))
+        return WalkEnd::Overflow;
     } else if (r.type == cache::RECORD_FOLDER) {
-      const uint32_t depth = uint32_t(stack.size());
-      if (depth == 1) {
-        // A top-level entry of a drive outside the mask is skipped with its whole subtree.
-        char16_t letter = pathLength_ > 0 ? pathBuffer_[0] : (r.nameLength > 0 ? r.name[0] : u'\\');
-        if ((driveMask_ & DriveBit(letter)) == 0) continue;
-      }
-      const uint32_t parentLength = pathLength_;
-      // A folder whose path would not fit a Win32 path is tested, but not entered.
-      const bool fits = uint64_t(pathLength_) + r.nameLength + 1 < kPathBufferChars;
-      if (fits && r.sizeOrLink != cache::NO_BLOCK) {
-        std::memcpy(pathBuffer_ + pathLength_, r.name, r.nameLength * sizeof(char16_t));
-        pathLength_ += r.nameLength;
-        pathBuffer_[pathLength_++] = u'\\';
-        for (const Frame& ancestor : stack)
-          if (ancestor.block == r.sizeOrLink) return WalkEnd::Damaged;
-        Frame child{};
-        if (!open(r.sizeOrLink, &child)) return WalkEnd::Damaged;
-        child.pathLength = pathLength_;
-        child.name = r.name;
-        child.nameLength = r.nameLength;
-        child.timeLow = r.timeLow;
-        child.timeHigh = r.timeHigh;
-        child.holds = holds;
-        if (kMode == WalkMode::Collect && int64_t(resultCount_) > limit) return WalkEnd::Overflow;
-        stack.push_back(child);  // f is not used after this
-        continue;
-      }
-      pathLength_ = parentLength;
-      current_.name = r.name;
-      current_.nameLength = r.nameLength;
-      current_.holdsRequired = holds;
-      current_.sizeKB = 0;
-      current_.isFolder = true;
-      current_.time = Time(r.timeLow, r.timeHigh);
-      current_.depth = depth;
-      if (PassesFilters() && !OnHit<kMode>()) return WalkEnd::Overflow;
+      // f is not used after this: the folder may push a frame.
+      WalkEnd step = VisitFolder<kMode>(r, holds, stack);
+      if (step != WalkEnd::Done) return step;
     }
     // Any other type (a folder taken over by a replacement block) is passed over.
   }
@@ -340,6 +348,32 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
 // --- the runs ---
 
 int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string& location) {
+  if (!BeginRun(pattern)) return -1;
+  uint32_t start = cache::kRootBlockOffset;
+  bool walk = true;
+  const int result = ChooseStart(location, &start, &walk);
+  WalkEnd end = WalkEnd::Done;
+  if (!AllocateBuffers(arrayCapacity_, poolCapacity_))
+    end = WalkEnd::Overflow;  // as after a failed exact allocation: no memory
+  else if (walk)
+    end = CollectHits(start);
+  query_ = CompiledQuery();
+  file_.CloseMapFile(false);
+  if (end != WalkEnd::Done) {
+    // Overflow here means that the exact-size buffers could not be had.
+    if (end == WalkEnd::Damaged) failure_ = Failure::Damaged;
+    DropBuffers();
+    endTick_ = os::TickCount();
+    return -1;
+  }
+  ShrinkBuffers();
+  endTick_ = os::TickCount();
+  return result;
+}
+
+// Clears the last result set, opens the cache file and compiles the query; false (-1 for the run)
+// when the file cannot be opened or there is no memory for the pattern list.
+bool SearchEngine::BeginRun(const std::u16string& pattern) {
   const std::u16string cachePath = context_.Path();
   startTick_ = os::TickCount();
   resultCount_ = 0;
@@ -348,98 +382,69 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   refining_ = false;
   failure_ = Failure::None;
   FreeResults();
-
   if (!file_.OpenForReading(cachePath)) {
     endTick_ = os::TickCount();
-    return -1;  // the file has shown its own message
+    return false;  // the file has shown its own message
   }
   arrayCapacity_ = initialArrayCapacity_;
   poolCapacity_ = initialPoolCapacity_;
   query_ = CompileQuery(pattern);
-  if (!query_.Valid()) {
-    file_.CloseMapFile(false);
-    failure_ = Failure::NoMemory;
-    endTick_ = os::TickCount();
-    return -1;
-  }
+  if (query_.Valid()) return true;
+  file_.CloseMapFile(false);
+  failure_ = Failure::NoMemory;
+  endTick_ = os::TickCount();
+  return false;
+}
 
-  int result = 0;
-  bool walk = true;
-  uint32_t start = cache::kRootBlockOffset;
+// Where the walk starts: the root block for "My Computer" or no location, the location's block
+// (the path buffer then holds the location and a backslash), nowhere for a location on a drive
+// outside the mask. -2 when the location is not a cached folder: the walk covers every drive.
+int SearchEngine::ChooseStart(const std::u16string& location, uint32_t* start, bool* walk) {
   pathLength_ = 0;
+  int result = 0;
   const std::u16string place = Trim(location);
   if (!place.empty() && place != kMyComputer) {
     if ((driveMask_ & DriveBit(place[0])) == 0) {
-      walk = false;
+      *walk = false;
     } else {
       uint32_t child = cache::NO_BLOCK;
       uint32_t found = place.size() + 1 < kPathBufferChars
                            ? file_.FindPath(cache::kRootBlockOffset, place.c_str(), &child, nullptr)
                            : cache::NO_BLOCK;
       if (found != cache::NO_BLOCK && child != cache::NO_BLOCK) {
-        start = child;
+        *start = child;
         std::memcpy(pathBuffer_, place.data(), place.size() * sizeof(char16_t));
         pathLength_ = uint32_t(place.size());
         if (place.back() != u'\\') pathBuffer_[pathLength_++] = u'\\';
       } else {
-        result = -2;  // search every selected drive instead
+        result = -2;
       }
     }
   }
   basePath_.assign(pathBuffer_, pathLength_);
-
-  WalkEnd end = WalkEnd::Done;
-  if (!AllocateBuffers(arrayCapacity_, poolCapacity_)) {
-    end = WalkEnd::Overflow;  // as after a failed exact allocation: no memory
-    walk = false;
-  }
-  if (walk) {
-    walkCount_ = 1;
-    end = (this->*collectWalk_)(start);
-    if (end == WalkEnd::Overflow) {
-      std::free(results_);
-      std::free(pool_);
-      results_ = nullptr;
-      pool_ = nullptr;
-      arrayCapacity_ = 0;
-      poolCapacity_ = 0;
-      totalSize_ = 0;
-      resultCount_ = 0;
-      poolUsed_ = 0;
-      countedHits_ = 0;
-      countedChars_ = 0;
-      pathLength_ = uint32_t(basePath_.size());
-      walkCount_ = 2;
-      end = (this->*countWalk_)(start);
-      if (end == WalkEnd::Done) {
-        if (countedHits_ > 0xFFFFFFFEu || !AllocateBuffers(uint32_t(countedHits_), size_t(countedChars_))) {
-          end = WalkEnd::Overflow;
-        } else {
-          walkCount_ = 3;
-          pathLength_ = uint32_t(basePath_.size());
-          end = (this->*exactWalk_)(start);
-        }
-      }
-    }
-  }
-  query_ = CompiledQuery();
-  file_.CloseMapFile(false);
-  if (end != WalkEnd::Done) {
-    // Overflow here means that the exact-size buffers could not be had.
-    if (end == WalkEnd::Damaged) failure_ = Failure::Damaged;
-    std::free(results_);
-    std::free(pool_);
-    results_ = nullptr;
-    pool_ = nullptr;
-    resultCount_ = 0;
-    totalSize_ = 0;
-    poolUsed_ = 0;
-    endTick_ = os::TickCount();
-    return -1;
-  }
-  ShrinkBuffers();
-  endTick_ = os::TickCount();
   return result;
+}
+
+// The collecting walk; when it overflows, a counting walk and an exact collecting walk into
+// buffers of the counted size.
+SearchEngine::WalkEnd SearchEngine::CollectHits(uint32_t start) {
+  walkCount_ = 1;
+  WalkEnd end = (this->*collectWalk_)(start);
+  if (end != WalkEnd::Overflow) return end;
+  DropBuffers();
+  arrayCapacity_ = 0;
+  poolCapacity_ = 0;
+  countedHits_ = 0;
+  countedChars_ = 0;
+  pathLength_ = uint32_t(basePath_.size());
+  walkCount_ = 2;
+  end = (this->*countWalk_)(start);
+  if (end != WalkEnd::Done) return end;
+  if (countedHits_ > 0xFFFFFFFEu || !AllocateBuffers(uint32_t(countedHits_), size_t(countedChars_)))
+    return WalkEnd::Overflow;
+  walkCount_ = 3;
+  pathLength_ = uint32_t(basePath_.size());
+  return (this->*exactWalk_)(start);
 }
 
 void SearchEngine::ShowFailure() {

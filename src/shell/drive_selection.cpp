@@ -1,31 +1,20 @@
 #include "shell/drive_selection.h"
 
+#include "platform/text.h"
+
 namespace lvx::shell {
 namespace {
 
 constexpr uint32_t kRemovable = 2, kFixed = 3, kRemote = 4;
 
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 uint32_t ParseDriveMask(std::u16string_view text) {
   size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X') &&
-      i + 2 < text.size() && HexDigit(text[i + 2]) >= 0)
-    i += 2;
+  while (i < text.size() && IsBlank(text[i])) ++i;
   uint64_t value = 0;
-  for (; i < text.size() && HexDigit(text[i]) >= 0; ++i) {
-    value = value * 16 + uint64_t(HexDigit(text[i]));
-    if (value > 0xffffffffu) return 0xffffffffu;
-  }
-  return uint32_t(value);
+  ReadHexMask(text.substr(i), &value);
+  return value > 0xffffffffu ? 0xffffffffu : uint32_t(value);
 }
 
 std::u16string FormatDriveMask(uint32_t mask) {

@@ -7,17 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace lvx::shell {
 
 // Removes surrounding white space (blank, tab, CR, LF, vertical tab, form feed).
-std::u16string TrimIniValue(std::u16string_view value);
+inline std::u16string TrimIniValue(std::u16string_view value) { return Trim(value); }
 
 // Leading white space, an optional sign, then the leading decimal digits; no digits gives 0.
 // Values beyond the 32-bit range saturate instead of wrapping.
-int32_t IniDecimal(std::u16string_view value);
-
-// Equality with only A..Z folded to a..z.
-bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
+inline int32_t IniDecimal(std::u16string_view value) { return LeadingDecimal(value); }
 
 // True exactly when the trimmed value equals "TRUE" ignoring case.
 bool IniIsTrue(std::u16string_view value);

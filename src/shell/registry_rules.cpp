@@ -10,7 +10,7 @@ std::u16string RunValueText(const std::u16string& programPath) {
 }
 
 bool RunValueMatches(std::u16string_view stored, std::u16string_view wanted) {
-  return EqualsIgnoreCase(stored, wanted);
+  return EqualsFolded(stored, wanted);
 }
 
 bool AutoEndTasksNeedsRewrite(bool isString, std::u16string_view text) {

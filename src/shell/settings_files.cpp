@@ -81,7 +81,7 @@ void InstallBookkeeping() {
   bool fresh = !FileExists(p.installData);
   if (fresh)
     installType = u"NewInstall";
-  else if (EqualsIgnoreCase(ReadIniString(u"INSTALLINFO", u"InstallType", p.installData, u"Upgrade"), u"Upgrade"))
+  else if (EqualsFolded(ReadIniString(u"INSTALLINFO", u"InstallType", p.installData, u"Upgrade"), u"Upgrade"))
     installType = u"Upgrade";
   else
     return;

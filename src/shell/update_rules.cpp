@@ -7,7 +7,7 @@ namespace lvx::shell {
 namespace {
 
 bool StartsWithIgnoreCase(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() && EqualsFolded(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace
@@ -34,9 +34,9 @@ std::u16string SafeFreeUrl(std::u16string_view freeUrl, const std::u16string& se
 }
 
 QueryKind ChooseQuery(bool tmpUpdateExists, std::u16string_view installType, std::u16string_view isChecked) {
-  bool newInstall = EqualsIgnoreCase(installType, u"NewInstall");
+  bool newInstall = EqualsFolded(installType, u"NewInstall");
   if (!tmpUpdateExists && newInstall) return QueryKind::FirstAfterInstall;
-  if (!EqualsIgnoreCase(isChecked, u"FALSE")) return QueryKind::Routine;
+  if (!EqualsFolded(isChecked, u"FALSE")) return QueryKind::Routine;
   if (tmpUpdateExists && newInstall) return QueryKind::RetryAfterInstall;
   return QueryKind::FirstAfterUpgrade;
 }

@@ -7,8 +7,6 @@
 namespace lvx::shell {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
 // One "%d" of a scanf format: blanks, an optional sign, at least one digit.
 bool ScanNumber(std::u16string_view text, size_t* pos, int* out) {
   size_t i = *pos;
@@ -94,7 +92,7 @@ bool IsUpdateCheckDue(int interval, std::u16string_view lastCheckTime, const Loc
             (interval == kCheckMonthly && days >= 30);
     }
   }
-  return due || !installInfoExists || EqualsIgnoreCase(isChecked, u"FALSE");
+  return due || !installInfoExists || EqualsFolded(isChecked, u"FALSE");
 }
 
 }  // namespace lvx::shell

@@ -6,7 +6,7 @@ namespace lvx::shell {
 
 SkinStyle ChooseSkinStyle(std::u16string_view style, uint32_t windowsMajorVersion) {
   if (style.empty()) return windowsMajorVersion <= 5 ? SkinStyle::Vista : SkinStyle::Default;
-  return EqualsIgnoreCase(style, u"vista") ? SkinStyle::Vista : SkinStyle::Default;
+  return EqualsFolded(style, u"vista") ? SkinStyle::Vista : SkinStyle::Default;
 }
 
 bool ParseFontFile(const uint8_t* data, size_t size, FontRecord* out) {

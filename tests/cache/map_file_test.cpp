@@ -1,216 +1,157 @@
-// The mapped file's windows, growth and copies, and what its failures report and leave behind.
+// The mapped file's windows, growth and copies, and what its failures report and leave behind. A
+// window that cannot be mapped ends the process: the writer sweeps (tests/indexer) check that.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "cache/map_file.h"
 #include "platform/fault.h"
-#include "platform/file.h"
+#include "platform/text.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 
 namespace lvx::cache {
 namespace {
 
-constexpr uint32_t kWindow = CDBMapFile::kWindowSize;
+namespace fs = std::filesystem;
+constexpr uint32_t W = CDBMapFile::kWindowSize;
 
 class MapFileTest : public ::testing::Test {
  protected:
   ~MapFileTest() override { os::fault::Reset(); }
-  std::u16string Path(const char16_t* name) { return dir_.Path() + name; }
-  // A sparse file of the given length.
-  void MakeFile(const std::u16string& path, uint64_t length) {
-    { std::ofstream(std::filesystem::path(path), std::ios::binary); }
-    std::filesystem::resize_file(std::filesystem::path(path), length);
+  // A sparse file of the given length; returns its engine path.
+  std::u16string MakeFile(const std::string& name, uint64_t length) {
+    std::ofstream(Host(name)).close();
+    fs::resize_file(Host(name), length);
+    return dir_.Path() + U16(name);
   }
-  bool OpenExisting(CDBMapFile& file, const std::u16string& path, bool write) {
-    return write ? file.OpenForUpdate(path) : file.OpenForReading(path);
-  }
-  bool CreateNew(CDBMapFile& file, const std::u16string& path, uint32_t size) {
-    return file.CreateNew(path, size);
-  }
-  uint64_t FileLength(const std::u16string& path) {
-    return std::filesystem::file_size(std::filesystem::path(path));
+  fs::path Host(const std::string& name) const { return fs::path(dir_.HostPath()) / name; }
+  // Opens a file for update (size 0: as long as it is; more: made that long).
+  static bool Open(CDBMapFile& file, const std::u16string& path, uint32_t size, bool create = false) {
+    if (create) return file.CreateNew(path, size);
+    return file.OpenForUpdate(path) && (size == 0 || file.GrowMapping(size));
   }
 
   test::TempDir dir_;
   test::RecordingMessages messages_;
 };
 
-TEST_F(MapFileTest, PointersOutsideTheMappingAreNullAndMapNothing) {
-  std::u16string path = Path(u"small.db");
-  MakeFile(path, 3000000);
-  CDBMapFile file;
-  ASSERT_TRUE(OpenExisting(file, path, false));
-  EXPECT_EQ(file.GetMapSize(), 3000000u) << "size 0 maps the whole file";
-  EXPECT_EQ(file.GetPointer(NO_BLOCK), nullptr);
-  EXPECT_EQ(file.GetPointer(3000001), nullptr);
-  EXPECT_FALSE(file.IsWindowMapped(0));
-  EXPECT_NE(file.GetPointer(3000000), nullptr) << "the offset equal to the size is accepted";
-  EXPECT_EQ(file.GetPointer(2999999)[0], 0) << "the last byte is readable";
-  EXPECT_EQ(file.GetSpan(2999990, 11), nullptr) << "a span past the end";
-  EXPECT_NE(file.GetSpan(2999990, 10), nullptr);
-  EXPECT_EQ(file.GetSpan(0, CDBMapFile::kOverlap + 1), nullptr) << "longer than the overlap";
-}
+TEST_F(MapFileTest, WindowsAreMappedLazilyOverlapAndStopAtTheMapping) {
+  CDBMapFile small;
+  ASSERT_TRUE(small.OpenForReading(MakeFile("small.db", 3000000)));
+  EXPECT_EQ(small.GetMapSize(), 3000000u) << "size 0 maps the whole file";
+  EXPECT_EQ(small.GetPointer(NO_BLOCK), nullptr);
+  EXPECT_EQ(small.GetPointer(3000001), nullptr);
+  EXPECT_FALSE(small.IsWindowMapped(0)) << "nothing is mapped for an offset outside";
+  EXPECT_NE(small.GetPointer(3000000), nullptr) << "the offset equal to the size is accepted";
+  EXPECT_EQ(small.GetSpan(2999990, 11), nullptr) << "a span past the end";
+  EXPECT_NE(small.GetSpan(2999990, 10), nullptr);
+  EXPECT_EQ(small.GetSpan(0, CDBMapFile::kOverlap + 1), nullptr) << "longer than the overlap";
 
-TEST_F(MapFileTest, WindowsAreMappedLazilyAndOverlapIntoTheNext) {
-  std::u16string path = Path(u"big.db");
-  MakeFile(path, 3ull * kWindow + 2 * CDBMapFile::kOverlap);
+  std::u16string big = MakeFile("big.db", 3ull * W + 2 * CDBMapFile::kOverlap);
   const char record[] = "a record that crosses a window boundary";
-  {
-    CDBMapFile writer;
-    ASSERT_TRUE(OpenExisting(writer, path, true));
-    ASSERT_TRUE(writer.WriteBytes(3 * kWindow - 10, record, sizeof record));
-  }
-  CDBMapFile file;
-  ASSERT_TRUE(OpenExisting(file, path, false));
-  uint8_t* p = file.GetPointer(3 * kWindow + 5);
-  ASSERT_NE(p, nullptr);
-  for (uint32_t w = 0; w < 4; ++w) EXPECT_EQ(file.IsWindowMapped(w), w == 3) << "window " << w;
-  p = file.GetPointer(3 * kWindow - 10);
-  EXPECT_TRUE(file.IsWindowMapped(2));
-  EXPECT_EQ(std::memcmp(p, record, sizeof record), 0) << "read whole through window 2's view";
+  CDBMapFile writer, reader;
+  ASSERT_TRUE(Open(writer, big, 0));
+  ASSERT_TRUE(writer.WriteBytes(3 * W - 10, record, sizeof record));
+  writer.CloseMapFile(false);
+  ASSERT_TRUE(reader.OpenForReading(big));
+  ASSERT_NE(reader.GetPointer(3 * W + 5), nullptr);
+  for (uint32_t w = 0; w < 4; ++w) EXPECT_EQ(reader.IsWindowMapped(w), w == 3) << "window " << w;
+  EXPECT_EQ(std::memcmp(reader.GetPointer(3 * W - 10), record, sizeof record), 0) << "whole through window 2";
 }
 
-TEST_F(MapFileTest, NewFileTakesTheMappingSize) {
-  std::u16string path = Path(u"new.db");
+TEST_F(MapFileTest, GrowthKeepsSixteenMegabytesAheadUpToFortyWindows) {
   CDBMapFile file;
-  ASSERT_TRUE(CreateNew(file, path, kWindow));
-  EXPECT_EQ(file.GetMapSize(), kWindow);
-  file.CloseMapFile(false);
-  EXPECT_EQ(FileLength(path), kWindow);
-}
-
-TEST_F(MapFileTest, TheEndOfAMappingOfWholeWindowsIsTheEndOfTheLastView) {
-  std::u16string path = Path(u"whole.db");
-  CDBMapFile file;
-  ASSERT_TRUE(CreateNew(file, path, kWindow));
-  uint8_t* end = file.GetPointer(kWindow);
-  ASSERT_NE(end, nullptr) << "no view of its own is mapped for it";
-  EXPECT_EQ(end, file.GetPointer(0) + kWindow);
+  ASSERT_TRUE(Open(file, dir_.Path() + u"grow.db", W, true));
+  EXPECT_EQ(fs::file_size(Host("grow.db")), W) << "a new file takes the mapping size";
+  EXPECT_EQ(file.GetPointer(W), file.GetPointer(0) + W) << "the end of whole windows ends the last view";
   EXPECT_FALSE(file.IsWindowMapped(1));
-}
-
-TEST_F(MapFileTest, CheckMapFileSizeKeepsSixteenMegabytesAhead) {
-  std::u16string path = Path(u"grow.db");
-  CDBMapFile file;
-  ASSERT_TRUE(CreateNew(file, path, kWindow));
   file.PutU32(100, 0xABCDEF01u);
   file.SetAppendPosition(35651584);
   ASSERT_TRUE(file.CheckMapFileSize());
-  EXPECT_EQ(file.GetMapSize(), kWindow);
+  EXPECT_EQ(file.GetMapSize(), W);
   file.SetAppendPosition(35651585);
   ASSERT_TRUE(file.CheckMapFileSize());
   EXPECT_EQ(file.GetMapSize(), 85983232u);
   uint32_t value = 0;
-  ASSERT_TRUE(file.GetU32(100, &value));
-  EXPECT_EQ(value, 0xABCDEF01u) << "contents survive the remapping";
-  file.PutU32(85983228, 7);
+  EXPECT_TRUE(file.GetU32(100, &value) && value == 0xABCDEF01u) << "contents survive the remapping";
   file.CloseMapFile(false);
-  EXPECT_EQ(FileLength(path), 85983232u);
-}
+  EXPECT_EQ(fs::file_size(Host("grow.db")), 85983232u);
 
-TEST_F(MapFileTest, CopyFileContentsCopiesExactlyTheLength) {
-  std::u16string from = Path(u"from.db"), to = Path(u"to.db");
-  const uint32_t length = 2 * kWindow;
-  CDBMapFile source, target;
-  ASSERT_TRUE(CreateNew(source, from, length + 4096));
-  std::vector<uint8_t> pattern(4096);
-  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = uint8_t(i * 7 + 1);
-  for (uint32_t at : {0u, kWindow - 2048, kWindow, length - 4096, length})
-    ASSERT_TRUE(source.WriteBytes(at, pattern.data(), uint32_t(pattern.size())));
-  ASSERT_TRUE(CreateNew(target, to, length));
-  ASSERT_TRUE(target.CopyFileContents(source, length));
-  for (uint32_t w = 0; w < 3; ++w) EXPECT_FALSE(target.IsWindowMapped(w)) << "unmapped after copy";
-  for (uint32_t at : {0u, kWindow - 2048, kWindow, length - 4096})
-    EXPECT_EQ(std::memcmp(target.GetPointer(at), pattern.data(), pattern.size()), 0) << at;
-  EXPECT_EQ(std::memcmp(target.GetPointer(0), source.GetPointer(0), 1 << 20), 0);
-  target.CloseMapFile(false);
-  EXPECT_EQ(FileLength(to), length);
-}
-
-TEST_F(MapFileTest, WriteBytesAcrossAWindowBoundaryWritesEveryByte) {
-  std::u16string path = Path(u"write.db");
-  CDBMapFile file;
-  ASSERT_TRUE(CreateNew(file, path, 2 * kWindow));
-  std::vector<uint8_t> bytes(200);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(255 - i);
-  ASSERT_TRUE(file.WriteBytes(52428750, bytes.data(), 200));
-  EXPECT_FALSE(file.WriteBytes(2 * kWindow - 100, bytes.data(), 200)) << "past the mapping";
-  file.CloseMapFile(false);
-  CDBMapFile reader;
-  ASSERT_TRUE(OpenExisting(reader, path, false));
-  EXPECT_EQ(std::memcmp(reader.GetPointer(52428750), bytes.data(), 200), 0);
-}
-
-TEST_F(MapFileTest, GrowthBeyondFortyWindowsIsRefused) {
-  std::u16string path = Path(u"huge.db");
-  CDBMapFile file;
   const uint32_t nearMax = CDBMapFile::kMaxMappingSize - 10 * 1048576;
-  ASSERT_TRUE(CreateNew(file, path, nearMax));
+  ASSERT_TRUE(Open(file, dir_.Path() + u"huge.db", nearMax, true));
   file.SetAppendPosition(nearMax - 1048576);
   EXPECT_FALSE(file.CheckMapFileSize());
   EXPECT_TRUE(messages_.Contains(u"cannot grow beyond"));
   EXPECT_EQ(file.GetMapSize(), nearMax);
   EXPECT_EQ(file.GetPointer(CDBMapFile::kMaxMappingSize), nullptr);
   EXPECT_NE(file.GetPointer(nearMax - 4), nullptr) << "the file stays usable";
-}
-
-TEST_F(MapFileTest, OpenFailuresReportWhereAndLeaveNothingOpen) {
-  std::u16string path = Path(u"missing.db");
-  CDBMapFile file;
-  EXPECT_FALSE(OpenExisting(file, path, false));
-  EXPECT_TRUE(messages_.Contains(u"ErrorCode = 2, "));
-  EXPECT_TRUE(messages_.Contains(u"\r\n In CDBMapFile::OpenMapFile - 000"));
-  EXPECT_FALSE(file.IsOpen());
-
-  MakeFile(path, 4096);
-  os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
-  EXPECT_FALSE(OpenExisting(file, path, false));
-  EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 001"));
-  EXPECT_TRUE(messages_.Contains(u"RequestSize = \t4096 Bytes"));
-  EXPECT_TRUE(messages_.Contains(u"Memory :\t"));
-  EXPECT_FALSE(file.IsOpen());
-  os::fault::Reset();
-  // The file handle was closed: the file can be deleted and opened again.
-  EXPECT_TRUE(OpenExisting(file, path, false));
-}
-
-TEST_F(MapFileTest, GrowthFailuresCloseTheFile) {
-  std::u16string path = Path(u"growfail.db");
-  CDBMapFile file;
-  ASSERT_TRUE(CreateNew(file, path, kWindow));
-  file.SetAppendPosition(kWindow - 1);
-  os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
-  EXPECT_FALSE(file.CheckMapFileSize());
-  EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::CheckMapFileSize - 001"));
-  EXPECT_FALSE(file.IsOpen());
-  EXPECT_EQ(file.GetPointer(0), nullptr);
-
-  size_t before = messages_.Count();
-  ASSERT_TRUE(CreateNew(file, path, kWindow));
-  os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
-  EXPECT_FALSE(file.GrowMapping(2 * kWindow));
-  EXPECT_EQ(messages_.Count(), before + 1) << "every growth reports its failure";
+  EXPECT_FALSE(file.GrowMapping(CDBMapFile::kMaxMappingSize + 1));
   EXPECT_FALSE(file.IsOpen());
 }
 
-TEST_F(MapFileTest, AFailedWindowMappingEndsTheProcessWithExitCodeZero) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  std::u16string path = Path(u"view.db");
-  MakeFile(path, 4096);
-  EXPECT_EXIT(
-      {
-        CDBMapFile file;
-        if (!OpenExisting(file, path, false)) std::exit(3);
-        os::fault::FailNth(os::fault::Op::View, 1, os::Error::OutOfMemory);
-        file.GetPointer(0);
-        std::exit(4);
-      },
-      ::testing::ExitedWithCode(0), "");
+TEST_F(MapFileTest, CopiesAndWritesCrossWindowsWholly) {
+  const uint32_t length = 2 * W;
+  CDBMapFile source, target;
+  ASSERT_TRUE(Open(source, dir_.Path() + u"from.db", length + 4096, true));
+  std::vector<uint8_t> pattern(4096);
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = uint8_t(i * 7 + 1);
+  for (uint32_t at : {0u, W - 2048, W, length - 4096, length})
+    ASSERT_TRUE(source.WriteBytes(at, pattern.data(), uint32_t(pattern.size())));
+  EXPECT_FALSE(source.WriteBytes(length + 1, pattern.data(), 4096)) << "past the mapping";
+  ASSERT_TRUE(Open(target, dir_.Path() + u"to.db", length, true));
+  ASSERT_TRUE(target.CopyFileContents(source, length));
+  for (uint32_t w = 0; w < 3; ++w) EXPECT_FALSE(target.IsWindowMapped(w)) << "unmapped after the copy";
+  for (uint32_t at : {0u, W - 2048, W, length - 4096})
+    EXPECT_EQ(std::memcmp(target.GetPointer(at), pattern.data(), pattern.size()), 0) << at;
+  target.CloseMapFile(false);
+  EXPECT_EQ(fs::file_size(Host("to.db")), length);
+}
+
+TEST_F(MapFileTest, FailuresReportWhereAndCloseTheFile) {
+  std::u16string path = MakeFile("file.db", 4096);
+  struct {
+    const char* what;
+    std::function<bool(CDBMapFile&)> fail;
+    std::vector<std::u16string> texts;  // parts of the one box; none: nothing is shown
+  } rows[] = {
+      {"no such file", [&](CDBMapFile& f) { return f.OpenForReading(path + u"x"); },
+       {u"ErrorCode = 2, ", u"\r\n In CDBMapFile::OpenMapFile - 000"}},
+      {"no mapping at the open",
+       [&](CDBMapFile& f) {
+         os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
+         return f.OpenForReading(path);
+       },
+       {u" In CDBMapFile::OpenMapFile - 001", u"RequestSize = \t4096 Bytes", u"Memory :\t"}},
+      {"no mapping for growth",
+       [&](CDBMapFile& f) {
+         os::fault::FailNth(os::fault::Op::Map, 2, os::Error::OutOfMemory);
+         return Open(f, path, 0) && f.CheckMapFileSize();  // less than 16 MB ahead
+       },
+       {u" In CDBMapFile::CheckMapFileSize - 001"}},
+      {"no mapping for the record heap's growth (its callers report)",
+       [&](CDBMapFile& f) {
+         os::fault::FailNth(os::fault::Op::Map, 2, os::Error::OutOfMemory);
+         return Open(f, path, 0) && f.GrowMapping(2 * W);
+       },
+       {}},
+  };
+  for (auto& row : rows) {
+    test::RecordingMessages messages;
+    CDBMapFile file;
+    EXPECT_FALSE(row.fail(file)) << row.what;
+    os::fault::Reset();
+    EXPECT_FALSE(file.IsOpen()) << row.what;
+    EXPECT_EQ(file.GetPointer(0), nullptr) << row.what;
+    ASSERT_EQ(messages.Count(), row.texts.empty() ? 0u : 1u) << row.what;
+    for (const std::u16string& part : row.texts) EXPECT_TRUE(messages.Contains(part)) << row.what;
+  }
+  CDBMapFile again;
+  EXPECT_TRUE(Open(again, path, 0)) << "no handle was left open";
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
-// The record heap's algorithms on hand-made files: best-fit allocation, freeing whole subtrees,
-// in-place and moved replacement, growth, path lookup and take-over.
+// The record heap's rules on hand-made files (sizes in KB, best-fit allocation, freeing whole
+// subtrees, in-place and moved replacement, growth, path lookup and take-over), and damaged or
+// foreign files: every reader, heap operation and compaction must fail cleanly, report the
+// operation's message, and never read outside the mapping or loop for ever. The record layout is
+// checked byte for byte by the build's worked example (tests/indexer).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <functional>
+#include <random>
 
+#include "cache/defragmenter.h"
+#include "cache/dump.h"
 #include "cache/map_file.h"
+#include "cache/state_file.h"
 #include "support/cache_image.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -18,10 +24,15 @@ using test::Entry;
 
 class RecordHeapTest : public ::testing::Test {
  protected:
-  void Open(const CacheImage& image) {
-    path_ = dir_.Path() + u"cache.db";
+  CDBMapFile& Open(const CacheImage& image) {
+    file_.CloseMapFile(false);
     image.WriteTo(path_);
-    ASSERT_TRUE(file_.OpenForUpdate(path_));
+    EXPECT_TRUE(file_.OpenForUpdate(path_));
+    return file_;
+  }
+  bool Found(const char16_t* path) {
+    uint32_t child = 0;
+    return file_.FindPath(kRootBlockOffset, path, &child, nullptr) != NO_BLOCK;
   }
   uint32_t U32(uint32_t offset) {
     uint32_t v = 0;
@@ -30,56 +41,47 @@ class RecordHeapTest : public ::testing::Test {
   }
   std::vector<uint32_t> FreeList() {
     std::vector<uint32_t> list;
-    for (uint32_t b = U32(kFreeListHeadOffset); b != NO_BLOCK && list.size() < 100; b = U32(b + 4))
-      list.push_back(b);
+    for (uint32_t b = U32(kFreeListHeadOffset); b != NO_BLOCK && list.size() < 100; b = U32(b + 4)) list.push_back(b);
     return list;
   }
-  // A block built in memory, as a refresh hands it over (allocated with the C allocator).
-  static uint8_t* MemoryBlock(const std::vector<Entry>& entries, uint32_t* length) {
-    *length = test::BlockSize(entries);
-    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(*length));
-    StoreU32(buffer, *length);
-    uint32_t at = 4;
-    for (const Entry& e : entries) {
-      CacheItem item{e.name.c_str(), e.sizeOrLink, uint8_t(e.folder), 0, 0};
-      at += EncodeRecord(buffer + at, item);
-    }
-    StoreU16(buffer + at, 0);
-    return buffer;
+  // A block built in memory, as a refresh hands it over.
+  static std::vector<uint8_t> MemoryBlock(const std::vector<Entry>& entries, uint32_t* length) {
+    CacheImage scratch(kDataStart + test::BlockSize(entries));
+    *length = scratch.Block(kDataStart, entries);
+    return std::vector<uint8_t>(&scratch.bytes[kDataStart], &scratch.bytes[kDataStart] + *length);
+  }
+  static std::vector<Entry> Files(int count, int nameLength) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < count; ++i) entries.push_back({std::u16string(nameLength, u'a' + i % 26), false, 1});
+    return entries;
+  }
+
+  // C:\ holds "docs" (its block at DataStart + 200, with one.txt and two.txt) and a.txt.
+  static CacheImage ValidTree() {
+    CacheImage image(kDataStart + 1024);
+    image.Block(kDataStart + 200, {{u"one.txt", false, 1}, {u"two.txt", false, 2}});
+    image.Block(kDataStart, {{u"docs", true, kDataStart + 200}, {u"a.txt", false, 3}});
+    image.SetDrive(u'C', kDataStart);
+    return image;
   }
 
   test::TempDir dir_;
-  std::u16string path_;
+  std::u16string path_ = dir_.Path() + u"cache.db";
   CDBMapFile file_;
   test::RecordingMessages messages_;
 };
 
-TEST(RecordFormat, SizesAndLengths) {
-  EXPECT_EQ(SizeInKB(0, 0), 0u);
-  EXPECT_EQ(SizeInKB(0, 1), 1u);
-  EXPECT_EQ(SizeInKB(0, 1023), 1u);
-  EXPECT_EQ(SizeInKB(0, 1024), 2u);
-  EXPECT_EQ(SizeInKB(0, 1048576), 1025u);
-  EXPECT_EQ(SizeInKB(1, 0), (1u << 22) + 1);  // 4 GB
-  EXPECT_EQ(RecordLength(2), 20u);
-  uint8_t buffer[64] = {};
-  CacheItem item{u"ab", 77, 1, 0x11223344, 0x55667788};
-  ASSERT_EQ(EncodeRecord(buffer, item), 20u);
-  EXPECT_EQ(LoadU16(buffer), RECORD_FOLDER);
-  EXPECT_EQ(LoadU16(buffer + 2), u'a');
-  EXPECT_EQ(LoadU16(buffer + 6), 0);
-  EXPECT_EQ(LoadU32(buffer + 8), 77u);
-  EXPECT_EQ(LoadU32(buffer + 12), 0x11223344u);
-  EXPECT_EQ(LoadU32(buffer + 16), 0x55667788u);
+TEST(RecordFormat, SizesInKilobytes) {
+  struct {
+    uint32_t high, low, kb;
+  } rows[] = {{0, 0, 0}, {0, 1, 1}, {0, 1023, 1}, {0, 1024, 2}, {0, 1048576, 1025}, {1, 0, (1u << 22) + 1}};
+  for (auto row : rows) EXPECT_EQ(SizeInKB(row.high, row.low), row.kb) << row.high << ":" << row.low;
 }
 
 TEST_F(RecordHeapTest, AllocBlockTakesTheFirstBestFitAndKeepsTheRestInOrder) {
   CacheImage image(kDataStart + 2000);
   uint32_t a = kDataStart, b = a + 300, c = b + 120, d = c + 120;
-  image.SetU32(a, 300);
-  image.SetU32(b, 120);
-  image.SetU32(c, 120);
-  image.SetU32(d, 90);
+  for (auto [block, capacity] : {std::pair{a, 300u}, {b, 120u}, {c, 120u}, {d, 90u}}) image.SetU32(block, capacity);
   image.FreeList({a, b, c, d});
   Open(image);
   EXPECT_EQ(file_.AllocBlock(100), b);
@@ -87,53 +89,36 @@ TEST_F(RecordHeapTest, AllocBlockTakesTheFirstBestFitAndKeepsTheRestInOrder) {
   EXPECT_EQ(U32(b), 120u) << "capacity word unchanged";
   EXPECT_EQ(file_.AllocBlock(301), NO_BLOCK);
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{a, c, d})) << "no fit leaves the list alone";
-  EXPECT_EQ(file_.AllocBlock(300), a) << "the head can be taken";
-  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{c, d}));
-  EXPECT_EQ(file_.AllocBlock(90), d) << "the tail can be taken";
-  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{c}));
+  EXPECT_EQ(file_.AllocBlock(300), a) << "the head";
+  EXPECT_EQ(file_.AllocBlock(90), d) << "the tail";
   EXPECT_EQ(file_.AllocBlock(6), c);
-  EXPECT_EQ(U32(kFreeListHeadOffset), NO_BLOCK);
-  EXPECT_EQ(file_.AllocBlock(6), NO_BLOCK) << "empty list";
+  EXPECT_EQ(file_.AllocBlock(6), NO_BLOCK) << "an empty list";
   EXPECT_EQ(messages_.Count(), 0u);
 }
 
-TEST_F(RecordHeapTest, FreeBlockLeavesSmallBlocksAndPushesChildrenFirst) {
-  CacheImage image(kDataStart + 2000);
-  uint32_t small = kDataStart;
-  // capacity 50 with a child: nothing at all happens
-  uint32_t smallChild = small + 100;
+TEST_F(RecordHeapTest, FreeingGoesChildrenFirstAndLeavesSmallAndTakenOverBlocks) {
+  CacheImage image(kDataStart + 4000);
+  // Capacity 50 with a child: nothing at all happens. Capacity 51 with a child of 60: both go,
+  // the inner first, so that the outer ends up at the head.
+  uint32_t small = kDataStart, smallChild = small + 100, outer = small + 300, inner = outer + 100;
   image.Block(smallChild, {{u"x", false, 1}}, 60);
   image.Block(small, {{u"sub", true, smallChild}}, 50);
-  // capacity 51 whose only folder record has a block of capacity 60
-  uint32_t outer = small + 300, inner = outer + 100;
   image.Block(inner, {{u"f", false, 3}}, 60);
   image.Block(outer, {{u"g", true, inner}}, 51);
+  // Siblings in record order; b is taken over, d too small, e has no block.
+  uint32_t top = kDataStart + 1000, s1 = top + 400, s2 = s1 + 200, s3 = s2 + 200, tiny = s3 + 200;
+  for (uint32_t s : {s1, s2, s3}) image.Block(s, {{u"one", false, 1}}, 100);
+  image.Block(tiny, {}, 6);
+  image.Block(top, {{u"a", true, s1}, {u"b", true, s2}, {u"c", true, s3}, {u"d", true, tiny}, {u"e", true, NO_BLOCK},
+                    {u"file", false, 9}}, 300);
+  image.SetU16(image.LinkOffset(top, 1) - 6, RECORD_TAKEN_OVER);
   Open(image);
   file_.FreeBlock(small);
   EXPECT_TRUE(FreeList().empty());
   file_.FreeBlock(outer);
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{outer, inner}));
-  EXPECT_EQ(messages_.Count(), 0u);
-}
-
-TEST_F(RecordHeapTest, FreeBlockSkipsTakenOverAndSmallSubfoldersAndFreesSiblingsInOrder) {
-  CacheImage image(kDataStart + 4000);
-  uint32_t top = kDataStart, s1 = top + 400, s2 = s1 + 200, s3 = s2 + 200, tiny = s3 + 200;
-  image.Block(s1, {{u"one", false, 1}}, 100);
-  image.Block(s2, {{u"two", false, 1}}, 100);
-  image.Block(s3, {{u"three", false, 1}}, 100);
-  image.Block(tiny, {}, 6);
-  image.Block(top, {{u"a", true, s1}, {u"b", true, s2}, {u"c", true, s3}, {u"d", true, tiny},
-                    {u"e", true, NO_BLOCK}, {u"file", false, 9}},
-              300);
-  image.SetU16(image.LinkOffset(top, 1) - 2 * 1 - 4, RECORD_TAKEN_OVER);  // "b" is taken over
-  Open(image);
   file_.FreeSubBlock(top);
-  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{s3, s1})) << "top kept, b not followed, tiny kept";
-  EXPECT_EQ(U32(top), 300u);
-
-  // The same tree freed whole: children in record order, then the block itself at the head.
-  file_.CloseMapFile(false);
+  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{s3, s1, outer, inner})) << "top itself is kept";
   image.FreeList({});
   Open(image);
   file_.FreeBlock(top);
@@ -141,136 +126,213 @@ TEST_F(RecordHeapTest, FreeBlockSkipsTakenOverAndSmallSubfoldersAndFreesSiblings
   EXPECT_EQ(messages_.Count(), 0u);
 }
 
-TEST_F(RecordHeapTest, ReplaceBlockInPlaceKeepsCapacityAndLink) {
+TEST_F(RecordHeapTest, ReplaceBlockWritesInPlaceMovesOrAppendsWithGrowth) {
   CacheImage image(kDataStart + 4000);
-  uint32_t old = kDataStart, child = old + 600;
+  uint32_t c = kDataStart, child = c + 600, d = c + 800, freeBig = c + 1200;
   image.Block(child, {{u"gone.txt", false, 1}}, 80);
-  image.Block(old, {{u"sub", true, child}}, 500);
-  image.SetDrive(u'C', old);
-  Open(image);
-  uint32_t linkOffset = kRootRecordsOffset + 2 * kDriveRecordLength + 8;
-  std::vector<Entry> entries;
-  for (int i = 0; i < 10; ++i) entries.push_back({u"file-" + std::u16string(10, u'a' + i), false, 1});
-  uint32_t length = 0;
-  uint8_t* buffer = MemoryBlock(entries, &length);
-  ASSERT_LE(length, 500u);
-  ASSERT_EQ(file_.ReplaceBlock(buffer, length, old, linkOffset), 0);
-  EXPECT_EQ(U32(linkOffset), old);
-  EXPECT_EQ(U32(old), 500u) << "capacity stays";
-  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{child})) << "the old subfolder's block is freed";
-  uint32_t childOut = 0;
-  EXPECT_NE(file_.FindPath(kRootBlockOffset, u"C:\\file-jjjjjjjjjj", &childOut, nullptr), NO_BLOCK);
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"C:\\sub", &childOut, nullptr), NO_BLOCK);
-}
-
-TEST_F(RecordHeapTest, ReplaceBlockMovesToAFreeBlockOrAppendsAndFreesTheOld) {
-  CacheImage image(kDataStart + 4000);
-  uint32_t old = kDataStart, freeBig = old + 400;
-  image.Block(old, {{u"x", false, 1}}, 300);
+  image.Block(c, {{u"sub", true, child}}, 500);
+  image.Block(d, {{u"x", false, 1}}, 300);
   image.SetU32(freeBig, 450);
   image.FreeList({freeBig});
-  image.SetDrive(u'C', old);
+  image.SetDrive(u'C', c);
+  image.SetDrive(u'D', d);
   Open(image);
-  uint32_t linkOffset = kRootRecordsOffset + 2 * kDriveRecordLength + 8;
-  std::vector<Entry> entries;
-  for (int i = 0; i < 12; ++i) entries.push_back({std::u16string(10, u'a' + i), false, uint32_t(i)});
-  uint32_t length = 0;
-  uint8_t* buffer = MemoryBlock(entries, &length);
-  ASSERT_GT(length, 300u);
-  ASSERT_LE(length, 450u);
-  ASSERT_EQ(file_.ReplaceBlock(buffer, length, old, linkOffset), 0);
-  EXPECT_EQ(U32(linkOffset), freeBig);
-  EXPECT_EQ(U32(freeBig), 450u) << "a reused free block keeps its capacity";
-  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{old}));
-
-  // No free block fits: the block is appended at DataEnd, which grows the file.
-  uint32_t dataEnd = U32(kDataEndOffset);
-  buffer = MemoryBlock(entries, &length);
-  uint32_t again = 0;
-  ASSERT_EQ(file_.StoreNewBlock(buffer, length, &again), 0);
-  EXPECT_EQ(again, dataEnd);
-  EXPECT_EQ(U32(kDataEndOffset), dataEnd + length);
-  EXPECT_EQ(U32(again), length);
-}
-
-TEST_F(RecordHeapTest, AppendGrowsTheFileInWholeStepsLeavingSixteenMegabytes) {
-  CacheImage image(kDataStart + 1000);
-  Open(image);
-  uint32_t size = U32(kMappedSizeOffset);
-  ASSERT_EQ(size, U32(kDataEndOffset));
-  std::vector<Entry> entries;
-  for (int i = 0; i < 200; ++i) entries.push_back({std::u16string(17, u'q'), false, 1});
-  uint32_t length = 0;
-  uint8_t* buffer = MemoryBlock(entries, &length);
-  ASSERT_GE(length, 10000u);
-  uint32_t offset = 0;
-  ASSERT_EQ(file_.StoreNewBlock(buffer, length, &offset), 0);
+  uint32_t cLink = kRootRecordsOffset + 2 * 20 + 8, dLink = cLink + 20, length = 0, child0 = 0;
+  // 400 bytes over a capacity of 500: in place, capacity and link kept, the old subfolder freed.
+  std::vector<uint8_t> buffer = MemoryBlock(Files(10, 10), &length);
+  ASSERT_EQ(file_.ReplaceBlock(buffer, c, cLink), 0);
+  EXPECT_EQ(U32(cLink), c);
+  EXPECT_EQ(U32(c), 500u);
+  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{child, freeBig}));
+  EXPECT_NE(file_.FindPath(kRootBlockOffset, u"C:\\jjjjjjjjjj", &child0, nullptr), NO_BLOCK);
+  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"C:\\sub", &child0, nullptr), NO_BLOCK);
+  // Over a capacity of 300: into the free block of 450 (kept as it is), the old block freed.
+  buffer = MemoryBlock(Files(12, 10), &length);
+  ASSERT_EQ(file_.ReplaceBlock(buffer, d, dLink), 0);
+  EXPECT_EQ(U32(dLink), freeBig);
+  EXPECT_EQ(U32(freeBig), 450u);
+  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{d, child}));
+  // No free block fits: appended at DataEnd, which grows the file by whole steps, once.
+  uint32_t size = U32(kMappedSizeOffset), offset = 0;
+  buffer = MemoryBlock(Files(200, 17), &length);
+  ASSERT_EQ(file_.StoreNewBlock(buffer, &offset), 0);
   EXPECT_EQ(offset, size);
+  EXPECT_EQ(U32(offset), length);
+  EXPECT_EQ(U32(kDataEndOffset), size + length);
   EXPECT_EQ(U32(kMappedSizeOffset), size + 33554432u);
   EXPECT_EQ(file_.GetMapSize(), size + 33554432u);
-  EXPECT_EQ(U32(kDataEndOffset), size + length);
-  // Enough room is left: the next small block does not grow the file again.
-  buffer = MemoryBlock({{u"z", false, 1}}, &length);
-  ASSERT_EQ(file_.StoreNewBlock(buffer, length, &offset), 0);
-  EXPECT_EQ(U32(kMappedSizeOffset), size + 33554432u);
+  uint32_t first = length;
+  buffer = MemoryBlock(Files(10, 30), &length);
+  ASSERT_EQ(file_.StoreNewBlock(buffer, &offset), 0);
+  EXPECT_EQ(offset, size + first) << "appended after the first";
+  EXPECT_EQ(U32(kMappedSizeOffset), size + 33554432u) << "16 MB were left: no second growth";
 }
 
-TEST_F(RecordHeapTest, FindPathWalksComponentsWithoutRegardToCase) {
+TEST_F(RecordHeapTest, FindPathWalksComponentsWithoutRegardToCaseAndSkipsWhatIsTakenOver) {
   CacheImage image(kDataStart + 4000);
-  uint32_t c = kDataStart, windows = c + 300, empty = windows + 300;
+  uint32_t c = kDataStart, windows = c + 300;
   image.Block(windows, {{u"notepad.exe", false, 200}, {u"System32", true, NO_BLOCK}});
-  image.Block(c, {{u"Windows", false, 5}, {u"Windows", true, windows}, {u"Users", true, empty}});
-  image.Block(empty, {});
+  image.Block(c, {{u"Windows", false, 5}, {u"Windows", true, windows}});
   image.SetDrive(u'C', c);
   Open(image);
-  uint32_t child = 0, link = 0;
-  // Without a trailing backslash the first equal name wins, here a file; with one, only a folder.
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"c:\\windows", &child, &link), c + 4);
-  EXPECT_EQ(child, NO_BLOCK);
-  uint32_t rec = file_.FindPath(kRootBlockOffset, u"c:\\windows\\", &child, &link);
-  EXPECT_EQ(rec, c + 4 + RecordLength(7));
-  EXPECT_EQ(child, windows);
-  EXPECT_EQ(link, image.LinkOffset(c, 1));
-  child = 0;
-  link = 12345;
-  rec = file_.FindPath(kRootBlockOffset, u"C:\\Windows\\notepad.exe", &child, &link);
-  EXPECT_EQ(rec, windows + 4);
-  EXPECT_EQ(child, NO_BLOCK);
-  EXPECT_EQ(link, 12345u) << "a file leaves the link offset alone";
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"C:\\Windows\\notepad.exe\\", &child, nullptr),
-            NO_BLOCK);
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"C:\\nothing", &child, nullptr), NO_BLOCK);
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"C:\\Windows\\System32\\x.dll", &child, nullptr),
-            NO_BLOCK)
-      << "through a folder with NO_BLOCK";
-  EXPECT_NE(file_.FindPath(kRootBlockOffset, u"C:\\", &child, &link), NO_BLOCK);
-  EXPECT_EQ(child, c);
-  child = 0;
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"D:\\", &child, &link),
-            kRootRecordsOffset + 3 * kDriveRecordLength);
-  EXPECT_EQ(child, NO_BLOCK) << "a drive that is not cached";
+  const uint32_t fileRecord = c + 4, folderRecord = c + 4 + RecordLength(7);
+  struct {
+    std::u16string path;
+    uint32_t record, child, link;  // link: the link offset returned (12345: untouched)
+  } rows[] = {
+      {u"c:\\windows", fileRecord, NO_BLOCK, 12345},  // the first equal name wins: a file
+      {u"c:\\windows\\", folderRecord, windows, image.LinkOffset(c, 1)},
+      {u"C:\\Windows\\notepad.exe", windows + 4, NO_BLOCK, 12345},
+      {u"C:\\Windows\\notepad.exe\\", NO_BLOCK, 0, 12345},
+      {u"C:\\nothing", NO_BLOCK, 0, 12345},
+      {u"C:\\Windows\\System32\\x.dll", NO_BLOCK, 0, 12345},  // through a folder with NO_BLOCK
+      {u"C:\\", kRootRecordsOffset + 2 * 20, c, kRootRecordsOffset + 2 * 20 + 8},
+      {u"D:", kRootRecordsOffset + 3 * 20, NO_BLOCK, kRootRecordsOffset + 3 * 20 + 8},  // not cached
+      {u"C:\\" + std::u16string(259, u'x'), NO_BLOCK, 0, 12345},  // longer than any name: refused
+      {u"C:\\" + std::u16string(300, u'x'), NO_BLOCK, 0, 12345},
+  };
+  for (const auto& row : rows) {
+    uint32_t child = 0, link = 12345;
+    EXPECT_EQ(file_.FindPath(kRootBlockOffset, row.path.c_str(), &child, &link), row.record) << row.path.size();
+    if (row.record != NO_BLOCK) { EXPECT_EQ(child, row.child) << row.path.size(); }
+    EXPECT_EQ(link, row.link) << row.path.size();
+  }
+  uint32_t child = 0;
   EXPECT_EQ(file_.FindPath(NO_BLOCK, u"C:", &child, nullptr), NO_BLOCK);
-  // A component longer than any name is refused, not copied.
-  std::u16string longPath = u"C:\\" + std::u16string(300, u'x');
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, longPath.c_str(), &child, nullptr), NO_BLOCK);
-  std::u16string exact = u"C:\\" + std::u16string(259, u'x');
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, exact.c_str(), &child, nullptr), NO_BLOCK);
+  // A take-over passes over the file of the same name and hides the folder from lookups.
+  EXPECT_EQ(file_.TakeOverFolder(c, u"WINDOWS"), windows);
+  EXPECT_FALSE(Found(u"C:\\Windows\\") || Found(u"C:\\Windows\\notepad.exe"));
+  EXPECT_TRUE(Found(u"C:\\Windows")) << "the file";
+  EXPECT_EQ(file_.TakeOverFolder(c, u"windows"), NO_BLOCK) << "already taken over";
+  file_.FreeBlock(c);
+  EXPECT_EQ(FreeList(), std::vector<uint32_t>{c}) << "the taken-over block belongs to another record";
 }
 
-TEST_F(RecordHeapTest, TakeOverFolderPassesOverFilesAndHidesTheFolderFromLookups) {
-  CacheImage image(kDataStart + 4000);
-  uint32_t c = kDataStart, sub = c + 300;
-  image.Block(sub, {{u"inside-the-taken-over-folder", false, 1}});
-  image.Block(c, {{u"docs", false, 1}, {u"DOCS", true, sub}});
-  image.SetDrive(u'C', c);
-  Open(image);
-  EXPECT_EQ(file_.TakeOverFolder(c, u"Docs"), sub);
-  uint32_t child = 0;
-  EXPECT_EQ(file_.FindPath(kRootBlockOffset, u"C:\\docs\\", &child, nullptr), NO_BLOCK);
-  EXPECT_NE(file_.FindPath(kRootBlockOffset, u"C:\\docs", &child, nullptr), NO_BLOCK) << "the file";
-  EXPECT_EQ(file_.TakeOverFolder(c, u"docs"), NO_BLOCK) << "already taken over";
-  file_.FreeBlock(c);
-  EXPECT_EQ(FreeList(), (std::vector<uint32_t>{c})) << "the taken-over block belongs to another";
+TEST_F(RecordHeapTest, DamageIsRefusedWhereItIsAndWhatLiesBeforeItStaysReadable) {
+  const uint32_t docs = kDataStart + 200;
+  auto link = [](uint32_t value) { return [=](CacheImage& i) { i.SetU32(i.LinkOffset(kDataStart, 0), value); }; };
+  auto freeList = [](std::vector<uint32_t> blocks, uint32_t lastNext) {
+    return [=](CacheImage& i) {
+      for (uint32_t b : blocks) i.SetU32(b, 100);
+      i.SetU32(kDataEndOffset, kDataStart + 900);
+      i.FreeList(blocks);
+      i.SetU32(blocks.back() + 4, lastNext);
+    };
+  };
+  const std::u16string alloc = u"Error in AllocBlock", free = u"Error in FreeBlock";
+  struct {
+    const char* what;
+    std::function<void(CacheImage&)> damage;
+    const char16_t *lost, *kept;  // a path behind the damage, one before it
+    bool treeDamaged;
+    std::vector<std::u16string> messages;  // of StoreNewBlock and FreeBlock(the drive's block)
+  } rows[] = {
+      {"header cut before DataEnd", [](CacheImage& i) { i.Resize(120); }, u"C:\\docs", nullptr, true, {alloc, free}},
+      {"docs cut off", [](CacheImage& i) { i.Resize(kDataStart + 150); }, u"C:\\docs\\one.txt", u"C:\\docs", true,
+       {alloc, free}},
+      {"a foreign format word", [](CacheImage& i) { i.SetU32(kFormatWordOffset, 0x46445025); }, nullptr, u"C:\\docs",
+       true, {}},
+      {"DataEnd past the file", [](CacheImage& i) { i.SetU32(kDataEndOffset, 0x7FFFFFFF); }, nullptr, u"C:\\docs",
+       true, {alloc}},
+      {"a link past the file", link(0x7FFFFFF0), u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
+      {"an odd link", link(kDataStart + 1), u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
+      {"a link to no block", link(kDataStart + 1020), u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
+      {"a capacity too small for the records", [=](CacheImage& i) { i.SetU32(docs, 20); }, u"C:\\docs\\one.txt",
+       u"C:\\docs", true, {}},
+      {"a capacity of 0 below the root", [](CacheImage& i) { i.SetU32(kDataStart, 0); }, u"C:\\a.txt", nullptr, true,
+       {free}},
+      {"a name without its end",
+       [=](CacheImage& i) {
+         i.SetU32(docs, kDataStart + 1024 - docs);
+         for (uint32_t at = docs + 6; at < kDataStart + 1024; at += 2) i.SetU16(at, u'x');
+       },
+       u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
+      {"a free list that loops", freeList({kDataStart + 400, kDataStart + 500}, kDataStart + 400), nullptr,
+       u"C:\\docs\\two.txt", false, {alloc}},
+      {"a free list that leaves the file", freeList({kDataStart + 400}, 0x7FFFFF00u), nullptr, u"C:\\docs", false,
+       {alloc}},
+      {"a free list into the header", freeList({100}, NO_BLOCK), nullptr, u"C:\\docs", false, {alloc}},
+      {"a free list into the root (a capacity written over it)", freeList({kRootBlockOffset}, NO_BLOCK), nullptr,
+       u"C:\\docs", true, {alloc}},
+      {"a free list past DataEnd", freeList({kDataStart + 1000}, NO_BLOCK), nullptr, u"C:\\docs", false, {alloc}},
+  };
+  StateFile state(dir_.Path() + u"stateinfo.ini");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    CacheImage image = ValidTree();
+    row.damage(image);
+    test::RecordingMessages messages;
+    CDBMapFile& file = Open(image);
+    EXPECT_EQ(DumpCache(file, nullptr).ok, !row.treeDamaged);
+    EXPECT_TRUE(!row.lost || !Found(row.lost)) << "found behind the damage";
+    EXPECT_TRUE(!row.kept || Found(row.kept)) << "lost before the damage";
+    std::vector<uint8_t> block(6, 0);
+    StoreU32(block.data(), 6);
+    uint32_t at = 0;
+    bool stored = file.StoreNewBlock(block, &at) == 0;
+    EXPECT_TRUE(!stored || (at >= kDataStart && at <= file.GetMapSize() - 6)) << "stored at " << at;
+    file.FreeBlock(kDataStart);
+    EXPECT_EQ(messages.Texts(), row.messages);
+    // Compaction refuses a damaged tree and leaves the file as it was.
+    file.CloseMapFile(false);
+    if (row.lost == nullptr) continue;
+    image.WriteTo(path_);
+    EXPECT_EQ(CacheDefragmenter().Defragment(path_, state), -1);
+    EXPECT_TRUE(messages.Contains(u"cannot be compacted"));
+    EXPECT_EQ(CacheImage::ReadFrom(path_), image.bytes);
+  }
+}
+
+TEST_F(RecordHeapTest, ATreeThatLoopsIsNeitherFreedNorCompactedForEver) {
+  CacheImage image(kDataStart + 1024);
+  uint32_t top = kDataStart, sub = top + 200;
+  image.Block(sub, {{u"back", true, top}, {u"pad", false, 1}}, 80);
+  image.Block(top, {{u"sub", true, sub}, {u"pad", false, 1}}, 80);
+  image.SetDrive(u'C', top);
+  CDBMapFile& file = Open(image);
+  file.FreeBlock(top);
+  file.FreeSubBlock(sub);
+  EXPECT_EQ(messages_.Texts(), (std::vector<std::u16string>{u"Error in FreeBlock", u"Error in FreeSubBlock"}));
+  DumpResult dump = DumpCache(file, nullptr);
+  EXPECT_NE(dump.error.find("twice"), std::string::npos);
+  EXPECT_TRUE(Found(u"C:\\sub\\back\\sub\\back\\pad")) << "the lookup follows the path, not the loop";
+  file.CloseMapFile(false);
+  StateFile state(dir_.Path() + u"stateinfo.ini");
+  EXPECT_EQ(CacheDefragmenter().Defragment(path_, state), -1);
+  // Without the loop, a taken-over record is dropped with its block (another record owns it now).
+  uint32_t gone = top + 400;
+  image.Block(sub, {{u"kept.txt", false, 1}});
+  image.Block(gone, {{u"lost.txt", false, 1}});
+  image.Block(top, {{u"sub", true, sub}, {u"gone", true, gone}, {u"a.txt", false, 2}});
+  image.SetU16(image.LinkOffset(top, 1) - 2 * 4 - 4, RECORD_TAKEN_OVER);
+  image.WriteTo(path_);
+  ASSERT_EQ(CacheDefragmenter().Defragment(path_, state), 0);
+  CacheImage compacted;
+  compacted.bytes = CacheImage::ReadFrom(path_);
+  Open(compacted);
+  EXPECT_TRUE(Found(u"C:\\sub\\kept.txt") && Found(u"C:\\a.txt"));
+  EXPECT_FALSE(Found(u"C:\\gone") || Found(u"C:\\gone\\lost.txt"));
+  EXPECT_EQ(DumpCache(file, nullptr).blocks, 2u) << "the drive's block and sub's";
+}
+
+// Random damage to a valid file: nothing may crash, hang or touch memory outside the mapping (the
+// sanitizers watch); results are whatever the damage allows.
+TEST_F(RecordHeapTest, RandomDamageNeverCrashes) {
+  std::mt19937 random(20261206);
+  for (int round = 0; round < 300; ++round) {
+    CacheImage image = ValidTree();
+    for (int i = 0, hits = 1 + int(random() % 8); i < hits; ++i)
+      image.bytes[random() % 2 ? kDataStart + random() % 400 : random() % 700] = uint8_t(random());
+    if (random() % 5 == 0) image.Resize(uint32_t(random() % image.bytes.size()) + 4);
+    CDBMapFile& file = Open(image);
+    if (!file.IsOpen()) continue;
+    DumpCache(file, nullptr);
+    uint32_t child = 0, link = 0;
+    file.FindPath(kRootBlockOffset, u"C:\\docs\\one.txt", &child, &link);
+    file.AllocBlock(uint32_t(random() % 200));
+    file.FreeBlock(kDataStart);
+    file.TakeOverFolder(kDataStart, u"docs");
+  }
 }
 
 }  // namespace

@@ -1,109 +1,87 @@
-// The five orders and their directions, on plain result arrays.
+// The five orders and their directions, on plain result arrays: a table of arrangements, and the
+// properties that make every order total whatever the sorting algorithm.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "search/result_order.h"
 
 namespace lvx::search {
 namespace {
 
-// Owns the strings that a test's results point to.
-class Results {
- public:
-  Results& Add(const std::u16string& path, const std::u16string& name, uint32_t sizeKB = 0,
-               bool folder = false, uint64_t time = 0) {
-    strings_.push_back(std::make_unique<std::u16string>(path));
-    const char16_t* p = strings_.back()->c_str();
-    strings_.push_back(std::make_unique<std::u16string>(name));
-    const char16_t* n = strings_.back()->c_str();
-    items_.push_back(SearchResult{p, ICON_UNRESOLVED, n, sizeKB, uint8_t(folder), os::FileTime::From(time)});
-    return *this;
-  }
-  std::vector<std::u16string> Sorted(SortKey key, bool ascending) {
-    std::vector<SearchResult> copy = items_;
-    EXPECT_TRUE(SortResultArray(copy.data(), uint32_t(copy.size()), key, ascending));
-    std::vector<std::u16string> out;
-    for (const SearchResult& r : copy) out.push_back(std::u16string(r.path) + r.name);
-    return out;
-  }
-  std::vector<SearchResult>& Items() { return items_; }
-
- private:
-  std::vector<std::unique_ptr<std::u16string>> strings_;
-  std::vector<SearchResult> items_;
-};
-
 using Lines = std::vector<std::u16string>;
 
-TEST(ResultOrder, FirstDirectionPerKey) {
-  EXPECT_EQ(FirstDirection(SortName), 1);
-  EXPECT_EQ(FirstDirection(SortLocation), 1);
-  EXPECT_EQ(FirstDirection(SortSize), 0);
-  EXPECT_EQ(FirstDirection(SortType), 1);
-  EXPECT_EQ(FirstDirection(SortDate), 0);
+struct Item {
+  std::u16string path, name;
+  uint32_t sizeKB = 0;
+  bool folder = false;
+  uint64_t time = 0;
+};
+
+std::vector<SearchResult> Results(const std::vector<Item>& items) {
+  std::vector<SearchResult> out;
+  for (const Item& i : items)
+    out.push_back(SearchResult{i.path.c_str(), ICON_UNRESOLVED, i.name.c_str(), i.sizeKB, uint8_t(i.folder),
+                               os::FileTime::From(i.time)});
+  return out;
 }
 
-TEST(ResultOrder, NameThenPathWithAsciiFolding) {
-  Results r;
-  r.Add(u"C:\\C\\", u"A.TXT").Add(u"C:\\B\\", u"a.txt").Add(u"C:\\", u"a").Add(u"C:\\", u"_x");
-  EXPECT_EQ(r.Sorted(SortName, true), (Lines{u"C:\\_x", u"C:\\a", u"C:\\B\\a.txt", u"C:\\C\\A.TXT"}));
-  EXPECT_EQ(r.Sorted(SortName, false), (Lines{u"C:\\C\\A.TXT", u"C:\\B\\a.txt", u"C:\\a", u"C:\\_x"}));
+Lines Sorted(const std::vector<Item>& items, SortKey key, bool ascending) {
+  std::vector<SearchResult> results = Results(items);
+  EXPECT_TRUE(SortResultArray(results.data(), uint32_t(results.size()), key, ascending));
+  Lines out;
+  for (const SearchResult& r : results) out.push_back(std::u16string(r.path) + r.name);
+  return out;
 }
 
-TEST(ResultOrder, NonAsciiLettersSortByCodeUnit) {
-  Results r;
-  r.Add(u"C:\\", u"\u00E4").Add(u"C:\\", u"\u00C4").Add(u"C:\\", u"Z");
-  EXPECT_EQ(r.Sorted(SortName, true), (Lines{u"C:\\Z", u"C:\\\u00C4", u"C:\\\u00E4"}));
-}
-
-TEST(ResultOrder, LocationThenName) {
-  Results r;
-  r.Add(u"D:\\", u"a").Add(u"C:\\x\\", u"b").Add(u"C:\\x\\", u"A0").Add(u"", u"C:");
-  EXPECT_EQ(r.Sorted(SortLocation, true), (Lines{u"C:", u"C:\\x\\A0", u"C:\\x\\b", u"D:\\a"}));
-  EXPECT_EQ(r.Sorted(SortLocation, false), (Lines{u"D:\\a", u"C:\\x\\b", u"C:\\x\\A0", u"C:"}));
-}
-
-TEST(ResultOrder, SizeKeepsTieBreaksAToZInBothDirections) {
-  Results r;
-  r.Add(u"C:\\", u"b", 10).Add(u"C:\\", u"a", 10).Add(u"C:\\", u"big", 4000000000u).Add(u"C:\\", u"z", 0);
-  EXPECT_EQ(r.Sorted(SortSize, false), (Lines{u"C:\\big", u"C:\\a", u"C:\\b", u"C:\\z"}));
-  EXPECT_EQ(r.Sorted(SortSize, true), (Lines{u"C:\\z", u"C:\\a", u"C:\\b", u"C:\\big"}));
-}
-
-TEST(ResultOrder, DateComparesWholeFileTimes) {
-  Results r;
-  // The high half decides before the low half.
-  r.Add(u"C:\\", u"old", 0, false, 0x00000001FFFFFFFFull)
-      .Add(u"C:\\", u"new", 0, false, 0x0000000200000000ull)
-      .Add(u"C:\\", u"same", 0, false, 0x0000000200000000ull);
-  EXPECT_EQ(r.Sorted(SortDate, false), (Lines{u"C:\\new", u"C:\\same", u"C:\\old"}));
-  EXPECT_EQ(r.Sorted(SortDate, true), (Lines{u"C:\\old", u"C:\\new", u"C:\\same"}));
-}
-
-TEST(ResultOrder, TypePutsFoldersFirstThenExtensions) {
-  Results r;
-  r.Add(u"C:\\", u"a.doc").Add(u"C:\\", u"x.avi").Add(u"C:\\", u"Makefile").Add(u"C:\\", u"y.ZIP")
-      .Add(u"C:\\", u"dir.b", 0, true).Add(u"C:\\", u"Dir.a", 0, true).Add(u"C:\\", u"s.tar.gz");
-  EXPECT_EQ(r.Sorted(SortType, true), (Lines{u"C:\\Dir.a", u"C:\\dir.b", u"C:\\x.avi", u"C:\\a.doc",
-                                             u"C:\\s.tar.gz", u"C:\\y.ZIP", u"C:\\Makefile"}));
-  EXPECT_EQ(r.Sorted(SortType, false), (Lines{u"C:\\Makefile", u"C:\\y.ZIP", u"C:\\s.tar.gz",
-                                              u"C:\\a.doc", u"C:\\x.avi", u"C:\\dir.b", u"C:\\Dir.a"}));
+TEST(ResultOrder, ArrangementsPerKeyAndDirection) {
+  const std::vector<Item> names = {{u"C:\\C\\", u"A.TXT"}, {u"C:\\B\\", u"a.txt"}, {u"C:\\", u"a"}, {u"C:\\", u"_x"},
+                                   {u"C:\\", u"\u00E4"},   {u"C:\\", u"\u00C4"},   {u"C:\\", u"Z"}};
+  const std::vector<Item> places = {{u"D:\\", u"a"}, {u"C:\\x\\", u"b"}, {u"C:\\x\\", u"A0"}, {u"", u"C:"}};
+  const std::vector<Item> sizes = {{u"C:\\", u"b", 10}, {u"C:\\", u"a", 10}, {u"C:\\", u"big", 4000000000u},
+                                   {u"C:\\", u"z", 0}};
+  // The high half of a FILETIME decides before the low half.
+  const std::vector<Item> dates = {{u"C:\\", u"old", 0, false, 0x00000001FFFFFFFFull},
+                                   {u"C:\\", u"new", 0, false, 0x0000000200000000ull},
+                                   {u"C:\\", u"same", 0, false, 0x0000000200000000ull}};
+  const std::vector<Item> types = {{u"C:\\", u"a.doc"},         {u"C:\\", u"x.avi"}, {u"C:\\", u"Makefile"},
+                                   {u"C:\\", u"y.ZIP"},         {u"C:\\", u"dir.b", 0, true},
+                                   {u"C:\\", u"Dir.a", 0, true}, {u"C:\\", u"s.tar.gz"}};
+  const Lines byName = {u"C:\\_x",   u"C:\\a",      u"C:\\B\\a.txt", u"C:\\C\\A.TXT",
+                        u"C:\\Z",    u"C:\\\u00C4", u"C:\\\u00E4"};
+  const Lines byType = {u"C:\\Dir.a",    u"C:\\dir.b", u"C:\\x.avi",   u"C:\\a.doc",
+                        u"C:\\s.tar.gz", u"C:\\y.ZIP", u"C:\\Makefile"};  // no dot: the whole name
+  struct {
+    const std::vector<Item>& items;
+    SortKey key;
+    bool ascending;
+    Lines expected;
+  } const cases[] = {
+      {names, SortName, true, byName},
+      {names, SortName, false, Lines(byName.rbegin(), byName.rend())},
+      {places, SortLocation, true, {u"C:", u"C:\\x\\A0", u"C:\\x\\b", u"D:\\a"}},
+      {places, SortLocation, false, {u"D:\\a", u"C:\\x\\b", u"C:\\x\\A0", u"C:"}},
+      // Size and date keep their ties A to Z in both directions.
+      {sizes, SortSize, false, {u"C:\\big", u"C:\\a", u"C:\\b", u"C:\\z"}},
+      {sizes, SortSize, true, {u"C:\\z", u"C:\\a", u"C:\\b", u"C:\\big"}},
+      {dates, SortDate, false, {u"C:\\new", u"C:\\same", u"C:\\old"}},
+      {dates, SortDate, true, {u"C:\\old", u"C:\\new", u"C:\\same"}},
+      {types, SortType, true, byType},
+      {types, SortType, false, Lines(byType.rbegin(), byType.rend())},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Sorted(c.items, c.key, c.ascending), c.expected) << c.key << c.ascending;
   EXPECT_EQ(std::u16string(Extension(u"s.tar.gz")), u".gz");
-  EXPECT_EQ(std::u16string(Extension(u"Makefile")), u"Makefile");
   EXPECT_EQ(std::u16string(Extension(u"trailing.")), u".");
-}
 
-TEST(ResultOrder, UnsortedKeyLeavesTheArray) {
-  Results r;
-  r.Add(u"C:\\", u"b").Add(u"C:\\", u"a");
-  EXPECT_FALSE(SortResultArray(r.Items().data(), 2, SortUnsorted, true));
-  EXPECT_EQ(std::u16string(r.Items()[0].name), u"b");
+  const std::vector<Item> ba = {{u"C:\\", u"b"}, {u"C:\\", u"a"}};
+  std::vector<SearchResult> two = Results(ba);
+  EXPECT_FALSE(SortResultArray(two.data(), 2, SortUnsorted, true));
+  EXPECT_EQ(std::u16string(two[0].name), u"b");
   EXPECT_FALSE(SortResultArray(nullptr, 0, SortName, true));
 }
 
@@ -111,47 +89,43 @@ TEST(ResultOrder, UnsortedKeyLeavesTheArray) {
 // and (for name, location and type) turns the whole chain round with the direction flag; so the
 // arrangement does not depend on the input order.
 TEST(ResultOrder, OrdersAreTotalAndMirrored) {
-  Results r;
   std::mt19937 rng(7);
   const std::u16string letters = u"aAbB._";
+  std::vector<Item> items;
   std::set<std::u16string> seen;  // distinct items: no two equal without regard to case
-  while (seen.size() < 120) {
-    std::u16string name, path = u"C:\\";
-    for (int k = 0; k < 3; ++k) name += letters[rng() % letters.size()];
-    for (int k = 0; k < 2; ++k) path += letters[rng() % letters.size()];
-    path += u"\\";
-    std::u16string key = path + u"|" + name;
+  while (items.size() < 120) {
+    Item item{u"C:\\", u"", uint32_t(rng() % 3), rng() % 2 == 0, rng() % 3};
+    for (int k = 0; k < 3; ++k) item.name += letters[rng() % letters.size()];
+    for (int k = 0; k < 2; ++k) item.path += letters[rng() % letters.size()];
+    item.path += u"\\";
+    std::u16string key = item.path + u"|" + item.name;
     for (char16_t& c : key) c = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    if (!seen.insert(key).second) continue;
-    r.Add(path, name, rng() % 3, rng() % 2, rng() % 3);
+    if (seen.insert(key).second) items.push_back(item);
   }
   using Compare = int (*)(const SearchResult&, const SearchResult&, bool);
-  const std::pair<SortKey, Compare> keys[] = {{SortName, CompareByName},
-                                              {SortLocation, CompareByLocation},
-                                              {SortSize, CompareBySize},
-                                              {SortType, CompareByType},
+  const std::pair<SortKey, Compare> keys[] = {{SortName, CompareByName}, {SortLocation, CompareByLocation},
+                                              {SortSize, CompareBySize}, {SortType, CompareByType},
                                               {SortDate, CompareByDate}};
-  const auto& items = r.Items();
   for (const auto& [key, cmp] : keys) {
-    for (const SearchResult& a : items) {
-      for (const SearchResult& b : items) {
+    const std::vector<SearchResult> results = Results(items);
+    for (const SearchResult& a : results) {
+      for (const SearchResult& b : results) {
         for (bool asc : {true, false}) {
           int ab = cmp(a, b, asc);
-          EXPECT_EQ(ab > 0, cmp(b, a, asc) < 0);
+          ASSERT_EQ(ab > 0, cmp(b, a, asc) < 0);
           if (ab == 0) {
-            EXPECT_EQ(CompareFoldedText(a.name, b.name), 0);
-            EXPECT_EQ(CompareFoldedText(a.path, b.path), 0);
+            ASSERT_TRUE(CompareFolded(a.name, b.name) == 0 && CompareFolded(a.path, b.path) == 0);
           }
         }
         if (key == SortName || key == SortLocation || key == SortType) {
-          EXPECT_EQ(cmp(a, b, true) < 0, cmp(a, b, false) > 0);
+          ASSERT_EQ(cmp(a, b, true) < 0, cmp(a, b, false) > 0);
         }
       }
     }
     for (bool asc : {true, false}) {
-      Lines once = r.Sorted(key, asc);
-      std::shuffle(r.Items().begin(), r.Items().end(), rng);
-      EXPECT_EQ(r.Sorted(key, asc), once) << "key " << key;
+      Lines once = Sorted(items, key, asc);
+      std::shuffle(items.begin(), items.end(), rng);
+      EXPECT_EQ(Sorted(items, key, asc), once) << "key " << key;
     }
   }
 }

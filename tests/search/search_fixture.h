@@ -3,52 +3,46 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cache/cache_context.h"
-#include "tree_image.h"
 #include "platform/text.h"
 #include "search/search_engine.h"
+#include "support/cache_image.h"
 #include "support/temp_dir.h"
 
 namespace lvx::test {
 
 constexpr uint32_t kDriveC = 1u << 2;
 constexpr uint32_t kDriveD = 1u << 3;
+constexpr uint32_t kAllDrives = 0xFFFFFFFFu;
+using Lines = std::vector<std::u16string>;
 
-// The standard tree: C: with files, nested folders, an empty and an uncached folder; D: with one
-// file. Times are distinct so that the date filters can pick entries.
-inline TreeImage StandardImage() {
-  TreeImage image;
-  image.AddDrive(u'C', {File(u"a.txt", 1, 100),
-                        Folder(u"Music",
-                               {File(u"song.mp3", 10, 300), File(u"LOUD.MP3", 0, 400),
-                                Folder(u"Old", {File(u"x.mp3", 5, 600)}, 500)},
-                               200),
-                        Folder(u"empty", {}, 700), Uncached(u"notcached", 800),
-                        File(u"z.mp3.mp3", 3, 900)});
-  image.AddDrive(u'D', {File(u"d.mp3", 7, 1000)});
-  return image;
+// C: with files, nested folders, an empty and an uncached folder; D: with one file. Times are
+// distinct so that the date filters can pick entries.
+inline CacheImage StandardImage() {
+  return CacheImage::FromTree(
+      {{u'C', {File(u"a.txt", 1, 100),
+               Folder(u"Music", {File(u"song.mp3", 10, 300), File(u"LOUD.MP3", 0, 400),
+                                 Folder(u"Old", {File(u"x.mp3", 5, 600)}, 500)}, 200),
+               Folder(u"empty", {}, 700), Uncached(u"notcached", 800), File(u"z.mp3.mp3", 3, 900)}},
+       {u'D', {File(u"d.mp3", 7, 1000)}}});
 }
 
 class SearchFixture : public ::testing::Test {
  protected:
-  SearchFixture() {
-    cachePath_ = (std::filesystem::path(dir_.HostPath()) / "cache.db").string();
-    context_.SetPath(dir_.Child("cache.db"));
-  }
+  SearchFixture() { context_.SetPath(cachePath_); }
 
-  void Write(TreeImage& image) {
-    bytes_ = image.Build();
-    WriteBytes(cachePath_, bytes_);
+  void Write(const CacheImage& image) {
+    image_ = image;
+    Rewrite();
   }
-  void Rewrite() { WriteBytes(cachePath_, bytes_); }
+  void Rewrite() { image_.WriteTo(cachePath_); }
 
   // Runs a full search the way the search thread does: submit, apply, run, show any failure.
   int Search(const std::u16string& pattern, const std::u16string& location = u"",
-             std::vector<uint32_t> filters = {search::NameMatches}, uint32_t mask = kDriveC | kDriveD) {
+             const std::vector<uint32_t>& filters = {search::NameMatches}, uint32_t mask = kDriveC | kDriveD) {
     request_.pattern = pattern;
     request_.location = location;
     request_.driveMask = mask;
@@ -60,8 +54,7 @@ class SearchFixture : public ::testing::Test {
     engine_.ShowFailure();
     return result;
   }
-
-  int Refine(const std::u16string& pattern, std::vector<uint32_t> filters = {search::NameMatches}) {
+  int Refine(const std::u16string& pattern, const std::vector<uint32_t>& filters = {search::NameMatches}) {
     request_.pattern = pattern;
     request_.refine = 1;
     SetFilters(filters);
@@ -69,21 +62,18 @@ class SearchFixture : public ::testing::Test {
     engine_.ApplyRequest();
     return engine_.RefineResults(search::FoldQuery(pattern));
   }
-
   void SetFilters(const std::vector<uint32_t>& filters) {
     request_.filterCount = int32_t(filters.size());
     for (size_t i = 0; i < filters.size(); ++i) request_.filterCodes[i] = filters[i];
   }
 
-  static std::vector<std::u16string> LinesOf(const search::SearchResult* results, uint32_t count) {
-    std::vector<std::u16string> lines;
+  static Lines LinesOf(const search::SearchResult* results, uint32_t count) {
+    Lines lines;
     for (uint32_t i = 0; i < count; ++i) lines.push_back(std::u16string(results[i].path) + results[i].name);
     return lines;
   }
-  std::vector<std::u16string> Hits() const { return LinesOf(engine_.Results(), engine_.ResultCount()); }
-  std::vector<std::u16string> Refined() const {
-    return LinesOf(engine_.RefinedResults(), engine_.RefinedCount());
-  }
+  Lines Hits() const { return LinesOf(engine_.Results(), engine_.ResultCount()); }
+  Lines Refined() const { return LinesOf(engine_.RefinedResults(), engine_.RefinedCount()); }
   const search::SearchResult& Hit(const std::u16string& line) const {
     for (uint32_t i = 0; i < engine_.ResultCount(); ++i) {
       const search::SearchResult& r = engine_.Results()[i];
@@ -95,13 +85,11 @@ class SearchFixture : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::string cachePath_;
-  std::vector<uint8_t> bytes_;
+  std::u16string cachePath_ = dir_.Child("cache.db");
+  CacheImage image_;
   cache::CacheContext context_;
   search::SearchEngine engine_{context_, nullptr};
   search::SearchRequest request_;
 };
-
-using Lines = std::vector<std::u16string>;
 
 }  // namespace lvx::test

@@ -1,10 +1,9 @@
-// A tiny HTTP server on 127.0.0.1 for the update-check tests: one thread accepts connections on a
+// A small HTTP server on 127.0.0.1 for the update-check tests: one thread accepts connections on a
 // free port, reads each request head and answers with the configured reply, which can come at once,
 // drip out a byte at a time, stall before the body, or break off part-way.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -21,44 +20,31 @@ class HttpTestServer {
     std::string body;
     Pace pace = Pace::AtOnce;
     uint32_t stallMs = 0;  // Stall: the pause between the head and the body
-    // When set, the head still announces the whole body but the connection closes after this many
-    // body bytes, as a dropped connection would.
+    // The head announces the whole body, but the connection closes after this many body bytes.
     size_t cutAfter = size_t(-1);
   };
 
   HttpTestServer();
   ~HttpTestServer();
   bool Listening() const { return listen_ != ~uintptr_t(0); }
-  int Port() const { return port_; }
   std::u16string BaseUrl() const;  // "http://127.0.0.1:<port>"
-
   void SetReply(const Reply& reply);
   // Request heads seen so far (request line and headers).
   std::vector<std::string> Requests() const;
-  // The paths with query of the requests seen so far.
-  std::vector<std::string> Paths() const;
-  // True when a connection was closed by the client before the reply was fully sent.
-  bool ClientLeftEarly() const { return clientLeftEarly_.load(); }
-
   // A port with nothing listening on it.
   static int ClosedPort();
 
  private:
-  void AcceptLoop();
   void Serve(uintptr_t client);
 
   uintptr_t listen_ = ~uintptr_t(0);
   int port_ = 0;
   std::atomic<bool> stop_{false};
-  std::atomic<bool> clientLeftEarly_{false};
   std::thread acceptThread_;
   mutable std::mutex mutex_;
   Reply reply_;                        // guarded by mutex_
   std::vector<std::string> requests_;  // guarded by mutex_
   std::vector<std::thread> workers_;   // guarded by mutex_
 };
-
-// A reply body as the update server writes it: UTF-16LE with FF FE.
-std::string UnicodeBody(const std::string& text);
 
 }  // namespace lvx::test

@@ -1,54 +1,39 @@
-// The text rules of the settings store: value conversion, drive selection, skin style, the font
-// file and the registry values.
+// The text rules of the settings store and the language table: value conversion, drive selection,
+// skin style, the font file, the registry values, and the language file escapes and override.
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
+#include "platform/text.h"
 #include "shell/drive_selection.h"
 #include "shell/ini_values.h"
+#include "shell/language_table.h"
 #include "shell/registry_rules.h"
 #include "shell/window_look.h"
 
 namespace lvx::shell {
 namespace {
 
-TEST(IniValues, TrimAndConvert) {
+TEST(IniValues, TrimConvertAndTest) {
   EXPECT_EQ(TrimIniValue(u" \t value with blanks \r\n"), u"value with blanks");
   EXPECT_EQ(TrimIniValue(u"   "), u"");
-  EXPECT_EQ(IniDecimal(u"  42abc"), 42);
-  EXPECT_EQ(IniDecimal(u"-7"), -7);
-  EXPECT_EQ(IniDecimal(u"abc"), 0);
-  EXPECT_EQ(IniDecimal(u""), 0);
-  EXPECT_EQ(IniDecimal(u"99999999999999999999"), INT32_MAX);
-  EXPECT_EQ(IniDecimal(u"-99999999999999999999"), INT32_MIN);
+  const std::pair<const char16_t*, int32_t> numbers[] = {
+      {u"  42abc", 42}, {u"-7", -7}, {u"abc", 0}, {u"", 0}, {u"99999999999999999999", INT32_MAX},
+      {u"-99999999999999999999", INT32_MIN}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(IniDecimal(text), value) << U8(text);
   EXPECT_EQ(IniNumber(-12), u"-12");
+  for (const char16_t* yes : {u"TRUE", u" true ", u"True"}) EXPECT_TRUE(IniIsTrue(yes)) << U8(yes);
+  for (const char16_t* no : {u"1", u"yes", u"TRUE!", u""}) EXPECT_FALSE(IniIsTrue(no)) << U8(no);
 }
 
-TEST(IniValues, BooleansAreTrueOnlyForTrue) {
-  EXPECT_TRUE(IniIsTrue(u"TRUE"));
-  EXPECT_TRUE(IniIsTrue(u" true "));
-  EXPECT_TRUE(IniIsTrue(u"True"));
-  EXPECT_FALSE(IniIsTrue(u"1"));
-  EXPECT_FALSE(IniIsTrue(u"yes"));
-  EXPECT_FALSE(IniIsTrue(u"TRUE!"));
-  EXPECT_FALSE(IniIsTrue(u""));
-}
-
-TEST(DriveSelection, ParsesHexWithOrWithoutPrefix) {
-  EXPECT_EQ(ParseDriveMask(u"0X4"), 4u);
-  EXPECT_EQ(ParseDriveMask(u"0xffffffff"), 0xffffffffu);
-  EXPECT_EQ(ParseDriveMask(u"  1f"), 0x1fu);
-  EXPECT_EQ(ParseDriveMask(u"0x1g"), 1u);
-  EXPECT_EQ(ParseDriveMask(u"zz"), 0u);
-  EXPECT_EQ(ParseDriveMask(u""), 0u);
-  EXPECT_EQ(ParseDriveMask(u"0x123456789"), 0xffffffffu);
+TEST(DriveSelection, StoredMaskAndDriveTypes) {
+  const std::pair<const char16_t*, uint32_t> masks[] = {
+      {u"0X4", 4},  {u"0xffffffff", 0xffffffffu}, {u"  1f", 0x1f}, {u"0x1g", 1},
+      {u"zz", 0},   {u"", 0},                     {u"0x123456789", 0xffffffffu}};
+  for (const auto& [text, mask] : masks) EXPECT_EQ(ParseDriveMask(text), mask) << U8(text);
   EXPECT_EQ(FormatDriveMask(4), u"0X4");
-  EXPECT_EQ(FormatDriveMask(0), u"0X0");
   EXPECT_EQ(FormatDriveMask(0xffffffffu), u"0XFFFFFFFF");
-  EXPECT_EQ(ParseDriveMask(FormatDriveMask(0x3ffffff)), 0x3ffffffu);
-}
-
-TEST(DriveSelection, StoredMaskAppliesToDriveTypes) {
   // A: removable, C: fixed, D: optical, E: network, F: fixed, G: removable, the rest absent.
   std::map<char16_t, uint32_t> types{{u'A', 2}, {u'C', 3}, {u'D', 5}, {u'E', 4}, {u'F', 3}, {u'G', 2}};
   auto typeOf = [&](const std::u16string& root) {
@@ -58,7 +43,6 @@ TEST(DriveSelection, StoredMaskAppliesToDriveTypes) {
   };
   auto bit = [](char16_t letter) { return 1u << (letter - u'A'); };
   EXPECT_EQ(ActiveDriveMask(kFixedDrivesOnly, typeOf), bit(u'C') | bit(u'F'));
-  EXPECT_EQ(ActiveDriveMask(0x4, typeOf), bit(u'C'));
   EXPECT_EQ(ActiveDriveMask(bit(u'A') | bit(u'D') | bit(u'E') | bit(u'Z'), typeOf), bit(u'A') | bit(u'E'));
   EXPECT_EQ(ActiveDriveMask(0xfffffffe, typeOf), bit(u'C') | bit(u'E') | bit(u'F') | bit(u'G'));
   types[u'C'] = 5;  // C is an optical drive now: "0X4" selects nothing
@@ -69,46 +53,26 @@ TEST(SkinStyle, EmptyDependsOnTheWindowsVersion) {
   EXPECT_EQ(ChooseSkinStyle(u"", 5), SkinStyle::Vista);
   EXPECT_EQ(ChooseSkinStyle(u"", 6), SkinStyle::Default);
   EXPECT_EQ(ChooseSkinStyle(u"VISTA", 10), SkinStyle::Vista);
-  EXPECT_EQ(ChooseSkinStyle(u"default", 5), SkinStyle::Default);
   EXPECT_EQ(ChooseSkinStyle(u"xp", 5), SkinStyle::Default);
 }
 
 std::vector<uint8_t> FontBytes(int32_t n, size_t faceUnits) {
   std::vector<uint8_t> bytes(kLogFontBytes, 0x11);
   for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(uint32_t(n) >> (8 * i)));
-  for (size_t i = 0; i < faceUnits; ++i) {
-    bytes.push_back(uint8_t('A' + i % 26));
-    bytes.push_back(0);
-  }
+  for (size_t i = 0; i < faceUnits; ++i) bytes.insert(bytes.end(), {uint8_t('A' + i % 26), 0});
   return bytes;
 }
 
-TEST(FontFile, AcceptsOnlyWholeFilesWithAShortFaceName) {
+TEST(FontFile, WholeFilesWithAShortFaceNameOnly) {
   FontRecord font;
-  std::vector<uint8_t> good = FontBytes(5, 5);
-  ASSERT_TRUE(ParseFontFile(good.data(), good.size(), &font));
-  EXPECT_EQ(font.faceName, u"ABCDE");
-  EXPECT_EQ(font.logFont[91], 0x11);
-
-  std::vector<uint8_t> empty = FontBytes(0, 0);
-  ASSERT_TRUE(ParseFontFile(empty.data(), empty.size(), &font));
-  EXPECT_EQ(font.faceName, u"");
-  std::vector<uint8_t> longest = FontBytes(31, 31);
-  EXPECT_TRUE(ParseFontFile(longest.data(), longest.size(), &font));
-
-  FontRecord untouched;
-  untouched.faceName = u"keep";
-  for (auto bad : {FontBytes(40, 40), FontBytes(32, 32), FontBytes(-1, 0), FontBytes(5, 4)}) {
-    FontRecord out = untouched;
-    EXPECT_FALSE(ParseFontFile(bad.data(), bad.size(), &out));
-    EXPECT_EQ(out.faceName, u"keep");
+  for (auto [n, units, ok] : {std::tuple{5, 5, true}, {0, 0, true}, {31, 31, true}, {40, 40, false},
+                              {32, 32, false}, {-1, 0, false}, {5, 4, false}}) {
+    std::vector<uint8_t> bytes = FontBytes(n, size_t(units));
+    font.faceName = u"keep";
+    EXPECT_EQ(ParseFontFile(bytes.data(), bytes.size(), &font), ok) << n << "/" << units;
+    EXPECT_EQ(font.faceName.size(), ok ? size_t(units) : 4u);
   }
-  EXPECT_FALSE(ParseFontFile(good.data(), kLogFontBytes + 3, &font));
-  EXPECT_FALSE(ParseFontFile(good.data(), 0, &font));
-}
-
-TEST(FontFile, SerializeRoundTripsAndCutsLongNames) {
-  FontRecord font;
+  EXPECT_FALSE(ParseFontFile(FontBytes(5, 5).data(), kLogFontBytes + 3, &font));
   for (size_t i = 0; i < kLogFontBytes; ++i) font.logFont[i] = uint8_t(i);
   font.faceName = u"Segoe UI";
   std::vector<uint8_t> bytes = SerializeFontFile(font);
@@ -117,30 +81,72 @@ TEST(FontFile, SerializeRoundTripsAndCutsLongNames) {
   ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
   EXPECT_EQ(back.faceName, font.faceName);
   EXPECT_EQ(back.logFont, font.logFont);
-
-  font.faceName = std::u16string(40, u'x');
+  font.faceName = std::u16string(40, u'x');  // cut to 31 units
   bytes = SerializeFontFile(font);
   ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
   EXPECT_EQ(back.faceName.size(), 31u);
 }
 
-TEST(RegistryRules, RunValue) {
+TEST(RegistryRules, RunValueAndShutdownTimeouts) {
   EXPECT_EQ(RunValueText(u"C:\\Lumivex\\lumivex.exe"), u"C:\\Lumivex\\lumivex.exe /hide");
   EXPECT_EQ(RunValueText(u"C:\\Program Files\\Lumivex\\lumivex.exe"),
             u"\"C:\\Program Files\\Lumivex\\lumivex.exe\" /hide");
   EXPECT_TRUE(RunValueMatches(u"c:\\lumivex\\LUMIVEX.EXE /HIDE", u"C:\\Lumivex\\lumivex.exe /hide"));
   EXPECT_FALSE(RunValueMatches(u"C:\\Lumivex\\lumivex.exe", u"C:\\Lumivex\\lumivex.exe /hide"));
-}
-
-TEST(RegistryRules, ShutdownTimeouts) {
   EXPECT_FALSE(AutoEndTasksNeedsRewrite(true, u"0"));
   EXPECT_TRUE(AutoEndTasksNeedsRewrite(true, u"1"));
   EXPECT_TRUE(AutoEndTasksNeedsRewrite(false, u"0"));
-  EXPECT_FALSE(TimeoutNeedsRewrite(true, u"5000"));
-  EXPECT_FALSE(TimeoutNeedsRewrite(true, u"20000"));
-  EXPECT_TRUE(TimeoutNeedsRewrite(true, u"4999"));
-  EXPECT_TRUE(TimeoutNeedsRewrite(true, u""));
-  EXPECT_TRUE(TimeoutNeedsRewrite(false, u"20000"));
+  for (auto [isString, text, rewrite] : {std::tuple{true, u"5000", false}, {true, u"20000", false},
+                                         {true, u"4999", true}, {true, u"", true}, {false, u"20000", true}})
+    EXPECT_EQ(TimeoutNeedsRewrite(isString, text), rewrite) << U8(text);
+}
+
+// The escape rule as stated, one step at a time: remove the first backslash that has a character
+// after it, translate that character, start again from the beginning.
+std::u16string ConvertEscapesSlowly(std::u16string value) {
+  for (size_t pos; (pos = value.find(u'\\')) != std::u16string::npos && pos + 1 < value.size();) {
+    value.erase(pos, 1);
+    if (value[pos] == u'n' || value[pos] == u'r') value[pos] = value[pos] == u'n' ? u'\n' : u'\r';
+  }
+  return value;
+}
+
+TEST(LanguageEscapes, OnePassMatchesTheStepwiseRule) {
+  EXPECT_EQ(ConvertEscapes(u"two\\nwords"), u"two\nwords");
+  EXPECT_EQ(ConvertEscapes(u"ends in \\\\\\"), u"ends in \\");
+  EXPECT_EQ(ConvertEscapes(u"\\\\n"), u"\n");  // the kept backslash escapes again
+  std::mt19937 random(20240615);
+  const char16_t alphabet[] = {u'\\', u'\\', u'\\', u'n', u'r', u'a', u' ', u'\r'};
+  for (int round = 0; round < 20000; ++round) {
+    std::u16string text(random() % 12, u' ');
+    for (char16_t& c : text) c = alphabet[random() % 8];
+    ASSERT_EQ(ConvertEscapes(text), ConvertEscapesSlowly(text)) << round;
+  }
+  std::u16string run(32767, u'\\');  // long runs of backslashes stay cheap
+  EXPECT_EQ(ConvertEscapes(run), u"\\");
+  run.back() = u'n';
+  EXPECT_EQ(ConvertEscapes(run), u"\n");
+}
+
+TEST(LanguageTable, ChosenFileOverridesBuiltInTexts) {
+  LanguageTable table;
+  std::map<std::u16string, std::u16string> file{{u"strOK", u"Gut\\nso"}, {u"strUnknown", u"ignored"}};
+  auto read = [&](const std::u16string& key) { return file.count(key) ? file[key] : std::u16string(); };
+  table.RegisterDefault(u"strOK", u"OK");
+  table.RegisterDefault(u"strCancel", u"Cancel");
+  table.AddLanguage(u"Deutsch", u".\\Language\\a.ini");
+  table.AddLanguage(u"Deutsch", u".\\Language\\de.ini");  // a later file naming the same language wins
+  EXPECT_EQ(table.LanguageNames(), std::vector<std::u16string>{u"Deutsch"});
+  EXPECT_FALSE(table.HasLanguage(u"deutsch"));  // names are compared with case
+  EXPECT_EQ(table.LanguagePath(), u".\\language\\en.ini");
+  ASSERT_TRUE(table.Select(u"Deutsch", read));
+  EXPECT_EQ(table.Lookup(u"strOK"), u"Gut\nso");
+  EXPECT_EQ(table.Lookup(u"strCancel"), u"Cancel");  // empty in the file: the built-in text stays
+  EXPECT_EQ(table.Lookup(u"strUnknown"), u"");       // not a registered key
+  EXPECT_EQ(table.LanguagePath(), table.PathOf(u"Deutsch"));
+  EXPECT_EQ(table.PathOf(u"Deutsch"), u".\\Language\\de.ini");
+  EXPECT_FALSE(table.Select(u"Klingon", read));
+  EXPECT_EQ(table.Lookup(u"strOK"), u"");  // an unknown language leaves every lookup empty
 }
 
 }  // namespace

@@ -1,20 +1,23 @@
-// The settings kept in settings.ini and its neighbours, read and written through the profile
-// functions: general options, histories, drive selection, skin style, the font file and the
-// STATEINFO keys of the cache build.
+// The settings read and written through the profile functions and the registry: general options,
+// histories, drive selection, skin style, the font file, the STATEINFO keys, the Run value and the
+// shutdown timeouts, and the language files. Their text rules are tested natively.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include <windows.h>
 
-#include "ini_test_files.h"
-#include "platform/text.h"
 #include "shell/history_store.h"
+#include "shell/ini_values.h"
 #include "shell/ini_store.h"
+#include "shell/language_loader.h"
 #include "shell/options.h"
+#include "shell/registry_settings.h"
 #include "shell/settings_files.h"
 #include "shell/state_store.h"
 #include "shell/window_settings.h"
+#include "shell_test_files.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 
@@ -23,53 +26,12 @@ namespace {
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(ReleaseDefaultSettingsIn(dir.Path() + u"user", dir.Path() + u"common"));
-  }
-  std::u16string Setting(const char16_t* section, const char16_t* key) {
+  void SetUp() override { ASSERT_TRUE(ReleaseDefaultSettingsIn(dir.Path() + u"user", dir.Path() + u"common")); }
+  static std::u16string Setting(const char16_t* section, const char16_t* key) {
     return ReadIniString(section, key, Paths().settings, u"<missing>");
   }
   test::TempDir dir;
 };
-
-TEST_F(SettingsStoreTest, GeneralOptionsDefaultAndRoundTrip) {
-  COptionsManager manager;
-  manager.LoadAll();
-  auto* general = dynamic_cast<CGeneralOptions*>(manager.GetOptions(OPTIONS_GENERAL));
-  ASSERT_NE(general, nullptr);
-  EXPECT_TRUE(general->bAutoStart && general->bRealtimeUpdate && general->bCheckIntegrity && general->bShowWarnings);
-  EXPECT_EQ(general->nCheckUpdate, 1);
-  EXPECT_EQ(manager.GetOptions(7), nullptr);
-
-  general->bAutoStart = false;
-  general->bShowWarnings = false;
-  general->nCheckUpdate = 3;
-  manager.SaveAll();
-  EXPECT_EQ(Setting(u"OPTIONS", u"AUTOSTART"), u"FALSE");
-  EXPECT_EQ(Setting(u"OPTIONS", u"REALTIME_UPDATE"), u"TRUE");
-  EXPECT_EQ(Setting(u"OPTIONS", u"CHECKUPDATE"), u"3");
-
-  COptionsManager again;
-  again.LoadAll();
-  auto* loaded = dynamic_cast<CGeneralOptions*>(again.GetOptions(OPTIONS_GENERAL));
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_FALSE(loaded->bAutoStart);
-  EXPECT_TRUE(loaded->bRealtimeUpdate);
-  EXPECT_TRUE(loaded->bCheckIntegrity);
-  EXPECT_FALSE(loaded->bShowWarnings);
-  EXPECT_EQ(loaded->nCheckUpdate, 3);
-}
-
-TEST_F(SettingsStoreTest, BooleansReadTrueOnlyForTrueText) {
-  WriteIniString(u"OPTIONS", u"REALTIME_UPDATE", u" true ", Paths().settings);
-  WriteIniString(u"OPTIONS", u"CHECKINTEGRITY", u"1", Paths().settings);
-  WriteIniString(u"OPTIONS", u"CHECKUPDATE", u"0 (daily)", Paths().settings);
-  CGeneralOptions options;
-  options.Load();
-  EXPECT_TRUE(options.bRealtimeUpdate);
-  EXPECT_FALSE(options.bCheckIntegrity);
-  EXPECT_EQ(options.nCheckUpdate, 0);
-}
 
 class OtherOptions : public COptionsEx {
  public:
@@ -79,167 +41,281 @@ class OtherOptions : public COptionsEx {
   COptionsEx* Clone() const override { return new OtherOptions(*this); }
 };
 
-TEST_F(SettingsStoreTest, SetOptionsModes) {
+TEST_F(SettingsStoreTest, GeneralOptions) {
   COptionsManager manager;
+  manager.LoadAll();
+  auto* general = dynamic_cast<CGeneralOptions*>(manager.GetOptions(OPTIONS_GENERAL));
+  ASSERT_NE(general, nullptr);
+  EXPECT_TRUE(general->bAutoStart && general->bRealtimeUpdate && general->bCheckIntegrity && general->bShowWarnings);
+  EXPECT_EQ(general->nCheckUpdate, 1);
+  EXPECT_EQ(manager.GetOptions(7), nullptr);
+  general->bAutoStart = general->bShowWarnings = false;
+  general->nCheckUpdate = 3;
+  manager.SaveAll();
+  EXPECT_EQ(Setting(u"OPTIONS", u"AUTOSTART"), u"FALSE");
+  EXPECT_EQ(Setting(u"OPTIONS", u"REALTIME_UPDATE"), u"TRUE");
+  WriteIniString(u"OPTIONS", u"CHECKINTEGRITY", u"1", Paths().settings);  // only "TRUE" is true
+  CGeneralOptions loaded;
+  loaded.Load();
+  EXPECT_TRUE(!loaded.bAutoStart && loaded.bRealtimeUpdate && !loaded.bCheckIntegrity && !loaded.bShowWarnings);
+  EXPECT_EQ(loaded.nCheckUpdate, 3);
+
+  // SetOptions: a new id takes a clone (mode 1) or the group itself; an existing group takes the
+  // values, and with mode 0 the passed group is deleted.
+  COptionsManager other;
   CGeneralOptions caller;
   caller.nCheckUpdate = 2;
-  manager.SetOptions(OPTIONS_GENERAL, &caller, 1);  // new id, mode 1: a clone is stored
-  auto* stored = dynamic_cast<CGeneralOptions*>(manager.GetOptions(OPTIONS_GENERAL));
-  ASSERT_NE(stored, nullptr);
-  EXPECT_NE(stored, &caller);
+  other.SetOptions(OPTIONS_GENERAL, &caller, 1);
+  auto* stored = dynamic_cast<CGeneralOptions*>(other.GetOptions(OPTIONS_GENERAL));
+  ASSERT_TRUE(stored && stored != &caller);
   EXPECT_EQ(stored->nCheckUpdate, 2);
-
-  caller.nCheckUpdate = 0;
-  manager.SetOptions(OPTIONS_GENERAL, &caller, 1);  // existing id: values copied, same object kept
-  EXPECT_EQ(manager.GetOptions(OPTIONS_GENERAL), stored);
-  EXPECT_EQ(stored->nCheckUpdate, 0);
-
   auto* handedOver = new CGeneralOptions;
   handedOver->bRealtimeUpdate = false;
-  handedOver->nCheckUpdate = 2;
-  manager.SetOptions(OPTIONS_GENERAL, handedOver, 0);  // copied, then deleted by the manager
+  other.SetOptions(OPTIONS_GENERAL, handedOver, 0);
+  EXPECT_EQ(other.GetOptions(OPTIONS_GENERAL), stored);
   EXPECT_FALSE(stored->bRealtimeUpdate);
-  EXPECT_EQ(stored->nCheckUpdate, 2);
-
-  manager.SetOptions(OPTIONS_GENERAL, new OtherOptions, 0);  // another class: ignored, deleted
-  EXPECT_EQ(stored->nCheckUpdate, 2);
+  EXPECT_EQ(stored->nCheckUpdate, 1);
+  other.SetOptions(OPTIONS_GENERAL, new OtherOptions, 0);  // another class: ignored, deleted
+  other.SetOptions(OPTIONS_GENERAL, nullptr, 0);
+  other.SetOptions(OPTIONS_GENERAL, stored, 0);  // the stored group itself: nothing happens
+  EXPECT_EQ(other.GetOptions(OPTIONS_GENERAL), stored);
   EXPECT_FALSE(stored->bRealtimeUpdate);
-  manager.SetOptions(OPTIONS_GENERAL, nullptr, 0);
-  manager.SetOptions(OPTIONS_GENERAL, stored, 0);  // the stored group itself: nothing happens
-  EXPECT_EQ(manager.GetOptions(OPTIONS_GENERAL), stored);
-
-  CGeneralOptions copy;
-  copy.CopyFrom(OtherOptions());
-  EXPECT_EQ(copy.nCheckUpdate, 1);
-  manager.RemoveAll();
-  EXPECT_EQ(manager.GetOptions(OPTIONS_GENERAL), nullptr);
+  other.RemoveAll();
+  EXPECT_EQ(other.GetOptions(OPTIONS_GENERAL), nullptr);
 }
 
-TEST_F(SettingsStoreTest, PatternHistoryKeepsTenAndMovesRepeatsToTheTop) {
-  HistoryList list(HistoryKind::Pattern);
-  LoadPatternHistory(list);
-  EXPECT_TRUE(list.Items().empty());
-  // Each pattern is typed, which leaves the closed combo box without a selection.
-  auto typed = [&](const std::u16string& text) {
-    list.Select(-1);
-    AddPatternHistory(list, text);
-  };
-  for (int i = 0; i < 11; ++i) typed(U16("*.p" + std::to_string(i)));
+TEST_F(SettingsStoreTest, HistoriesReachTheFileAndTheNextStart) {
+  HistoryList patterns(HistoryKind::Pattern), folders(HistoryKind::Folder);
+  LoadPatternHistory(patterns);
+  LoadFolderHistory(folders);
+  EXPECT_TRUE(patterns.Items().empty());
+  for (int i = 0; i < 11; ++i) AddPatternHistory(patterns, u"*.p" + IniNumber(i));
+  AddFolderHistory(folders, u"C:\\Music\\");
+  AddFolderHistory(folders, u" D:\\Video\\ ");
   EXPECT_EQ(Setting(u"PATTERNHISTORY", u"hisnumber"), u"10");
   EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_0"), u"*.p10");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_9"), u"*.p1");
   EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_10"), u"<missing>");
-
-  typed(u"*.p5");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"hisnumber"), u"10");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_0"), u"*.p5");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_1"), u"*.p10");
-
-  HistoryList reloaded(HistoryKind::Pattern);  // the next start sees the same list
-  LoadPatternHistory(reloaded);
-  EXPECT_EQ(reloaded.Items(), list.Items());
-
-  CleanPatternHistory(list);
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"hisnumber"), u"0");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_0"), u"<missing>");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"maxnumber"), u"10");
-}
-
-TEST_F(SettingsStoreTest, FolderHistoryStoresFoldersBelowMyComputer) {
-  HistoryList list(HistoryKind::Folder);
-  LoadFolderHistory(list);
-  EXPECT_EQ(list.Items(), std::vector<std::u16string>{kMyComputer});
-  AddFolderHistory(list, u"C:\\Music\\");
-  AddFolderHistory(list, u" D:\\Video\\ ");
-  AddFolderHistory(list, u"My Computer");
-  EXPECT_EQ(Setting(u"FOLDERHISTORY", u"hisnumber"), u"2");
   EXPECT_EQ(Setting(u"FOLDERHISTORY", u"PATTERN_0"), u"D:\\Video\\");
-  EXPECT_EQ(Setting(u"FOLDERHISTORY", u"PATTERN_1"), u"C:\\Music\\");
-
-  HistoryList reloaded(HistoryKind::Folder);
-  LoadFolderHistory(reloaded);
-  EXPECT_EQ(reloaded.Items(), (std::vector<std::u16string>{kMyComputer, u"D:\\Video\\", u"C:\\Music\\"}));
-  CleanFolderHistory(reloaded);
-  EXPECT_EQ(reloaded.Items(), std::vector<std::u16string>{kMyComputer});
-  EXPECT_EQ(Setting(u"FOLDERHISTORY", u"hisnumber"), u"0");
+  HistoryList nextPatterns(HistoryKind::Pattern), nextFolders(HistoryKind::Folder);
+  LoadPatternHistory(nextPatterns);
+  LoadFolderHistory(nextFolders);
+  EXPECT_EQ(nextPatterns.Items(), patterns.Items());
+  EXPECT_EQ(nextFolders.Items(), (std::vector<std::u16string>{kMyComputer, u"D:\\Video\\", u"C:\\Music\\"}));
+  CleanPatternHistory(nextPatterns);
+  CleanFolderHistory(nextFolders);
+  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"hisnumber") + Setting(u"FOLDERHISTORY", u"hisnumber"), u"00");
+  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_0") + Setting(u"FOLDERHISTORY", u"PATTERN_0"),
+            u"<missing><missing>");
 }
 
-TEST_F(SettingsStoreTest, DriveSelection) {
+TEST_F(SettingsStoreTest, WindowSettingsAndState) {
   uint32_t fixed = 0, any = 0;
   for (int i = 0; i < 26; ++i) {
-    wchar_t root[] = {wchar_t(L'A' + i), L':', L'\\', 0};
+    const wchar_t root[] = {wchar_t(L'A' + i), L':', L'\\', 0};
     UINT type = GetDriveTypeW(root);
-    if (type == DRIVE_FIXED) fixed |= 1u << i;
-    if (type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_REMOTE) any |= 1u << i;
+    fixed |= uint32_t(type == DRIVE_FIXED) << i;
+    any |= uint32_t(type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_REMOTE) << i;
   }
   ASSERT_NE(fixed & 4u, 0u) << "the test expects C: to be a fixed drive";
-  EXPECT_EQ(ReadStoredDriveMask(), 0xffffffffu);  // the default
+  EXPECT_EQ(ReadStoredDriveMask(), 0xffffffffu);
   EXPECT_EQ(ReadActiveDriveMask(), fixed);
-  ASSERT_TRUE(WriteDriveMask(4));
-  EXPECT_EQ(Setting(u"OPTIONS", u"SELECT_DRIVES"), u"0X4");
-  EXPECT_EQ(ReadActiveDriveMask(), 4u);
-  WriteIniString(u"OPTIONS", u"SELECT_DRIVES", u"0x3FFFFFF", Paths().settings);
+  ASSERT_TRUE(WriteDriveMask(0x3FFFFFF));
+  EXPECT_EQ(Setting(u"OPTIONS", u"SELECT_DRIVES"), u"0X3FFFFFF");
   EXPECT_EQ(ReadActiveDriveMask(), any);
-
   EXPECT_EQ(ReadAutoSelRemovable(), 0);
   ASSERT_TRUE(WriteAutoSelRemovable(1));
-  EXPECT_EQ(Setting(u"OPTIONS", u"AutoSelRemovable"), u"1");
   EXPECT_EQ(ReadAutoSelRemovable(), 1);
-}
 
-TEST_F(SettingsStoreTest, SkinStyle) {
-  // wine reports a Windows version above 5, where an empty style means the plain theme.
-  EXPECT_EQ(ReadSkinStyle(), SkinStyle::Default);
+  EXPECT_EQ(ReadSkinStyle(), SkinStyle::Default);  // wine reports a version above 5
   ASSERT_TRUE(WriteSkinStyle(SkinStyle::Vista));
   EXPECT_EQ(ReadIniString(u"SKIN_INFO", u"Style", Paths().skinInfo, u""), u"vista");
   EXPECT_EQ(ReadSkinStyle(), SkinStyle::Vista);
-  WriteIniString(u"SKIN_INFO", u"Style", u"VISTA", Paths().skinInfo);
-  EXPECT_EQ(ReadSkinStyle(), SkinStyle::Vista);
-  WriteIniString(u"SKIN_INFO", u"Style", u"classic", Paths().skinInfo);
-  EXPECT_EQ(ReadSkinStyle(), SkinStyle::Default);
-}
 
-TEST_F(SettingsStoreTest, FontFile) {
-  LOGFONTW font{};
+  LOGFONTW font{}, chosen{};
   EXPECT_FALSE(ReadFontFile(&font));  // none yet: the built-in font stays
-
-  LOGFONTW chosen{};
   chosen.lfHeight = -15;
-  chosen.lfWeight = FW_BOLD;
   wcscpy(chosen.lfFaceName, L"Tahoma");
   ASSERT_TRUE(WriteFontFile(chosen));
-  EXPECT_EQ(test::ReadBytes(Paths().fontInfo).size(), 92u + 4u + 12u);
   ASSERT_TRUE(ReadFontFile(&font));
-  EXPECT_EQ(font.lfHeight, -15);
-  EXPECT_EQ(font.lfWeight, FW_BOLD);
-  EXPECT_STREQ(font.lfFaceName, L"Tahoma");
-
-  // A length field of 40 is ignored, and so is a file shorter than its length says.
+  EXPECT_EQ(std::memcmp(&font, &chosen, sizeof font), 0);
   std::string bytes = test::ReadBytes(Paths().fontInfo);
-  std::string forty = bytes;
-  forty[92] = 40;
-  forty += std::string(80, 'A');
-  test::WriteBytes(Paths().fontInfo, forty);
-  LOGFONTW untouched{};
-  untouched.lfHeight = 99;
-  EXPECT_FALSE(ReadFontFile(&untouched));
-  EXPECT_EQ(untouched.lfHeight, 99);
-  test::WriteBytes(Paths().fontInfo, bytes.substr(0, bytes.size() - 1));
-  EXPECT_FALSE(ReadFontFile(&untouched));
-  EXPECT_EQ(untouched.lfHeight, 99);
-}
+  EXPECT_EQ(bytes.size(), 92u + 4u + 12u);
+  test::WriteBytes(Paths().fontInfo, bytes.substr(0, bytes.size() - 1));  // shorter than it says
+  font.lfHeight = 99;
+  EXPECT_FALSE(ReadFontFile(&font));
+  EXPECT_EQ(font.lfHeight, 99);
 
-TEST_F(SettingsStoreTest, StateStoreWritesStateInfo) {
   SettingsStateStore state;
   EXPECT_EQ(state.ReadState(u"CacheFileVersion", u"0"), u"0");
   ASSERT_TRUE(state.WriteState(u"CacheFileVersion", u"1"));
-  ASSERT_TRUE(state.WriteState(u"CacheFileSize", u"12"));
-  EXPECT_EQ(state.ReadState(u"CacheFileVersion", u"0"), u"1");
-  EXPECT_EQ(ReadIniString(u"STATEINFO", u"CacheFileSize", Paths().stateInfo, u""), u"12");
-  EXPECT_TRUE(IsUnicodeFile(Paths().stateInfo));
-  // The written keys survive the next start's release step.
-  ASSERT_TRUE(ReleaseDefaultSettingsIn(dir.Path() + u"user", dir.Path() + u"common"));
-  EXPECT_EQ(SettingsStateStore().ReadState(u"CacheFileVersion", u"0"), u"1");
+  ASSERT_TRUE(ReleaseDefaultSettingsIn(dir.Path() + u"user", dir.Path() + u"common"));  // the next start
+  EXPECT_EQ(ReadIniString(u"STATEINFO", u"CacheFileVersion", Paths().stateInfo, u""), u"1");
+}
+
+// The current user's hive of the test's wine prefix; each test puts back what it found.
+std::optional<std::wstring> Query(const wchar_t* key, const wchar_t* name, DWORD* type = nullptr) {
+  wchar_t buffer[1024] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t), found = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY | RRF_NOEXPAND, &found, buffer, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  if (type) *type = found;
+  DWORD number = 0;
+  std::memcpy(&number, buffer, sizeof number);
+  return found == REG_DWORD ? std::to_wstring(number) : std::wstring(buffer);
+}
+
+void Put(const wchar_t* key, const wchar_t* name, const std::optional<std::wstring>& text, DWORD type = REG_SZ) {
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS);
+  DWORD number = text && type == REG_DWORD ? DWORD(std::stoul(*text)) : 0;
+  if (!text)
+    RegDeleteValueW(h, name);
+  else if (type == REG_DWORD)
+    RegSetValueExW(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+  else
+    RegSetValueExW(h, name, 0, type, reinterpret_cast<const BYTE*>(text->c_str()), DWORD((text->size() + 1) * 2));
+  RegCloseKey(h);
+}
+
+class Restored {
+ public:
+  Restored(const wchar_t* key, std::initializer_list<const wchar_t*> names) : key_(key) {
+    for (const wchar_t* name : names) saved_.push_back({name, Query(key, name, &types_.emplace_back())});
+  }
+  ~Restored() {
+    for (size_t i = 0; i < saved_.size(); ++i) Put(key_, saved_[i].first, saved_[i].second, types_[i]);
+  }
+
+ private:
+  const wchar_t* key_;
+  std::vector<std::pair<const wchar_t*, std::optional<std::wstring>>> saved_;
+  std::vector<DWORD> types_;
+};
+
+TEST(Registry, RunValueWrittenOnlyWhenItDiffers) {
+  Restored restore(kRunKey, {kRunValueName});
+  test::RecordingMessages messages;
+  Put(kRunKey, kRunValueName, std::nullopt);
+  EXPECT_EQ(SetAutoStart(false), AutoStartResult::Unchanged);  // nothing to remove
+  EXPECT_EQ(SetAutoStart(true), AutoStartResult::Written);
+  DWORD type = 0;
+  std::wstring value = Query(kRunKey, kRunValueName, &type).value_or(L"");
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  wchar_t program[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  EXPECT_NE(value.find(program), std::wstring::npos);
+  EXPECT_EQ(value.substr(value.size() - 6), L" /hide");
+  EXPECT_EQ(SetAutoStart(true), AutoStartResult::Unchanged);
+  std::wstring upper = value;
+  for (auto& c : upper) c = wchar_t(towupper(c));
+  Put(kRunKey, kRunValueName, upper);  // the same command in another case
+  EXPECT_EQ(SetAutoStart(true), AutoStartResult::Unchanged);
+  Put(kRunKey, kRunValueName, L"C:\\old\\lumivex.exe /hide");  // a stale one is replaced
+  EXPECT_EQ(SetAutoStart(true), AutoStartResult::Written);
+  EXPECT_EQ(Query(kRunKey, kRunValueName), value);
+  EXPECT_EQ(SetAutoStart(false), AutoStartResult::Removed);
+  EXPECT_FALSE(Query(kRunKey, kRunValueName));
+
+  // A profile that never had a Run key (a new user); only an empty key is removed here.
+  HKEY key = nullptr;
+  DWORD subkeys = 0, values = 0;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(key);
+  }
+  LONG deleted = subkeys || values ? ERROR_ACCESS_DENIED : RegDeleteKeyW(HKEY_CURRENT_USER, kRunKey);
+  if (deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) {
+    EXPECT_EQ(SetAutoStart(false), AutoStartResult::Unchanged);  // nothing to remove, nothing created
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(SetAutoStart(true), AutoStartResult::Written);
+    EXPECT_EQ(Query(kRunKey, kRunValueName), value);
+  } else {
+    ADD_FAILURE() << "the Run key of the test's prefix holds other entries";
+  }
+  EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST(Registry, ShutdownTimeoutsRaisedToTheMinimum) {
+  Restored restore(kDesktopKey, {L"AutoEndTasks", L"HungAppTimeout", L"WaitToKillAppTimeout"});
+  Put(kDesktopKey, L"AutoEndTasks", L"1");
+  Put(kDesktopKey, L"HungAppTimeout", L"1000");
+  Put(kDesktopKey, L"WaitToKillAppTimeout", L"20000", REG_DWORD);  // right number, wrong type
+  EnsureShutdownTimeouts();
+  for (auto [name, want] : {std::pair{L"AutoEndTasks", L"0"}, {L"HungAppTimeout", L"5000"},
+                            {L"WaitToKillAppTimeout", L"5000"}}) {
+    DWORD type = 0;
+    EXPECT_EQ(Query(kDesktopKey, name, &type), want);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+  }
+  Put(kDesktopKey, L"HungAppTimeout", L"8000");  // right already: left alone
+  Put(kDesktopKey, L"WaitToKillAppTimeout", std::nullopt);
+  EnsureShutdownTimeouts();
+  EXPECT_EQ(Query(kDesktopKey, L"HungAppTimeout"), L"8000");
+  EXPECT_EQ(Query(kDesktopKey, L"WaitToKillAppTimeout"), L"5000");
+}
+
+class LanguageLoaderTest : public SettingsStoreTest {
+ protected:
+  void SetUp() override {
+    SettingsStoreTest::SetUp();
+    dir.MakeFolder("Language");
+    table.RegisterDefault(u"strGreeting", u"Hello");
+    table.RegisterDefault(u"strTwoLines", u"one line");
+  }
+  std::u16string Folder() { return dir.Path() + u"Language\\"; }
+  void Language(const char* file, const std::string& text) {
+    test::WriteUnicodeIni(Folder() + U16(file), "[INFO]\nLanguage=" + text);
+  }
+  LanguageTable table;
+};
+
+TEST_F(LanguageLoaderTest, TheChosenFileOverridesBuiltInTexts) {
+  Language("en.ini", "English\n[STRING]\nstrGreeting=Hi there\nstrTwoLines=two\\nlines\n");
+  Language("de.ini", "Deutsch\n[STRING]\nstrGreeting=Hallo\n");
+  test::WriteUnicodeIni(Folder() + u"nameless.ini", "[STRING]\nstrGreeting=Nobody\n");
+  dir.MakeFolder("Language\\folder.ini");
+  ASSERT_TRUE(LoadLanguageTable(table, Folder()));  // English by default, written back
+  EXPECT_EQ(table.Lookup(u"strTwoLines"), u"two\nlines");
+  EXPECT_EQ(table.LanguagePath(), Folder() + u"en.ini");
+  EXPECT_EQ(Setting(u"SETTING_INFO", u"LANGUAGE"), u"English");
+  EXPECT_EQ(table.LanguageNames(), (std::vector<std::u16string>{u"Deutsch", u"English"}));
+  WriteIniString(u"SETTING_INFO", u"LANGUAGE", u"Deutsch", Paths().settings);
+  ASSERT_TRUE(LoadLanguageTable(table, Folder()));
+  EXPECT_EQ(table.Lookup(u"strGreeting"), u"Hallo");
+  EXPECT_EQ(table.Lookup(u"strTwoLines"), u"one line");  // missing in the file: built-in text
+  WriteIniString(u"SETTING_INFO", u"LANGUAGE", u"Klingon", Paths().settings);
+  EXPECT_FALSE(LoadLanguageTable(table, Folder()));
+  EXPECT_EQ(table.Lookup(u"strGreeting"), u"");
+  EXPECT_EQ(Setting(u"SETTING_INFO", u"LANGUAGE"), u"Klingon");  // not rewritten
+  LanguageTable none;
+  EXPECT_FALSE(LoadLanguageTable(none, dir.Path() + u"NoSuchFolder\\"));
+  EXPECT_TRUE(none.LanguageNames().empty());
+}
+
+TEST_F(LanguageLoaderTest, TheLastFileFoundForALanguageWins) {
+  Language("a.ini", "English\n[STRING]\nstrGreeting=from a\n");
+  Language("b.ini", "English\n[STRING]\nstrGreeting=from b\n");
+  std::u16string last;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(reinterpret_cast<const wchar_t*>((Folder() + u"*.ini").c_str()), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do last = reinterpret_cast<const char16_t*>(data.cFileName);
+  while (FindNextFileW(find, &data));
+  FindClose(find);
+  ASSERT_TRUE(LoadLanguageTable(table, Folder()));
+  EXPECT_EQ(table.LanguagePath(), Folder() + last);
+  EXPECT_EQ(table.Lookup(u"strGreeting"), last == u"a.ini" ? u"from a" : u"from b");
+}
+
+TEST_F(LanguageLoaderTest, TheShippedEnglishFileIsALanguageFile) {
+  // resources/Language/English.ini, as it is installed beside the program.
+  std::string text = test::ReadBytes(U16(LVX_SHIPPED_LANGUAGE_DIR) + u"\\English.ini");
+  ASSERT_FALSE(text.empty());
+  test::WriteBytes(Folder() + u"English.ini", text);
+  ASSERT_TRUE(LoadLanguageTable(table, Folder()));
+  EXPECT_TRUE(table.HasLanguage(u"English"));
+  EXPECT_EQ(table.Lookup(u"strGreeting"), u"Hello");
 }
 
 }  // namespace

@@ -48,6 +48,55 @@ uint32_t CacheImage::Block(uint32_t offset, const std::vector<Entry>& entries, u
   return capacity;
 }
 
+Node File(const std::u16string& name, uint32_t sizeKB, uint64_t time) { return Node{name, false, sizeKB, time, true, 0, {}}; }
+
+Node Folder(const std::u16string& name, std::vector<Node> children, uint64_t time) {
+  return Node{name, true, 0, time, true, 0, std::move(children)};
+}
+
+Node Uncached(const std::u16string& name, uint64_t time) { return Node{name, true, 0, time, false, 0, {}}; }
+
+CacheImage CacheImage::FromTree(const std::map<char16_t, std::vector<Node>>& drives) {
+  CacheImage image(kDataStart);
+  uint32_t end = kDataStart;
+  for (const auto& [letter, contents] : drives) {
+    image.SetDrive(letter, end);
+    end = image.AddTree(std::u16string{letter, u':'}, contents, end);
+  }
+  image.SetU32(kDataEndOffset, end);
+  image.SetU32(kMappedSizeOffset, end);
+  return image;
+}
+
+// Pre-order: the folder's block, then each cached subfolder's block with its subtree.
+uint32_t CacheImage::AddTree(const std::u16string& path, const std::vector<Node>& contents, uint32_t at) {
+  std::vector<Entry> entries;
+  for (const Node& n : contents)
+    entries.push_back({n.name, n.folder, n.folder ? NO_BLOCK : n.sizeKB, uint32_t(n.time), uint32_t(n.time >> 32)});
+  uint32_t end = at + BlockSize(entries);
+  for (size_t i = 0; i < contents.size(); ++i) {
+    if (!contents[i].folder || !contents[i].cached) continue;
+    entries[i].sizeOrLink = end;
+    end = AddTree(path + u"\\" + contents[i].name, contents[i].children, end);
+  }
+  if (bytes.size() < end) bytes.resize(end);
+  Block(at, entries);
+  blocks_[path] = at;
+  uint32_t record = at + 4;
+  for (const Node& n : contents) {
+    records_[path + u"\\" + n.name] = record;
+    if (n.typeOverride) SetU16(record, n.typeOverride);
+    record += RecordLength(uint32_t(n.name.size()));
+  }
+  return end;
+}
+
+uint32_t CacheImage::LinkOf(const std::u16string& path) const {
+  if (path.size() == 2) return kRootRecordsOffset + (path[0] - u'A') * kDriveRecordLength + 8;
+  size_t name = path.rfind(u'\\') + 1;
+  return RecordOf(path) + 2 * uint32_t(path.size() - name) + 4;
+}
+
 uint32_t CacheImage::LinkOffset(uint32_t block, size_t index) const {
   uint32_t at = block + 4;
   for (size_t i = 0;; ++i) {

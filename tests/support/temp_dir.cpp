@@ -38,12 +38,13 @@ TempDir::~TempDir() {
   fs::remove_all(host_, ec);
 }
 
-void TempDir::MakeFile(const std::string& relative, uint64_t size) const {
-  fs::path p = fs::path(host_) / relative;
-  fs::create_directories(p.parent_path());
-  { std::ofstream(p, std::ios::binary); }
-  if (size) fs::resize_file(p, size);
+void MakeFileAt(const std::filesystem::path& path, uint64_t size) {
+  fs::create_directories(path.parent_path());
+  { std::ofstream(path, std::ios::binary); }
+  if (size) fs::resize_file(path, size);
 }
+
+void TempDir::MakeFile(const std::string& relative, uint64_t size) const { MakeFileAt(fs::path(host_) / relative, size); }
 
 void TempDir::MakeFolder(const std::string& relative) const {
   fs::create_directories(fs::path(host_) / relative);

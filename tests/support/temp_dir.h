@@ -1,11 +1,15 @@
 // A throw-away folder for one test, removed with everything in it at the end.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "platform/os_types.h"
 
 namespace lvx::test {
+
+// Creates a file (and missing parent folders) of the given size in bytes, replacing any.
+void MakeFileAt(const std::filesystem::path& path, uint64_t size = 0);
 
 class TempDir {
  public:

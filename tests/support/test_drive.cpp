@@ -1,8 +1,6 @@
 #include "support/test_drive.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/drive.h"
 #include "platform/text.h"
@@ -10,22 +8,21 @@
 namespace fs = std::filesystem;
 
 namespace lvx::test {
-#ifdef _WIN32
 namespace {
+fs::path Below(const std::string& host, const std::string& relative) { return fs::path(host) / fs::u8path(relative); }
+#ifdef _WIN32
 void EmptyFolder(const std::string& host) {
   std::error_code ec;
   for (auto& entry : fs::directory_iterator(host, ec)) fs::remove_all(entry.path(), ec);
 }
-}  // namespace
 #endif
+}  // namespace
 
-TestDrive::TestDrive() {
+TestDrive::TestDrive() : letter_(u'T') {
 #ifdef _WIN32
-  letter_ = u'T';
   host_ = "T:\\";
   EmptyFolder(host_);
 #else
-  letter_ = u'T';
   temp_ = std::make_unique<TempDir>();
   host_ = temp_->HostPath();
   os::MapDrive(letter_, host_);
@@ -49,27 +46,12 @@ std::u16string TestDrive::Path(const std::string& relative) const {
   return path;
 }
 
-void TestDrive::MakeFile(const std::string& relative, uint64_t size) const {
-  fs::path p = fs::path(host_) / fs::u8path(relative);
-  fs::create_directories(p.parent_path());
-  { std::ofstream(p, std::ios::binary); }
-  if (size) fs::resize_file(p, size);
-}
-
-void TestDrive::MakeFolder(const std::string& relative) const {
-  fs::create_directories(fs::path(host_) / fs::u8path(relative));
-}
-
-void TestDrive::Remove(const std::string& relative) const {
-  fs::remove_all(fs::path(host_) / fs::u8path(relative));
-}
-
+void TestDrive::MakeFile(const std::string& relative, uint64_t size) const { MakeFileAt(Below(host_, relative), size); }
+void TestDrive::MakeFolder(const std::string& relative) const { fs::create_directories(Below(host_, relative)); }
+void TestDrive::Remove(const std::string& relative) const { fs::remove_all(Below(host_, relative)); }
+bool TestDrive::Exists(const std::string& relative) const { return fs::exists(Below(host_, relative)); }
 void TestDrive::Rename(const std::string& from, const std::string& to) const {
-  fs::rename(fs::path(host_) / fs::u8path(from), fs::path(host_) / fs::u8path(to));
-}
-
-bool TestDrive::Exists(const std::string& relative) const {
-  return fs::exists(fs::path(host_) / fs::u8path(relative));
+  fs::rename(Below(host_, from), Below(host_, to));
 }
 
 }  // namespace lvx::test

@@ -1,0 +1,1 @@
+"""The sample-tree maker's parts; scripts/make_tree.py is the command."""

@@ -1,0 +1,58 @@
+// Drives a started lumivex.exe from outside, as Windows and a user do: starts it with arguments,
+// finds its main window by class and marker, reads its status line, finds and closes its message
+// boxes, and prepares the data folders it will use.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/win_api.h"
+
+namespace lvx::apptest {
+
+std::wstring UserDataFolder();    // CSIDL_APPDATA\Lumivex Data
+std::wstring CommonDataFolder();  // CSIDL_COMMON_APPDATA\Lumivex Data
+// Removes both data folders and writes the settings a test starts from: the drive T: only, no
+// update check, the install bookkeeping done.
+void PrepareDataFolders(const std::wstring& extraOptions = L"");
+// A UTF-16LE INI file with its byte-order mark.
+void WriteUnicodeFile(const std::wstring& path, const std::wstring& text);
+std::wstring ReadIni(const std::wstring& file, const wchar_t* section, const wchar_t* key);
+bool FileExists(const std::wstring& path);
+std::vector<std::wstring> SessionFiles();
+
+class Program {
+ public:
+  Program() = default;
+  ~Program();  // a copy still running is ended
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool Start(const std::wstring& arguments = L"", const std::wstring& exe = L"");
+  // Waits for the end; the exit code, or -1 when it did not end in time.
+  int WaitForExit(DWORD milliseconds);
+  bool Running() const;
+  DWORD Id() const { return info_.dwProcessId; }
+
+  // The main window of this process (class and marker), waiting up to the time.
+  HWND MainWindow(DWORD milliseconds = 30000) const;
+  // A message box of this process titled "Lumivex", waiting up to the time.
+  HWND MessageBoxWindow(DWORD milliseconds = 30000) const;
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// The main window of whatever copy runs, by class and marker.
+HWND FindMainWindow();
+std::wstring WindowText(HWND hwnd);
+// The text of a message box (its static text).
+std::wstring MessageBoxText(HWND box);
+void PressOk(HWND box);
+// Polls until done() holds or the time is up.
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+// The window as it is on the screen, written to screenshots/<name>.bmp.
+bool SaveScreenshot(HWND hwnd, const std::string& name);
+
+}  // namespace lvx::apptest

@@ -1,0 +1,328 @@
+// The framework: message routing and reflection in a dialog made from a template, the modal loop,
+// the control wrappers, the message-box and picker seams, the wait cursor and workers posting back.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <tuple>
+
+#include "framework/app.h"
+#include "framework/basic_controls.h"
+#include "framework/common_controls.h"
+#include "framework/dialog.h"
+#include "framework/menu.h"
+#include "framework/message_box.h"
+#include "framework/pickers.h"
+#include "framework/wait_cursor.h"
+#include "framework/worker.h"
+#include "ui_test_ids.h"
+#include "ui_test_support.h"
+
+namespace lvx::ui {
+namespace {
+
+constexpr UINT kDoneMessage = WM_APP + 7;
+
+class TestApp : public CApp {
+ protected:
+  bool InitInstance() override { return false; }
+};
+
+// A list view that keeps NM_CLICK to itself and lets other notifications reach its dialog.
+class ClickEatingList : public CListView {
+ public:
+  std::vector<UINT> seen;
+
+ protected:
+  bool OnReflectNotify(NMHDR* header, LRESULT* result) override {
+    seen.push_back(header->code);
+    return header->code == UINT(NM_CLICK);
+  }
+};
+
+class RoutingDialog : public CDialogBox {
+ public:
+  RoutingDialog() : CDialogBox(IDD_CONTROLS) {}
+  std::vector<std::pair<int, int>> commands;
+  std::vector<UINT> notifications;
+  bool initialised = false;
+  UINT_PTR postOnTimer = 0;  // the command the timer posts
+  bool ownerWasDisabled = false;
+  HWND owner = nullptr;
+
+ protected:
+  bool OnInitDialog() override {
+    initialised = true;
+    if (postOnTimer) SetTimer(1, 10);
+    return true;
+  }
+  bool OnCommand(int id, int code, HWND control) override {
+    commands.push_back({id, code});
+    return false;
+  }
+  bool OnNotify(NMHDR* header, LRESULT* result) override {
+    notifications.push_back(header->code);
+    return false;
+  }
+  bool OnTimer(UINT_PTR id) override {
+    KillTimer(id);
+    ownerWasDisabled = owner && !::IsWindowEnabled(owner);
+    if (postOnTimer == WM_CLOSE) {
+      Post(WM_CLOSE);
+    } else {
+      Post(WM_COMMAND, MAKEWPARAM(postOnTimer, BN_CLICKED), 0);
+    }
+    return true;
+  }
+};
+
+class FrameworkTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InitCommonControls(); }
+};
+
+TEST_F(FrameworkTest, CommandsAndReflectedNotificationsReachTheirHandlers) {
+  RoutingDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  EXPECT_TRUE(dialog.initialised);
+  EXPECT_FALSE(dialog.IsVisible());
+  EXPECT_EQ(CWindow::FromHandle(dialog.Handle()), &dialog);
+  ClickEatingList list;
+  ASSERT_TRUE(list.SubclassDlgItem(IDC_LISTVIEW, dialog.Handle()));
+  EXPECT_FALSE(CListView().Subclass(list.Handle())) << "a window has one object";
+
+  ::SendMessageW(dialog.Item(IDC_PRESS), BM_CLICK, 0, 0);
+  EXPECT_EQ(dialog.commands, (std::vector<std::pair<int, int>>{{IDC_PRESS, BN_CLICKED}}));
+
+  struct Row {
+    UINT code;
+    bool dialogSees;
+  };
+  for (Row row : {Row{UINT(NM_CLICK), false}, Row{UINT(NM_DBLCLK), true}, Row{UINT(NM_RCLICK), true}}) {
+    dialog.notifications.clear();
+    NMHDR header = {list.Handle(), UINT_PTR(IDC_LISTVIEW), row.code};
+    dialog.Send(WM_NOTIFY, IDC_LISTVIEW, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(list.seen.back(), row.code);
+    EXPECT_EQ(!dialog.notifications.empty(), row.dialogSees) << row.code;
+  }
+  // A dialog's object lets go of its window when the window goes, and the control's object too.
+  HWND listHandle = list.Handle();
+  dialog.Destroy();
+  EXPECT_EQ(dialog.Handle(), nullptr);
+  EXPECT_EQ(list.Handle(), nullptr);
+  EXPECT_FALSE(::IsWindow(listHandle));
+}
+
+TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
+  CWindow owner;
+  ASSERT_TRUE(owner.CreateFrame(0, L"owner", WS_OVERLAPPEDWINDOW, RECT{0, 0, 200, 100}, nullptr));
+  struct Row {
+    UINT_PTR post;
+    INT_PTR result;
+  };
+  for (Row row : {Row{IDOK, IDOK}, Row{IDCANCEL, IDCANCEL}, Row{WM_CLOSE, IDCANCEL}}) {
+    RoutingDialog dialog;
+    dialog.postOnTimer = row.post;
+    dialog.owner = owner.Handle();
+    EXPECT_EQ(dialog.DoModal(owner.Handle()), row.result) << row.post;
+    EXPECT_TRUE(dialog.ownerWasDisabled);
+    EXPECT_TRUE(owner.IsEnabled());
+    EXPECT_EQ(dialog.Handle(), nullptr);
+  }
+  EXPECT_EQ(CDialogBox(4242).DoModal(owner.Handle()), -1) << "no such template";
+}
+
+// The wrappers' own rules: text of any length and alphabet, indexes out of range, a spin box's
+// typed text that is no number. Plain pass-through calls are left to the pages that use them.
+TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
+  RoutingDialog dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  auto attach = [&](CWindow& w, int id) { w.Attach(dialog.Item(id)); };
+
+  CEditBox edit;
+  attach(edit, IDC_EDIT);
+  edit.SetText(L"Gr\u00f6\u00dfe \u2713");
+  EXPECT_EQ(edit.Text(), L"Gr\u00f6\u00dfe \u2713");
+
+  CComboBox combo;
+  attach(combo, IDC_COMBO);
+  for (const wchar_t* s : {L"Alpha", L"Beta", L"Gamma"}) combo.Add(s);
+  EXPECT_EQ(combo.Selection(), -1);
+  EXPECT_TRUE(combo.Select(1));
+  EXPECT_EQ(combo.FindExact(L"gamma"), 2);
+  EXPECT_FALSE(combo.Select(3));
+  EXPECT_FALSE(combo.Delete(-1));
+  EXPECT_EQ(combo.ItemText(7), L"");
+
+  CUpDown spin;
+  CEditBox spinEdit;
+  attach(spin, IDC_SPIN);
+  attach(spinEdit, IDC_SPIN_EDIT);
+  spin.SetRange(0, 0x7FFFFFFF);
+  spin.SetPosition(2147483647);
+  EXPECT_EQ(spinEdit.Text(), L"2147483647");
+  for (auto [text, position, valid] : {std::tuple{L"77", 77, true}, {L"12x", 0, false}}) {
+    spinEdit.SetText(text);
+    bool read = !valid;
+    int got = spin.Position(&read);
+    EXPECT_EQ(read, valid) << testing::PrintToString(std::wstring(text));
+    EXPECT_EQ(got, valid ? position : got);
+  }
+
+  CDatePicker date;
+  attach(date, IDC_DATE);
+  SYSTEMTIME leap = {2024, 2, 4, 29, 0, 0, 0, 0}, read = {};
+  ASSERT_TRUE(date.SetTime(leap) && date.Time(&read));
+  EXPECT_EQ(std::make_tuple(read.wYear, read.wMonth, read.wDay), std::make_tuple(WORD(2024), WORD(2), WORD(29)));
+
+  CListView list;
+  attach(list, IDC_LISTVIEW);
+  list.SetExtendedStyle(LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+  EXPECT_EQ(list.InsertColumn(0, L"Drive", 150), 0);
+  std::wstring longText(700, L'x');
+  EXPECT_EQ(list.InsertItem(0, L"C:"), 0);
+  EXPECT_TRUE(list.SetItemText(0, 0, longText));
+  EXPECT_EQ(list.ItemText(0, 0), longText);
+  EXPECT_TRUE(list.SetCheckedItem(0, true));
+  EXPECT_TRUE(list.IsCheckedItem(0));
+
+  CMenu menu;
+  ASSERT_TRUE(menu.CreatePopup());
+  menu.Append(2010, L"&Pause Updating");
+  EXPECT_TRUE(menu.SetText(2010, L"&Resume Updating"));
+  EXPECT_EQ(menu.Text(2010), L"&Resume Updating");
+  EXPECT_TRUE(menu.Enable(2010, false));
+  EXPECT_FALSE(menu.IsEnabled(2010));
+  EXPECT_TRUE(menu.Check(2010, true));
+  EXPECT_TRUE(menu.IsChecked(2010));
+  EXPECT_FALSE(menu.Check(2999, true)) << "unknown command";
+  menu.Clear();
+  EXPECT_EQ(menu.Count(), 0);
+}
+
+TEST_F(FrameworkTest, MessageBoxesAndPickersGoThroughTheSeam) {
+  TestApp app;
+  app.SetTitle(L"Lumivex");
+  std::vector<MessageRequest> asked;
+  std::vector<int> answers = {IDNO, IDYES, IDOK};
+  SetMessageResponder([&](const MessageRequest& r) {
+    asked.push_back(r);
+    return answers[asked.size() - 1];
+  });
+  EXPECT_FALSE(AskYesNo(nullptr, L"Stop ?", L"Lumivex"));
+  EXPECT_TRUE(AskYesNo(nullptr, L"Stop ?", L"Lumivex"));
+  // From a worker thread too, and with the application's title when no caption is given.
+  int fromWorker = 0;
+  CWorker worker([&](WorkerControl&) {
+    fromWorker = MessageBoxFor(nullptr, L"Invalid file path!", L"", MB_OK);
+    return 0u;
+  });
+  ASSERT_TRUE(worker.Start());
+  ASSERT_TRUE(worker.Stop(5000));
+  EXPECT_EQ(fromWorker, IDOK);
+  SetMessageResponder(nullptr);
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[0].type, UINT(MB_YESNO | MB_ICONEXCLAMATION));
+  EXPECT_EQ(asked[1].text, L"Stop ?");
+  EXPECT_EQ(asked[2].caption, L"Lumivex");
+
+  std::vector<PickRequest> picks;
+  SetPickResponder([&](const PickRequest& r, PickAnswer* answer) {
+    picks.push_back(r);
+    answer->path = L"C:\\Music";
+    return r.kind == PickKind::Folder;
+  });
+  std::wstring folder = L"My Computer", file = L"old.ico";
+  EXPECT_TRUE(PickFolder(nullptr, L"Select Folder", &folder));
+  EXPECT_FALSE(PickOpenFile(nullptr, L"Icon Files(*.ico)|*.ico||", L"*.ico", &file));
+  SetPickResponder(nullptr);
+  EXPECT_EQ(folder, L"C:\\Music");
+  EXPECT_EQ(file, L"old.ico") << "a cancelled picker changes nothing";
+  ASSERT_EQ(picks.size(), 2u);
+  EXPECT_EQ(picks[0].title, L"Select Folder");
+  EXPECT_EQ(picks[1].initial, L"old.ico");
+
+  struct Filter {
+    std::wstring_view bars, expected;
+  };
+  using namespace std::literals;
+  for (Filter f : {Filter{L"Icon Files(*.ico)|*.ico|All Files (*.*)|*.*||"sv,
+                          L"Icon Files(*.ico)\0*.ico\0All Files (*.*)\0*.*\0\0"sv},
+                   Filter{L"Text|*.txt"sv, L"Text\0*.txt\0\0"sv}, Filter{L""sv, L"\0\0"sv}}) {
+    EXPECT_EQ(FilterFromBars(f.bars), f.expected);
+  }
+}
+
+TEST_F(FrameworkTest, WorkerPostsItsPayloadToTheWindowAndStops) {
+  struct Receiver : CWindow {
+    std::wstring got;
+    bool WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override {
+      if (msg != kDoneMessage) return CWindow::WindowProc(msg, w, l, result);
+      got = *TakePosted<std::wstring>(l);
+      return true;
+    }
+  } receiver;
+  ASSERT_TRUE(receiver.CreateFrame(0, L"receiver", WS_POPUP, RECT{0, 0, 10, 10}, nullptr));
+  HWND target = receiver.Handle();
+  std::atomic<int> rounds{0};
+  CWorker worker([target, &rounds](WorkerControl& control) {
+    PostOwned(target, kDoneMessage, 0, std::make_unique<std::wstring>(L"done"));
+    while (control.WaitForWork(os::kInfinite)) ++rounds;
+    return 7u;
+  });
+  ASSERT_TRUE(worker.Start());
+  EXPECT_FALSE(worker.Start());
+  ASSERT_TRUE(uitest::PumpUntil([&] { return !receiver.got.empty(); }, 5000));
+  EXPECT_EQ(receiver.got, L"done");
+  worker.Wake();
+  ASSERT_TRUE(uitest::PumpUntil([&] { return rounds.load() == 1; }, 5000));
+  EXPECT_TRUE(worker.Stop(5000));
+  EXPECT_EQ(worker.ExitCode(), 7u);
+
+  // A payload whose post fails is freed, not lost.
+  struct Counted {
+    int* deleted;
+    ~Counted() { ++*deleted; }
+  };
+  int deleted = 0;
+  receiver.Destroy();
+  EXPECT_FALSE(PostOwned(target, kDoneMessage, 0, std::unique_ptr<Counted>(new Counted{&deleted})));
+  EXPECT_EQ(deleted, 1);
+}
+
+TEST_F(FrameworkTest, WaitCursorNestsAndRestores) {
+  HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW), wait = ::LoadCursorW(nullptr, IDC_WAIT);
+  ::SetCursor(arrow);
+  {
+    CWaitCursor outer;
+    {
+      CWaitCursor inner;
+      EXPECT_EQ(::GetCursor(), wait);
+    }
+    EXPECT_TRUE(CWaitCursor::Active());
+    EXPECT_EQ(::GetCursor(), wait);
+  }
+  EXPECT_FALSE(CWaitCursor::Active());
+  EXPECT_EQ(::GetCursor(), arrow);
+}
+
+TEST_F(FrameworkTest, PreTranslationWalksUpToTheTopLevelWindow) {
+  struct KeyTaker : RoutingDialog {
+    std::vector<HWND> offered;
+    bool PreTranslateMessage(MSG* msg) override {
+      offered.push_back(msg->hwnd);
+      return msg->message == WM_KEYDOWN;
+    }
+  } dialog;
+  ASSERT_TRUE(dialog.CreateModeless(nullptr));
+  MSG key = {dialog.Item(IDC_EDIT), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+  MSG other = {dialog.Item(IDC_EDIT), WM_CHAR, L'a', 0, 0, {}};
+  EXPECT_TRUE(RoutePreTranslate(&key));
+  EXPECT_FALSE(RoutePreTranslate(&other));
+  EXPECT_EQ(dialog.offered.size(), 2u) << "the edit box has no object; its dialog was asked";
+
+  auto args = SplitCommandLine(L"\"C:\\Program Files\\lvx.exe\" /hide \"a b\"");
+  EXPECT_EQ(args, (std::vector<std::wstring>{L"C:\\Program Files\\lvx.exe", L"/hide", L"a b"}));
+}
+
+}  // namespace
+}  // namespace lvx::ui

@@ -1,0 +1,68 @@
+#include "uilib/zip_maker.h"
+
+#include <initializer_list>
+#include <utility>
+
+#include <zlib.h>
+
+namespace lvx::uilib::test {
+namespace {
+
+// Little-endian fields, each given as (width in bytes, value).
+void Add(std::vector<uint8_t>& b, std::initializer_list<std::pair<int, uint32_t>> fields) {
+  for (auto [width, v] : fields)
+    for (int i = 0; i < width; ++i) b.push_back(uint8_t(v >> (8 * i)));
+}
+void AddText(std::vector<uint8_t>& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+
+std::string RawDeflate(const std::string& data) {
+  z_stream zs{};
+  deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&zs, uLong(data.size())), '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  zs.avail_in = uInt(data.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = uInt(out.size());
+  deflate(&zs, Z_FINISH);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+}  // namespace
+
+ZipLayout MakeZip(const std::vector<ZipFile>& files, bool dataDescriptor, const std::string& comment) {
+  ZipLayout zip;
+  std::vector<uint8_t>& b = zip.bytes;
+  struct Done { uint32_t crc, csize, size; };
+  std::vector<Done> done;
+  const uint32_t flags = dataDescriptor ? 8 : 0;
+  for (const ZipFile& f : files) {
+    const std::string packed = f.method == 8 ? RawDeflate(f.data) : f.data;
+    const Done d{uint32_t(crc32(0, reinterpret_cast<const Bytef*>(f.data.data()), uInt(f.data.size()))),
+                 uint32_t(packed.size()), uint32_t(f.data.size())};
+    done.push_back(d);
+    zip.localAt.push_back(b.size());
+    // With a descriptor the local header leaves CRC and sizes at 0; they follow the data.
+    Add(b, {{4, 0x04034b50}, {2, 20}, {2, flags}, {2, f.method}, {4, 0}, {4, dataDescriptor ? 0 : d.crc},
+            {4, dataDescriptor ? 0 : d.csize}, {4, dataDescriptor ? 0 : d.size}, {2, uint32_t(f.name.size())}, {2, 0}});
+    AddText(b, f.name);
+    AddText(b, packed);
+    if (dataDescriptor) Add(b, {{4, 0x08074b50}, {4, d.crc}, {4, d.csize}, {4, d.size}});
+  }
+  const size_t directoryAt = b.size();
+  for (size_t i = 0; i < files.size(); ++i) {
+    zip.centralAt.push_back(b.size());
+    Add(b, {{4, 0x02014b50}, {2, 20}, {2, 20}, {2, flags}, {2, files[i].method}, {4, 0}, {4, done[i].crc},
+            {4, done[i].csize}, {4, done[i].size}, {2, uint32_t(files[i].name.size())}, {2, 0}, {2, 0}, {2, 0},
+            {2, 0}, {4, 0}, {4, uint32_t(zip.localAt[i])}});
+    AddText(b, files[i].name);
+  }
+  zip.endAt = b.size();
+  Add(b, {{4, 0x06054b50}, {2, 0}, {2, 0}, {2, uint32_t(files.size())}, {2, uint32_t(files.size())},
+          {4, uint32_t(zip.endAt - directoryAt)}, {4, uint32_t(directoryAt)}, {2, uint32_t(comment.size())}});
+  AddText(b, comment);
+  return zip;
+}
+
+}  // namespace lvx::uilib::test
