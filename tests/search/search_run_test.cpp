@@ -41,28 +41,25 @@ TEST_F(SearchRun, HitsComeInWalkOrderWithTheirFactsAndFolderTotals) {
       {u"C:\\notcached", u"C:\\", u"notcached", 0, 1, 800},
       {u"C:", u"", u"C:", 19, 1, 0}};
   for (const auto& [line, path, name, size, folder, time] : facts) {
-    const SearchResult& hit = Hit(line);
-    EXPECT_EQ(std::u16string(hit.path), path);
-    EXPECT_EQ(std::u16string(hit.name), name);
-    EXPECT_EQ(hit.sizeKB, size) << U8(line);
-    EXPECT_EQ(hit.isFolder, folder) << U8(line);
-    EXPECT_EQ(hit.modified.Value(), time) << U8(line);
-    EXPECT_EQ(hit.iconIndex, ICON_UNRESOLVED);
+    const SearchResult& h = Hit(line);
+    EXPECT_EQ(std::tuple(std::u16string(h.path), std::u16string(h.name), h.sizeKB, int(h.isFolder), h.modified.Value(),
+                         h.iconIndex),
+              std::tuple(std::u16string(path), std::u16string(name), size, folder, time, ICON_UNRESOLVED))
+        << U8(line);
   }
 }
 
-struct RunCase {
-  const char* what;
-  std::u16string pattern, location;
-  std::vector<uint32_t> filters;
-  uint32_t mask;
-  int result;
-  Lines hits;
-  uint32_t minKB = 0, maxKB = 0;
-  uint64_t from = 0, to = 0;
-};
-
 TEST_F(SearchRun, FiltersLocationsAndDrives) {
+  struct RunCase {
+    const char* what;
+    std::u16string pattern, location;
+    std::vector<uint32_t> filters;
+    uint32_t mask;
+    int result;
+    Lines hits;
+    uint32_t minKB = 0, maxKB = 0;
+    uint64_t from = 0, to = 0;
+  };
   Lines driveRecords;
   for (char16_t c = u'A'; c <= u'Z'; ++c) driveRecords.push_back(std::u16string{c, u':'});
   const std::vector<uint32_t> name = {NameMatches};
