@@ -293,21 +293,6 @@ TEST_F(LanguageLoaderTest, TheChosenFileOverridesBuiltInTexts) {
   EXPECT_TRUE(none.LanguageNames().empty());
 }
 
-TEST_F(LanguageLoaderTest, TheLastFileFoundForALanguageWins) {
-  Language("a.ini", "English\n[STRING]\nstrGreeting=from a\n");
-  Language("b.ini", "English\n[STRING]\nstrGreeting=from b\n");
-  std::u16string last;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(reinterpret_cast<const wchar_t*>((Folder() + u"*.ini").c_str()), &data);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  do last = reinterpret_cast<const char16_t*>(data.cFileName);
-  while (FindNextFileW(find, &data));
-  FindClose(find);
-  ASSERT_TRUE(LoadLanguageTable(table, Folder()));
-  EXPECT_EQ(table.LanguagePath(), Folder() + last);
-  EXPECT_EQ(table.Lookup(u"strGreeting"), last == u"a.ini" ? u"from a" : u"from b");
-}
-
 TEST_F(LanguageLoaderTest, TheShippedEnglishFileIsALanguageFile) {
   // resources/Language/English.ini, as it is installed beside the program.
   std::string text = test::ReadBytes(U16(LVX_SHIPPED_LANGUAGE_DIR) + u"\\English.ini");
