@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <optional>
+#include <tuple>
 
 #include <windows.h>
 
@@ -52,8 +53,7 @@ TEST_F(SettingsStoreTest, GeneralOptions) {
   general->bAutoStart = general->bShowWarnings = false;
   general->nCheckUpdate = 3;
   manager.SaveAll();
-  EXPECT_EQ(Setting(u"OPTIONS", u"AUTOSTART"), u"FALSE");
-  EXPECT_EQ(Setting(u"OPTIONS", u"REALTIME_UPDATE"), u"TRUE");
+  EXPECT_EQ(Setting(u"OPTIONS", u"AUTOSTART") + Setting(u"OPTIONS", u"REALTIME_UPDATE"), u"FALSETRUE");
   WriteIniString(u"OPTIONS", u"CHECKINTEGRITY", u"1", Paths().settings);  // only "TRUE" is true
   CGeneralOptions loaded;
   loaded.Load();
@@ -92,10 +92,9 @@ TEST_F(SettingsStoreTest, HistoriesReachTheFileAndTheNextStart) {
   for (int i = 0; i < 11; ++i) AddPatternHistory(patterns, u"*.p" + IniNumber(i));
   AddFolderHistory(folders, u"C:\\Music\\");
   AddFolderHistory(folders, u" D:\\Video\\ ");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"hisnumber"), u"10");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_0"), u"*.p10");
-  EXPECT_EQ(Setting(u"PATTERNHISTORY", u"PATTERN_10"), u"<missing>");
-  EXPECT_EQ(Setting(u"FOLDERHISTORY", u"PATTERN_0"), u"D:\\Video\\");
+  EXPECT_EQ(std::tuple(Setting(u"PATTERNHISTORY", u"hisnumber"), Setting(u"PATTERNHISTORY", u"PATTERN_0"),
+                       Setting(u"PATTERNHISTORY", u"PATTERN_10"), Setting(u"FOLDERHISTORY", u"PATTERN_0")),
+            std::tuple(u"10", u"*.p10", u"<missing>", u"D:\\Video\\"));
   HistoryList nextPatterns(HistoryKind::Pattern), nextFolders(HistoryKind::Folder);
   LoadPatternHistory(nextPatterns);
   LoadFolderHistory(nextFolders);
