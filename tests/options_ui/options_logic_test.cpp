@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "options_ui/filter_choices.h"
@@ -39,8 +40,7 @@ TEST(ToolbarLayoutTest, ButtonsFitWithReserveExceptTheLast) {
       EXPECT_EQ(layout.buttons[n].x, 5 + 60 * n);
       EXPECT_EQ(layout.buttons[n].shown, n < c.shown) << "right " << c.right << ", button " << n;
     }
-    EXPECT_EQ(layout.moreShown, c.more) << "right " << c.right;
-    EXPECT_EQ(layout.moreX, c.moreX) << "right " << c.right;
+    EXPECT_EQ(std::tuple(layout.moreShown, layout.moreX), std::tuple(c.more, c.moreX)) << "right " << c.right;
   }
 }
 
@@ -65,10 +65,10 @@ TEST(FilterChoicesTest, RequestTakesCodesInOrderWithBoundsInForce) {
     ApplyFilters(c.advanced, c.sizeDate, &request);
     ASSERT_EQ(request.filterCount, int(c.codes.size()));
     for (size_t i = 0; i < c.codes.size(); ++i) EXPECT_EQ(request.filterCodes[i], c.codes[i]) << i;
-    EXPECT_EQ(request.minSizeKB, c.sizeDate.useMinSize ? uint32_t(c.sizeDate.minSizeKB) : 0u);
-    EXPECT_EQ(request.maxSizeKB, c.sizeDate.useMaxSize ? uint32_t(c.sizeDate.maxSizeKB) : 0u);
-    EXPECT_EQ(request.modifiedFrom.Value(), c.sizeDate.useFrom ? 111u : 0u);
-    EXPECT_EQ(request.modifiedTo.Value(), c.sizeDate.useTo ? 222u : 0u);
+    const SizeDateChoices& b = c.sizeDate;
+    EXPECT_EQ(std::tuple(request.minSizeKB, request.maxSizeKB, request.modifiedFrom.Value(), request.modifiedTo.Value()),
+              std::tuple(b.useMinSize ? uint32_t(b.minSizeKB) : 0u, b.useMaxSize ? uint32_t(b.maxSizeKB) : 0u,
+                         b.useFrom ? 111u : 0u, b.useTo ? 222u : 0u)) << (&c - cases);
   }
 }
 

@@ -3,6 +3,8 @@
 // of them; each page drawn into screenshots/.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "options_test_support.h"
 #include "options_ui/advanced_page.h"
 #include "options_ui/size_date_page.h"
@@ -42,9 +44,8 @@ TEST_F(OptionsUiTest, AdvancedPageChoicesBecomeFilterCodes) {
       Click(p, s.id);
     }
     const AdvancedChoices& c = page.Choices();
-    EXPECT_EQ(c.searchFor, s.searchFor);
-    EXPECT_EQ(c.noSubdirs, s.noSubdirs);
-    EXPECT_EQ(c.allowOneChar, s.allowOneChar);
+    EXPECT_EQ(std::tuple(c.searchFor, c.noSubdirs, c.allowOneChar),
+              std::tuple(s.searchFor, s.noSubdirs, s.allowOneChar)) << "step " << (&s - steps);
   }
 }
 
@@ -59,34 +60,26 @@ TEST_F(OptionsUiTest, SizeBoundsFollowTheBoxesAndSpins) {
   EXPECT_EQ(high, 0x7FFFFFFF);
 
   Click(p, IDC_SD_USE_MIN);  // the box holds 0: every item passes
-  EXPECT_TRUE(Enabled(p, IDC_SD_MIN));
-  EXPECT_TRUE(Enabled(p, IDC_SD_MIN_SPIN));
-  EXPECT_EQ(page.Choices().useMinSize, 1);
-  EXPECT_EQ(page.Choices().minSizeKB, 0);
+  EXPECT_TRUE(Enabled(p, IDC_SD_MIN) && Enabled(p, IDC_SD_MIN_SPIN));
+  EXPECT_EQ(std::tuple(page.Choices().useMinSize, page.Choices().minSizeKB), std::tuple(1, 0));
 
-  struct Edit {
-    const wchar_t* text;  // typed, or null for the spin position below
-    int spin;
-    int32_t minSize;
-  } edits[] = {{L"100", 0, 100}, {nullptr, 250, 250}, {L"", 0, 0}};  // the numbers' rules have their own tests
-  for (const Edit& e : edits) {
-    if (e.text)
-      Type(p, IDC_SD_MIN, e.text);
+  // Typed, by the spin (a null text), emptied; the numbers' rules have their own tests.
+  for (auto [text, minSize] : {std::pair<const wchar_t*, int32_t>{L"100", 100}, {nullptr, 250}, {L"", 0}}) {
+    if (text)
+      Type(p, IDC_SD_MIN, text);
     else
-      ::SendDlgItemMessageW(p, IDC_SD_MIN_SPIN, UDM_SETPOS32, 0, e.spin);
-    EXPECT_EQ(page.Choices().minSizeKB, e.minSize) << (e.text ? std::string(e.text, e.text + wcslen(e.text)) : "spin");
+      ::SendDlgItemMessageW(p, IDC_SD_MIN_SPIN, UDM_SETPOS32, 0, 250);
+    EXPECT_EQ(page.Choices().minSizeKB, minSize) << (text ? "typed" : "spin");
   }
   Type(p, IDC_SD_MIN, L"100");
   Click(p, IDC_SD_USE_MAX);
   Type(p, IDC_SD_MAX, L"5000");
   Shoot(p, "options_sizedate_page_sizes");
-  EXPECT_EQ(page.Choices().minSizeKB, 100);
-  EXPECT_EQ(page.Choices().maxSizeKB, 5000);
+  EXPECT_EQ(std::tuple(page.Choices().minSizeKB, page.Choices().maxSizeKB), std::tuple(100, 5000));
 
   Click(p, IDC_SD_USE_MIN);  // off: the bound leaves the request and -1 stays
   EXPECT_FALSE(Enabled(p, IDC_SD_MIN));
-  EXPECT_EQ(page.Choices().useMinSize, 0);
-  EXPECT_EQ(page.Choices().minSizeKB, -1);
+  EXPECT_EQ(std::tuple(page.Choices().useMinSize, page.Choices().minSizeKB), std::tuple(0, -1));
   Type(p, IDC_SD_MIN, L"7");  // an edit while off changes nothing
   EXPECT_EQ(page.Choices().minSizeKB, -1);
 }
@@ -99,8 +92,7 @@ TEST_F(OptionsUiTest, DateRangeKeepsExactlyTheFilesOfTheLocalDay) {
   HWND p = page.Handle();
   Click(p, IDC_SD_USE_FROM);
   Click(p, IDC_SD_USE_TO);
-  EXPECT_TRUE(Enabled(p, IDC_SD_FROM));
-  EXPECT_TRUE(Enabled(p, IDC_SD_TO));
+  EXPECT_TRUE(Enabled(p, IDC_SD_FROM) && Enabled(p, IDC_SD_TO));
   Shoot(p, "options_sizedate_page_dates");
   for (WORD month : {7, 1}) {
     PickDay(p, IDC_SD_FROM, 2026, month, 15);
@@ -108,8 +100,8 @@ TEST_F(OptionsUiTest, DateRangeKeepsExactlyTheFilesOfTheLocalDay) {
     os::FileTime first, last;
     ASSERT_TRUE(os::LocalDayToUtc(2026, month, 15, false, &first));
     ASSERT_TRUE(os::LocalDayToUtc(2026, month, 15, true, &last));
-    EXPECT_EQ(page.Choices().modifiedFrom.Value(), first.Value()) << month;
-    EXPECT_EQ(page.Choices().modifiedTo.Value(), last.Value()) << month;
+    EXPECT_EQ(std::tuple(page.Choices().modifiedFrom.Value(), page.Choices().modifiedTo.Value()),
+              std::tuple(first.Value(), last.Value())) << month;
   }
   // A To day before the From day is kept as given (and matches nothing).
   PickDay(p, IDC_SD_FROM, 2026, 7, 15);

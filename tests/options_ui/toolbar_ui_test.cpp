@@ -94,9 +94,8 @@ TEST_F(OptionsUiTest, CustomiseEditsMovesAndSavesButtons) {
   EXPECT_EQ(Text(d, IDC_ETB_PREVIEW), L"Music");
 
   SelectRow(d, 1);
-  EXPECT_EQ(Text(d, IDC_ETB_TEXT), L"Video");
-  EXPECT_EQ(Text(d, IDC_ETB_ACTION), L"*.avi;*.rmvb");
-  EXPECT_EQ(Text(d, IDC_ETB_LOCATION), L"C:\\Music");
+  EXPECT_EQ(std::tuple(Text(d, IDC_ETB_TEXT), Text(d, IDC_ETB_ACTION), Text(d, IDC_ETB_LOCATION)),
+            std::tuple(L"Video", L"*.avi;*.rmvb", L"C:\\Music"));
   Type(d, IDC_ETB_TEXT, L"Films");
   Type(d, IDC_ETB_ACTION, L"*.mkv");
   EXPECT_EQ(ListRow(d, 1), L"Films");
@@ -160,10 +159,8 @@ TEST_F(OptionsUiTest, DeletingEveryButtonSavesTbnumberZero) {
   EXPECT_EQ(Text(d, IDC_ETB_TEXT), L"Document");
   while (ListCount(d) > 0) Click(d, IDC_ETB_DEL);
   EXPECT_TRUE(dialog.Buttons().empty());
-  EXPECT_EQ(Text(d, IDC_ETB_PREVIEW), L"TestBtn");
-  EXPECT_EQ(Text(d, IDC_ETB_TEXT), L"TestBtn");
-  EXPECT_EQ(Text(d, IDC_ETB_ACTION), L"*");
-  EXPECT_EQ(Text(d, IDC_ETB_LOCATION), L"DEFAULT");
+  EXPECT_EQ(std::tuple(Text(d, IDC_ETB_PREVIEW), Text(d, IDC_ETB_TEXT), Text(d, IDC_ETB_ACTION),
+                       Text(d, IDC_ETB_LOCATION)), std::tuple(L"TestBtn", L"TestBtn", L"*", L"DEFAULT"));
   Click(d, IDC_ETB_UP);  // nothing selected: nothing moves, nothing breaks
   Click(d, IDC_ETB_DEL);
   Click(d, IDC_ETB_SAVE);
@@ -186,9 +183,8 @@ void CALLBACK FillAddDialog(HWND, UINT, UINT_PTR id, DWORD) {
   ::KillTimer(nullptr, id);
   HWND add = ::FindWindowW(nullptr, L"Add Toolbar Button");
   if (!add) return;
-  EXPECT_EQ(Text(add, IDC_ATB_TEXT), L"NewBtn");
-  EXPECT_EQ(Text(add, IDC_ATB_ACTION), L"*.mp3");
-  EXPECT_EQ(Text(add, IDC_ATB_LOCATION), L"DEFAULT");
+  EXPECT_EQ(std::tuple(Text(add, IDC_ATB_TEXT), Text(add, IDC_ATB_ACTION), Text(add, IDC_ATB_LOCATION)),
+            std::tuple(L"NewBtn", L"*.mp3", L"DEFAULT"));
   Type(add, IDC_ATB_TEXT, L"Books");
   Type(add, IDC_ATB_ACTION, L"*.epub");
   Click(add, IDC_ATB_LOCATION_BROWSE);
@@ -211,9 +207,8 @@ TEST_F(OptionsUiTest, AddAppendsTheNewButton) {
   EXPECT_EQ(ListRow(d, 5), L"Books");
   EXPECT_EQ(ListSelection(d), 5);
   const _TBBTN& added = dialog.Buttons().back();
-  EXPECT_EQ(added.pattern, u"*.epub");
-  EXPECT_EQ(added.location, u"C:\\Books");
-  EXPECT_EQ(added.iconPath, u".\\icons\\default.ico");
+  EXPECT_EQ(std::tuple(added.pattern, added.location, added.iconPath),
+            std::tuple(u"*.epub", u"C:\\Books", u".\\icons\\default.ico"));
   EXPECT_NE(added.button->SmallIcon(), nullptr);
   EXPECT_EQ(Text(d, IDC_ETB_ACTION), L"*.epub");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "search/block_reader.h"
 #include "support/cache_image.h"
@@ -40,15 +41,13 @@ TEST(BlockReader, ParseRecordAgreesWithReadRecord) {
         << "offset " << offset << " room " << room;
     if (!slowOk) continue;
     ++valid;
-    ASSERT_EQ(fast.type, slow.type);
-    ASSERT_EQ(fast.length, slow.length);
+    auto facts = [](const cache::Record& r) {
+      bool end = r.type == cache::RECORD_END;  // an end mark's other fields mean nothing
+      return std::tuple(r.type, r.length, end ? nullptr : r.name, end ? 0 : r.nameLength, end ? 0 : r.sizeOrLink,
+                        end ? 0 : r.timeLow, end ? 0 : r.timeHigh, end ? 0 : r.linkOffset);
+    };
+    ASSERT_EQ(facts(fast), facts(slow)) << "offset " << offset;
     if (slow.type == cache::RECORD_END) continue;
-    ASSERT_EQ(fast.name, slow.name);
-    ASSERT_EQ(fast.nameLength, slow.nameLength);
-    ASSERT_EQ(fast.sizeOrLink, slow.sizeOrLink);
-    ASSERT_EQ(fast.timeLow, slow.timeLow);
-    ASSERT_EQ(fast.timeHigh, slow.timeHigh);
-    ASSERT_EQ(fast.linkOffset, slow.linkOffset);
     uint32_t seen = 0;
     for (uint32_t k = 0; k < slow.nameLength; ++k) seen |= sets[which].BitOf(slow.name[k]);
     ASSERT_EQ(holds, sets[which].Satisfied(seen)) << "offset " << offset;

@@ -93,21 +93,14 @@ TEST_F(SearchCommand, FailuresAndUsage) {
   EXPECT_EQ(err_, " [WARNING] : Too many files have been found, not enough memory to show all files !\n");
   EXPECT_GE(messages.Count(), 2u);
   cacheFile_ = present;
-  for (const Args& args : std::vector<Args>{{},
-                                            {"a", "b"},
-                                            {"*", "--files", "--folders"},
-                                            {"*", "--sort", "colour"},
-                                            {"*", "--flip"},
-                                            {"*", "--from", "2020-02-30"},
-                                            {"*", "--to", "20200101"},
-                                            {"*", "--min-kb", "-1"},
-                                            {"*", "--max-kb", "4294967296"},
-                                            {"*", "--drives", "xyz"},
-                                            {"*", "--bogus"},
-                                            {"*", "--from", "1900-02-29"},  // 1900 was no leap year
-                                            {"*", "--to", "1965-13-01"},
-                                            {"*", "--to", "1965-04-31"},
-                                            {"*", "--from", "1600-12-31"}})  // before the first FILETIME
+  const std::vector<Args> usage = {
+      {}, {"a", "b"}, {"*", "--files", "--folders"}, {"*", "--sort", "colour"}, {"*", "--flip"},
+      {"*", "--from", "2020-02-30"}, {"*", "--to", "20200101"}, {"*", "--min-kb", "-1"},
+      {"*", "--max-kb", "4294967296"}, {"*", "--drives", "xyz"}, {"*", "--bogus"},
+      {"*", "--from", "1900-02-29"},  // 1900 was no leap year
+      {"*", "--to", "1965-13-01"}, {"*", "--to", "1965-04-31"},
+      {"*", "--from", "1600-12-31"}};  // before the first FILETIME
+  for (const Args& args : usage)
     EXPECT_EQ(Run(args), 2) << (args.empty() ? "" : args.back());
 }
 

@@ -134,7 +134,8 @@ class SearchThread : public SearchFixture {
     if (threaded_) threaded_->StopSearchThread();
   }
 
-  void Submit(const std::u16string& pattern, const std::u16string& location = u"", uint8_t refine = 0) {
+  void Submit(const std::u16string& pattern, const std::u16string& location = u"", uint8_t refine = 0,
+              bool signal = true) {
     SearchRequest r;
     r.filterCodes[0] = NameMatches;
     r.filterCount = 1;
@@ -143,7 +144,7 @@ class SearchThread : public SearchFixture {
     r.driveMask = kDriveC | kDriveD;
     r.refine = refine;
     threaded_->SubmitRequest(r);
-    threaded_->SignalRequest();
+    if (signal) threaded_->SignalRequest();
   }
   // Submits and waits for the run's end; returns what it posted.
   Notes RunOne(const std::u16string& pattern, const std::u16string& location = u"", uint8_t refine = 0) {
@@ -248,15 +249,7 @@ TEST_F(SearchThread, RequestsArrivingDuringTheHandOver) {
   auto submitAt = [&](uint32_t code, intptr_t value, const std::u16string& pattern, bool signal) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     sink_.OnNotify([=, this](uint32_t c, intptr_t v) {
-      if (c == code && (value == kAny ? v != 0 : v == value) && !done->exchange(true)) {
-        SearchRequest r;
-        r.pattern = pattern;
-        r.filterCodes[0] = NameMatches;
-        r.filterCount = 1;
-        r.driveMask = kDriveC | kDriveD;
-        threaded_->SubmitRequest(r);
-        if (signal) threaded_->SignalRequest();
-      }
+      if (c == code && (value == kAny ? v != 0 : v == value) && !done->exchange(true)) Submit(pattern, u"", 0, signal);
     });
   };
   submitAt(NotifyResults, kAny, u"something else", false);

@@ -2,6 +2,8 @@
 // gradient dialog rendered pixel by pixel (gradient, transparent label, hover frame).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "controls/button_ex.h"
 #include "controls/look.h"
 #include "controls/tab_sheet.h"
@@ -59,16 +61,12 @@ TEST_F(ControlsTest, TabSheetPlacesPagesAndSwitchesOnSelectionChange) {
     RECT at = page->RectInParent();
     EXPECT_TRUE(::EqualRect(&at, &expected)) << at.left << "," << at.top << "," << at.right << "," << at.bottom;
   }
-  struct Step {
-    int select;
-    bool aVisible, bVisible;
-  };
-  for (Step step : {Step{1, false, true}, Step{0, true, false}}) {
-    tabs.Select(step.select);  // as a click does: the control selects, then tells its parent
+  for (int select : {1, 0}) {
+    tabs.Select(select);  // as a click does: the control selects, then tells its parent
     NMHDR header = {tabs.Handle(), UINT_PTR(IDC_TAB), UINT(TCN_SELCHANGE)};
     dialog.Send(WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
-    EXPECT_EQ(bool(pageA.Style() & WS_VISIBLE), step.aVisible) << "select " << step.select;
-    EXPECT_EQ(bool(pageB.Style() & WS_VISIBLE), step.bVisible) << "select " << step.select;
+    EXPECT_EQ(std::tuple(bool(pageA.Style() & WS_VISIBLE), bool(pageB.Style() & WS_VISIBLE)),
+              std::tuple(select == 0, select == 1)) << "select " << select;
   }
   // The sheet switched pages and the dialog still heard of both changes.
   EXPECT_EQ(std::count(dialog.notifications.begin(), dialog.notifications.end(), UINT(TCN_SELCHANGE)), 2);

@@ -93,16 +93,12 @@ TEST_F(FrameworkTest, CommandsAndReflectedNotificationsReachTheirHandlers) {
   ::SendMessageW(dialog.Item(IDC_PRESS), BM_CLICK, 0, 0);
   EXPECT_EQ(dialog.commands, (std::vector<std::pair<int, int>>{{IDC_PRESS, BN_CLICKED}}));
 
-  struct Row {
-    UINT code;
-    bool dialogSees;
-  };
-  for (Row row : {Row{UINT(NM_CLICK), false}, Row{UINT(NM_DBLCLK), true}, Row{UINT(NM_RCLICK), true}}) {
+  for (auto [code, dialogSees] : {std::pair{UINT(NM_CLICK), false}, {UINT(NM_DBLCLK), true}, {UINT(NM_RCLICK), true}}) {
     dialog.notifications.clear();
-    NMHDR header = {list.Handle(), UINT_PTR(IDC_LISTVIEW), row.code};
+    NMHDR header = {list.Handle(), UINT_PTR(IDC_LISTVIEW), code};
     dialog.Send(WM_NOTIFY, IDC_LISTVIEW, reinterpret_cast<LPARAM>(&header));
-    EXPECT_EQ(list.seen.back(), row.code);
-    EXPECT_EQ(!dialog.notifications.empty(), row.dialogSees) << row.code;
+    EXPECT_EQ(list.seen.back(), code);
+    EXPECT_EQ(!dialog.notifications.empty(), dialogSees) << code;
   }
   // A dialog's object lets go of its window when the window goes, and the control's object too.
   HWND listHandle = list.Handle();
@@ -115,15 +111,11 @@ TEST_F(FrameworkTest, CommandsAndReflectedNotificationsReachTheirHandlers) {
 TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
   CWindow owner;
   ASSERT_TRUE(owner.CreateFrame(0, L"owner", WS_OVERLAPPEDWINDOW, RECT{0, 0, 200, 100}, nullptr));
-  struct Row {
-    UINT_PTR post;
-    INT_PTR result;
-  };
-  for (Row row : {Row{IDOK, IDOK}, Row{IDCANCEL, IDCANCEL}, Row{WM_CLOSE, IDCANCEL}}) {
+  for (auto [post, result] : {std::pair<UINT_PTR, INT_PTR>{IDOK, IDOK}, {IDCANCEL, IDCANCEL}, {WM_CLOSE, IDCANCEL}}) {
     RoutingDialog dialog;
-    dialog.postOnTimer = row.post;
+    dialog.postOnTimer = post;
     dialog.owner = owner.Handle();
-    EXPECT_EQ(dialog.DoModal(owner.Handle()), row.result) << row.post;
+    EXPECT_EQ(dialog.DoModal(owner.Handle()), result) << post;
     EXPECT_TRUE(dialog.ownerWasDisabled);
     EXPECT_TRUE(owner.IsEnabled());
     EXPECT_EQ(dialog.Handle(), nullptr);
@@ -241,15 +233,11 @@ TEST_F(FrameworkTest, MessageBoxesAndPickersGoThroughTheSeam) {
   EXPECT_EQ(picks[0].title, L"Select Folder");
   EXPECT_EQ(picks[1].initial, L"old.ico");
 
-  struct Filter {
-    std::wstring_view bars, expected;
-  };
   using namespace std::literals;
-  for (Filter f : {Filter{L"Icon Files(*.ico)|*.ico|All Files (*.*)|*.*||"sv,
-                          L"Icon Files(*.ico)\0*.ico\0All Files (*.*)\0*.*\0\0"sv},
-                   Filter{L"Text|*.txt"sv, L"Text\0*.txt\0\0"sv}, Filter{L""sv, L"\0\0"sv}}) {
-    EXPECT_EQ(FilterFromBars(f.bars), f.expected);
-  }
+  for (auto [bars, expected] : {std::pair{L"Icon Files(*.ico)|*.ico|All Files (*.*)|*.*||"sv,
+                                          L"Icon Files(*.ico)\0*.ico\0All Files (*.*)\0*.*\0\0"sv},
+                                {L"Text|*.txt"sv, L"Text\0*.txt\0\0"sv}, {L""sv, L"\0\0"sv}})
+    EXPECT_EQ(FilterFromBars(bars), expected);
 }
 
 TEST_F(FrameworkTest, WorkerPostsItsPayloadToTheWindowAndStops) {

@@ -129,12 +129,10 @@ TEST(DialogBuilder, ImagesMustBeInTheArchiveAndDecode) {
   EXPECT_TRUE(b->hasAlpha);
   EXPECT_EQ(b->pixels[1], 0x80202020u) << "premultiplied";
 
-  EXPECT_NE(BuildError("<Window><Control bkimage=\"none.bmp\"/></Window>", &m).find(u"has no file \"none.bmp\""),
-            std::u16string::npos);
-  EXPECT_NE(BuildError("<Window><Option selectedimage=\"bad.bmp\"/></Window>", &m).find(u"pixels are cut short"),
-            std::u16string::npos);
-  EXPECT_NE(BuildError("<Window><Control bkimage=\"odd.bmp\"/></Window>", &m).find(u"not a BMP image"),
-            std::u16string::npos);
+  for (auto [xml, message] : {std::pair{"<Control bkimage=\"none.bmp\"/>", u"has no file \"none.bmp\""},
+                              {"<Option selectedimage=\"bad.bmp\"/>", u"pixels are cut short"},
+                              {"<Control bkimage=\"odd.bmp\"/>", u"not a BMP image"}})
+    EXPECT_NE(BuildError(std::string("<Window>") + xml + "</Window>", &m).find(message), std::u16string::npos) << xml;
 }
 
 TEST(DialogBuilder, TheRealArchiveHoldsEveryNamedControlOfTheMainWindow) {

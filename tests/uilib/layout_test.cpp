@@ -115,15 +115,22 @@ const char kLayout[] = R"(<Window size="300,200" mininfo="200,100"><Font name="T
 
 HostWindow Handle(int n) { return reinterpret_cast<HostWindow>(uintptr_t(n)); }
 
-TEST(ControlTree, LaysOutOnEverySizeAndKeepsHostWindowsAtTheirControls) {
+// kLayout at 300 x 200, with host windows 1, 2 and 3 in "host", "page0" and "inner1".
+class ControlTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m.Build(kLayout));
+    int n = 0;
+    for (const char16_t* host : {u"host", u"page0", u"inner1"})
+      static_cast<CWindowCtrlUI*>(m.FindControl(host))->AttachHostWindow(Handle(++n));
+    m.Resize(300, 200);
+  }
   RecordingManager m;
-  ASSERT_TRUE(m.Build(kLayout));
+};
+
+TEST_F(ControlTree, LaysOutOnEverySizeAndKeepsHostWindowsAtTheirControls) {
   EXPECT_EQ(m.GetInitWidth(), 300);
   EXPECT_EQ(m.GetMinHeight(), 100);
-  static_cast<CWindowCtrlUI*>(m.FindControl(u"host"))->AttachHostWindow(Handle(1));
-  static_cast<CWindowCtrlUI*>(m.FindControl(u"page0"))->AttachHostWindow(Handle(2));
-  static_cast<CWindowCtrlUI*>(m.FindControl(u"inner1"))->AttachHostWindow(Handle(3));
-  m.Resize(300, 200);
   // Row: 280 wide inside the inset; label 25% = 70, button 40 + 2 padding, gaps 2 + 2.
   EXPECT_EQ(m.Pos(u"label"), (UiRect{10, 10, 80, 30}));
   EXPECT_EQ(m.placed[Handle(1)], std::make_pair(UiRect{82, 10, 246, 30}, true));
@@ -148,13 +155,8 @@ TEST(ControlTree, LaysOutOnEverySizeAndKeepsHostWindowsAtTheirControls) {
   EXPECT_EQ(m.Pos(u"rest"), (UiRect{10, 102, 110, 256}));
 }
 
-TEST(ControlTree, TabLayoutShowsOnePageAndItsHostWindows) {
-  RecordingManager m;
-  ASSERT_TRUE(m.Build(kLayout));
+TEST_F(ControlTree, TabLayoutShowsOnePageAndItsHostWindows) {
   auto* tab = static_cast<CTabLayoutUI*>(m.FindControl(u"tab"));
-  static_cast<CWindowCtrlUI*>(m.FindControl(u"page0"))->AttachHostWindow(Handle(2));
-  static_cast<CWindowCtrlUI*>(m.FindControl(u"inner1"))->AttachHostWindow(Handle(3));
-  m.Resize(300, 200);
   EXPECT_EQ(tab->GetCurSel(), 1);
 
   EXPECT_TRUE(tab->SelectItem(0));
@@ -176,10 +178,7 @@ TEST(ControlTree, TabLayoutShowsOnePageAndItsHostWindows) {
   EXPECT_FALSE(m.placed[Handle(3)].second);
 }
 
-TEST(ControlTree, OptionGroupsKeepOneSelectedAndNotifyTheNewOne) {
-  RecordingManager m;
-  ASSERT_TRUE(m.Build(kLayout));
-  m.Resize(300, 200);
+TEST_F(ControlTree, OptionGroupsKeepOneSelectedAndNotifyTheNewOne) {
   auto option = [&](const char16_t* name) { return static_cast<COptionUI*>(m.FindControl(name)); };
   EXPECT_TRUE(option(u"p0")->IsSelected());
   EXPECT_FALSE(option(u"p1")->IsSelected()) << "the first selected option of a group keeps it";
@@ -207,10 +206,7 @@ TEST(ControlTree, OptionGroupsKeepOneSelectedAndNotifyTheNewOne) {
   EXPECT_FALSE(option(u"toggle")->IsSelected());
 }
 
-TEST(ControlTree, ClickNeedsPressAndReleaseOnTheSameEnabledButton) {
-  RecordingManager m;
-  ASSERT_TRUE(m.Build(kLayout));
-  m.Resize(300, 200);
+TEST_F(ControlTree, ClickNeedsPressAndReleaseOnTheSameEnabledButton) {
   const UiRect go = m.Pos(u"go"), p0 = m.Pos(u"p0");
   m.OnButtonDown(go.left + 1, go.top + 1);
   EXPECT_TRUE(m.captured);

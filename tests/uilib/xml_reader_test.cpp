@@ -1,6 +1,8 @@
 // The layout markup reader: what it takes, and where it says a malformed document goes wrong.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/text.h"
 #include "uilib/xml_reader.h"
 
@@ -18,29 +20,23 @@ TEST(XmlReader, ReadsElementsAttributesEntitiesAndSkipsCommentsAndDeclarations) 
       "</Window>\n<!-- trailing -->\n";
   ASSERT_EQ(markup.Load(doc), 0) << U8(markup.GetLastErrorMessage());
   const CMarkupNode& root = markup.GetRoot();
-  EXPECT_EQ(root.name, u"Window");
-  EXPECT_EQ(root.line, 3);
-  EXPECT_EQ(root.column, 1);
-  ASSERT_EQ(root.attributes.size(), 2u);
+  EXPECT_EQ(std::tuple(root.name, root.line, root.column, root.attributes.size()), std::tuple(u"Window", 3, 1, 2u));
   EXPECT_EQ(*root.GetAttribute(u"size"), u"1,2");
   EXPECT_EQ(*root.GetAttribute(u"title"), u"a <b> & \"c\" 'd' AB\U0001F600 \u00E9");
   ASSERT_EQ(root.children.size(), 2u);
   EXPECT_EQ(*root.children[0].GetAttribute(u"text"), u"line break tab end");
-  EXPECT_EQ(root.children[0].line, 4);
-  EXPECT_EQ(root.children[0].column, 3);
+  EXPECT_EQ(std::tuple(root.children[0].line, root.children[0].column), std::tuple(4, 3));
   EXPECT_EQ(root.children[1].text, u"x & y<raw & text>");
   EXPECT_EQ(root.children[1].children[0].name, u"Inner");
   EXPECT_EQ(root.GetAttribute(u"missing"), nullptr);
 }
 
-struct Malformed {
-  const char* doc;
-  int line, column;
-  const char16_t* reason;
-};
-
 TEST(XmlReader, MalformedMarkupGivesLineAndColumn) {
-  const Malformed kCases[] = {
+  const struct {
+    const char* doc;
+    int line, column;
+    const char16_t* reason;
+  } kCases[] = {
       {"", 1, 1, u"no root element"},
       {"<!-- only a comment -->", 1, 24, u"no root element"},
       {"<a>\n  <b>\n</a>", 3, 1, u"</a> does not close <b> opened at line 2, column 3"},
@@ -73,12 +69,11 @@ TEST(XmlReader, MalformedMarkupGivesLineAndColumn) {
       {"<a", 1, 1, u"the tag <a is not closed"},
       {"<a></a >x", 1, 9, u"text outside"},
   };
-  for (const Malformed& c : kCases) {
+  for (const auto& c : kCases) {
     SCOPED_TRACE(c.doc);
     CMarkup markup;
     EXPECT_EQ(markup.Load(c.doc), -1);
-    EXPECT_EQ(markup.ErrorLine(), c.line);
-    EXPECT_EQ(markup.ErrorColumn(), c.column);
+    EXPECT_EQ(std::tuple(markup.ErrorLine(), markup.ErrorColumn()), std::tuple(c.line, c.column));
     const std::u16string& message = markup.GetLastErrorMessage();
     EXPECT_EQ(message.rfind(U16("line " + std::to_string(c.line) + ", column " + std::to_string(c.column) + ": "), 0), 0u)
         << U8(message);

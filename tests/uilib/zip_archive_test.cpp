@@ -32,13 +32,11 @@ TEST(ZipArchive, ReadsStoredAndDeflatedEntriesByNameWithoutRegardToCaseOrSlash) 
   for (bool descriptor : {false, true}) {
     ZipLayout zip = MakeZip({{"AppMain.xml", kText, 8}, {"img/a.bmp", "BMxyz", 0}, {"empty", "", 8}}, descriptor,
                             "archive comment");
-    std::vector<uint8_t> out;
-    EXPECT_EQ(ReadOne(zip, u"appmain.XML", &out), u"");
-    EXPECT_EQ(std::string(out.begin(), out.end()), kText);
-    EXPECT_EQ(ReadOne(zip, u"IMG\\A.bmp", &out), u"");
-    EXPECT_EQ(std::string(out.begin(), out.end()), "BMxyz");
-    EXPECT_EQ(ReadOne(zip, u"empty", &out), u"");
-    EXPECT_TRUE(out.empty());
+    for (auto [name, text] : {std::pair{u"appmain.XML", kText}, {u"IMG\\A.bmp", "BMxyz"}, {u"empty", ""}}) {
+      std::vector<uint8_t> out{1};
+      EXPECT_EQ(ReadOne(zip, name, &out), u"");
+      EXPECT_EQ(std::string(out.begin(), out.end()), text) << U8(name);
+    }
   }
 }
 
@@ -48,15 +46,13 @@ void Both16(ZipLayout& z, size_t at, uint16_t v) { Put16(z.bytes, z.localAt[0] +
 enum Field { kMethod = 8, kCrc = 14, kPackedSize = 18, kSize = 22 };
 const uint32_t kLen = uint32_t(kText.size());
 
-struct Damage {
-  const char* what;
-  uint16_t method;
-  std::function<void(ZipLayout&)> apply;
-  const char16_t* expected;  // part of the message
-};
-
 TEST(ZipArchive, DamagedArchivesAreRefusedWithTheReason) {
-  const Damage kDamages[] = {
+  const struct {
+    const char* what;
+    uint16_t method;
+    std::function<void(ZipLayout&)> apply;
+    const char16_t* expected;  // part of the message
+  } kDamages[] = {
       {"cut in the middle", 8, [](ZipLayout& z) { z.bytes.resize(z.bytes.size() / 2); }, u"no ZIP end record"},
       {"last byte missing", 8, [](ZipLayout& z) { z.bytes.pop_back(); }, u"no ZIP end record"},
       {"shorter than an end record", 8, [](ZipLayout& z) { z.bytes.resize(10); }, u"too short"},
@@ -85,7 +81,7 @@ TEST(ZipArchive, DamagedArchivesAreRefusedWithTheReason) {
       {"inflates past the size limit", 8, [](ZipLayout& z) { Both32(z, kSize, CZipArchive::kMaxEntrySize + 1); },
        u"is larger than 64 MB"},
   };
-  for (const Damage& d : kDamages) {
+  for (const auto& d : kDamages) {
     SCOPED_TRACE(d.what);
     ZipLayout zip = MakeZip({{"AppMain.xml", kText, d.method}});
     d.apply(zip);
