@@ -187,9 +187,9 @@ TEST_F(WriterSweepTest, LocationRefresh) {
   Sweep(Beside(""), restore, [&] { return refresher.RefreshLocation(drive_.Path("work/")); },
         [&](const Case& c) {
           if (c.op == Op::List) return ExpectPartialListing(c);
-          // The file cannot grow for the new subfolder: the refresh is given up without a word, and
-          // the change is lost until the folder changes again.
-          if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_, 0);
+          // The file cannot grow for the new subfolder: the refresh is given up and reported once,
+          // and the change waits until the folder changes again.
+          if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
           if (c.op == kEndsProcess && Last(c)) {
             // The end comes between the take-over and the replacement: "keep" stays marked taken
             // over, hidden from every reader with its subtree, and no drive is marked busy, so the
@@ -208,11 +208,11 @@ TEST_F(WriterSweepTest, LocationRefresh) {
         [&](const Case& c) {
           if (c.op == Op::List) return ExpectPartialListing(c);
           if (c.op == Op::Map && Last(c)) {
-            // The file cannot grow: the old block stays and the drive is marked busy, so that the
-            // next start offers a rebuild; nothing is said now.
+            // The file cannot grow: the old block stays, the failure is reported once and the drive
+            // is marked busy, so that the next start offers a rebuild.
             std::vector<uint8_t> marked = *old_;
             cache::StoreU32(&marked[cache::kDrivesBusyOffset], drive_.Mask());
-            return ExpectFailedLeaving(c, marked, 0);
+            return ExpectFailedLeaving(c, marked);
           }
           if (c.op == kEndsProcess && Last(c)) {
             // The end comes while the block is replaced: the drive stays busy; the next start rebuilds.
