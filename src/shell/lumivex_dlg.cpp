@@ -3,6 +3,7 @@
 #include "framework/app.h"
 #include "framework/message_box.h"
 #include "platform/message.h"
+#include "platform/text.h"
 #include "resource.h"
 #include "search/post_sink.h"
 #include "search/search_types.h"
@@ -31,7 +32,7 @@ constexpr const wchar_t* kSortTabs[] = {L"Defa&ult", L"&Name", L"&Location", L"&
 
 // The state file's keys as the main window writes them.
 bool StateIs(const std::u16string& key, const std::u16string& defaultValue, const char16_t* wanted) {
-  return EqualsIgnoreCase(ReadIniString(u"STATEINFO", key, Paths().stateInfo, defaultValue), wanted);
+  return EqualsFolded(ReadIniString(u"STATEINFO", key, Paths().stateInfo, defaultValue), wanted);
 }
 
 bool HasFocusIn(HWND box) {
