@@ -2,7 +2,7 @@
 // shows a file's date).
 #include "platform/local_time.h"
 
-#include "platform/win32/win32_api.h"
+#include "platform/win32/win32.h"
 
 namespace lvx::os {
 
