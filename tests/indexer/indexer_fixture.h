@@ -148,10 +148,6 @@ class IndexerTest : public ::testing::Test {
   std::vector<uint8_t> Bytes() const { return ReadImage(Beside("")).value_or(std::vector<uint8_t>{}); }
   uint32_t U32(uint32_t at) const { return Word(Bytes(), at); }
   CachedDrive Cached() const { return ReadDrive(Bytes(), drive_.Letter()); }
-  uint32_t BlockOf(const std::string& folder) const {
-    std::map<std::string, uint32_t> blocks = Cached().blocks;
-    return blocks.count(folder) ? blocks[folder] : cache::NO_BLOCK;
-  }
   std::vector<std::string> Disk() const {
     std::vector<std::string> lines;
     ListDisk(fs::path(drive_.HostRoot()), "", lines);

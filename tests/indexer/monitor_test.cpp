@@ -25,7 +25,6 @@ uint32_t WriteChangeRecord(uint8_t* buffer, uint32_t action, const std::u16strin
   return length;
 }
 
-
 // Polls a condition for up to 20 s; true as soon as it holds.
 bool Eventually(const std::function<bool()>& condition) {
   for (uint32_t start = os::TickCount(); !condition(); os::Sleep(20))

@@ -37,7 +37,7 @@ TEST_F(RefresherTest, AChangedFolderKeepsTheBlocksOfItsSubfoldersAndFreesThoseTh
   ASSERT_EQ(refresher_.RefreshLocation(drive_.Path("work/")), 0);
   ExpectCacheMatchesDisk();
   for (const char* kept : {"work/keep", "work/keep/deep", "work/other"})
-    EXPECT_EQ(BlockOf(kept), before[kept]) << kept;
+    EXPECT_EQ(Cached().blocks.at(kept), before[kept]) << kept;
   EXPECT_TRUE(Freed(before["work/old"]) && Freed(before["work/old/inner"])) << "the renamed tree";
   EXPECT_EQ(U32(cache::kDrivesBusyOffset), 0u);
   EXPECT_TRUE(notify_.Items().empty()) << "a monitor request posts nothing";

@@ -265,17 +265,13 @@ TEST_F(ResourcesTest, EveryDialogCarriesTheControlsItsCodeAddressesFitsAndDraws)
       EXPECT_TRUE(Is(ClassOf(w), c.cls)) << Narrow(ClassOf(w));
       DWORD bits = DWORD(GetWindowLongW(w, GWL_STYLE));
       EXPECT_EQ(bits & c.style, c.style);
-      if (c.text) {
-        EXPECT_EQ(TextOf(w), c.text);
-      }
+      if (c.text) EXPECT_EQ(TextOf(w), c.text);
       EXPECT_EQ(IsWindowEnabled(w) == FALSE, c.disabled);
       if (Is(c.cls, UPDOWN_CLASSW)) {  // bound to the number box just before it, which it keeps current
         EXPECT_EQ(HWND(SendMessageW(w, UDM_GETBUDDY, 0, 0)), GetDlgItem(dlg, c.id - 1));
         EXPECT_EQ(bits & (UDS_SETBUDDYINT | UDS_ARROWKEYS), DWORD(UDS_SETBUDDYINT | UDS_ARROWKEYS));
       }
-      if (Is(c.cls, L"ListBox")) {
-        EXPECT_FALSE(bits & LBS_SORT) << "the order is the buttons'";
-      }
+      if (Is(c.cls, L"ListBox")) EXPECT_FALSE(bits & LBS_SORT) << "the order is the buttons'";
     }
     std::vector<std::wstring> texts;
     bool icon = false;
@@ -310,16 +306,11 @@ TEST_F(ResourcesTest, EveryDialogCarriesTheControlsItsCodeAddressesFitsAndDraws)
       RECT frame = a.rect;
       InflateRect(&frame, -2, -2);
       frame.top += 6;  // the caption rides on the top line
-      for (const Child& b : children) {
-        if (&b != &a && Overlap(a.rect, b.rect)) {
-          EXPECT_TRUE(Inside(b.rect, frame)) << "inside the group: #" << b.id;
-        }
-      }
+      for (const Child& b : children)
+        if (&b != &a && Overlap(a.rect, b.rect)) EXPECT_TRUE(Inside(b.rect, frame)) << "inside the group: #" << b.id;
     }
 
-    if (d.id == IDD_SETTINGS) {
-      EXPECT_TRUE(HostGeneralPage(dlg)) << "the general page fits the settings tab";
-    }
+    if (d.id == IDD_SETTINGS) EXPECT_TRUE(HostGeneralPage(dlg)) << "the general page fits the settings tab";
     lvx::uitest::Image image = lvx::uitest::Shoot(dlg, std::to_string(d.id) + "_" + d.name, folder.c_str());
     std::vector<uint32_t> colours;
     for (uint32_t p : image.pixels)

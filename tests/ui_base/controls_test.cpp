@@ -119,9 +119,8 @@ TEST_F(ControlsTest, GradientDialogLooksAsTheProgramsDialogs) {
   button.Send(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
   ASSERT_TRUE(button.IsHover());
   uitest::Image hover = uitest::Shoot(dialog.Handle(), "controls_look_hover");
-  for (POINT p : {POINT{b.left, midY}, POINT{b.right - 1, midY}, POINT{(b.left + b.right) / 2, b.top}}) {
+  for (POINT p : {POINT{b.left, midY}, POINT{b.right - 1, midY}, POINT{(b.left + b.right) / 2, b.top}})
     EXPECT_EQ(hover.At(p.x, p.y), kFrameColour) << p.x << "," << p.y << " " << Describe(hover.At(p.x, p.y));
-  }
   // Inside the frame the hover gradient starts from its warm top colour.
   EXPECT_TRUE(Near(hover.At((b.left + b.right) / 2, b.top + 1), kHoverTop, 3));
 }

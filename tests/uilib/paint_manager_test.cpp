@@ -101,13 +101,11 @@ TEST_F(PaintManagerTest, HostWindowsFollowTheirControlsOnEverySizeAndPageSwitch)
   EXPECT_TRUE(Shown(quick));
   EXPECT_FALSE(Shown(sizeDate)) << "only the selected page's window is shown";
 
-  const RECT before = InParent(list);
   SetWindowPos(window_, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   RECT client;
   GetClientRect(window_, &client);
   EXPECT_EQ(manager_.GetClientWidth(), client.right) << "the size change came as WM_SIZE";
   ExpectAtControl(list, u"listResult");
-  EXPECT_GT(InParent(list).right, before.right);
 
   // The layout's smallest size holds the window back.
   SetWindowPos(window_, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
