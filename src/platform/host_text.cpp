@@ -36,27 +36,15 @@ size_t DecodeUtf8(const unsigned char* s, size_t n, uint32_t* cp) {
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(char(cp));
-  } else if (cp < 0x800) {
-    out.push_back(char(0xC0 | (cp >> 6)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(char(0xE0 | (cp >> 12)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(char(0xF0 | (cp >> 18)));
-    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  }
+  if (cp < 0x80) return out.push_back(char(cp));
+  int extra = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;  // continuation bytes after the lead byte
+  out.push_back(char((0xFF << (7 - extra)) | (cp >> (6 * extra))));
+  for (int k = extra - 1; k >= 0; --k) out.push_back(char(0x80 | ((cp >> (6 * k)) & 0x3F)));
 }
 
 size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
-  size_t o = 0;
-  size_t i = 0;
+  size_t o = 0, i = 0;
   while (i < n) {
     if (s[i] < 0x80) {  // most names are ASCII
       out[o++] = s[i++];
@@ -67,13 +55,8 @@ size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
     if (len == 0) {
       out[o++] = char16_t(0xDC00 + s[i]);
       ++i;
-    } else if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out[o++] = char16_t(0xD800 + (cp >> 10));
-      out[o++] = char16_t(0xDC00 + (cp & 0x3FF));
-      i += len;
     } else {
-      out[o++] = char16_t(cp);
+      o += EncodeUtf16(cp, out + o);
       i += len;
     }
   }
@@ -94,7 +77,7 @@ std::string ToHostBytes(const String& text) {
   size_t start = 0;
   for (size_t i = 0; i <= text.size(); ++i) {
     bool escaped = i < text.size() && text[i] >= 0xDC80 && text[i] <= 0xDCFF &&
-                   !(i > start && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+                   !(i > start && utf::IsHighSurrogate(text[i - 1]));
     if (i < text.size() && !escaped) continue;
     out += U8(text.substr(start, i - start));
     if (escaped) out.push_back(char(text[i] - 0xDC00));

@@ -46,9 +46,7 @@ MessageSink SetMessageSink(MessageSink sink) {
 }
 
 DeferredMessages::DeferredMessages() { ++tDeferDepth; }
-DeferredMessages::~DeferredMessages() {
-  if (--tDeferDepth == 0) FlushDeferredMessages();
-}
+DeferredMessages::~DeferredMessages() { if (--tDeferDepth == 0) FlushDeferredMessages(); }
 
 void FlushDeferredMessages() {
   std::vector<String>* held = tDeferred;

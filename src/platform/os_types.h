@@ -16,6 +16,7 @@ struct FileTime {
   uint32_t high = 0;
   uint64_t Value() const { return (uint64_t(high) << 32) | low; }
   static FileTime From(uint64_t v) { return {uint32_t(v), uint32_t(v >> 32)}; }
+  static constexpr int64_t kUnixEpochSeconds = 11644473600;  // from 1601-01-01 to 1970-01-01
 };
 
 // The kinds of failure that callers and tests tell apart. The system's own code of a failure is

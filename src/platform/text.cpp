@@ -2,9 +2,9 @@
 
 #include "platform/utf.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
 namespace lvx {
 
@@ -14,14 +14,10 @@ std::u16string U16(const std::string& s) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(s.data());
   for (size_t i = 0; i < s.size();) {
     uint32_t cp = 0xFFFD;
-    size_t length = os::utf::DecodeUtf8(bytes + i, s.size() - i, &cp);
-    if (length == 0) {
-      cp = 0xFFFD;
-      length = 1;
-    }
+    size_t length = os::utf::DecodeUtf8(bytes + i, s.size() - i, &cp);  // leaves cp alone when 0
     char16_t units[2];
     out.append(units, os::utf::EncodeUtf16(cp, units));
-    i += length;
+    i += length == 0 ? 1 : length;
   }
   return out;
 }
@@ -31,46 +27,29 @@ std::string U8(const std::u16string& s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     uint32_t cp = s[i];
-    if (os::utf::IsHighSurrogate(cp) && i + 1 < s.size() && os::utf::IsLowSurrogate(s[i + 1])) {
-      cp = os::utf::CombineSurrogates(cp, s[i + 1]);
-      ++i;
-    } else if (os::utf::IsSurrogate(cp)) {
+    if (os::utf::IsHighSurrogate(cp) && i + 1 < s.size() && os::utf::IsLowSurrogate(s[i + 1]))
+      cp = os::utf::CombineSurrogates(cp, s[++i]);
+    else if (os::utf::IsSurrogate(cp))
       cp = 0xFFFD;
-    }
     os::utf::AppendUtf8(out, cp);
   }
   return out;
 }
 
 std::u16string Format(const char* format, ...) {
-  char small[512];
-  va_list args;
+  va_list args, copy;
   va_start(args, format);
-  va_list copy;
   va_copy(copy, args);
-  int n = std::vsnprintf(small, sizeof small, format, args);
-  va_end(args);
-  std::string text;
-  if (n < 0) {
-    text.clear();
-  } else if (size_t(n) < sizeof small) {
-    text.assign(small, size_t(n));
-  } else {
-    std::vector<char> big(size_t(n) + 1);
-    std::vsnprintf(big.data(), big.size(), format, copy);
-    text.assign(big.data(), size_t(n));
-  }
+  int n = std::vsnprintf(nullptr, 0, format, args);
+  std::string text(n < 0 ? 0 : size_t(n), '\0');
+  if (n > 0) std::vsnprintf(text.data(), text.size() + 1, format, copy);
   va_end(copy);
+  va_end(args);
   return U16(text);
 }
 
 std::u16string FormatThousands(uint32_t value) {
-  std::u16string digits;
-  do {
-    digits.insert(digits.begin(), char16_t(u'0' + value % 10));
-    value /= 10;
-  } while (value != 0);
-  std::u16string out;
+  std::u16string digits = U16(std::to_string(value)), out;
   for (size_t i = 0; i < digits.size(); ++i) {
     if (i != 0 && (digits.size() - i) % 3 == 0) out.push_back(u',');
     out.push_back(digits[i]);
@@ -87,10 +66,8 @@ int CompareFolded(const char16_t* a, const char16_t* b) {
 }
 
 bool EqualsFolded(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char16_t x, char16_t y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 std::u16string Trim(std::u16string_view text) {
@@ -102,22 +79,19 @@ std::u16string Trim(std::u16string_view text) {
 
 namespace {
 
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
+// The value of a digit in base 10 or 16, or -1.
+int Digit(char16_t c, uint32_t base) {
+  char16_t folded = FoldAscii(c);
+  int d = c >= u'0' && c <= u'9' ? c - u'0' : folded >= u'a' && folded <= u'f' ? folded - u'a' + 10 : -1;
+  return d < int(base) ? d : -1;
 }
 
-int DecimalDigit(char16_t c) { return c >= u'0' && c <= u'9' ? c - u'0' : -1; }
-
 // Digits from text[at] on in the given base; the value stops at kNumberTooLarge.
-size_t ReadDigits(std::u16string_view text, size_t at, uint32_t base, int (*digit)(char16_t),
-                  uint64_t* value) {
+size_t ReadDigits(std::u16string_view text, size_t at, uint32_t base, uint64_t* value) {
   uint64_t v = 0;
   size_t i = at;
-  for (; i < text.size() && digit(text[i]) >= 0; ++i) {
-    v = v * base + uint64_t(digit(text[i]));
+  for (; i < text.size() && Digit(text[i], base) >= 0; ++i) {
+    v = v * base + uint64_t(Digit(text[i], base));
     if (v > kNumberTooLarge) v = kNumberTooLarge;
   }
   *value = v;
@@ -127,23 +101,20 @@ size_t ReadDigits(std::u16string_view text, size_t at, uint32_t base, int (*digi
 }  // namespace
 
 size_t ReadDecimal(std::u16string_view text, uint64_t* value) {
-  return ReadDigits(text, 0, 10, DecimalDigit, value);
+  return ReadDigits(text, 0, 10, value);
 }
 
 size_t ReadHexMask(std::u16string_view text, uint64_t* value) {
   bool prefix = text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X') &&
-                HexDigit(text[2]) >= 0;
-  return ReadDigits(text, prefix ? 2 : 0, 16, HexDigit, value);
+                Digit(text[2], 16) >= 0;
+  return ReadDigits(text, prefix ? 2 : 0, 16, value);
 }
 
 int32_t LeadingDecimal(std::u16string_view text) {
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
+  bool negative = i < text.size() && text[i] == u'-';
+  if (i < text.size() && (negative || text[i] == u'+')) ++i;
   uint64_t n = 0;
   ReadDecimal(text.substr(i), &n);
   if (negative) return n > uint64_t(INT32_MAX) ? INT32_MIN : int32_t(-int64_t(n));

@@ -17,11 +17,8 @@
 #include "platform/fault.h"
 
 namespace lvx::os {
-namespace {
 
 constexpr uint32_t kStillActive = 259;  // GetExitCodeThread's value for a running thread
-
-}  // namespace
 
 uint32_t TickCount() {
   auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -89,11 +86,8 @@ Thread::Thread(std::function<uint32_t()> body) : impl_(std::make_unique<Impl>())
 }
 
 Thread::~Thread() {
-  if (!impl_->thread.joinable()) return;
-  if (Finished())
-    impl_->thread.join();  // only its last instructions were left
-  else
-    impl_->thread.detach();
+  // A finished thread has only its last instructions left to run.
+  if (impl_->thread.joinable()) Finished() ? impl_->thread.join() : impl_->thread.detach();
 }
 
 bool Thread::Start() {

@@ -29,7 +29,7 @@ struct Entry {
 
 // A modification time as a FILETIME value; 0 for times before 1601.
 uint64_t FileTimeOf(const struct timespec& t) {
-  int64_t seconds = int64_t(t.tv_sec) + 11644473600;  // 1601-01-01 to 1970-01-01
+  int64_t seconds = int64_t(t.tv_sec) + FileTime::kUnixEpochSeconds;
   return seconds < 0 ? 0 : uint64_t(seconds) * 10000000u + uint64_t(t.tv_nsec) / 100u;
 }
 

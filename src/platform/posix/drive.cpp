@@ -6,6 +6,7 @@
 
 #include "platform/drive.h"
 #include "platform/posix/posix.h"
+#include "platform/text.h"
 
 namespace lvx::os {
 namespace {
@@ -20,9 +21,7 @@ std::array<MappedDrive, 26> gDrives;  // guarded by gDriveMutex
 
 // The drive index of a path that begins with "X:", or -1.
 int PathDrive(const String& path) {
-  if (path.size() < 2 || path[1] != u':') return -1;
-  char16_t c = path[0] | 0x20;
-  return c >= u'a' && c <= u'z' ? c - u'a' : -1;
+  return path.size() < 2 || path[1] != u':' ? -1 : DriveIndex(path[0]);
 }
 
 MappedDrive DriveOf(int index) {

@@ -35,8 +35,7 @@ bool LocalOffset(int year, int month, int day, int hour, int minute, int second,
     const std::time_t utc = std::mktime(&local);
     if (utc == std::time_t(-1)) continue;
     const int64_t wall = (DaysSince1601(year + cycles * 400, month, day) * 24 + hour) * 3600 + minute * 60 + second;
-    const int64_t kUnixEpoch = 11644473600LL;  // seconds from 1601 to 1970
-    *offset = wall - (int64_t(utc) + kUnixEpoch);
+    *offset = wall - (int64_t(utc) + FileTime::kUnixEpochSeconds);
     return true;
   }
   return false;
@@ -58,9 +57,8 @@ bool LocalDayToUtc(int year, int month, int day, bool endOfDay, FileTime* utc) {
 }
 
 bool UtcToLocal(FileTime utc, LocalTime* local) {
-  const int64_t kUnixEpoch = 11644473600LL;
   const uint64_t units = utc.Value();
-  const std::time_t seconds = std::time_t(int64_t(units / 10000000u) - kUnixEpoch);
+  const std::time_t seconds = std::time_t(int64_t(units / 10000000u) - FileTime::kUnixEpochSeconds);
   std::tm wall{};
   if (!localtime_r(&seconds, &wall)) return false;
   *local = {wall.tm_year + 1900, wall.tm_mon + 1, wall.tm_mday, wall.tm_hour, wall.tm_min, wall.tm_sec,

@@ -143,14 +143,11 @@ struct DirectoryWatch::Impl {
   // Drops the watches the predicate picks from the map.
   template <typename Pick>
   void Drop(Pick pick) {
-    for (auto it = folders.begin(); it != folders.end();) {
-      if (!pick(*it)) {
-        ++it;
-        continue;
-      }
-      ::inotify_rm_watch(inotifyFd, it->first);
-      it = folders.erase(it);
-    }
+    std::erase_if(folders, [&](const auto& f) {
+      bool drop = pick(f);
+      if (drop) ::inotify_rm_watch(inotifyFd, f.first);
+      return drop;
+    });
   }
 
   // A folder renamed within the tree: its watches moved with it, so only the map changes.

@@ -17,7 +17,7 @@ using win32::W;
 
 namespace {
 
-File Open(const String& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+File Open(const String& path, DWORD access, DWORD share, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
   if (fault::ShouldFail(Op::Open)) return {};
   HANDLE h = ::CreateFileW(W(path), access, share, nullptr, disposition, flags, nullptr);
   return {reinterpret_cast<intptr_t>(h)};  // INVALID_HANDLE_VALUE is the layer's -1
@@ -30,21 +30,14 @@ constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 }  // namespace
 
 File OpenToRead(const String& path) {
-  return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-              FILE_ATTRIBUTE_NORMAL);
+  return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
 }
 
-File OpenToReadAlone(const String& path) {
-  return Open(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-}
+File OpenToReadAlone(const String& path) { return Open(path, GENERIC_READ, 0, OPEN_EXISTING); }
 
-File OpenToUpdate(const String& path) {
-  return Open(path, kReadWrite, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-}
+File OpenToUpdate(const String& path) { return Open(path, kReadWrite, FILE_SHARE_READ, OPEN_EXISTING); }
 
-File CreateAnew(const String& path) {
-  return Open(path, kReadWrite, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-}
+File CreateAnew(const String& path) { return Open(path, kReadWrite, 0, CREATE_ALWAYS); }
 
 File CreateScratch(const String& path) {
   return Open(path, kReadWrite, 0, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_NORMAL);

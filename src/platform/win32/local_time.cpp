@@ -8,20 +8,13 @@ namespace lvx::os {
 
 bool LocalDayToUtc(int year, int month, int day, bool endOfDay, FileTime* utc) {
   if (!IsValidDay(year, month, day)) return false;
-  SYSTEMTIME local = {};
-  local.wYear = WORD(year);
-  local.wMonth = WORD(month);
-  local.wDay = WORD(day);
-  if (endOfDay) {
-    local.wHour = 23;
-    local.wMinute = 59;
-    local.wSecond = 59;
-    local.wMilliseconds = 999;
-  }
+  const WORD end = endOfDay;  // 23:59:59.999, else 00:00:00.000
+  const SYSTEMTIME local = {WORD(year),     WORD(month),    0,              WORD(day),
+                            WORD(23 * end), WORD(59 * end), WORD(59 * end), WORD(999 * end)};
   SYSTEMTIME universal;
   FILETIME ft;
-  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal)) return false;
-  if (!::SystemTimeToFileTime(&universal, &ft)) return false;
+  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) || !::SystemTimeToFileTime(&universal, &ft))
+    return false;
   *utc = FileTime{ft.dwLowDateTime, ft.dwHighDateTime};
   return true;
 }
