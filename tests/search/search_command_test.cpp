@@ -66,7 +66,6 @@ TEST_F(SearchCommand, StatusLine) {
 TEST_F(SearchCommand, OptionsReachTheSearch) {
   Expect({
       {{"*.mp3"}, "C:\\Music\\song.mp3\nC:\\Music\\LOUD.MP3\nC:\\Music\\Old\\x.mp3\nC:\\z.mp3.mp3\nD:\\d.mp3\n"},
-      {{"*.mp3", "--count"}, "5\n"},
       {{"*.mp3", "--format", "[FILENAME] in [FILEDIR] ([FILENAME])", "--location", "C:\\Music\\Old"},
        "x.mp3 in C:\\Music\\Old\\ (x.mp3)\n"},
       {{"?:"}, "C:\nD:\n"},  // without --drives, the drives the cache holds
