@@ -103,7 +103,7 @@ TEST(History, AddingASearchedText) {
   EXPECT_EQ(list.Items(), (Items{kMyComputer, u"C:\\a\\"}));
 }
 
-TEST(History, LoadSaveAndClean) {
+TEST(History, LoadSaveCleanAndDamagedCounts) {
   MapStore store(2, {u"new", u"mid", u"old"});
   HistoryList list(HistoryKind::Pattern);
   list.Load(store);  // newest on top, stops at maxnumber
@@ -129,12 +129,10 @@ TEST(History, LoadSaveAndClean) {
     EXPECT_EQ(full.keys.count(u"PATTERN_0") + full.keys.count(u"PATTERN_1"), 0u);
     EXPECT_EQ(full.keys[u"maxnumber"], u"10");
   }
-}
 
-TEST(History, DamagedCountsAreBounded) {
-  MapStore store(10, {u"a"});
+  // Damaged counts are bounded.
+  store = MapStore(10, {u"a"});
   store.keys[u"hisnumber"] = u"99999999999";  // far more than stored: missing keys read as "*.mp3"
-  HistoryList list(HistoryKind::Pattern);
   list.Load(store);
   ASSERT_EQ(list.Items().size(), 10u);
   EXPECT_EQ(list.Items()[0], u"a");
