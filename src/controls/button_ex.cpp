@@ -22,7 +22,8 @@ void CButtonEx::OnSubclassed() {
   Send(BM_SETSTYLE, (Style() & ~DWORD(BS_TYPEMASK)) | type, TRUE);
 }
 
-bool CButtonEx::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
+bool COwnerDrawnButton::HandleButtonMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result, bool* consumed) {
+  *consumed = msg == WM_LBUTTONDBLCLK || msg == WM_ERASEBKGND;
   switch (msg) {
     case WM_MOUSEMOVE:
       if (!hover_) {
@@ -31,11 +32,11 @@ bool CButtonEx::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
         ::TrackMouseEvent(&track);
         Invalidate(false);
       }
-      return false;
+      return true;
     case WM_MOUSELEAVE:
       hover_ = false;
       Invalidate(false);
-      return false;
+      return true;
     case WM_LBUTTONDBLCLK:
       // An owner-drawn button turns the second click of a double click into BN_DOUBLECLICKED; here
       // it is a click like the first.
@@ -44,6 +45,14 @@ bool CButtonEx::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
     case WM_ERASEBKGND:
       *result = 1;  // the face covers everything
       return true;
+    default:
+      return false;
+  }
+}
+
+bool CButtonEx::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
+  if (bool consumed; HandleButtonMessage(msg, w, l, result, &consumed)) return consumed;
+  switch (msg) {
     case WM_GETDLGCODE:
       // A push button to the dialog manager, so that Enter presses it while it has the focus.
       *result = DLGC_BUTTON | (default_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);

@@ -9,9 +9,23 @@
 
 namespace lvx::controls {
 
-class CButtonEx : public ui::CWindow {
+// What every owner-drawn button of ours handles alike: the pointer tracked for the hover look, the
+// second click of a double click taken as a click (an owner-drawn button would make it
+// BN_DOUBLECLICKED), and no background erase (the face covers everything).
+class COwnerDrawnButton : public ui::CWindow {
  public:
   bool IsHover() const { return hover_; }
+
+ protected:
+  // True when msg is one of those; *consumed is then what WindowProc returns (the pointer's
+  // messages still go on to the control's own procedure).
+  bool HandleButtonMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result, bool* consumed);
+
+  bool hover_ = false;
+};
+
+class CButtonEx : public COwnerDrawnButton {
+ public:
   // The icon is drawn above the caption (or centred without one); it stays the caller's.
   void SetIcon(HICON icon, int size);
   // A framed button shows its rounded frame at rest too (a dialog's push button); a flat one only
@@ -32,7 +46,6 @@ class CButtonEx : public ui::CWindow {
   int iconSize_ = 0;
   bool framed_ = false;
   bool default_ = false;  // the dialog's default push button
-  bool hover_ = false;
 };
 
 class CMoreBtn : public CButtonEx {

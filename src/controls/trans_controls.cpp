@@ -1,5 +1,6 @@
 #include "controls/trans_controls.h"
 
+#include "controls/button_ex.h"
 #include "controls/look.h"
 #include "controls/paint_util.h"
 #include "controls/theme_helper.h"
@@ -104,6 +105,7 @@ void CTransCheck::OnSubclassed() {
 }
 
 bool CTransCheck::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
+  if (bool consumed; HandleButtonMessage(msg, w, l, result, &consumed)) return consumed;
   switch (msg) {
     case BM_GETCHECK:
       *result = state_;
@@ -119,24 +121,6 @@ bool CTransCheck::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
     case WM_GETDLGCODE:
       // A check box to the dialog manager, which then never makes it a default push button.
       *result = DLGC_BUTTON;
-      return true;
-    case WM_MOUSEMOVE:
-      if (!hover_) {
-        hover_ = true;
-        TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, Handle(), 0};
-        ::TrackMouseEvent(&track);
-        Invalidate(false);
-      }
-      return false;
-    case WM_MOUSELEAVE:
-      hover_ = false;
-      Invalidate(false);
-      return false;
-    case WM_LBUTTONDBLCLK:
-      *result = DefaultProc(WM_LBUTTONDOWN, w, l);
-      return true;
-    case WM_ERASEBKGND:
-      *result = 1;
       return true;
     default:
       return CWindow::WindowProc(msg, w, l, result);

@@ -6,6 +6,7 @@
 // the dialog reads and sets it as for any check box (IsDlgButtonChecked, CheckDlgButton, BM_CLICK).
 #pragma once
 
+#include "controls/button_ex.h"
 #include "framework/window.h"
 
 namespace lvx::controls {
@@ -24,7 +25,7 @@ class CTransStatic : public ui::CWindow {
   COLORREF colour_ = CLR_INVALID;  // the system's text colour
 };
 
-class CTransCheck : public ui::CWindow {
+class CTransCheck : public COwnerDrawnButton {
  public:
   int State() const { return state_; }
   bool IsChecked() const { return state_ == BST_CHECKED; }
@@ -40,7 +41,6 @@ class CTransCheck : public ui::CWindow {
   int state_ = BST_UNCHECKED;
   bool autoToggle_ = false;
   bool threeState_ = false;
-  bool hover_ = false;
   COLORREF colour_ = CLR_INVALID;
 };
 
