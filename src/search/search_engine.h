@@ -72,6 +72,9 @@ class SearchEngine {
   SearchResult* RefinedResults() const { return refined_; }
   uint32_t RefinedCount() const { return refinedCount_; }
   uint32_t RefinedTotalSizeKB() const { return refinedTotal_; }
+  // The total of the last NotifyTotalSize in full width: the message's value is pointer-sized and
+  // holds it only saturated on a 32-bit build. Read it when handling that notification.
+  uint64_t PostedTotalSizeKB() const { return postedTotal_.load(); }
   uint32_t StartTick() const { return startTick_; }
   uint32_t EndTick() const { return endTick_; }
   // How many walks the last full search made: 1, or 3 after an overflow (0 when none ran).
@@ -158,6 +161,7 @@ class SearchEngine {
   std::atomic<uint32_t> handOvers_{0};
   std::atomic<uint32_t> acks_{0};
   std::atomic<uint32_t> ackTimeouts_{0};
+  std::atomic<uint64_t> postedTotal_{0};
   uint32_t ackTimeout_ = kAckWaitMs;
   uint32_t stopTimeout_ = kStopWaitMs;
   os::Lock requestLock_;

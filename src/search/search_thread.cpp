@@ -17,6 +17,8 @@
 #include "platform/message.h"
 #include "search/search_engine.h"
 
+#include <limits>
+
 namespace lvx::search {
 
 bool SearchEngine::StartSearchThread() {
@@ -162,7 +164,9 @@ uint32_t SearchEngine::ThreadProc() {
     } else if (outcome == -2) {
       Post(NotifyBadLocation, 0);
     } else if (!(RequestChangedSince() && !wasEmpty)) {
-      Post(NotifyTotalSize, intptr_t(total));
+      postedTotal_.store(total);
+      const uint64_t widest = uint64_t(std::numeric_limits<intptr_t>::max());
+      Post(NotifyTotalSize, intptr_t(total < widest ? uint64_t(total) : widest));
       Post(NotifyElapsed, intptr_t(endTick_ - startTick_));
     }
   }
