@@ -42,9 +42,10 @@ void CListCtrlEx::InitList(const std::u16string& probeFolder) {
   SetImageList(largeImages_, LVSIL_NORMAL);
   SetImageList(smallImages_, LVSIL_SMALL);
   Remeasure();
+  // The generic icons are known before the thread that falls back on them runs.
+  FindGenericIcons(probeFolder);
   StartIconThread();
   CreateToolTip();
-  FindGenericIcons(probeFolder);
 }
 
 void CListCtrlEx::FindGenericIcons(const std::u16string& probeFolder) {
@@ -181,7 +182,7 @@ void CListCtrlEx::StopIconThread() {
   wakeEvent_.Set();
   if (!iconThread_) return;
   // The thread may be waiting for this thread's messages (a redraw request): keep them flowing.
-  iconThread_->JoinDispatching(kIconThreadStopWait);
+  iconThreadEnded_ = iconThread_->JoinDispatching(kIconThreadStopWait);
   iconThread_.reset();
 }
 

@@ -64,6 +64,8 @@ class CListCtrlEx : public ui::CListView {
   uint32_t WidestText() const { return widestText_; }
   int ItemHeight() const { return itemHeight_; }
   HWND ToolTip() const { return toolTip_; }
+  // Whether the last StopIconThread saw the thread end within its wait.
+  bool IconThreadEnded() const { return iconThreadEnded_; }
 
   bool PreTranslateMessage(MSG* msg) override;
 
@@ -109,6 +111,7 @@ class CListCtrlEx : public ui::CListView {
   os::Event wakeEvent_{false, false};
   os::Event stopEvent_{false, false};
   std::unique_ptr<os::Thread> iconThread_;
+  bool iconThreadEnded_ = false;
   HWND iconTarget_ = nullptr;  // the list's window, as the icon thread asks it to redraw
   HWND toolTip_ = nullptr;
   ListMode mode_ = ModeNone;
