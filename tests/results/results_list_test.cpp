@@ -158,61 +158,35 @@ class ResultsListTest : public ::testing::Test {
   TestList list;
 };
 
-TEST_F(ResultsListTest, AccessorsKeepToTheRowsAndTheArray) {
+TEST_F(ResultsListTest, RowOperationsKeepToTheRowsAndTheArray) {
   Rows rows;
-  rows.Add(u"C:\\a\\", u"x.txt");
-  rows.Add(u"C:\\b\\", u"sub", 0, true);
-  rows.Add(u"", u"C:", 0, true);
+  rows.Add(u"C:\\a\\", u"x.txt", UINT32_MAX);
+  rows.Add(u"C:\\b\\", u"sub", UINT32_MAX, true);
+  rows.Add(u"", u"C:", 2, true);
   list.SetVirtualCount(3);
   std::u16string name, path;
   bool folder = false;
   EXPECT_FALSE(list.GetItemPath(0, &name, &path)) << "no array";
   EXPECT_FALSE(list.GetItemIsFolder(0, &folder));
+  EXPECT_FALSE(list.RemoveItem(0));
+  EXPECT_EQ(list.GetTotalSizeKB(), CListCtrlEx::kNoTotal);
 
   // More rows than entries (the count arrives before the array): the rows past it have none.
   Show(rows, 5);
-  const std::pair<int, bool> cases[] = {{-1, false}, {0, true}, {2, true}, {3, false}, {4, false}, {5, false}};
-  for (auto [row, ok] : cases) {
+  for (auto [row, ok] : {std::pair{-1, false}, {0, true}, {2, true}, {3, false}, {5, false}}) {
     EXPECT_EQ(list.GetItemPath(row, &name, &path), ok) << row;
     EXPECT_EQ(list.GetItemIsFolder(row, &folder), ok) << row;
   }
-  ASSERT_TRUE(list.GetItemPath(0, &name, &path));
-  EXPECT_EQ(name + u"|" + path, u"x.txt|C:\\a\\");
-  ASSERT_TRUE(list.GetItemIsFolder(1, &folder));
-  EXPECT_TRUE(folder);
-  list.AttachResults(nullptr, 0);
-  EXPECT_FALSE(list.GetItemPath(0, &name, &path)) << "detached";
-}
-
-TEST_F(ResultsListTest, RemoveItemShiftsTheLaterEntries) {
-  Rows rows;
-  for (const char16_t* n : {u"a", u"b", u"c"}) rows.Add(u"C:\\", n);
-  Show(rows);
-  EXPECT_FALSE(list.RemoveItem(-1));
+  EXPECT_EQ(list.GetTotalSizeKB(), 0x200000000ull) << "past 32 bits, only rows with entries";
+  list.SetVirtualCount(3);
   EXPECT_FALSE(list.RemoveItem(3));
   ASSERT_TRUE(list.RemoveItem(1));
   EXPECT_EQ(list.Count(), 2);
-  std::u16string name, path;
   ASSERT_TRUE(list.GetItemPath(1, &name, &path));
-  EXPECT_EQ(name, u"c");
-  EXPECT_FALSE(list.RemoveItem(2));
-  list.AttachResults(nullptr, 0);
-  EXPECT_FALSE(list.RemoveItem(0)) << "no array";
-  EXPECT_EQ(list.Count(), 2);
-}
-
-TEST_F(ResultsListTest, TotalSizeHas64Bits) {
-  EXPECT_EQ(list.GetTotalSizeKB(), CListCtrlEx::kNoTotal);
-  Rows rows;
-  rows.Add(u"C:\\", u"a", UINT32_MAX);
-  rows.Add(u"C:\\", u"b", UINT32_MAX);
-  rows.Add(u"C:\\", u"c", 2);
-  Show(rows);
-  EXPECT_EQ(list.GetTotalSizeKB(), 0x200000000ull);
-  list.SetVirtualCount(2);
-  EXPECT_EQ(list.GetTotalSizeKB(), 2ull * UINT32_MAX) << "only the rows shown";
-  list.AttachResults(nullptr, 0);
-  EXPECT_EQ(list.GetTotalSizeKB(), CListCtrlEx::kNoTotal);
+  ASSERT_TRUE(list.GetItemIsFolder(1, &folder));
+  EXPECT_EQ(name + u"|" + path + (folder ? u"|folder" : u""), u"C:||folder");
+  EXPECT_EQ(list.GetTotalSizeKB(), uint64_t(UINT32_MAX) + 2);
+  EXPECT_FALSE(list.GetItemPath(2, &name, &path));
 }
 
 TEST_F(ResultsListTest, SortResultsOrdersTheAttachedRows) {

@@ -1,5 +1,5 @@
-// The results list's text rules: state rows, size, date and tip texts, the "... " rule, the row
-// height and how an entry's icon is looked up on each kind of drive.
+// The results list's text rules: state rows, size and date texts, the "... " rule and how an
+// entry's icon is looked up on each kind of drive. The tips are checked on the list itself.
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
@@ -48,13 +48,6 @@ TEST(ResultsText, SizeAndDate) {
   for (auto [time, text] : dates) EXPECT_EQ(DateText(time), text) << U8(text);
 }
 
-TEST(ResultsText, TipOfAFileAndOfADrive) {
-  search::SearchResult file = {u"C:\\docs\\", search::ICON_UNRESOLVED, u"notes.txt", 1234567, 0, Utc(1719844200)};
-  EXPECT_EQ(TipText(file), u"notes.txt\r\nLocation:  C:\\docs\\\r\nDate Modified :  2024-07-01 16:30\r\nSize:  1,234,567 KB");
-  search::SearchResult drive = {u"", search::ICON_UNRESOLVED, u"C:", 0, 1, {}};
-  EXPECT_EQ(TipText(drive), u"C:\r\nLocation:  My Computer \r\nModified Date:  N/A\r\nSize:  0 KB");
-}
-
 TEST(ResultsText, EllipsisAndWidestText) {
   struct Case {
     int left, right, available;
@@ -74,8 +67,6 @@ TEST(ResultsText, EllipsisAndWidestText) {
     EXPECT_EQ(RightTextNeedsEllipsis(c.left, c.right, c.available, &widest), c.ellipsis) << c.left << "+" << c.right;
     EXPECT_EQ(widest, c.widestAfter) << c.left << "+" << c.right;
   }
-  EXPECT_EQ(RowHeight(16, 0), 36);
-  EXPECT_EQ(RowHeight(13, 2), 34);
 }
 
 TEST(ResultsText, IconLookupPerDriveType) {
