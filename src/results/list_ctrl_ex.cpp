@@ -137,6 +137,15 @@ uint64_t CListCtrlEx::GetTotalSizeKB() {
   return total;
 }
 
+bool CListCtrlEx::VisitResults(const std::function<bool(const search::SearchResult&)>& visit) {
+  os::LockGuard guard(resultLock_);
+  if (!entries_) return false;
+  for (uint32_t i = 0, n = RowsWithEntries(); i < n; ++i) {
+    if (!visit(entries_[i])) break;
+  }
+  return true;
+}
+
 bool CListCtrlEx::SortResults(search::SortKey key, bool ascending) {
   bool sorted = false;
   {

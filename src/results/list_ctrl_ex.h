@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,9 @@ class CListCtrlEx : public ui::CListView {
   // sorted (no array, or the unsorted key).
   bool SortResults(search::SortKey key, bool ascending);
   void SetListFont(const LOGFONTW& font);
+  // Hands each row's entry, in list order, to visit under the list's lock (saving the list reads it
+  // so); visit returns false to stop. False when no array is attached.
+  bool VisitResults(const std::function<bool(const search::SearchResult&)>& visit);
   // Ends the icon thread (waits up to 8 s). Called when the window is destroyed or Windows ends.
   void StopIconThread();
 

@@ -91,7 +91,6 @@ struct Rows {
     texts.push_back(std::move(name));
     entries.push_back({p, ICON_UNRESOLVED, texts.back().c_str(), sizeKB, uint8_t(folder), os::FileTime::From(time)});
   }
-  std::u16string NameAt(size_t i) const { return entries[i].name; }
 };
 
 // 2024-07-01 14:30 UTC, 16:30 in Berlin (the test's zone).
@@ -195,8 +194,13 @@ TEST_F(ResultsListTest, SortResultsOrdersTheAttachedRows) {
   rows.Add(u"C:\\", u"a.txt", 1);
   rows.Add(u"C:\\", u"c.txt", 3);
   EXPECT_FALSE(list.SortResults(search::SortName, true)) << "no array";
+  EXPECT_FALSE(list.VisitResults([](const SearchResult&) { return true; }));
   Show(rows);
-  auto order = [&] { return rows.NameAt(0) + rows.NameAt(1) + rows.NameAt(2); };
+  auto order = [&] {
+    std::u16string names;
+    list.VisitResults([&](const SearchResult& e) { return names += e.name, true; });
+    return names;
+  };
   EXPECT_TRUE(list.SortResults(search::SortName, true));
   EXPECT_EQ(order(), u"a.txtb.txtc.txt");
   EXPECT_TRUE(list.SortResults(search::SortSize, false));
