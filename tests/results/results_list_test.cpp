@@ -68,12 +68,18 @@ class HostFrame : public ui::CWindow {
 class TestList : public CListCtrlEx {
  public:
   POINT pointer = {};
+  bool realPointer = false;
+  int tipRequests = 0;
   int pops = 0;
   HMENU poppedMenu = nullptr;
   HWND poppedOwner = nullptr;
 
  protected:
-  POINT TipPointer() const override { return pointer; }
+  POINT TipPointer() const override { return realPointer ? CListCtrlEx::TipPointer() : pointer; }
+  bool OnToolTipText(NMTTDISPINFOW* info, LRESULT* result) override {
+    ++tipRequests;
+    return CListCtrlEx::OnToolTipText(info, result);
+  }
   void PopupViewMenu(HMENU menu, POINT, HWND owner) override {
     ++pops;
     poppedMenu = menu;
@@ -256,20 +262,40 @@ TEST_F(ResultsListTest, TipsOfAFileAndADrive) {
   list.SetMode(ModeSearching);
   EXPECT_EQ(TipOfRow(0), L"") << "state rows have no tip";
 
-  // The list's mouse messages reach the tooltip, which decides when to show.
-  static std::vector<UINT> relayed;
-  auto spy = [](HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) -> LRESULT {
-    if (msg == TTM_RELAYEVENT) relayed.push_back(reinterpret_cast<MSG*>(l)->message);
-    return ::DefSubclassProc(hwnd, msg, w, l);
+}
+
+TEST_F(ResultsListTest, HoveringShowsTheTipOfTheRowUnderThePointer) {
+  Rows rows;
+  rows.Add(u"C:\\docs\\", u"notes.txt", 1234567, false, kJulyAfternoon);
+  rows.Add(u"", u"C:", 0, true);
+  Show(rows);
+  frame.Show(SW_SHOWNORMAL);
+  list.realPointer = true;
+  auto shownText = [&] {
+    wchar_t text[512] = {};
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = list.Handle();
+    tool.lpszText = text;
+    ::SendMessageW(list.ToolTip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    return std::wstring(text);
   };
-  ASSERT_TRUE(::SetWindowSubclass(list.ToolTip(), spy, 1, 0));
-  MSG move = {};
-  move.hwnd = list.Handle();
-  move.message = WM_MOUSEMOVE;
-  move.lParam = MAKELPARAM(40, 10);
-  EXPECT_FALSE(list.PreTranslateMessage(&move)) << "the message goes on as usual";
-  EXPECT_EQ(relayed, std::vector<UINT>{WM_MOUSEMOVE});
-  ::RemoveWindowSubclass(list.ToolTip(), spy, 1);
+  for (int row : {0, 1}) {
+    // The pointer comes to rest on the row: one move, as the mouse gives it.
+    RECT rc = RowRect(row);
+    POINT at = {rc.left + 60, (rc.top + rc.bottom) / 2};
+    MSG move = {};
+    move.hwnd = list.Handle();
+    move.message = WM_MOUSEMOVE;
+    move.lParam = MAKELPARAM(at.x, at.y);
+    ::ClientToScreen(list.Handle(), &at);
+    ::SetCursorPos(at.x, at.y);
+    int requests = list.tipRequests;
+    EXPECT_FALSE(list.PreTranslateMessage(&move)) << "the message goes on as usual";
+    ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsWindowVisible(list.ToolTip()) && list.tipRequests > requests; }, 10000))
+        << row;
+    EXPECT_EQ(shownText().substr(0, 4), row == 0 ? L"note" : L"C:\r\n") << row;
+  }
 }
 
 TEST_F(ResultsListTest, HeaderOpensTheViewMenuAndFitsTheColumn) {
