@@ -3,11 +3,13 @@
 // texts, the header, the row height and the drawn rows.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <mutex>
 
 #include "platform/fault.h"
+#include "platform/text.h"
 #include "results/icon_source.h"
 #include "results/list_ctrl_ex.h"
 #include "support/temp_dir.h"
@@ -116,14 +118,14 @@ class ResultsListTest : public ::testing::Test {
   }
   void TearDown() override { os::fault::Reset(); }
 
-  bool MakeList(TestList& target, int id) {
+  bool MakeList(TestList& target, int id, IconSource* icons = nullptr) {
     RECT rc = frame.ClientRect();
     if (!target.CreateControl(WC_LISTVIEWW, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA, 0,
                               rc, frame.Handle(), id)) {
       return false;
     }
     target.InsertColumn(0, L"Search Results", 560);
-    target.SetIconSource(&source);
+    target.SetIconSource(icons ? icons : &source);
     target.InitList(temp.Path());
     return true;
   }
@@ -228,6 +230,45 @@ TEST_F(ResultsListTest, DrawnRowsGetTheirIconsWithoutUserAction) {
     notepadAskedForReal |= lookup.path == L"C:\\windows\\notepad.exe" && !lookup.byAttributes;
   }
   EXPECT_TRUE(notepadAskedForReal);
+}
+
+// Answers without the shell: index 11 for "C:\\b", held until opened, and 22 for anything else.
+class GatedSource : public IconSource {
+ public:
+  std::atomic<bool> entered{false};
+  os::Event gate{true, false};
+  uint32_t DriveType(const std::wstring&) override { return DRIVE_FIXED; }
+  int SmallIconIndex(const std::wstring& path, bool, DWORD) override {
+    if (path != L"C:\\b") return 22;
+    entered = true;
+    gate.Wait(os::kInfinite);
+    return 11;
+  }
+};
+
+TEST_F(ResultsListTest, AnIconLookedUpBeforeTheRowsMovedIsNotStored) {
+  GatedSource gated;
+  TestList other;
+  ASSERT_TRUE(MakeList(other, kListId + 1, &gated));
+  Rows rows;
+  rows.Add(u"C:\\", u"b");
+  rows.Add(u"C:\\", u"a");
+  other.AttachResults(rows.entries.data(), 2);
+  other.SetVirtualCount(2);
+  other.SetMode(ModeResults);
+  uitest::RenderClient(other.Handle());
+  ASSERT_TRUE(uitest::PumpUntil([&] { return gated.entered.load(); }, 10000));
+  // "b" is being looked up for row 0 when the sort moves "a" there.
+  EXPECT_TRUE(other.SortResults(search::SortName, true));
+  gated.gate.Set();
+  ASSERT_TRUE(uitest::PumpUntil([&] {
+    uitest::RenderClient(other.Handle());
+    return AllResolved(rows);
+  }, 10000));
+  EXPECT_EQ(std::u16string(rows.entries[0].name) + u"=" + lvx::U16(std::to_string(rows.entries[0].iconIndex)) + u" " +
+                rows.entries[1].name + u"=" + lvx::U16(std::to_string(rows.entries[1].iconIndex)),
+            u"a=22 b=11");
+  other.StopIconThread();
 }
 
 TEST_F(ResultsListTest, NetworkDrivesAreNeverAskedForReal) {
