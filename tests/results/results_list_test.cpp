@@ -250,6 +250,10 @@ TEST_F(ResultsListTest, AnIconLookedUpBeforeTheRowsMovedIsNotStored) {
   GatedSource gated;
   TestList other;
   ASSERT_TRUE(MakeList(other, kListId + 1, &gated));
+  struct OpenAtEnd {
+    os::Event& gate;
+    ~OpenAtEnd() { gate.Set(); }  // before the list stops its thread, whatever failed
+  } openAtEnd{gated.gate};
   Rows rows;
   rows.Add(u"C:\\", u"b");
   rows.Add(u"C:\\", u"a");
