@@ -60,6 +60,8 @@ void CListCtrlEx::FindGenericIcons(const std::u16string& probeFolder) {
     os::Close(file);  // deletes it
   }
   folderIcon_ = defaultFileIcon_;
+  // A probe folder left behind by a program that ended here would keep the lookup from being made.
+  ::RemoveDirectoryW(Wide(probe).c_str());
   if (os::MakeFolder(probe)) {
     int index = iconSource_->SmallIconIndex(Wide(probe), false, 0);
     if (index >= 0) folderIcon_ = index;

@@ -102,7 +102,8 @@ class CListCtrlEx : public ui::CListView {
   uint32_t IconThreadProc();
   void FindGenericIcons(const std::u16string& probeFolder);
   void CreateToolTip();
-  // The number of rows that have an entry: the row count, bounded by the attached array.
+  // The number of rows that have an entry: the row count, bounded by the attached array (called
+  // under resultLock_).
   uint32_t RowsWithEntries() const;
 
   IconSource* iconSource_;
