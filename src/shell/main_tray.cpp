@@ -102,7 +102,8 @@ bool CLumivexDlg::OnTrayMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
 }
 
 void CLumivexDlg::OnTrayNotify(WPARAM id, LPARAM event) {
-  if (id != kTrayIconId || !trayReady_) return;
+  // The exit waits for the engine threads while dispatching messages: a click then shows nothing.
+  if (id != kTrayIconId || !trayReady_ || exiting_) return;
   switch (UINT(event)) {
     case WM_LBUTTONDOWN:
       SetTimer(kTrayClickTimer, ::GetDoubleClickTime());
@@ -168,6 +169,11 @@ bool CLumivexDlg::OnTrayCommand(int id, int code) {
 void CLumivexDlg::RestartHistoryTimer() { SetTimer(kHistoryTimer, kHistoryDelayMs); }
 
 bool CLumivexDlg::OnTrayTimer(UINT_PTR id) {
+  if (id != kTrayClickTimer && id != kHistoryTimer && id != kHistorySaveTimer) return false;
+  if (exiting_) {
+    KillTimer(id);  // once the exit began no menu opens and the exit decides what is saved
+    return true;
+  }
   switch (id) {
     case kTrayClickTimer:
       KillTimer(id);
