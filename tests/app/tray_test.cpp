@@ -19,6 +19,7 @@ constexpr wchar_t kExitQuestion[] =
 
 std::wstring Settings() { return UserDataFolder() + L"\\settings.ini"; }
 HWND EditOf(HWND main, int box) { return GetWindow(GetDlgItem(main, box), GW_CHILD); }
+std::wstring StatusText(HWND main) { return WindowText(GetDlgItem(main, 1008)); }
 bool Visible(HWND main) { return IsWindowVisible(main) != FALSE; }
 
 std::wstring ListItem(HWND main, int box, int index) {
@@ -54,7 +55,7 @@ class TrayTest : public ::testing::Test {
     if (!program_.Start()) return nullptr;
     HWND main = program_.MainWindow();
     if (main)
-      WaitUntil([&] { return WindowText(GetDlgItem(main, 1008)).rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs);
+      WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs);
     return main;
   }
 
@@ -182,6 +183,11 @@ TEST_F(TrayTest, AnArrivingVolumeJoinsTheSelectionWhenRemovableDrivesAreChosen) 
   EXPECT_EQ(ReadIni(Settings(), L"OPTIONS", L"SELECT_DRIVES"), L"0x80000") << "a removal writes nothing";
   SendMessageW(main, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
   EXPECT_EQ(ReadIni(Settings(), L"OPTIONS", L"SELECT_DRIVES"), L"0X80000");
+  // Its root is listed again by the drive's refresher.
+  std::wstring status;
+  EXPECT_TRUE(WaitUntil(
+      [&] { return (status = StatusText(main)).rfind(L"[Refreshing Location T:\\ Finished]", 0) == 0; }, kWaitMs))
+      << std::string(status.begin(), status.end());
   SendMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
 }
