@@ -144,6 +144,8 @@ TEST_F(TrayTest, TrayClicksToggleTheWindowAndOpenTheMenuWhoseCommandsWork) {
 }
 
 TEST_F(TrayTest, TypedTextsRiseInTheListsAndAreSavedOnceTheWindowIsHidden) {
+  for (auto [key, value] : {std::pair{L"hisnumber", L"2"}, {L"PATTERN_0", L"older"}, {L"PATTERN_1", L"needle"}})
+    WritePrivateProfileStringW(L"PATTERNHISTORY", key, value, Settings().c_str());
   HWND main = Start();
   ASSERT_NE(main, nullptr);
   SendMessageW(GetDlgItem(main, kFolderBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"T:\\apptest\\"));
@@ -152,17 +154,20 @@ TEST_F(TrayTest, TypedTextsRiseInTheListsAndAreSavedOnceTheWindowIsHidden) {
 
   SendMessageW(main, WM_TIMER, kHistoryTimer, 0);
   EXPECT_EQ(ListItem(main, kPatternBox, 0), L"needle");
+  EXPECT_EQ(ListItem(main, kPatternBox, 1), L"older");
+  EXPECT_EQ(SendMessageW(GetDlgItem(main, kPatternBox), CB_GETCOUNT, 0, 0), 2);
   EXPECT_EQ(ListItem(main, kFolderBox, 0), L"My Computer");
   EXPECT_EQ(ListItem(main, kFolderBox, 1), L"T:\\apptest\\");
   EXPECT_EQ(WindowText(GetDlgItem(main, kPatternBox)), L"needle") << "the typed text stays";
-  EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_0"), L"") << "nothing written yet";
+  EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_0"), L"older") << "nothing written yet";
 
   // While the window is shown the save waits; hidden, both lists are written.
   SendMessageW(main, WM_TIMER, kHistorySaveTimer, 0);
-  EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_0"), L"");
+  EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_0"), L"older");
   SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   SendMessageW(main, WM_TIMER, kHistorySaveTimer, 0);
   EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_0"), L"needle");
+  EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_1"), L"older");
   EXPECT_EQ(ReadIni(Settings(), L"FOLDERHISTORY", L"PATTERN_0"), L"T:\\apptest\\");
   SendMessageW(main, WM_ENDSESSION, TRUE, 0);
   SendMessageW(main, WM_CLOSE, 0, 0);
