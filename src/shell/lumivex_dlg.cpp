@@ -151,6 +151,7 @@ bool CLumivexDlg::InitWindowFrame() {
 }
 
 void CLumivexDlg::CreateContents() {
+  CreateTrayIcon();
   for (int i = 0; i < 3; ++i) {
     pages_[i] = std::make_unique<ui::CChildPage>(kPageTemplates[i]);
     pages_[i]->CreatePage(Handle());
@@ -278,6 +279,7 @@ void CLumivexDlg::OnCancel() {
   updater_.StopUpdateThread();
   if (hotKeyRegistered_) ::UnregisterHotKey(Handle(), hotKey_);
   hotKeyRegistered_ = false;
+  RemoveTrayIcon();
   if (cacher_) cacher_->Stop();
   if (monitor_) {
     monitor_->StopDrains();
@@ -301,6 +303,7 @@ void CLumivexDlg::OnEndSession() {
     monitor_->StopWatchers();
   }
   updater_.StopUpdateThread();
+  RemoveTrayIcon();
   WriteProgramExit();
 }
 
@@ -366,6 +369,7 @@ void CLumivexDlg::Notify(uilib::TNotifyUI& msg) {
 }
 
 bool CLumivexDlg::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
+  if (OnTrayMessage(msg, w, l, result)) return true;
   switch (msg) {
     case WM_WINDOWPOSCHANGING:
       OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(l));

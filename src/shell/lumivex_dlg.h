@@ -11,6 +11,7 @@
 #include "cache/cache_context.h"
 #include "framework/basic_controls.h"
 #include "framework/common_controls.h"
+#include "framework/menu.h"
 #include "indexer/cache_lifecycle.h"
 #include "indexer/cacher.h"
 #include "indexer/change_monitor.h"
@@ -66,6 +67,20 @@ class CLumivexDlg : public CUILibDialog {
   bool OnWindowPosChanging(WINDOWPOS* pos);
   bool OnSysCommand(WPARAM command);
 
+  // The notification-area icon and its menu, the tray click and history timers, volume events
+  // (main_tray.cpp). OnTrayMessage takes the messages of all of them, before the window's own.
+  void CreateTrayIcon();
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+  bool OnTrayMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result);
+  void OnTrayNotify(WPARAM id, LPARAM event);
+  void OpenTrayMenu();
+  bool OnTrayCommand(int id, int code);
+  bool OnTrayTimer(UINT_PTR id);
+  // Called at every keystroke in the pattern box, after the last typed texts were taken.
+  void RestartHistoryTimer();
+  void OnDeviceChange(WPARAM event, LPARAM data);
+
   cache::CacheContext& context_;
   // Made once the data folder is known.
   std::unique_ptr<SettingsStateStore> state_;
@@ -100,6 +115,11 @@ class CLumivexDlg : public CUILibDialog {
   bool hotKeyRegistered_ = false;
   os::Event initialised_{true, false};
   WINDOWPLACEMENT placement_{};
+
+  // The tray menu, and the texts of the last keystroke in the pattern box that the history timers
+  // move to the top of the lists.
+  ui::CMenu trayMenu_;
+  std::u16string lastTypedPattern_, lastTypedFolder_;
 };
 
 }  // namespace lvx::shell

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "ui_base/ui_test_support.h"
@@ -153,6 +154,46 @@ bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
     if (GetTickCount() - start > milliseconds) return false;
     Sleep(100);
   }
+}
+
+HWND FocusIn(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+HWND PopupMenuOf(DWORD process, DWORD milliseconds) {
+  struct Menu {
+    DWORD process;
+    HWND found;
+  } menu{process, nullptr};
+  auto visit = [](HWND hwnd, LPARAM param) -> BOOL {
+    auto* m = reinterpret_cast<Menu*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid != m->process || lstrcmpW(cls, L"#32768") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    m->found = hwnd;
+    return FALSE;
+  };
+  WaitUntil(
+      [&] {
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&menu));
+        return menu.found != nullptr;
+      },
+      milliseconds);
+  return menu.found;
+}
+
+bool TrayIconShown(HWND window, UINT id) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window;
+  data.uID = id;
+  data.uFlags = NIF_TIP;
+  lstrcpyW(data.szTip, L"Lumivex");
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != 0;
 }
 
 bool SaveScreenshot(HWND hwnd, const std::string& name) {
