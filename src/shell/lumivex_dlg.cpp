@@ -253,7 +253,8 @@ void CLumivexDlg::OnEngineNotify(WPARAM code, LPARAM value) {
     }
     EnableCacheMenus(::GetMenu(Handle()), false);
     EnableCacheMenus(TrayMenu(), false);
-    if (!firstRun_) ShowStateRow(results::ModeCacheReady);
+    // The ready row replaces the building row, not the results of a search that ended meanwhile.
+    if (!firstRun_ && listResults_.Mode() != results::ModeResults) ShowStateRow(results::ModeCacheReady);
     firstRun_ = true;
     cacheComplete_ = true;
   } else if (code == cache::NotifyRefreshDone) {
