@@ -364,6 +364,7 @@ TEST_F(SearchFlowTest, SortsKeepTabAndButtonsInStepAndRefineModeNarrowsTheLastFu
     EXPECT_EQ(RowNames(), s.rows) << s.command;
     EXPECT_EQ(SortTab(), s.tab) << s.command;
   }
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_sorted_by_size"));
   // A finished search is sorted by the key; a one-character pattern leaves the walk order.
   SetText(Item(kPattern), L"*.TXT");
   ASSERT_TRUE(IsFound(ClickSearch(), 3, L"9"));
