@@ -359,6 +359,7 @@ bool CLumivexDlg::OnSysCommand(WPARAM command) {
 }
 
 bool CLumivexDlg::PreTranslateMessage(MSG* msg) {
+  if (msg->message == WM_LBUTTONDOWN && msg->hwnd == sortTabs_.Handle()) OnSortTabPress(msg->lParam);
   if (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) {
     if (msg->wParam == VK_ESCAPE) {
       if (msg->message == WM_KEYDOWN) Show(SW_HIDE);

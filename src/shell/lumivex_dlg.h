@@ -107,6 +107,7 @@ class CLumivexDlg : public CUILibDialog {
   // The Update Search Cache items of a menu while a full build runs or after it.
   void EnableCacheMenus(HMENU menu, bool building);
   bool OnSortButton(const std::u16string& name);
+  void OnSortTabPress(LPARAM point);
   bool OnSortTabNotify(NMHDR* header);
   void PickSort(search::SortKey key);
   void SortList();
@@ -169,7 +170,8 @@ class CLumivexDlg : public CUILibDialog {
   std::u16string lastFullPattern_;
   bool fullSearchRan_ = false;
   SortChoice sort_;
-  bool tabClicked_ = false;  // the sort tab changed under the mouse; its NM_CLICK follows
+  int pressedTab_ = -1;      // the sort tab under the last press, until its click
+  bool tabChanged_ = false;  // the press changed the selected tab
   uint32_t shownCount_ = 0;
   uint64_t shownTotalKB_ = 0;
   bool firstSearchDone_ = false;

@@ -127,21 +127,24 @@ bool CLumivexDlg::OnSortButton(const std::u16string& name) {
 }
 
 // A new tab is a new key; a click on the tab already selected flips the direction like the menu.
+// The tab under a press is taken from the press itself; the click that follows it decides.
+void CLumivexDlg::OnSortTabPress(LPARAM point) {
+  TCHITTESTINFO hit{{short(LOWORD(point)), short(HIWORD(point))}, 0};
+  pressedTab_ = int(sortTabs_.Send(TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  tabChanged_ = false;
+}
+
 bool CLumivexDlg::OnSortTabNotify(NMHDR* header) {
   if (header->code == TCN_SELCHANGE) {
-    tabClicked_ = ::GetKeyState(VK_LBUTTON) < 0;
+    tabChanged_ = true;
     PickSort(search::SortKey(sortTabs_.Selection()));
     return true;
   }
   if (header->code == NM_CLICK) {
-    if (!tabClicked_) {
-      const DWORD at = ::GetMessagePos();
-      TCHITTESTINFO hit{{short(LOWORD(at)), short(HIWORD(at))}, 0};
-      ::ScreenToClient(sortTabs_.Handle(), &hit.pt);
-      const int tab = int(sortTabs_.Send(TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-      if (tab > search::SortUnsorted && tab == sortTabs_.Selection()) PickSort(search::SortKey(tab));
-    }
-    tabClicked_ = false;
+    if (!tabChanged_ && pressedTab_ > search::SortUnsorted && pressedTab_ == sortTabs_.Selection())
+      PickSort(search::SortKey(pressedTab_));
+    pressedTab_ = -1;
+    tabChanged_ = false;
     return true;
   }
   return false;

@@ -365,10 +365,27 @@ TEST_F(SearchFlowTest, SortsKeepTabAndButtonsInStepAndRefineModeNarrowsTheLastFu
     EXPECT_EQ(SortTab(), s.tab) << s.command;
   }
   EXPECT_TRUE(SaveScreenshot(main_, "search_flow_sorted_by_size"));
+
+  // The sort tabs under the mouse: a new tab sorts by its key, a click on the selected tab flips it.
+  HWND tabControl = Item(kSortTabs);
+  auto click = [&](int x) {
+    PostMessageW(tabControl, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 8));
+    PostMessageW(tabControl, WM_LBUTTONUP, 0, MAKELPARAM(x, 8));
+  };
+  int nameX = -1;
+  for (int x = 4; x < 300 && nameX < 0; x += 10) {
+    click(x);
+    if (WaitUntil([&] { return SortTab() == 1; }, 300)) nameX = x;
+  }
+  ASSERT_GT(nameX, 0);
+  EXPECT_TRUE(RowsBecome({L"alpha.txt", L"beta.txt", L"delta.txt"}));
+  click(nameX);
+  EXPECT_TRUE(RowsBecome({L"delta.txt", L"beta.txt", L"alpha.txt"})) << "the selected tab again flips";
+  EXPECT_EQ(SortTab(), 1);
   // A finished search is sorted by the key; a one-character pattern leaves the walk order.
   SetText(Item(kPattern), L"*.TXT");
   ASSERT_TRUE(IsFound(ClickSearch(), 3, L"9"));
-  EXPECT_EQ(RowNames(), (Names{L"delta.txt", L"alpha.txt", L"beta.txt"}));
+  EXPECT_EQ(RowNames(), (Names{L"delta.txt", L"beta.txt", L"alpha.txt"}));
   SetText(Item(kPattern), L"a");
   ClickSearch();
   EXPECT_EQ(SortTab(), 0);
