@@ -42,9 +42,10 @@ void CListCtrlEx::InitList(const std::u16string& probeFolder) {
   SetImageList(largeImages_, LVSIL_NORMAL);
   SetImageList(smallImages_, LVSIL_SMALL);
   Remeasure();
+  // The generic icons are known before the thread that falls back on them runs.
+  FindGenericIcons(probeFolder);
   StartIconThread();
   CreateToolTip();
-  FindGenericIcons(probeFolder);
 }
 
 void CListCtrlEx::FindGenericIcons(const std::u16string& probeFolder) {
@@ -59,6 +60,8 @@ void CListCtrlEx::FindGenericIcons(const std::u16string& probeFolder) {
     os::Close(file);  // deletes it
   }
   folderIcon_ = defaultFileIcon_;
+  // A probe folder left behind by a program that ended here would keep the lookup from being made.
+  ::RemoveDirectoryW(Wide(probe).c_str());
   if (os::MakeFolder(probe)) {
     int index = iconSource_->SmallIconIndex(Wide(probe), false, 0);
     if (index >= 0) folderIcon_ = index;
@@ -136,6 +139,15 @@ uint64_t CListCtrlEx::GetTotalSizeKB() {
   return total;
 }
 
+bool CListCtrlEx::VisitResults(const std::function<bool(const search::SearchResult&)>& visit) {
+  os::LockGuard guard(resultLock_);
+  if (!entries_) return false;
+  for (uint32_t i = 0, n = RowsWithEntries(); i < n; ++i) {
+    if (!visit(entries_[i])) break;
+  }
+  return true;
+}
+
 bool CListCtrlEx::SortResults(search::SortKey key, bool ascending) {
   bool sorted = false;
   {
@@ -181,7 +193,7 @@ void CListCtrlEx::StopIconThread() {
   wakeEvent_.Set();
   if (!iconThread_) return;
   // The thread may be waiting for this thread's messages (a redraw request): keep them flowing.
-  iconThread_->JoinDispatching(kIconThreadStopWait);
+  iconThreadEnded_ = iconThread_->JoinDispatching(kIconThreadStopWait);
   iconThread_.reset();
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,9 @@ class CListCtrlEx : public ui::CListView {
   // sorted (no array, or the unsorted key).
   bool SortResults(search::SortKey key, bool ascending);
   void SetListFont(const LOGFONTW& font);
+  // Hands each row's entry, in list order, to visit under the list's lock (saving the list reads it
+  // so); visit returns false to stop. False when no array is attached.
+  bool VisitResults(const std::function<bool(const search::SearchResult&)>& visit);
   // Ends the icon thread (waits up to 8 s). Called when the window is destroyed or Windows ends.
   void StopIconThread();
 
@@ -64,6 +68,8 @@ class CListCtrlEx : public ui::CListView {
   uint32_t WidestText() const { return widestText_; }
   int ItemHeight() const { return itemHeight_; }
   HWND ToolTip() const { return toolTip_; }
+  // Whether the last StopIconThread saw the thread end within its wait.
+  bool IconThreadEnded() const { return iconThreadEnded_; }
 
   bool PreTranslateMessage(MSG* msg) override;
 
@@ -96,7 +102,8 @@ class CListCtrlEx : public ui::CListView {
   uint32_t IconThreadProc();
   void FindGenericIcons(const std::u16string& probeFolder);
   void CreateToolTip();
-  // The number of rows that have an entry: the row count, bounded by the attached array.
+  // The number of rows that have an entry: the row count, bounded by the attached array (called
+  // under resultLock_).
   uint32_t RowsWithEntries() const;
 
   IconSource* iconSource_;
@@ -109,6 +116,7 @@ class CListCtrlEx : public ui::CListView {
   os::Event wakeEvent_{false, false};
   os::Event stopEvent_{false, false};
   std::unique_ptr<os::Thread> iconThread_;
+  bool iconThreadEnded_ = false;
   HWND iconTarget_ = nullptr;  // the list's window, as the icon thread asks it to redraw
   HWND toolTip_ = nullptr;
   ListMode mode_ = ModeNone;

@@ -50,10 +50,11 @@ void CListCtrlEx::OnSize(UINT type, int cx, int cy) {
 
 bool CListCtrlEx::PreTranslateMessage(MSG* msg) {
   if (toolTip_) {
-    if (msg->message == WM_MOUSEMOVE && msg->hwnd == Handle() && lastTipItem_ >= 0) {
-      // Another row under the pointer: the shown tip asks for its text again.
+    if (msg->message == WM_MOUSEMOVE && msg->hwnd == Handle() && ::IsWindowVisible(toolTip_)) {
+      // The whole list is one tool: on another row the shown tip goes, and the move relayed below
+      // has it come back with that row's text.
       POINT at = {GET_X_LPARAM(msg->lParam), GET_Y_LPARAM(msg->lParam)};
-      if (HitTest(at) != lastTipItem_) ::SendMessageW(toolTip_, TTM_UPDATE, 0, 0);
+      if (HitTest(at) != lastTipItem_) ::SendMessageW(toolTip_, TTM_POP, 0, 0);
     }
     ::SendMessageW(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
   }
