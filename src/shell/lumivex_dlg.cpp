@@ -152,6 +152,9 @@ bool CLumivexDlg::InitWindowFrame() {
 
 void CLumivexDlg::CreateContents() {
   skinFlag_ = ReadSkinStyle() == SkinStyle::Vista;
+  if (HMENU menu = ::GetMenu(Handle()))
+    ::CheckMenuRadioItem(menu, ID_VIEW_STYLE_WINDOWS, ID_VIEW_STYLE_VISTA,
+                         skinFlag_ ? ID_VIEW_STYLE_VISTA : ID_VIEW_STYLE_WINDOWS, MF_BYCOMMAND);
   CreatePages();
   sortTabs_.Attach(Item(IDC_MAIN_SORT_TABS));
   for (int i = 0; i < int(std::size(kSortTabs)); ++i) sortTabs_.InsertItem(i, kSortTabs[i]);
@@ -178,6 +181,7 @@ void CLumivexDlg::CreateContents() {
     tabs->SelectItem(1);
     tabs->SelectItem(0);
   }
+  ApplySavedFont();
   PaintManager().SetDefaultLinkFontColor(0x000000);
   PaintManager().SetDefaultLinkHoverFontColor(0xCA6506);
   SetText(kProductTitle);

@@ -98,6 +98,7 @@ class CLumivexDlg : public CUILibDialog {
 
   // --- Search flow: results list, engine notifications and sort (main_results.cpp) ---
   void CreateResultsList();
+  void ApplySavedFont();
   void ReleaseResultsList();
   void OnSearchNotify(WPARAM code, LPARAM value);
   void OnSearchState(LPARAM state);

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "shell/lumivex_dlg.h"
 #include "shell/settings_files.h"
+#include "shell/window_settings.h"
 #include "shell/win_text.h"
 #include "uilib/text_controls.h"
 
@@ -33,6 +34,12 @@ void CLumivexDlg::CreateResultsList() {
   listResults_.InsertColumn(0, kResultsColumn, kResultsColumnWidth);
   listResults_.InitList(Paths().userDataFolder);
   rowNameMessage_ = ::RegisterWindowMessageW(kRowNameMessage);
+}
+
+// The font saved by the Font... command, when there is one; the list measures its rows anew.
+void CLumivexDlg::ApplySavedFont() {
+  LOGFONTW font{};
+  if (ReadFontFile(&font)) listResults_.SetListFont(font);
 }
 
 // Ends the list's icon thread; the list draws on without icons until the window goes.

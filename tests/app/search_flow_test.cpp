@@ -226,14 +226,25 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingThe
   EXPECT_EQ(Rows(), 1) << "the cache-ready row";
   EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_ready"));
   EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"FirstRun"), L"TRUE");
+  const LRESULT rowsPerPage = SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0);
 
   SendMessageW(main_, WM_CLOSE, 0, 0);
   ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
+  // A saved font of 40 pixels: the list's two-line rows grow.
+  LOGFONTW font{};
+  font.lfHeight = -40;
+  const uint32_t faceLength = 6;
+  std::ofstream fontFile(std::filesystem::path(UserDataFolder() + L"\\fontinfo.ini"), std::ios::binary);
+  fontFile.write(reinterpret_cast<const char*>(&font), 92);
+  fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
+  fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
+  fontFile.close();
   Program again;
   ASSERT_TRUE(again.Start());
   main_ = again.MainWindow();
   ASSERT_NE(main_, nullptr);
   EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
+  EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
   SendMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
 }
