@@ -4,7 +4,6 @@
 #include "framework/pickers.h"
 #include "options_ui/toolbar_store.h"
 #include "resource.h"
-#include "shell/app_messages.h"
 #include "shell/history_store.h"
 #include "shell/lumivex_dlg.h"
 #include "shell/win_text.h"
