@@ -216,6 +216,12 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingThe
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching Drive C ]", 0) == 0; }, kWaitMs)) << U8(Status());
     EXPECT_EQ(Rows(), 1) << "the cache-building row";
+    // A search while the first build runs finds nothing, keeps the building row and asks nothing
+    // (the builder's progress may overwrite its status line at once).
+    SetText(Item(kPattern), L"zzqqxx");
+    ClickSearch();
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(building.MessageBoxWindow(1000), nullptr);
     EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_building"));
     SendMessageW(main_, WM_CLOSE, 0, 0);
     ASSERT_EQ(building.WaitForExit(kWaitMs), 0);
