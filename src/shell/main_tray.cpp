@@ -153,20 +153,14 @@ bool CLumivexDlg::OnTrayCommand(int id, int code) {
     case ID_TRAY_PAUSE_UPDATING:
       Send(WM_COMMAND, ID_TOOLS_PAUSE_UPDATING);
       return true;
-    case IDC_MAIN_PATTERN:
-      // A keystroke: the texts are remembered for the history timer; the search goes on elsewhere.
-      if (code == CBN_EDITCHANGE) {
-        lastTypedPattern_ = FromW(patternBox_.Text().c_str());
-        lastTypedFolder_ = FromW(folderBox_.Text().c_str());
-        RestartHistoryTimer();
-      }
-      return false;
     default:
       return false;
   }
 }
 
 void CLumivexDlg::RestartHistoryTimer() { SetTimer(kHistoryTimer, kHistoryDelayMs); }
+
+HMENU CLumivexDlg::TrayMenu() const { return trayMenu_.SubMenu(0); }
 
 bool CLumivexDlg::OnTrayTimer(UINT_PTR id) {
   if (id != kTrayClickTimer && id != kHistoryTimer && id != kHistorySaveTimer) return false;

@@ -24,6 +24,7 @@ struct Search {
   DWORD process;       // 0: any
   const wchar_t* cls;
   bool marked;
+  const wchar_t* title;  // unmarked windows: the title wanted
   HWND found;
 };
 
@@ -36,13 +37,13 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
   GetClassNameW(hwnd, cls, 64);
   if (lstrcmpW(cls, s->cls) != 0) return TRUE;
   if (s->marked && GetPropW(hwnd, kMarker) != reinterpret_cast<HANDLE>(1)) return TRUE;
-  if (!s->marked && WindowText(hwnd) != L"Lumivex") return TRUE;
+  if (!s->marked && WindowText(hwnd) != s->title) return TRUE;
   s->found = hwnd;
   return FALSE;
 }
 
-HWND Find(DWORD process, const wchar_t* cls, bool marked) {
-  Search s{process, cls, marked, nullptr};
+HWND Find(DWORD process, const wchar_t* cls, bool marked, const wchar_t* title = L"Lumivex") {
+  Search s{process, cls, marked, title, nullptr};
   EnumWindows(Visit, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
@@ -131,6 +132,12 @@ HWND Program::MainWindow(DWORD milliseconds) const {
 HWND Program::MessageBoxWindow(DWORD milliseconds) const {
   HWND found = nullptr;
   WaitUntil([&] { return (found = Find(info_.dwProcessId, L"#32770", false)) != nullptr; }, milliseconds);
+  return found;
+}
+
+HWND Program::DialogWindow(const wchar_t* title, DWORD milliseconds) const {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = Find(info_.dwProcessId, L"#32770", false, title)) != nullptr; }, milliseconds);
   return found;
 }
 

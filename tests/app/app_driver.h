@@ -39,6 +39,8 @@ class Program {
   HWND MainWindow(DWORD milliseconds = 30000) const;
   // A message box of this process titled "Lumivex", waiting up to the time.
   HWND MessageBoxWindow(DWORD milliseconds = 30000) const;
+  // A dialog of this process with the title, waiting up to the time.
+  HWND DialogWindow(const wchar_t* title, DWORD milliseconds = 30000) const;
 
  private:
   PROCESS_INFORMATION info_{};
