@@ -1,6 +1,5 @@
 #include "indexer/location_refresher.h"
 
-#include "indexer/stop_wait.h"
 #include "platform/dir.h"
 #include "platform/message.h"
 #include "platform/text.h"
@@ -18,8 +17,10 @@ struct CLocationRefresher::Scan {
 CLocationRefresher::CLocationRefresher(cache::CacheContext& context) : context_(context) {}
 
 CLocationRefresher::~CLocationRefresher() {
+  // A drain thread that outlived a stop's wait (kept by KeepDrainThread) still uses this object:
+  // wait for it, dispatching the window messages its progress text may need.
   std::unique_ptr<os::Thread> thread = RequestDrainStop();
-  if (thread) thread->Join(kStopWaitMs);
+  if (thread) thread->JoinDispatching(os::kInfinite);
 }
 
 void CLocationRefresher::Progress(bool finished) {
