@@ -400,7 +400,7 @@ void ExpectDrawnWithSoftEdges(HICON icon, int size) {
   std::vector<uint32_t> over[2];
   for (int pass = 0; pass < 2; ++pass) {
     BITMAPINFO info{};
-    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = lvx::uitest::TopDown32(size, size);
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -52,8 +52,7 @@ class RoutingDialog : public CDialogBox {
  protected:
   bool OnInitDialog() override {
     initialised = true;
-    if (postOnTimer) SetTimer(1, 10);
-    return true;
+    return !postOnTimer || SetTimer(1, 10);
   }
   bool OnCommand(int id, int code, HWND control) override {
     commands.push_back({id, code});
@@ -66,12 +65,7 @@ class RoutingDialog : public CDialogBox {
   bool OnTimer(UINT_PTR id) override {
     KillTimer(id);
     ownerWasDisabled = owner && !::IsWindowEnabled(owner);
-    if (postOnTimer == WM_CLOSE) {
-      Post(WM_CLOSE);
-    } else {
-      Post(WM_COMMAND, MAKEWPARAM(postOnTimer, BN_CLICKED), 0);
-    }
-    return true;
+    return postOnTimer == WM_CLOSE ? Post(WM_CLOSE) : Post(WM_COMMAND, MAKEWPARAM(postOnTimer, BN_CLICKED), 0);
   }
 };
 

@@ -18,6 +18,8 @@ struct Image {
   bool operator==(const Image& other) const = default;
 };
 
+// The header of a 32-bit top-down bitmap.
+BITMAPINFOHEADER TopDown32(int width, int height);
 // The window's client area and its children as they paint themselves (WM_PRINT), hidden or not.
 Image RenderClient(HWND hwnd);
 // Writes <folder>/<name>.bmp, by default in build/<preset>/screenshots; false when it cannot.
