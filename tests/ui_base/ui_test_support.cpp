@@ -124,12 +124,13 @@ bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
   return true;
 }
 
-RECT ChildRect(HWND dialog, int id) {
+RECT RectIn(HWND window, HWND parent) {
   RECT rc = {};
-  HWND child = ::GetDlgItem(dialog, id);
-  ::GetWindowRect(child, &rc);
-  ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rc), 2);
+  ::GetWindowRect(window, &rc);
+  ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
   return rc;
 }
+
+RECT ChildRect(HWND dialog, int id) { return RectIn(::GetDlgItem(dialog, id), dialog); }
 
 }  // namespace lvx::uitest

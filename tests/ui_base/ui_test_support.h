@@ -32,7 +32,8 @@ bool Near(COLORREF a, COLORREF b, int tolerance);
 std::string Describe(COLORREF c);
 // Dispatches this thread's messages until done() or the time is up; returns done().
 bool PumpUntil(const std::function<bool()>& done, int milliseconds);
-// The control's rectangle in its dialog's client coordinates.
+// The window's rectangle in its parent's client coordinates; the control's in its dialog's.
+RECT RectIn(HWND window, HWND parent);
 RECT ChildRect(HWND dialog, int id);
 
 }  // namespace lvx::uitest
