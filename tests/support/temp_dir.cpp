@@ -28,13 +28,6 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  fs::permissions(host_, fs::perms::owner_all, fs::perm_options::add, ec);
-  for (auto it = fs::recursive_directory_iterator(host_, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::error_code ignored;
-    if (it->is_directory(ignored) && !it->is_symlink(ignored))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
   fs::remove_all(host_, ec);
 }
 
