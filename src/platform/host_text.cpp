@@ -1,5 +1,4 @@
-// Host names as bytes and as UTF-16. Invalid UTF-8 bytes travel as U+DC80..U+DCFF and come back as
-// the same bytes, so an entry listed under a broken name can still be opened by its cached name.
+// Host names as bytes and as UTF-16 (see drive.h), and the UTF-8 decoding they share with U16.
 #include "platform/drive.h"
 #include "platform/text.h"
 #include "platform/utf.h"
@@ -42,7 +41,7 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   for (int k = extra - 1; k >= 0; --k) out.push_back(char(0x80 | ((cp >> (6 * k)) & 0x3F)));
 }
 
-size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
+size_t DecodeHostName(const char* bytes, size_t n, char16_t* out, bool hostName) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
   size_t o = 0, i = 0;
   while (i < n) {
@@ -53,7 +52,7 @@ size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
     uint32_t cp = 0;
     size_t len = DecodeUtf8(s + i, n - i, &cp);
     if (len == 0) {
-      out[o++] = char16_t(0xDC00 + s[i]);
+      out[o++] = hostName ? char16_t(0xDC00 + s[i]) : u'\uFFFD';
       ++i;
     } else {
       o += EncodeUtf16(cp, out + o);

@@ -38,6 +38,18 @@ void Show(const String& text) {
 
 }  // namespace
 
+Error ErrorOf(uint32_t code) {
+  for (size_t i = 0; i < kErrorCodeCount; ++i)
+    if (kErrorCodes[i].code == code) return kErrorCodes[i].error;
+  return Error::IoError;
+}
+
+uint32_t CodeOf(Error error) {
+  size_t i = 0;
+  while (i + 1 < kErrorCodeCount && kErrorCodes[i].error != error) ++i;
+  return kErrorCodes[i].code;
+}
+
 MessageSink SetMessageSink(MessageSink sink) {
   std::lock_guard<std::mutex> hold(gSinkMutex);
   MessageSink old = std::move(gSink);
@@ -61,7 +73,6 @@ QuietMessages::~QuietMessages() { --tQuietDepth; }
 
 void ErrorBox(const String& text) { Show(text); }
 
-// "ErrorCode = %lu, %s\r\n%s" with the system's text, or empty when the system has none.
 static String Headline(uint32_t code, const String& where) {
   String system = SystemErrorText(code);
   if (system.empty()) return system;

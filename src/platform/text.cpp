@@ -9,16 +9,8 @@
 namespace lvx {
 
 std::u16string U16(const std::string& s) {
-  std::u16string out;
-  out.reserve(s.size());
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(s.data());
-  for (size_t i = 0; i < s.size();) {
-    uint32_t cp = 0xFFFD;
-    size_t length = os::utf::DecodeUtf8(bytes + i, s.size() - i, &cp);  // leaves cp alone when 0
-    char16_t units[2];
-    out.append(units, os::utf::EncodeUtf16(cp, units));
-    i += length == 0 ? 1 : length;
-  }
+  std::u16string out(s.size(), u'\0');
+  out.resize(os::utf::DecodeHostName(s.data(), s.size(), out.data(), false));
   return out;
 }
 

@@ -57,7 +57,6 @@ struct FolderListing::Impl {
 };
 
 FolderListing::FolderListing() : impl_(std::make_unique<Impl>()) {}
-
 FolderListing::~FolderListing() = default;
 
 bool FolderListing::Open(std::u16string_view folder) {

@@ -1,7 +1,6 @@
-// INI files on POSIX, as the state file beside the cache uses them. Each call reads the whole
-// (small) file, so a value another process wrote is seen at once. A file that starts with FF FE is
-// read as UTF-16LE, any other as UTF-8; files are written as UTF-16LE with a byte-order mark, into
-// a new file beside the old one that then takes its place, so a crash leaves the old or the new.
+// INI files on POSIX. Each call reads the whole (small) file. A file that starts with FF FE is read
+// as UTF-16LE, any other as UTF-8; a write makes a new file that takes the old one's place, so a
+// crash leaves the old or the new.
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -107,8 +106,7 @@ bool Change(const String& section, const String& key, const String* value, const
 
 }  // namespace
 
-String IniRead(const String& section, const String& key, const String& defaultValue,
-               const String& file) {
+String IniRead(const String& section, const String& key, const String& defaultValue, const String& file) {
   std::string host;
   String value = defaultValue;
   Ini ini;

@@ -1,16 +1,13 @@
 // The system's side of the message boxes on Win32: GetLastError's codes and their kinds,
 // FormatMessageW's texts, the memory facts, and the immediate exit.
+#include <iterator>
+
 #include "platform/message.h"
 #include "platform/win32/win32.h"
 
 namespace lvx::os {
-namespace {
 
-// The first code of a kind is the one CodeOf gives.
-constexpr struct {
-  Error error;
-  DWORD code;
-} kKinds[] = {
+const ErrorCode kErrorCodes[] = {
     {Error::None, ERROR_SUCCESS},           {Error::NotFound, ERROR_FILE_NOT_FOUND},
     {Error::NotFound, ERROR_PATH_NOT_FOUND}, {Error::Exists, ERROR_ALREADY_EXISTS},
     {Error::Exists, ERROR_FILE_EXISTS},     {Error::AccessDenied, ERROR_ACCESS_DENIED},
@@ -20,6 +17,9 @@ constexpr struct {
     {Error::OutOfMemory, ERROR_OUTOFMEMORY}, {Error::OutOfMemory, ERROR_COMMITMENT_LIMIT},
     {Error::TooManyFiles, ERROR_TOO_MANY_OPEN_FILES}, {Error::IoError, ERROR_IO_DEVICE},
 };
+const size_t kErrorCodeCount = std::size(kErrorCodes);
+
+namespace {
 
 // FormatMessageW into a system-allocated buffer; empty when the system has no text in that language.
 String FormatSystemText(uint32_t code, DWORD language) {
@@ -35,20 +35,7 @@ String FormatSystemText(uint32_t code, DWORD language) {
 }  // namespace
 
 uint32_t LastError() { return ::GetLastError(); }
-
 void SetLastError(uint32_t code) { ::SetLastError(code); }
-
-Error ErrorOf(uint32_t code) {
-  for (const auto& k : kKinds)
-    if (k.code == code) return k.error;
-  return Error::IoError;
-}
-
-uint32_t CodeOf(Error error) {
-  for (const auto& k : kKinds)
-    if (k.error == error) return k.code;
-  return ERROR_IO_DEVICE;
-}
 
 String SystemErrorText(uint32_t code) {
   // Asking for the text must not disturb the code a caller is about to report. US English first,
