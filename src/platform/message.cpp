@@ -95,11 +95,10 @@ void MemoryErrorBox(uint32_t code, uint32_t requestSize, const String& where) {
 String MemoryText(const MemoryFacts& f) {
   // The texts carry 32-bit numbers, as GlobalMemoryStatus reports them: larger values show the cap.
   auto ul = [](uint64_t v) { return static_cast<unsigned long>(v > 0xFFFFFFFFu ? 0xFFFFFFFFu : v); };
-  return Format(
-      "Memory :\t%lu Bytes / %lu Bytes\r\nPageFile :\t%lu Bytes / %lu Bytes\r\n"
-      "VirtualMemory :\t%lu Bytes / %lu Bytes\r\n",
-      ul(f.availPhys), ul(f.totalPhys), ul(f.availPageFile), ul(f.totalPageFile),
-      ul(f.availVirtual), ul(f.totalVirtual));
+  return Format("Memory :\t%lu Bytes / %lu Bytes\r\nPageFile :\t%lu Bytes / %lu Bytes\r\n"
+                "VirtualMemory :\t%lu Bytes / %lu Bytes\r\n",
+                ul(f.availPhys), ul(f.totalPhys), ul(f.availPageFile), ul(f.totalPageFile), ul(f.availVirtual),
+                ul(f.totalVirtual));
 }
 
 }  // namespace lvx::os

@@ -1,10 +1,9 @@
 #include "platform/text.h"
 
-#include "platform/utf.h"
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
+
+#include "platform/utf.h"
 
 namespace lvx {
 
@@ -14,19 +13,7 @@ std::u16string U16(const std::string& s) {
   return out;
 }
 
-std::string U8(const std::u16string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t cp = s[i];
-    if (os::utf::IsHighSurrogate(cp) && i + 1 < s.size() && os::utf::IsLowSurrogate(s[i + 1]))
-      cp = os::utf::CombineSurrogates(cp, s[++i]);
-    else if (os::utf::IsSurrogate(cp))
-      cp = 0xFFFD;
-    os::utf::AppendUtf8(out, cp);
-  }
-  return out;
-}
+std::string U8(const std::u16string& s) { return os::utf::EncodeUtf8(s, false); }
 
 std::u16string Format(const char* format, ...) {
   va_list args, copy;

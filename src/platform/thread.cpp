@@ -26,11 +26,6 @@ void Event::Set() {
   manualReset_ ? cv_.notify_all() : cv_.notify_one();
 }
 
-void Event::Reset() {
-  std::lock_guard<std::mutex> hold(mutex_);
-  signalled_ = false;
-}
-
 bool Event::Wait(uint32_t milliseconds) {
   std::unique_lock<std::mutex> hold(mutex_);
   auto signalled = [this] { return signalled_; };

@@ -20,7 +20,10 @@ class Event {
  public:
   Event(bool manualReset, bool initiallySet) : manualReset_(manualReset), signalled_(initiallySet) {}
   void Set();
-  void Reset();
+  void Reset() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    signalled_ = false;
+  }
   // True when signalled within the time (kInfinite waits for ever); an auto-reset event is reset.
   bool Wait(uint32_t milliseconds);
 
@@ -47,7 +50,6 @@ using LockGuard = std::lock_guard<Lock>;
 
 class Thread {
  public:
-  // Holds the body; Start() creates the thread and lets it run.
   explicit Thread(std::function<uint32_t()> body);
   ~Thread();  // a thread that has not ended is detached (never killed)
   bool Start();  // false (LastError set) when the system makes no thread

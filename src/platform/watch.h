@@ -41,10 +41,9 @@ class DirectoryWatch {
   std::unique_ptr<Impl> impl_;
 };
 
-// For the backends: copies the change records at data[at, end) that fit into the buffer (size
-// bytes), renumbering their offsets, and moves at past them; returns the bytes filled. A record
-// that alone does not fit, or a loss mark (action 0), is dropped when first (0 bytes) and else
-// ends the records delivered; a malformed record drops everything from it on.
+// For the backends: copies the change records at data[at, end) that fit into size bytes of buffer,
+// renumbering offsets, and moves at past them. A record too large alone or a loss mark (action 0) is
+// dropped when first, else ends the copy; a malformed one drops the rest. Returns the bytes filled.
 inline int DeliverChangeRecords(const uint8_t* data, size_t& at, size_t end, uint8_t* buffer, uint32_t size) {
   auto u32 = [data](size_t from) { uint32_t v; std::memcpy(&v, data + from, 4); return v; };
   size_t used = 0, last = SIZE_MAX;

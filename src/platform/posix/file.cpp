@@ -148,8 +148,7 @@ bool CopyOver(const String& from, const String& to) {
   std::string temporary = target + ".~" + std::to_string(::getpid());
   std::error_code ec, ignored;
   fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
-  fs::file_time_type written = fs::last_write_time(source, ignored);
-  if (!ec) fs::last_write_time(temporary, written, ec);  // the copy keeps the last-write time
+  if (!ec) fs::last_write_time(temporary, fs::last_write_time(source, ignored), ec);  // kept by the copy
   if (!ec && ::rename(temporary.c_str(), target.c_str()) != 0) ec.assign(errno, std::generic_category());
   if (ec) fs::remove(temporary, ignored);
   return !ec || Fail(ec.value());

@@ -91,16 +91,12 @@ bool Change(const String& section, const String& key, const String* value, const
   Ini ini;
   if (!Load(host, &ini)) return false;
   Find(&ini, section, key, nullptr);
-  if (ini.key >= 0 && value == nullptr)
-    ini.lines.erase(ini.lines.begin() + ini.key);
-  else if (ini.key >= 0)
-    ini.lines[ini.key] = key + u"=" + *value;
-  else if (value != nullptr && ini.section >= 0)
-    ini.lines.insert(ini.lines.begin() + ini.sectionEnd, key + u"=" + *value);
-  else if (value != nullptr)
-    ini.lines.insert(ini.lines.end(), {u"[" + section + u"]", key + u"=" + *value});
-  else
-    return true;
+  const String line = value ? key + u"=" + *value : String();
+  if (ini.key >= 0 && !value) ini.lines.erase(ini.lines.begin() + ini.key);
+  else if (ini.key >= 0) ini.lines[ini.key] = line;
+  else if (value && ini.section >= 0) ini.lines.insert(ini.lines.begin() + ini.sectionEnd, line);
+  else if (value) ini.lines.insert(ini.lines.end(), {u"[" + section + u"]", line});
+  else return true;
   return Save(host, ini);
 }
 

@@ -78,7 +78,6 @@ uint64_t LargestFreeBlock() {
 
 void ExitProcessNow(uint32_t code) { ::_exit(int(code)); }
 
-// POSIX has no window messages: the dispatching join is the plain one.
 bool Thread::WaitDispatching(uintptr_t, uint32_t) { return true; }
 
 }  // namespace lvx::os

@@ -58,7 +58,6 @@ struct MoveFrom {
   bool isFolder;
 };
 
-// p is folder or something below it.
 bool IsUnder(const std::string& p, const std::string& folder) {
   return p.size() >= folder.size() && p.compare(0, folder.size(), folder) == 0 &&
          (p.size() == folder.size() || p[folder.size()] == '/');
@@ -91,7 +90,6 @@ struct DirectoryWatch::Impl {
     return hostRoot == "/" ? "/" + path : hostRoot + '/' + path;
   }
 
-  // Takes a pending wake-up, if there is one.
   bool TakeWake() {
     uint64_t count = 0;
     return posix::RetryEintr([&] { return ::read(wakeFd, &count, sizeof count); }) == 8 && count > 0;
@@ -135,7 +133,6 @@ struct DirectoryWatch::Impl {
     return Walk::kDone;
   }
 
-  // Drops the watches the predicate picks from the map.
   template <typename Pick>
   void Drop(Pick pick) {
     std::erase_if(folders, [&](const auto& f) {

@@ -19,21 +19,6 @@ const ErrorCode kErrorCodes[] = {
 };
 const size_t kErrorCodeCount = std::size(kErrorCodes);
 
-namespace {
-
-// FormatMessageW into a system-allocated buffer; empty when the system has no text in that language.
-String FormatSystemText(uint32_t code, DWORD language) {
-  wchar_t* text = nullptr;
-  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  String out = n != 0 && text != nullptr ? String(win32::U(text), n) : String();
-  ::LocalFree(text);
-  return out;
-}
-
-}  // namespace
-
 uint32_t LastError() { return ::GetLastError(); }
 void SetLastError(uint32_t code) { ::SetLastError(code); }
 
@@ -41,10 +26,17 @@ String SystemErrorText(uint32_t code) {
   // Asking for the text must not disturb the code a caller is about to report. US English first,
   // as the boxes were written for; a system without English messages gives its own language.
   DWORD saved = ::GetLastError();
-  String text = FormatSystemText(code, 1033);
-  if (text.empty()) text = FormatSystemText(code, 0);
+  String out;
+  for (DWORD language : {1033u, 0u}) {
+    wchar_t* text = nullptr;  // allocated by the system
+    DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = ::FormatMessageW(flags, nullptr, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n != 0 && text != nullptr) out.assign(win32::U(text), n);
+    ::LocalFree(text);
+    if (!out.empty()) break;
+  }
   ::SetLastError(saved);
-  return text;
+  return out;
 }
 
 MemoryFacts GetMemoryFacts() {

@@ -119,10 +119,8 @@ void DirectoryWatch::Close() {
   // wake-ups met meanwhile, and those left for the watch that ends, go with it.
   if (m.io->pending) ::CancelIoEx(m.dir, &m.io->overlapped);
   DWORD bytes;
-  while (m.io->pending && m.TakePacket(&bytes, kCancelWaitMs) >= 0) {
-  }
-  while (m.TakePacket(&bytes, 0) >= 0) {
-  }
+  while (m.io->pending && m.TakePacket(&bytes, kCancelWaitMs) >= 0) {}
+  while (m.TakePacket(&bytes, 0) >= 0) {}
   if (!m.io->pending) delete m.io;  // else abandoned: the system may still write into it
   m.io = nullptr;
   ::CloseHandle(m.dir);
