@@ -34,7 +34,6 @@ inline int DriveIndex(char16_t letter) {
 
 // White space as the C runtime's isspace sees it: blank, tab, LF, VT, FF and CR.
 inline bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-// The text without the white space at either end.
 std::u16string Trim(std::u16string_view text);
 
 // "." and "..", which a folder listing gives and the cache never holds.
