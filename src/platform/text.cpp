@@ -48,7 +48,9 @@ std::u16string Format(const char* format, ...) {
   return U16(text);
 }
 
-std::u16string FormatThousands(uint32_t value) {
+std::u16string FormatThousands(uint32_t value) { return FormatThousands(uint64_t(value)); }
+
+std::u16string FormatThousands(uint64_t value) {
   std::u16string digits = U16(std::to_string(value)), out;
   for (size_t i = 0; i < digits.size(); ++i) {
     if (i != 0 && (digits.size() - i) % 3 == 0) out.push_back(u',');

@@ -19,6 +19,7 @@ std::u16string Format(const char* format, ...) __attribute__((format(printf, 1, 
 
 // "1,234,567": groups of three digits from the right, separated by ','.
 std::u16string FormatThousands(uint32_t value);
+std::u16string FormatThousands(uint64_t value);
 
 // ASCII-only case folding: only A..Z map to a..z.
 inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
