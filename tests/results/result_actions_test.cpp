@@ -375,6 +375,59 @@ TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
   EXPECT_EQ(shell.InvokeShellCommand(frame.Handle(), ID_LIST_OPEN), UINT(ID_LIST_OPEN));
 }
 
+// The real menu, opened on the screen: a user opens "E&xplorer Action" with the keys, the shell's
+// menu takes its place, and the picture is kept (build/<preset>/screenshots/results_menu.png).
+TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
+  temp.MakeFile("one.txt", 1);
+  rows.Add(temp.Path(), u"one.txt");
+  listhost::ShowRows(list, rows);
+  Select({0});
+  frame.Show(SW_SHOWNORMAL);
+  static int ticks;
+  static std::vector<HWND> menus;
+  ticks = 0;
+  menus.clear();
+  UINT_PTR timer = ::SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND owner = ::GetForegroundWindow();
+    ++ticks;
+    if (ticks == 1 || ticks == 2) {
+      ::PostMessageW(owner, WM_KEYDOWN, ticks == 1 ? VK_DOWN : VK_RIGHT, 0);
+      return;
+    }
+    menus.clear();
+    ::EnumWindows([](HWND w, LPARAM) -> BOOL {
+      wchar_t name[16] = {};
+      ::GetClassNameW(w, name, 16);
+      if (std::wstring(name) == L"#32768" && ::IsWindowVisible(w)) menus.push_back(w);
+      return TRUE;
+    }, 0);
+    RECT all = {};
+    for (HWND m : menus) {
+      RECT rc;
+      ::GetWindowRect(m, &rc);
+      ::UnionRect(&all, &all, &rc);
+    }
+    uitest::Image image;
+    image.width = all.right - all.left;
+    image.height = all.bottom - all.top;
+    HDC screen = ::GetDC(nullptr);
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        const COLORREF c = ::GetPixel(screen, all.left + x, all.top + y);
+        image.pixels.push_back(uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c));
+      }
+    }
+    ::ReleaseDC(nullptr, screen);
+    if (image.width > 0) uitest::SaveBmp(image, "results_menu");
+    ::EndMenu();
+  });
+  CResultMenu menu(&list, frame.Handle());
+  menu.ShowAt(POINT{40, 40});
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(menus.size(), 2u) << "the result menu and the shell's menu beside it";
+  EXPECT_TRUE(frame.commands.empty());
+}
+
 TEST_F(ResultActionsTest, KeyboardMenuOpensBesideTheFirstSelectedRow) {
   ShowStandardRows();
   CResultMenu menu(&list, frame.Handle());
