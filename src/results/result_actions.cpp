@@ -222,37 +222,32 @@ bool CResultActions::RunCommand(UINT id) {
   return false;
 }
 
-bool PutClipboardText(HWND owner, const std::u16string& text) {
-  const size_t bytes = (text.size() + 1) * sizeof(char16_t);
-  std::vector<uint8_t> block(bytes);
-  std::memcpy(block.data(), text.c_str(), bytes);
+namespace {
+
+// Empties the clipboard and places a movable block of the bytes in the format.
+bool PutClipboardBlock(HWND owner, UINT format, const void* bytes, size_t size, UINT flags) {
   if (!::OpenClipboard(owner)) return false;
   ::EmptyClipboard();
-  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | flags, size);
   bool placed = false;
   if (void* target = memory ? ::GlobalLock(memory) : nullptr) {
-    std::memcpy(target, block.data(), bytes);
+    std::memcpy(target, bytes, size);
     ::GlobalUnlock(memory);
-    placed = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    placed = ::SetClipboardData(format, memory) != nullptr;
   }
   if (!placed && memory) ::GlobalFree(memory);
   ::CloseClipboard();
   return placed;
 }
 
+}  // namespace
+
+bool PutClipboardText(HWND owner, const std::u16string& text) {
+  return PutClipboardBlock(owner, CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(char16_t), 0);
+}
+
 bool PutClipboardFileDrop(HWND owner, const std::vector<uint8_t>& block) {
-  if (!::OpenClipboard(owner)) return false;
-  ::EmptyClipboard();
-  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, block.size());
-  bool placed = false;
-  if (void* target = memory ? ::GlobalLock(memory) : nullptr) {
-    std::memcpy(target, block.data(), block.size());
-    ::GlobalUnlock(memory);
-    placed = ::SetClipboardData(CF_HDROP, memory) != nullptr;
-  }
-  if (!placed && memory) ::GlobalFree(memory);
-  ::CloseClipboard();
-  return placed;
+  return PutClipboardBlock(owner, CF_HDROP, block.data(), block.size(), GMEM_ZEROINIT | GMEM_DDESHARE);
 }
 
 }  // namespace lvx::results

@@ -204,45 +204,26 @@ TEST_F(ResultActionsTest, ClipboardHoldsTheTextsAndTheDropListByteForByte) {
   EXPECT_EQ(text(), u"");
 }
 
-// Answers the shell's confirmation as a user would, with the button given, from inside its dialog's
-// message loop; keeps the texts of the dialogs it answered.
-class ConfirmAnswerer {
- public:
-  explicit ConfirmAnswerer(int button) {
-    Current() = this;
-    button_ = button;
-    timer_ = ::SetTimer(nullptr, 0, 50, &ConfirmAnswerer::Tick);
+// Answers the shell's confirmation as a user would, with the button given, from inside the dialog's
+// message loop; counts the dialogs answered.
+struct ConfirmAnswerer {
+  static inline int button = 0, answered = 0;
+  UINT_PTR timer;
+  explicit ConfirmAnswerer(int with) {
+    button = with;
+    answered = 0;
+    timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        ::GetClassNameW(w, name, 16);
+        if (std::wstring(name) != L"#32770" || !::IsWindowVisible(w)) return TRUE;
+        ++answered;
+        ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        return FALSE;
+      }, 0);
+    });
   }
-  ~ConfirmAnswerer() {
-    ::KillTimer(nullptr, timer_);
-    Current() = nullptr;
-  }
-  std::vector<std::wstring> answered;
-
- private:
-  static ConfirmAnswerer*& Current() {
-    static ConfirmAnswerer* current = nullptr;
-    return current;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL {
-      wchar_t name[32] = {};
-      ::GetClassNameW(w, name, 32);
-      if (!Current() || std::wstring(name) != L"#32770" || !::IsWindowVisible(w)) return TRUE;
-      std::wstring text;
-      ::EnumChildWindows(w, [](HWND child, LPARAM all) -> BOOL {
-        wchar_t t[256] = {};
-        ::GetWindowTextW(child, t, 256);
-        *reinterpret_cast<std::wstring*>(all) += std::wstring(t) + L"|";
-        return TRUE;
-      }, reinterpret_cast<LPARAM>(&text));
-      Current()->answered.push_back(text);
-      ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(Current()->button_, BN_CLICKED), 0);
-      return FALSE;
-    }, 0);
-  }
-  int button_;
-  UINT_PTR timer_;
+  ~ConfirmAnswerer() { ::KillTimer(nullptr, timer); }
 };
 
 TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
@@ -270,7 +251,7 @@ TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
     ConfirmAnswerer user(button);
     Select({0, 1, 2});
     actions->RunCommand(ID_LIST_DELETE);
-    EXPECT_EQ(user.answered.size(), 1u);
+    EXPECT_EQ(ConfirmAnswerer::answered, 1);
     if (button == IDNO) {
       EXPECT_EQ(RowNames().size(), 4u);
     }
@@ -412,12 +393,10 @@ TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
     image.height = all.bottom - all.top;
     HDC screen = ::GetDC(nullptr);
     for (int y = 0; y < image.height; ++y) {
-      for (int x = 0; x < image.width; ++x) {
-        const COLORREF c = ::GetPixel(screen, all.left + x, all.top + y);
-        image.pixels.push_back(uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c));
-      }
+      for (int x = 0; x < image.width; ++x) image.pixels.push_back(::GetPixel(screen, all.left + x, all.top + y));
     }
     ::ReleaseDC(nullptr, screen);
+    for (uint32_t& px : image.pixels) px = (px & 0xFF) << 16 | (px & 0xFF00) | (px >> 16 & 0xFF);  // BGR to RGB
     if (image.width > 0) uitest::SaveBmp(image, "results_menu");
     ::EndMenu();
   });
