@@ -13,6 +13,7 @@
 
 #include "framework/message_box.h"
 #include "framework/pickers.h"
+#include "platform/fault.h"
 #include "list_host.h"
 #include "platform/text.h"
 #include "resource.h"
@@ -458,13 +459,15 @@ TEST_F(SaveResultsTest, LinesFollowTheFormatAndTheSelection) {
 TEST_F(SaveResultsTest, FailuresAreToldAndNotepadStaysClosed) {
   test::RecordingMessages boxes;
   EXPECT_EQ(Saved(u"[FILENAME]", false), "<not saved>");
-  EXPECT_TRUE(calls.empty());
   rows.Add(u"C:\\", u"a.txt");
   listhost::ShowRows(list, rows);
-  calls.clear();
   EXPECT_EQ(SaveResults(list, temp.Path() + u"no folder\\saved.txt", u"[FILENAME]", false), -1);
+  os::fault::FailNth(os::fault::Op::Write, 1, os::Error::DiskFull);
+  EXPECT_EQ(Saved(u"[FILENAME]", false), "<not saved>");
+  os::fault::Reset();
   EXPECT_TRUE(calls.empty());
-  EXPECT_EQ(boxes.Texts(), (std::vector<std::u16string>{u"Can not save without results!", u"Couldn't create the file!"}));
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::u16string>{u"Can not save without results!", u"Couldn't create the file!",
+                                                        u"Couldn't write the file!"}));
 }
 
 TEST_F(SaveResultsTest, NamesOutsideTheCodePageAreMarkedAndTold) {
