@@ -87,7 +87,7 @@ class ResultActionsTest : public ::testing::Test {
     }
     return L"";
   }
-  void Select(std::initializer_list<int> selected) {
+  void Select(const std::vector<int>& selected) {
     list.SetItemState(-1, 0, LVIS_SELECTED);
     for (int row : selected) list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
   }
@@ -137,8 +137,7 @@ TEST_F(ResultActionsTest, EachActionHandsTheShellItsExactCall) {
   };
   for (const Case& c : cases) {
     calls.clear();
-    Select({});
-    for (int row : c.selected) list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+    Select(c.selected);
     EXPECT_TRUE(actions->RunCommand(c.id));
     EXPECT_EQ(calls, c.expected) << c.id;
   }
@@ -150,9 +149,6 @@ TEST_F(ResultActionsTest, CommandPromptReallyStartsInTheOddlyNamedFolder) {
   SetShellResponder(nullptr);
   const std::u16string folder = temp.Path() + u"a&b %PATH%\\";
   temp.MakeFolder("a&b %PATH%");
-  rows.Add(folder, u"x.txt");
-  listhost::ShowRows(list, rows);
-  Select({0});
   const std::wstring cmd = SystemProgram(L"cmd.exe");
   ASSERT_EQ(StartProgramIn(cmd, L"\"" + cmd + L"\" /c cd > here.txt", W(PromptFolder({0, u"x.txt", folder}))),
             ShellOutcome::Done);
@@ -281,8 +277,7 @@ TEST_F(ResultActionsTest, SearchInAFolderSetsTheLocation) {
   for (const Case& c : cases) {
     location = u"unset";
     questions.clear();
-    Select({});
-    if (c.row >= 0) Select({c.row});
+    Select(c.row >= 0 ? std::vector<int>{c.row} : std::vector<int>{});
     actions->RunCommand(c.id);
     EXPECT_EQ(location, c.location) << c.id << " " << c.row;
     EXPECT_EQ(questions.empty() ? L"" : questions[0], c.question);
@@ -383,6 +378,7 @@ TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
       if (std::wstring(name) == L"#32768" && ::IsWindowVisible(w)) menus.push_back(w);
       return TRUE;
     }, 0);
+    if (menus.size() < 2 && ticks < 40) return;  // the shell's menu may take a moment
     RECT all = {};
     for (HWND m : menus) {
       RECT rc;
