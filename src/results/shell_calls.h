@@ -16,7 +16,7 @@ struct ShellCall {
   std::wstring verb;        // Execute; empty for the default action
   std::wstring file;        // Execute: the program or document; Process: the program's full path
   std::wstring parameters;  // Execute: the parameters; Process: the whole command line
-  std::wstring directory;   // Execute, Process: the working directory (empty: not given)
+  std::wstring directory;   // Process: the working directory
   int show = SW_SHOWNORMAL;
   std::wstring fileList;    // Delete: the paths, each ended by a NUL, the list by one more
   UINT flags = 0;           // Delete: the FOF_ flags
