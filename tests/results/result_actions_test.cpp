@@ -520,6 +520,14 @@ TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
     }
     dialog.Destroy();
   }
+  // The command: cancelling the dialog writes nothing.
+  {
+    ConfirmAnswerer user(IDCANCEL);
+    calls.clear();
+    EXPECT_FALSE(SaveResultsCommand(list, frame.Handle()));
+    EXPECT_EQ(ConfirmAnswerer::answered, 1);
+    EXPECT_TRUE(calls.empty());
+  }
   // "Browse..." puts the chosen file into the path box.
   ui::SetPickResponder([](const ui::PickRequest& r, ui::PickAnswer* a) {
     EXPECT_EQ(r.initial, L"SearchResults.txt");
