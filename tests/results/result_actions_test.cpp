@@ -97,6 +97,8 @@ class ResultActionsTest : public ::testing::Test {
     for (int row = 0; list.GetItemPath(row, &name, &path); ++row) names.push_back(name);
     return names;
   }
+  // A small file in the temporary folder (written, not sized: wine sometimes refuses to size one).
+  void Touch(const std::string& relative) { std::ofstream(std::filesystem::path(temp.HostPath()) / relative) << "x"; }
   // The standard rows: a file, a shortcut, a drive, a folder named to trouble a command interpreter.
   void ShowStandardRows() {
     rows.Add(u"D:\\Work\\", u"report.txt", 10);
@@ -224,7 +226,7 @@ struct ConfirmAnswerer {
 };
 
 TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
-  for (const char* name : {"a.txt", "b.txt", "c.txt"}) temp.MakeFile(name, 10);
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) Touch(name);
   rows.Add(temp.Path(), u"a.txt", 1);
   rows.Add(u"", u"C:", 5, true);
   rows.Add(temp.Path(), u"b.txt", 2);
@@ -311,9 +313,10 @@ class AnsweredMenu : public CResultMenu {
 };
 
 TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
-  temp.MakeFile("one.txt", 1);
-  temp.MakeFile("two.txt", 1);
-  temp.MakeFile("sub\\three.txt", 1);
+  Touch("one.txt");
+  Touch("two.txt");
+  temp.MakeFolder("sub");
+  Touch("sub\\three.txt");
   rows.Add(temp.Path(), u"one.txt");
   rows.Add(temp.Path(), u"two.txt");
   rows.Add(temp.Path() + u"sub\\", u"three.txt");
@@ -355,7 +358,7 @@ TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
 // The real menu, opened on the screen: a user opens "E&xplorer Action" with the keys, the shell's
 // menu takes its place, and the picture is kept (build/<preset>/screenshots/results_menu.png).
 TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
-  temp.MakeFile("one.txt", 1);
+  Touch("one.txt");
   rows.Add(temp.Path(), u"one.txt");
   listhost::ShowRows(list, rows);
   Select({0});
@@ -482,7 +485,7 @@ TEST_F(SaveResultsTest, NamesOutsideTheCodePageAreMarkedAndTold) {
 }
 
 TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
-  temp.MakeFile("old.txt", 3);
+  Touch("old.txt");
   const std::u16string existing = temp.Path() + u"old.txt";
   const std::wstring blank = L"Invalid information, file path or save format must not be blank.|";
   const std::wstring noPlaceholder = L"Invalid save format, format must contain [FILEDIR] or [FILENAME] filed. |";
