@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "results/icon_source.h"
 #include "results/list_ctrl_ex.h"
+#include "list_host.h"
 #include "support/temp_dir.h"
 #include "ui_test_support.h"
 
@@ -21,6 +22,8 @@ namespace {
 constexpr int kListId = 1001;
 using search::ICON_UNRESOLVED;
 using search::SearchResult;
+using listhost::HostFrame;
+using listhost::Rows;
 
 // The shell, except that the drive letters in `remote` are network drives; every question is kept.
 class RecordingSource : public IconSource {
@@ -56,17 +59,6 @@ class RecordingSource : public IconSource {
   std::vector<Lookup> lookups_;
 };
 
-class HostFrame : public ui::CWindow {
- public:
-  std::vector<UINT> notifications;
-
- protected:
-  bool OnNotify(NMHDR* header, LRESULT* result) override {
-    notifications.push_back(header->code);
-    return false;
-  }
-};
-
 class TestList : public CListCtrlEx {
  public:
   POINT pointer = {};
@@ -89,18 +81,6 @@ class TestList : public CListCtrlEx {
   }
 };
 
-// Result entries with strings of their own.
-struct Rows {
-  std::deque<std::u16string> texts;
-  std::vector<SearchResult> entries;
-  void Add(std::u16string path, std::u16string name, uint32_t sizeKB = 0, bool folder = false, uint64_t time = 0) {
-    texts.push_back(std::move(path));
-    const char16_t* p = texts.back().c_str();
-    texts.push_back(std::move(name));
-    entries.push_back({p, ICON_UNRESOLVED, texts.back().c_str(), sizeKB, uint8_t(folder), os::FileTime::From(time)});
-  }
-};
-
 // 2024-07-01 14:30 UTC, 16:30 in Berlin (the test's zone).
 constexpr uint64_t kJulyAfternoon = (1719844200ull + 11644473600ull) * 10000000ull;
 
@@ -109,31 +89,16 @@ class ResultsListTest : public ::testing::Test {
   static void SetUpTestSuite() { ui::InitCommonControls(); }
 
   void SetUp() override {
-    HMENU bar = ::CreateMenu();
-    for (const wchar_t* title : {L"&File", L"&Edit", L"&View", L"&Help"}) {
-      ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(::CreatePopupMenu()), title);
-    }
-    ASSERT_TRUE(frame.CreateFrame(0, L"results", WS_OVERLAPPEDWINDOW, RECT{0, 0, 720, 420}, nullptr, bar));
+    ASSERT_TRUE(frame.Create());
     ASSERT_TRUE(MakeList(list, kListId));
   }
   void TearDown() override { os::fault::Reset(); }
 
   bool MakeList(TestList& target, int id, IconSource* icons = nullptr) {
-    RECT rc = frame.ClientRect();
-    if (!target.CreateControl(WC_LISTVIEWW, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA, 0,
-                              rc, frame.Handle(), id)) {
-      return false;
-    }
-    target.InsertColumn(0, L"Search Results", 560);
     target.SetIconSource(icons ? icons : &source);
-    target.InitList(temp.Path());
-    return true;
+    return listhost::MakeList(target, frame, id, temp.Path());
   }
-  void Show(Rows& rows, int count = -1) {
-    list.AttachResults(rows.entries.data(), uint32_t(rows.entries.size()));
-    list.SetVirtualCount(count < 0 ? int(rows.entries.size()) : count);
-    list.SetMode(ModeResults);
-  }
+  void Show(Rows& rows, int count = -1) { listhost::ShowRows(list, rows, count); }
   RECT RowRect(int row, int part = LVIR_BOUNDS) {
     RECT rc = {};
     rc.left = part;
