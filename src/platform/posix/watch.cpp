@@ -167,8 +167,8 @@ struct DirectoryWatch::Impl {
     const uint32_t header[3] = {length, action, bytes};
     const size_t at = ready.size();
     ready.resize(at + length);
-    std::memcpy(&ready[at], header, 12);
-    std::memcpy(&ready[at + 12], name.data(), bytes);
+    std::memcpy(ready.data() + at, header, 12);
+    std::memcpy(ready.data() + at + 12, name.data(), bytes);
   }
 
   // The pending move out found no partner: it left the tree.
