@@ -2,10 +2,20 @@
 # program and its driver, a sample tree, and a wine prefix under build/ in which the program sees
 # that tree as drive D: and nothing of the host beyond it.
 
+# The program folder put into the prefix: the win64 build's, or LVX_WIN64_APP (another build's
+# app folder, e.g. one of a branch to be measured; then only the driver is built here).
+lvx_app_dir() {
+  realpath "${LVX_WIN64_APP:-build/win64/app}"
+}
+
 # lvx_build_win64: lumivex.exe and lvx_drive.exe (build/win64).
 lvx_build_win64() {
   cmake --preset win64 >/dev/null
-  cmake --build build/win64 -j2 --target lumivex lvx_drive
+  if [ -n "${LVX_WIN64_APP:-}" ]; then
+    cmake --build build/win64 -j2 --target lvx_drive
+  else
+    cmake --build build/win64 -j2 --target lumivex lvx_drive
+  fi
 }
 
 # lvx_sample_tree DIR ENTRIES: the project's sample tree, made once.
@@ -48,7 +58,7 @@ lvx_prefix() {
   [ "$(readlink "$WINEPREFIX/dosdevices/d:" 2>/dev/null)" = "$tree" ] || lvx_tree_changed=1
   ln -sfn ../drive_c "$WINEPREFIX/dosdevices/c:"
   ln -sfn "$tree" "$WINEPREFIX/dosdevices/d:"
-  ln -sfn "$PWD/build/win64/app" "$WINEPREFIX/drive_c/Lumivex"
+  ln -sfn "$(lvx_app_dir)" "$WINEPREFIX/drive_c/Lumivex"
   ln -sfn "$PWD/build/win64/bench/ui" "$WINEPREFIX/drive_c/lvx_drive"
   for link in "$WINEPREFIX"/dosdevices/*; do
     case "$(realpath "$link")" in

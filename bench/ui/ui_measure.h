@@ -7,7 +7,7 @@
 namespace lvx::drive {
 
 // Runs the measurements on the main window of a program whose cache is built and prints figures
-// and goal checks. 0 when measured; 2 when the window gives no search outcome.
+// and goal checks. 0 when measured; 3 when the window gives no search outcome.
 int RunUiBench(HWND main);
 
 }  // namespace lvx::drive
