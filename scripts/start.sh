@@ -16,6 +16,8 @@ cmake --build build/native -j2 --target lvx
 source scripts/wine_session.sh
 lvx_build_win64
 lvx_sample_tree "build/sample/tree-$entries" "$entries"
+echo "lvx, the engine's front end, works on the same tree natively:"
+echo "  build/native/src/cli/lvx build build/sample/lumivex.db --drives 0x8 --map D=build/sample/tree-$entries"
 lvx_prefix build/wineprefix "build/sample/tree-$entries"
 echo "Drives of the prefix:"
 ls -l "$WINEPREFIX/dosdevices"
