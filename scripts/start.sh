@@ -25,8 +25,14 @@ ls -l "$WINEPREFIX/dosdevices"
 if [ -n "${DISPLAY:-}" ]; then
   fresh=()
   [ "$lvx_tree_changed" = 1 ] && fresh=(--fresh-cache)
-  lvx_drive prepare "$lvx_exe" D "${fresh[@]}"
-  lvx_drive start "$lvx_exe"
+  # The program and wine's own processes outlive this script: they get a log file, not its output,
+  # so that a pipe reading the script ends with it.
+  log=build/wineprefix-start.log
+  if ! { lvx_drive prepare "$lvx_exe" D "${fresh[@]}" && lvx_drive start "$lvx_exe"; } </dev/null >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+  fi
+  cat "$log"
   echo "Lumivex runs (drive D: is build/sample/tree-$entries). Leave it with File > Exit, or:"
   echo "  WINEPREFIX=$WINEPREFIX wine 'C:\\lvx_drive\\lvx_drive.exe' close"
   exit 0
