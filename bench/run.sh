@@ -2,8 +2,13 @@
 # Runs the benchmarks on a generated corpus (default 1,000,000 entries; made once under build/bench by
 # scripts/make_tree.py).
 # Usage: bench/run.sh [ENTRIES] [BENCH...]
+#        bench/run.sh --ui [ENTRIES]     the UI benchmark under wine (bench/ui_bench.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = --ui ]; then
+  shift
+  exec bash bench/ui_bench.sh "$@"
+fi
 entries=${1:-1000000}
 shift || true
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLVX_BUILD_TESTS=OFF >/dev/null
