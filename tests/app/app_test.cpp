@@ -144,7 +144,7 @@ TEST_F(AppTest, TwoHeldSessionsRefuseAThirdCopy) {
 }
 
 // "/hide" with a further argument is no hidden start; the end of the Windows session records the
-// end without saving the histories.
+// end and takes the tray icon away without saving the histories.
 TEST_F(AppTest, ExtraArgumentsShowTheWindowAndTheSessionEndKeepsTheHistories) {
   Program program;
   HWND main = StartAndWaitForCache(program, L"/hide extra");
@@ -155,6 +155,8 @@ TEST_F(AppTest, ExtraArgumentsShowTheWindowAndTheSessionEndKeepsTheHistories) {
   SendMessageW(main, WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE");
   EXPECT_FALSE(IsWindowVisible(main));
+  // The icon goes while the window still exists (the shell drops a destroyed window's icons itself).
+  EXPECT_FALSE(TrayIconShown(main, 0));
   EXPECT_EQ(ReadIni(UserDataFolder() + L"\\settings.ini", L"PATTERNHISTORY", L"PATTERN_0"), L"");
   // Windows ends the process; a later close request only ends the dialog.
   EXPECT_EQ(CloseAndWait(program, main), 0);

@@ -109,18 +109,6 @@ class SearchFlowTest : public ::testing::Test {
     std::filesystem::remove_all(kTree, ignored);
   }
 
-  // A first start: the welcome is answered and the first build has ended.
-  void StartReady() {
-    ASSERT_TRUE(program_.Start());
-    main_ = program_.MainWindow();
-    ASSERT_NE(main_, nullptr);
-    HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
-    ASSERT_NE(welcome, nullptr);
-    PressOk(welcome);
-    ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs)) << U8(Status());
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
-  }
-
   HWND Item(int id) const { return GetDlgItem(main_, id); }
   std::wstring Status() const { return WindowText(Item(kStatus)); }
   int Rows() const { return int(SendMessageW(Item(kList), LVM_GETITEMCOUNT, 0, 0)); }
@@ -164,7 +152,7 @@ class SearchFlowTest : public ::testing::Test {
   HWND main_ = nullptr;
 };
 
-TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingTheCacheStateRows) {
+TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSortsAndRefines) {
   {
     // C: as well: the prefix's system folders keep the build going for minutes; the exit stops it.
     WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0X80004", (UserDataFolder() + L"\\settings.ini").c_str());
@@ -190,37 +178,22 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingThe
     ASSERT_EQ(building.WaitForExit(kWaitMs), 0);
   }
   PrepareDataFolders(kToolbar);
-  ASSERT_NO_FATAL_FAILURE(StartReady());
+  // A first start of a T:-only selection: the welcome is answered and the first build ends.
+  ASSERT_TRUE(program_.Start());
+  main_ = program_.MainWindow();
+  ASSERT_NE(main_, nullptr);
+  HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
+  ASSERT_NE(welcome, nullptr);
+  PressOk(welcome);
+  ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs)) << U8(Status());
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
   EXPECT_EQ(program_.MessageBoxWindow(0), nullptr) << "no abnormal-end question on a first start";
   EXPECT_EQ(Rows(), 1) << "the cache-ready row";
   EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_ready"));
   EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"FirstRun"), L"TRUE");
   const LRESULT rowsPerPage = SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0);
 
-  SendMessageW(main_, WM_CLOSE, 0, 0);
-  ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
-  // A saved font of 40 pixels: the list's two-line rows grow.
-  LOGFONTW font{};
-  font.lfHeight = -40;
-  const uint32_t faceLength = 6;
-  std::ofstream fontFile(std::filesystem::path(UserDataFolder() + L"\\fontinfo.ini"), std::ios::binary);
-  fontFile.write(reinterpret_cast<const char*>(&font), 92);
-  fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
-  fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
-  fontFile.close();
-  Program again;
-  ASSERT_TRUE(again.Start());
-  main_ = again.MainWindow();
-  ASSERT_NE(main_, nullptr);
-  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
-  EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
-  SendMessageW(main_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
-}
-
-// One start: the triggers and their outcomes, the sorts and refine mode, Browse, then typing.
-TEST_F(SearchFlowTest, TriggersSortsRefineModeAndTyping) {
-  ASSERT_NO_FATAL_FAILURE(StartReady());
+  // The same start: the triggers and their outcomes, the sorts and refine mode, Browse, typing.
   struct Where {
     const wchar_t* folder;
     const wchar_t* pattern;
@@ -391,6 +364,26 @@ TEST_F(SearchFlowTest, TriggersSortsRefineModeAndTyping) {
   SetText(Item(kPattern), L"");
   EXPECT_TRUE(IsFound(Type(L's'), 1, L"5")) << "its size is the files below it";
   EXPECT_EQ(RowNames(), Names{L"sub"});
+
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
+  // A saved font of 40 pixels: the list's two-line rows grow.
+  LOGFONTW font{};
+  font.lfHeight = -40;
+  const uint32_t faceLength = 6;
+  std::ofstream fontFile(std::filesystem::path(UserDataFolder() + L"\\fontinfo.ini"), std::ios::binary);
+  fontFile.write(reinterpret_cast<const char*>(&font), 92);
+  fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
+  fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
+  fontFile.close();
+  Program again;
+  ASSERT_TRUE(again.Start());
+  main_ = again.MainWindow();
+  ASSERT_NE(main_, nullptr);
+  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
+  EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
 }
 
 }  // namespace
