@@ -64,12 +64,12 @@ class AppTest : public ::testing::Test {
 };
 
 TEST_F(AppTest, FirstStartBuildsTheCacheShowsTheWindowAndTheOrderlyExitRecordsTheEnd) {
+  WriteUnicodeFile(CommonDataFolder() + L"\\User(3).session", L"");  // left by a crashed copy: no count
   Program program;
   HWND main = StartAndWaitForCache(program);
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_EQ(WindowText(main), L"Lumivex");
-  // T:\ holds the test drive's own files, at least the two made here, and the drive record.
   std::wstring status = StatusText(main);
   EXPECT_EQ(status.rfind(L"[Caching is Finished] ", 0), 0u) << std::string(status.begin(), status.end());
   EXPECT_NE(status.find(L" items cached,  "), std::wstring::npos);
@@ -97,7 +97,8 @@ TEST_F(AppTest, FirstStartBuildsTheCacheShowsTheWindowAndTheOrderlyExitRecordsTh
   EXPECT_TRUE(SessionFiles().empty()) << "the session file goes with its process";
 }
 
-TEST_F(AppTest, HideStartsHiddenAndASecondCopyBringsTheFirstForwardAndEnds) {
+TEST_F(AppTest, HideStartsHiddenASecondCopyBringsTheFirstForwardAndUninstallClosesIt) {
+  HeldSession other(L"User.session");  // a copy in another Windows session
   Program first;
   HWND main = StartAndWaitForCache(first, L"/hide");
   ASSERT_NE(main, nullptr);
@@ -108,74 +109,54 @@ TEST_F(AppTest, HideStartsHiddenAndASecondCopyBringsTheFirstForwardAndEnds) {
   EXPECT_EQ(second.WaitForExit(kExitWaitMs), 0);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000));
   EXPECT_TRUE(first.Running());
-  EXPECT_EQ(SessionFiles().size(), 1u) << "the second copy claims no session";
+  auto files = SessionFiles();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::wstring>{L"User(0).session", L"User.session"})) << "the second claims none";
   // The close box hides the window; the program runs on until a copy or the hot key shows it.
   SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(IsWindowVisible(main));
   EXPECT_TRUE(first.Running());
   SendMessageW(main, WM_APP + 20, 0, 0);
   EXPECT_TRUE(IsWindowVisible(main));
-  EXPECT_EQ(CloseAndWait(first, main), 0);
-
-  // "/hide" with a further argument is no hidden start.
-  Program shown;
-  main = StartAndWaitForCache(shown, L"/hide extra");
-  ASSERT_NE(main, nullptr);
-  EXPECT_TRUE(IsWindowVisible(main));
-  EXPECT_EQ(CloseAndWait(shown, main), 0);
-}
-
-TEST_F(AppTest, TwoHeldSessionsRefuseAThirdCopyAndAStaleOneDoesNotCount) {
-  {
-    HeldSession one(L"User.session"), two(L"User(0).session");
-    ASSERT_NE(one.handle, INVALID_HANDLE_VALUE);
-    ASSERT_NE(two.handle, INVALID_HANDLE_VALUE);
-    Program third;
-    ASSERT_TRUE(third.Start());
-    HWND box = third.MessageBoxWindow();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), kSessionMessage);
-    EXPECT_EQ(third.MainWindow(0), nullptr);
-    PressOk(box);
-    EXPECT_NE(third.WaitForExit(kExitWaitMs), -1);
-    EXPECT_EQ(FindMainWindow(), nullptr);
-  }
-  // One copy elsewhere and a file left by a crashed copy: this copy runs, the stale file is gone.
-  HeldSession other(L"User.session");
-  WriteUnicodeFile(CommonDataFolder() + L"\\User(3).session", L"");
-  Program program;
-  HWND main = StartAndWaitForCache(program);
-  ASSERT_NE(main, nullptr);
-  auto files = SessionFiles();
-  std::sort(files.begin(), files.end());
-  EXPECT_EQ(files, (std::vector<std::wstring>{L"User(0).session", L"User.session"}));
-  EXPECT_EQ(CloseAndWait(program, main), 0);
-}
-
-TEST_F(AppTest, UninstallClosesTheRunningCopyAndRemovesTheRunValue) {
-  Program running;
-  HWND main = StartAndWaitForCache(running);
-  ASSERT_NE(main, nullptr);
   ASSERT_FALSE(RunValue().empty());
-
   Program uninstall;
   ASSERT_TRUE(uninstall.Start(L"/UNINSTALL"));
   EXPECT_EQ(uninstall.WaitForExit(kExitWaitMs), 0);
-  EXPECT_NE(running.WaitForExit(kExitWaitMs), -1);
+  EXPECT_NE(first.WaitForExit(kExitWaitMs), -1);
   EXPECT_EQ(RunValue(), L"");
   EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE") << "closed by the orderly exit";
   EXPECT_EQ(uninstall.MainWindow(0), nullptr);
 }
 
-TEST_F(AppTest, TheEndOfTheWindowsSessionRecordsTheEndWithoutSavingTheHistories) {
+TEST_F(AppTest, TwoHeldSessionsRefuseAThirdCopy) {
+  HeldSession one(L"User.session"), two(L"User(0).session");
+  ASSERT_NE(one.handle, INVALID_HANDLE_VALUE);
+  ASSERT_NE(two.handle, INVALID_HANDLE_VALUE);
+  Program third;
+  ASSERT_TRUE(third.Start());
+  HWND box = third.MessageBoxWindow();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), kSessionMessage);
+  EXPECT_EQ(third.MainWindow(0), nullptr);
+  PressOk(box);
+  EXPECT_NE(third.WaitForExit(kExitWaitMs), -1);
+  EXPECT_EQ(FindMainWindow(), nullptr);
+}
+
+// "/hide" with a further argument is no hidden start; the end of the Windows session records the
+// end and takes the tray icon away without saving the histories.
+TEST_F(AppTest, ExtraArgumentsShowTheWindowAndTheSessionEndKeepsTheHistories) {
   Program program;
-  HWND main = StartAndWaitForCache(program);
+  HWND main = StartAndWaitForCache(program, L"/hide extra");
   ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(IsWindowVisible(main));
   SendMessageW(GetDlgItem(main, 1018), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"unsaved"));
   EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, 0), TRUE);
   SendMessageW(main, WM_ENDSESSION, TRUE, 0);
   EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE");
   EXPECT_FALSE(IsWindowVisible(main));
+  // The icon goes while the window still exists (the shell drops a destroyed window's icons itself).
+  EXPECT_FALSE(TrayIconShown(main, 0));
   EXPECT_EQ(ReadIni(UserDataFolder() + L"\\settings.ini", L"PATTERNHISTORY", L"PATTERN_0"), L"");
   // Windows ends the process; a later close request only ends the dialog.
   EXPECT_EQ(CloseAndWait(program, main), 0);

@@ -43,57 +43,20 @@ void SetText(HWND window, const std::wstring& text) {
   SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// The first child anywhere below the parent with the id and class.
-HWND Child(HWND parent, int id, const wchar_t* cls) {
+// The first window for which found() holds: below the parent, or among the top-level windows.
+HWND FindWindowWhere(HWND parent, const std::function<bool(HWND)>& found) {
   struct Find {
-    int id;
-    const wchar_t* cls;
-    HWND found;
-  } find{id, cls, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(param);
-        wchar_t cls[64] = {};
-        GetClassNameW(hwnd, cls, 64);
-        if (GetDlgCtrlID(hwnd) != f->id || lstrcmpiW(cls, f->cls) != 0) return TRUE;
-        f->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
-// A visible dialog owned by the window (a picker it opened).
-HWND OwnedDialog(HWND owner) {
-  struct Find {
-    HWND owner, found;
-  } find{owner, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(param);
-        if (GetWindow(hwnd, GW_OWNER) != f->owner || !IsWindowVisible(hwnd)) return TRUE;
-        f->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
-bool HasChildText(HWND parent, const std::wstring& text) {
-  struct Find {
-    const std::wstring* text;
-    bool found;
-  } find{&text, false};
-  EnumChildWindows(
-      parent,
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(param);
-        f->found = WindowText(hwnd) == *f->text;
-        return !f->found;
-      },
-      reinterpret_cast<LPARAM>(&find));
-  return find.found;
+    const std::function<bool(HWND)>* found;
+    HWND hwnd;
+  } find{&found, nullptr};
+  WNDENUMPROC visit = [](HWND hwnd, LPARAM param) -> BOOL {
+    auto* f = reinterpret_cast<Find*>(param);
+    if (!(*f->found)(hwnd)) return TRUE;
+    f->hwnd = hwnd;
+    return FALSE;
+  };
+  parent ? EnumChildWindows(parent, visit, LPARAM(&find)) : EnumWindows(visit, LPARAM(&find));
+  return find.hwnd;
 }
 
 // Pixels of the refine label's red (#C00000) in a rectangle of the screen.
@@ -146,18 +109,6 @@ class SearchFlowTest : public ::testing::Test {
     std::filesystem::remove_all(kTree, ignored);
   }
 
-  // A first start: the welcome is answered and the first build has ended.
-  void StartReady() {
-    ASSERT_TRUE(program_.Start());
-    main_ = program_.MainWindow();
-    ASSERT_NE(main_, nullptr);
-    HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
-    ASSERT_NE(welcome, nullptr);
-    PressOk(welcome);
-    ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs)) << U8(Status());
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
-  }
-
   HWND Item(int id) const { return GetDlgItem(main_, id); }
   std::wstring Status() const { return WindowText(Item(kStatus)); }
   int Rows() const { return int(SendMessageW(Item(kList), LVM_GETITEMCOUNT, 0, 0)); }
@@ -201,7 +152,7 @@ class SearchFlowTest : public ::testing::Test {
   HWND main_ = nullptr;
 };
 
-TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingTheCacheStateRows) {
+TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSortsAndRefines) {
   {
     // C: as well: the prefix's system folders keep the build going for minutes; the exit stops it.
     WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0X80004", (UserDataFolder() + L"\\settings.ini").c_str());
@@ -227,66 +178,22 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingThe
     ASSERT_EQ(building.WaitForExit(kWaitMs), 0);
   }
   PrepareDataFolders(kToolbar);
-  ASSERT_NO_FATAL_FAILURE(StartReady());
+  // A first start of a T:-only selection: the welcome is answered and the first build ends.
+  ASSERT_TRUE(program_.Start());
+  main_ = program_.MainWindow();
+  ASSERT_NE(main_, nullptr);
+  HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
+  ASSERT_NE(welcome, nullptr);
+  PressOk(welcome);
+  ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs)) << U8(Status());
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
   EXPECT_EQ(program_.MessageBoxWindow(0), nullptr) << "no abnormal-end question on a first start";
   EXPECT_EQ(Rows(), 1) << "the cache-ready row";
   EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_ready"));
   EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"FirstRun"), L"TRUE");
   const LRESULT rowsPerPage = SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0);
 
-  SendMessageW(main_, WM_CLOSE, 0, 0);
-  ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
-  // A saved font of 40 pixels: the list's two-line rows grow.
-  LOGFONTW font{};
-  font.lfHeight = -40;
-  const uint32_t faceLength = 6;
-  std::ofstream fontFile(std::filesystem::path(UserDataFolder() + L"\\fontinfo.ini"), std::ios::binary);
-  fontFile.write(reinterpret_cast<const char*>(&font), 92);
-  fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
-  fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
-  fontFile.close();
-  Program again;
-  ASSERT_TRUE(again.Start());
-  main_ = again.MainWindow();
-  ASSERT_NE(main_, nullptr);
-  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
-  EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
-  SendMessageW(main_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
-}
-
-TEST_F(SearchFlowTest, TypingSearchesFromTheSecondCharacterOfEachAlternative) {
-  ASSERT_NO_FATAL_FAILURE(StartReady());
-  SetText(Item(kFolder), kTree);
-  struct Key {
-    wchar_t c;
-    const char* typed;
-    int rows;  // 0: no search
-  } keys[] = {{L'b', "b", 0}, {L'*', "b*", 1}, {L';', "b*;", 1}, {L'g', "b*;g", 0}, {L'*', "b*;g*", 2}};
-  for (const Key& k : keys) {
-    std::wstring outcome = Type(k.c);
-    if (k.rows == 0) {
-      EXPECT_EQ(outcome, L"-") << k.typed;
-    } else {
-      EXPECT_TRUE(IsFound(outcome, k.rows, L"\\d+")) << k.typed << ": " << U8(outcome);
-      EXPECT_EQ(Rows(), k.rows) << k.typed;
-    }
-  }
-  EXPECT_EQ(RowNames(true), (Names{L"beta.txt", L"gamma.doc"}));
-  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_results"));
-
-  // One-character search ticked on the advanced page: "s" finds the folder sub.
-  HWND allow = Child(main_, kAllowOneChar, L"Button");
-  ASSERT_NE(allow, nullptr);
-  SendMessageW(allow, BM_CLICK, 0, 0);
-  ASSERT_EQ(SendMessageW(allow, BM_GETCHECK, 0, 0), BST_CHECKED);
-  SetText(Item(kPattern), L"");
-  EXPECT_TRUE(IsFound(Type(L's'), 1, L"5")) << "its size is the files below it";
-  EXPECT_EQ(RowNames(), Names{L"sub"});
-}
-
-TEST_F(SearchFlowTest, TriggersAndOutcomesInTheStatusLineAndTheList) {
-  ASSERT_NO_FATAL_FAILURE(StartReady());
+  // The same start: the triggers and their outcomes, the sorts and refine mode, Browse, typing.
   struct Where {
     const wchar_t* folder;
     const wchar_t* pattern;
@@ -340,17 +247,6 @@ TEST_F(SearchFlowTest, TriggersAndOutcomesInTheStatusLineAndTheList) {
   EXPECT_EQ(WindowText(Item(kPattern)), L"kept");
   EXPECT_EQ(WindowText(Item(kFolder)), L"T:\\sflow\\sub");
 
-  // Browse: the folder picker asks "Select Folder"; cancelled, the location is My Computer.
-  PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kBrowse, BN_CLICKED), LPARAM(Item(kBrowse)));
-  HWND picker = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (picker = OwnedDialog(main_)) != nullptr; }, kWaitMs));
-  EXPECT_TRUE(WaitUntil([&] { return HasChildText(picker, L"Select Folder"); }, 5000));
-  PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(kFolder)) == L"My Computer"; }, kWaitMs));
-}
-
-TEST_F(SearchFlowTest, SortsKeepTabAndButtonsInStepAndRefineModeNarrowsTheLastFullSearch) {
-  ASSERT_NO_FATAL_FAILURE(StartReady());
   SetText(Item(kFolder), kTree);
   SetText(Item(kPattern), L"*.txt");
   ASSERT_TRUE(IsFound(ClickSearch(), 3, L"9"));
@@ -424,6 +320,70 @@ TEST_F(SearchFlowTest, SortsKeepTabAndButtonsInStepAndRefineModeNarrowsTheLastFu
   EXPECT_TRUE(WaitUntil([&] { return RedPixels(label) == 0; }, 5000));
   SetText(Item(kPattern), L"");
   EXPECT_EQ(Type(L'e'), L"-") << "refine off: a one-character pattern waits again";
+
+  // Browse: the folder picker asks "Select Folder"; cancelled, the location is My Computer.
+  PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kBrowse, BN_CLICKED), LPARAM(Item(kBrowse)));
+  HWND picker = nullptr;
+  auto owned = [&](HWND h) { return GetWindow(h, GW_OWNER) == main_ && IsWindowVisible(h); };
+  ASSERT_TRUE(WaitUntil([&] { return (picker = FindWindowWhere(nullptr, owned)) != nullptr; }, kWaitMs));
+  EXPECT_TRUE(WaitUntil([&] {
+    return FindWindowWhere(picker, [](HWND h) { return WindowText(h) == L"Select Folder"; }) != nullptr;
+  }, 5000));
+  PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(kFolder)) == L"My Computer"; }, kWaitMs));
+
+  // Typing searches from the second character of each alternative.
+  SetText(Item(kFolder), kTree);
+  SetText(Item(kPattern), L"");
+  struct Key {
+    wchar_t c;
+    const char* typed;
+    int rows;  // 0: no search
+  } keys[] = {{L'b', "b", 0}, {L'*', "b*", 1}, {L';', "b*;", 1}, {L'g', "b*;g", 0}, {L'*', "b*;g*", 2}};
+  for (const Key& k : keys) {
+    std::wstring outcome = Type(k.c);
+    if (k.rows == 0) {
+      EXPECT_EQ(outcome, L"-") << k.typed;
+    } else {
+      EXPECT_TRUE(IsFound(outcome, k.rows, L"\\d+")) << k.typed << ": " << U8(outcome);
+      EXPECT_EQ(Rows(), k.rows) << k.typed;
+    }
+  }
+  EXPECT_EQ(RowNames(true), (Names{L"beta.txt", L"gamma.doc"}));
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_results"));
+
+  // One-character search ticked on the advanced page: "s" finds the folder sub.
+  HWND allow = FindWindowWhere(main_, [](HWND h) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    return GetDlgCtrlID(h) == kAllowOneChar && lstrcmpiW(cls, L"Button") == 0;
+  });
+  ASSERT_NE(allow, nullptr);
+  SendMessageW(allow, BM_CLICK, 0, 0);
+  ASSERT_EQ(SendMessageW(allow, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SetText(Item(kPattern), L"");
+  EXPECT_TRUE(IsFound(Type(L's'), 1, L"5")) << "its size is the files below it";
+  EXPECT_EQ(RowNames(), Names{L"sub"});
+
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
+  // A saved font of 40 pixels: the list's two-line rows grow.
+  LOGFONTW font{};
+  font.lfHeight = -40;
+  const uint32_t faceLength = 6;
+  std::ofstream fontFile(std::filesystem::path(UserDataFolder() + L"\\fontinfo.ini"), std::ios::binary);
+  fontFile.write(reinterpret_cast<const char*>(&font), 92);
+  fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
+  fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
+  fontFile.close();
+  Program again;
+  ASSERT_TRUE(again.Start());
+  main_ = again.MainWindow();
+  ASSERT_NE(main_, nullptr);
+  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
+  EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
 }
 
 }  // namespace

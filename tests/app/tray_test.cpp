@@ -62,12 +62,16 @@ class TrayTest : public ::testing::Test {
   Program program_;
 };
 
-TEST_F(TrayTest, EscapeHidesTheHotKeyShowsAndTheSessionEndRemovesTheIcon) {
+TEST_F(TrayTest, EscapeTheHotKeyTrayClicksTheMenuTypedTextsAndAnArrivingVolume) {
+  for (auto [key, value] : {std::pair{L"hisnumber", L"2"}, {L"PATTERN_0", L"older"}, {L"PATTERN_1", L"needle"}})
+    WritePrivateProfileStringW(L"PATTERNHISTORY", key, value, Settings().c_str());
+  WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0x80000", Settings().c_str());
+  WritePrivateProfileStringW(L"OPTIONS", L"AutoSelRemovable", L"1", Settings().c_str());
   HWND main = Start();
   ASSERT_NE(main, nullptr);
+  const DWORD process = program_.Id();
   EXPECT_TRUE(TrayIconShown(main, 0));
   EXPECT_FALSE(TrayIconShown(main, 1));
-
   // Escape hides the window from any of its controls; the hot key brings it back with the focus in
   // the pattern box, wherever the focus was.
   HWND folder = EditOf(main, kFolderBox);
@@ -85,19 +89,6 @@ TEST_F(TrayTest, EscapeHidesTheHotKeyShowsAndTheSessionEndRemovesTheIcon) {
   ASSERT_TRUE(IsIconic(main));
   PostMessageW(main, WM_HOTKEY, 0, MAKELPARAM(MOD_SHIFT, VK_ESCAPE));
   EXPECT_TRUE(WaitUntil([&] { return !IsIconic(main) && Visible(main); }, 5000));
-
-  // The end of the Windows session takes the icon away while the window still exists (the shell
-  // drops the icons of a destroyed window by itself, so the orderly exit cannot be told apart here).
-  SendMessageW(main, WM_ENDSESSION, TRUE, 0);
-  EXPECT_FALSE(TrayIconShown(main, 0));
-  SendMessageW(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
-}
-
-TEST_F(TrayTest, TrayClicksToggleTheWindowAndOpenTheMenuWhoseCommandsWork) {
-  HWND main = Start();
-  ASSERT_NE(main, nullptr);
-  const DWORD process = program_.Id();
 
   // Another icon id is not this program's.
   Tray(main, 1, WM_RBUTTONDOWN);
@@ -130,24 +121,7 @@ TEST_F(TrayTest, TrayClicksToggleTheWindowAndOpenTheMenuWhoseCommandsWork) {
   EXPECT_TRUE(WaitUntil([&] { return Visible(main); }, 5000));
   EXPECT_TRUE(WaitUntil([&] { return FocusIn(main) == EditOf(main, kPatternBox); }, 5000));
 
-  // "E&xit" asks first (warnings are on); Yes ends the program in order.
-  Tray(main, 0, WM_RBUTTONDOWN);
-  menu = PopupMenuOf(process, 5000);
-  ASSERT_NE(menu, nullptr);
-  PostMessageW(menu, WM_CHAR, L'x', 0);
-  HWND box = program_.MessageBoxWindow();
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), kExitQuestion);
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-  EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
-  EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"ProgramExit"), L"TRUE");
-}
-
-TEST_F(TrayTest, TypedTextsRiseInTheListsAndAreSavedOnceTheWindowIsHidden) {
-  for (auto [key, value] : {std::pair{L"hisnumber", L"2"}, {L"PATTERN_0", L"older"}, {L"PATTERN_1", L"needle"}})
-    WritePrivateProfileStringW(L"PATTERNHISTORY", key, value, Settings().c_str());
-  HWND main = Start();
-  ASSERT_NE(main, nullptr);
+  // Typed texts rise in the lists and are saved once the window is hidden.
   SendMessageW(GetDlgItem(main, kFolderBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"T:\\apptest\\"));
   for (wchar_t c : std::wstring(L"needle")) PostMessageW(EditOf(main, kPatternBox), WM_CHAR, c, 1);
   ASSERT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(main, kPatternBox)) == L"needle"; }, 5000));
@@ -169,16 +143,7 @@ TEST_F(TrayTest, TypedTextsRiseInTheListsAndAreSavedOnceTheWindowIsHidden) {
   EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_0"), L"needle");
   EXPECT_EQ(ReadIni(Settings(), L"PATTERNHISTORY", L"PATTERN_1"), L"older");
   EXPECT_EQ(ReadIni(Settings(), L"FOLDERHISTORY", L"PATTERN_0"), L"T:\\apptest\\");
-  SendMessageW(main, WM_ENDSESSION, TRUE, 0);
-  SendMessageW(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
-}
 
-TEST_F(TrayTest, AnArrivingVolumeJoinsTheSelectionWhenRemovableDrivesAreChosen) {
-  WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0x80000", Settings().c_str());
-  WritePrivateProfileStringW(L"OPTIONS", L"AutoSelRemovable", L"1", Settings().c_str());
-  HWND main = Start();
-  ASSERT_NE(main, nullptr);
   DEV_BROADCAST_VOLUME volume{};
   volume.dbcv_size = sizeof volume;
   volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
@@ -193,8 +158,18 @@ TEST_F(TrayTest, AnArrivingVolumeJoinsTheSelectionWhenRemovableDrivesAreChosen) 
   EXPECT_TRUE(WaitUntil(
       [&] { return (status = StatusText(main)).rfind(L"[Refreshing Location T:\\ Finished]", 0) == 0; }, kWaitMs))
       << std::string(status.begin(), status.end());
-  SendMessageW(main, WM_CLOSE, 0, 0);
+
+  // "E&xit" asks first (warnings are on); Yes ends the program in order.
+  Tray(main, 0, WM_RBUTTONDOWN);
+  menu = PopupMenuOf(process, 5000);
+  ASSERT_NE(menu, nullptr);
+  PostMessageW(menu, WM_CHAR, L'x', 0);
+  HWND box = program_.MessageBoxWindow();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), kExitQuestion);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
   EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
+  EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"ProgramExit"), L"TRUE");
 }
 
 }  // namespace

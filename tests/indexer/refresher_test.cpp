@@ -1,7 +1,5 @@
 // Location refreshes against real trees, checked by reading the whole cached tree back afterwards.
 // What a refresh leaves when an OS call fails is the fault sweep's (writer_sweep_test.cpp).
-#include <random>
-
 #include "indexer/location_refresher.h"
 #include "indexer_fixture.h"
 
@@ -99,41 +97,6 @@ TEST_F(RefresherTest, AStoppedRefreshLeavesTheFolderAsItWas) {
   EXPECT_EQ(refresher_.RefreshLocation(u"#" + drive_.Path("work/")), -2);
   EXPECT_EQ(U32(cache::kDrivesBusyOffset), drive_.Mask());
   EXPECT_TRUE(notify_.Items().empty());
-}
-
-// Random changes, each followed by the refresh of the folder that holds it (as the monitor would
-// ask, now and then as a '#' request): the cache must always equal the disk.
-TEST_F(RefresherTest, RandomChangesAndRefreshesKeepTheCacheEqualToTheDisk) {
-  std::mt19937 random(7);
-  std::vector<std::string> folders{""};
-  for (int i = 0; i < 12; ++i) {
-    std::string folder = folders[random() % folders.size()] + "f" + std::to_string(i) + "/";
-    drive_.MakeFolder(folder);
-    folders.push_back(folder);
-  }
-  Build();
-  for (int step = 0; step < 60; ++step) {
-    std::string folder = folders[random() % folders.size()];
-    if (!folder.empty() && !drive_.Exists(folder)) continue;
-    switch (random() % 3) {
-      case 0:
-        drive_.MakeFile(folder + "file" + std::to_string(step) + ".txt", random() % 5000);
-        break;
-      case 1:
-        folders.push_back(folder + "n" + std::to_string(step) + "/");
-        drive_.MakeFile(folders.back() + "inside.txt", 1);
-        break;
-      default:
-        if (folder.empty()) break;
-        drive_.Remove(folder);
-        folder = folder.substr(0, folder.rfind('/', folder.size() - 2) + 1);
-    }
-    std::u16string request = folder.empty() ? drive_.Root() : drive_.Path(folder);
-    ASSERT_EQ(refresher_.RefreshLocation((step % 10 == 9 ? u"#" : u"") + request), 0) << step;
-    if (step % 20 == 19) ExpectCacheMatchesDisk();
-  }
-  ExpectCacheMatchesDisk();
-  EXPECT_EQ(U32(cache::kDrivesBusyOffset), 0u);
 }
 
 }  // namespace

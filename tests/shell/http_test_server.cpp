@@ -94,8 +94,6 @@ void HttpTestServer::Serve(uintptr_t handle) {
                       "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(reply.body.size()) +
                       "\r\nConnection: close\r\n\r\n";
   bool whole = SendAll(client, start.data(), start.size());
-  for (uint32_t waited = 0; whole && reply.pace == Pace::Stall && waited < reply.stallMs && !stop_; waited += 50)
-    Sleep(50);
   const size_t bodyBytes = std::min(reply.body.size(), reply.cutAfter);
   for (size_t i = 0; whole && reply.pace == Pace::Drip && i < bodyBytes && !stop_; ++i, Sleep(20))
     whole = SendAll(client, reply.body.data() + i, 1);

@@ -1,6 +1,6 @@
 // A small HTTP server on 127.0.0.1 for the update-check tests: one thread accepts connections on a
 // free port, reads each request head and answers with the configured reply, which can come at once,
-// drip out a byte at a time, stall before the body, or break off part-way.
+// drip out a byte at a time, or break off part-way.
 #pragma once
 
 #include <atomic>
@@ -14,12 +14,11 @@ namespace lvx::test {
 
 class HttpTestServer {
  public:
-  enum class Pace { AtOnce, Drip, Stall };
+  enum class Pace { AtOnce, Drip };
   struct Reply {
     int status = 200;
     std::string body;
     Pace pace = Pace::AtOnce;
-    uint32_t stallMs = 0;  // Stall: the pause between the head and the body
     // The head announces the whole body, but the connection closes after this many body bytes.
     size_t cutAfter = size_t(-1);
   };
