@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/fault.h"
+
 namespace lvx::cache {
 
 namespace {
@@ -16,7 +18,7 @@ BlockBuilder::~BlockBuilder() { std::free(bytes_); }
 
 bool BlockBuilder::Start() {
   std::free(bytes_);
-  bytes_ = static_cast<uint8_t*>(std::malloc(kInitialSize));
+  bytes_ = os::fault::ShouldFail(os::fault::Op::Alloc) ? nullptr : static_cast<uint8_t*>(std::malloc(kInitialSize));
   capacity_ = bytes_ ? kInitialSize : 0;
   used_ = 4;
   return bytes_ != nullptr;
@@ -24,7 +26,7 @@ bool BlockBuilder::Start() {
 
 bool BlockBuilder::Grow() {
   size_t grown = capacity_ + capacity_ / 2;
-  uint8_t* bigger = static_cast<uint8_t*>(std::malloc(grown));
+  uint8_t* bigger = os::fault::ShouldFail(os::fault::Op::Alloc) ? nullptr : static_cast<uint8_t*>(std::malloc(grown));
   if (bigger == nullptr) return false;
   std::memcpy(bigger, bytes_, used_);
   std::free(bytes_);

@@ -27,7 +27,6 @@ void Arm(Op op, int n, Error error, bool andAfter) {
 
 void FailNth(Op op, int n, Error error) { Arm(op, n, error, false); }
 void FailFrom(Op op, int n, Error error) { Arm(op, n, error, true); }
-
 void Reset() {
   std::lock_guard<std::mutex> hold(gMutex);
   for (Armed& a : gArmed) a = Armed{};

@@ -16,6 +16,7 @@ enum class Op {
   List,    // listing a folder: its start and each entry
   Watch,   // starting a watch, each read of it, the long form of a path
   Thread,  // starting a thread
+  Alloc,   // the engine's large buffers (asked by the engine itself: the backends allocate nothing)
   kCount
 };
 
