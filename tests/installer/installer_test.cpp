@@ -6,11 +6,13 @@
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 
 #include "app/app_driver.h"
 
@@ -47,14 +49,12 @@ std::wstring DesktopLink() { return Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\
 std::wstring InstallData() { return CommonDataFolder() + L"\\installdata.ini"; }
 std::wstring InstallInfo() { return UserDataFolder() + L"\\installinfo.ini"; }
 
-// Runs a program with arguments and waits for its end; the exit code, or -1.
-int RunAndWait(const std::wstring& program, const std::wstring& arguments) {
-  Program run;
-  if (!run.Start(arguments, program)) return -1;
-  return run.WaitForExit(kWaitMs);
+// Runs the setup and waits for its end; the exit code, or -1.
+int RunSetup(const std::wstring& arguments = L"/S") {
+  Program setup;
+  if (!setup.Start(arguments, Slashes(Widen(LVX_TEST_SETUP)))) return -1;
+  return setup.WaitForExit(kWaitMs);
 }
-
-int RunSetup(const std::wstring& arguments = L"/S") { return RunAndWait(Slashes(Widen(LVX_TEST_SETUP)), arguments); }
 
 // Every file below the folder, relative, with "/" between folders.
 Names FilesBelow(const std::wstring& folder) {
@@ -127,6 +127,26 @@ std::wstring FileVersion(const std::wstring& path) {
     return L"<none>";
   return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS)) +
          L"." + std::to_wstring(HIWORD(info->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionLS));
+}
+
+// The running processes that the process started.
+std::vector<DWORD> ChildrenOf(DWORD parent) {
+  std::vector<DWORD> children;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (entry.th32ParentProcessID == parent) children.push_back(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return children;
+}
+
+bool WaitForEnd(DWORD id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+  if (!process) return true;  // ended already
+  bool ended = WaitForSingleObject(process, kWaitMs) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
 }
 
 class InstallerTest : public ::testing::Test {
@@ -228,10 +248,18 @@ TEST_F(InstallerTest, AnUpgradeClosesTheRunningCopyAndMarksTheUpgradeForItsNextS
   EXPECT_EQ(running_->WaitForExit(0), 0) << "closed by its orderly exit before the files were replaced";
   EXPECT_EQ(ReadIni(InstallData(), L"INSTALLINFO", L"InstallType"), L"Upgrade");
   EXPECT_EQ(Bytes(InstallData()).substr(0, 2), "\xFF\xFE");
-  EXPECT_EQ(ReadIni(InstallData(), L"FILEVER", L"VER"), L"16000");
   EXPECT_TRUE(FileExists(InstalledExe()));
   EXPECT_TRUE(FileExists(StartMenuLink()));
   EXPECT_FALSE(FileExists(DesktopLink())) << "/NODESKTOP";
+
+  // Once more over a copy that never started (no installdata.ini): the file is made as the program
+  // makes its own, and an upgrade without /NODESKTOP keeps the shortcuts as they are.
+  ASSERT_TRUE(DeleteFileW(InstallData().c_str()));
+  ASSERT_EQ(RunSetup(), 0);
+  EXPECT_EQ(ReadIni(InstallData(), L"INSTALLINFO", L"InstallType"), L"Upgrade");
+  EXPECT_EQ(Bytes(InstallData()).substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(ReadIni(InstallData(), L"FILEVER", L"VER"), L"16000");
+  EXPECT_FALSE(FileExists(DesktopLink()));
 
   // The next start repeats the per-user bookkeeping as an upgrade, once.
   WritePrivateProfileStringW(L"Info", L"IsChecked", L"TRUE", InstallInfo().c_str());
@@ -245,11 +273,17 @@ TEST_F(InstallerTest, AnUpgradeClosesTheRunningCopyAndMarksTheUpgradeForItsNextS
 TEST_F(InstallerTest, ASilentUninstallClosesTheProgramAndRemovesAllButTheUsersData) {
   ASSERT_TRUE(running_ && running_->Running()) << "the copy started by the case before";
   ASSERT_NE(RegText(HKEY_CURRENT_USER, kRunKey, L"Lumivex"), L"<missing>");
-  std::wstring uninstaller = InstallFolder() + L"\\uninstall.exe";
-  ASSERT_EQ(RunAndWait(uninstaller, L"/S"), 0);
-  // The uninstaller goes on from a copy of itself in the temporary folder, so that it can remove
-  // its own file: its end is seen in the folder.
-  EXPECT_TRUE(WaitUntil([] { return !FileExists(InstallFolder()); }, kWaitMs)) << "left: " << [] {
+  // The uninstaller goes on in a copy of itself in the temporary folder, so that it can remove its
+  // own file: the end of that copy is waited for.
+  Program uninstaller;
+  ASSERT_TRUE(uninstaller.Start(L"/S", InstallFolder() + L"\\uninstall.exe"));
+  std::vector<DWORD> copies;
+  ASSERT_TRUE(WaitUntil([&] { return !(copies = ChildrenOf(uninstaller.Id())).empty() || !uninstaller.Running(); },
+                        kWaitMs));
+  ASSERT_EQ(uninstaller.WaitForExit(kWaitMs), 0);
+  EXPECT_EQ(copies.size(), 1u);
+  for (DWORD id : copies) EXPECT_TRUE(WaitForEnd(id));
+  EXPECT_FALSE(FileExists(InstallFolder())) << "left: " << [] {
     std::string left;
     for (const auto& name : FilesBelow(InstallFolder())) left += Narrow(name) + " ";
     return left;
