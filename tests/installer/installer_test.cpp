@@ -149,6 +149,32 @@ bool WaitForEnd(DWORD id) {
   return ended;
 }
 
+// A window that looks like a running copy's main window (class and marker) and ignores WM_CLOSE,
+// as a copy in trouble would.
+class StubbornCopy {
+ public:
+  StubbornCopy() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+      return message == WM_CLOSE ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
+    };
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"LVXWND_UnicodeClass";
+    RegisterClassW(&wc);
+    window_ = CreateWindowW(wc.lpszClassName, L"Lumivex", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                            wc.hInstance, nullptr);
+    SetPropW(window_, L"LVX-2DFFEFB1-E7C2-4acb-9E32-9506AD4960D0", reinterpret_cast<HANDLE>(1));
+  }
+  ~StubbornCopy() {
+    RemovePropW(window_, L"LVX-2DFFEFB1-E7C2-4acb-9E32-9506AD4960D0");
+    DestroyWindow(window_);
+  }
+  HWND Window() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
 class InstallerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { CoInitialize(nullptr); }
@@ -208,6 +234,20 @@ TEST_F(InstallerTest, ASilentInstallPutsEveryFileInPlaceWithShortcutsAndTheUnins
   EXPECT_EQ(LinkTarget(StartMenuLink()), InstalledExe());
   EXPECT_EQ(LinkTarget(DesktopLink()), InstalledExe());
   EXPECT_FALSE(FileExists(InstallData()));
+}
+
+TEST_F(InstallerTest, ASetupThatCannotCloseTheRunningCopyStopsAndChangesNothing) {
+  StubbornCopy copy;
+  ASSERT_NE(copy.Window(), nullptr);
+  // A changed installed file shows whether the setup went on to put its files in place.
+  std::wstring probe = InstallFolder() + L"\\Language\\English.ini";
+  std::string original = Bytes(probe);
+  std::ofstream(fs::path(probe), std::ios::binary) << "changed";
+  EXPECT_EQ(RunSetup(), 2) << "aborted";
+  EXPECT_TRUE(IsWindow(copy.Window()));
+  EXPECT_EQ(Bytes(probe), "changed");
+  EXPECT_FALSE(FileExists(InstallData())) << "no upgrade marked";
+  std::ofstream(fs::path(probe), std::ios::binary) << original;
 }
 
 TEST_F(InstallerTest, TheInstalledProgramStartsDoesTheNewInstallBookkeepingAndAnswersASearch) {
