@@ -25,6 +25,7 @@ using Names = std::set<std::wstring>;
 constexpr DWORD kWaitMs = 60000;
 constexpr int kPattern = 1018, kSearch = 1004, kStatus = 1008;
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumivex";
+constexpr wchar_t kMarker[] = L"LVX-2DFFEFB1-E7C2-4acb-9E32-9506AD4960D0";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // A file on the test's drive T: that the first search finds, and only it.
 constexpr wchar_t kProbeFolder[] = L"T:\\lvx-installer";
@@ -163,10 +164,10 @@ class StubbornCopy {
     RegisterClassW(&wc);
     window_ = CreateWindowW(wc.lpszClassName, L"Lumivex", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                             wc.hInstance, nullptr);
-    SetPropW(window_, L"LVX-2DFFEFB1-E7C2-4acb-9E32-9506AD4960D0", reinterpret_cast<HANDLE>(1));
+    SetPropW(window_, kMarker, reinterpret_cast<HANDLE>(1));
   }
   ~StubbornCopy() {
-    RemovePropW(window_, L"LVX-2DFFEFB1-E7C2-4acb-9E32-9506AD4960D0");
+    RemovePropW(window_, kMarker);
     DestroyWindow(window_);
   }
   HWND Window() const { return window_; }
