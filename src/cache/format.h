@@ -66,10 +66,15 @@ constexpr uint32_t kSmallBlockLimit = 50;
 // Free block.
 constexpr uint32_t kFreeNextOffset = 4;
 
-// Size in KB as the cache stores it: 0 for an empty file, else bytes / 1024 + 1, in 32 bits.
+// KB sizes that do not fit the 32-bit field are held at its largest value, never wrapped, so that
+// an entry of 4 TB or more still passes every lower size bound.
+constexpr uint32_t kSaturatedKB = 0xFFFFFFFFu;
+constexpr uint32_t SaturateKB(uint64_t kb) { return kb < kSaturatedKB ? uint32_t(kb) : kSaturatedKB; }
+
+// Size in KB as the cache stores it: 0 for an empty file, else bytes / 1024 + 1, saturated.
 constexpr uint32_t SizeInKB(uint32_t sizeHigh, uint32_t sizeLow) {
   if (sizeHigh == 0 && sizeLow == 0) return 0;
-  return (sizeHigh << 22) + (sizeLow >> 10) + 1;
+  return SaturateKB((uint64_t(sizeHigh) << 22) + (sizeLow >> 10) + 1);
 }
 
 // CacheItem: one entry on its way into a record.

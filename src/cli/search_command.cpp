@@ -40,7 +40,8 @@ class CliSink : public cache::INotifySink {
           break;
         case NotifyCount: shown_ = uint32_t(value); break;
         case NotifyResults: array_ = reinterpret_cast<SearchResult*>(value); break;
-        case NotifyTotalSize: total_ = uint32_t(value); break;
+        // The value holds the total only saturated on a 32-bit build; the engine keeps it whole.
+        case NotifyTotalSize: total_ = engine_->PostedTotalSizeKB(); break;
         case NotifyElapsed: elapsedMs_ = uint32_t(value); break;
         default: warning_ = code; break;
       }
@@ -55,7 +56,7 @@ class CliSink : public cache::INotifySink {
   // Read once the search has ended.
   uint32_t Shown() { std::lock_guard<std::mutex> hold(mutex_); return shown_; }
   SearchResult* Array() { std::lock_guard<std::mutex> hold(mutex_); return array_; }
-  uint32_t Total() { std::lock_guard<std::mutex> hold(mutex_); return total_; }
+  uint64_t Total() { std::lock_guard<std::mutex> hold(mutex_); return total_; }
   uint32_t ElapsedMs() { std::lock_guard<std::mutex> hold(mutex_); return elapsedMs_; }
   uint32_t Warning() { std::lock_guard<std::mutex> hold(mutex_); return warning_; }
 
@@ -65,7 +66,7 @@ class CliSink : public cache::INotifySink {
   std::mutex mutex_;
   uint32_t shown_ = 0;             // guarded by mutex_
   SearchResult* array_ = nullptr;  // guarded by mutex_
-  uint32_t total_ = 0;             // guarded by mutex_
+  uint64_t total_ = 0;             // guarded by mutex_
   uint32_t elapsedMs_ = 0;         // guarded by mutex_
   uint32_t warning_ = 0;           // guarded by mutex_
 };

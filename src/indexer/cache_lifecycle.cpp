@@ -83,7 +83,8 @@ StartupDecision DecideAtStartup(const std::u16string& cachePath, cache::IStateSt
       return decision;
     }
   }
-  uint32_t recorded = Number(state.ReadState(u"CacheFileSize", u"0"));
+  // Compared in 64 bits: a recorded size near the top of 32 bits must not wrap into "grown".
+  uint64_t recorded = Number(state.ReadState(u"CacheFileSize", u"0"));
   if (decision.fileSizeMB == 0 || decision.fileSizeMB >= recorded + 9)
     decision.action = StartupAction::Compact;
   return decision;
@@ -136,6 +137,11 @@ int CacheLifecycle::DefragCacheFile(uint32_t driveMask) {
 }
 
 bool CacheLifecycle::SaveCacheFileAs(const std::u16string& target, uint32_t driveMask) {
+  // The build's next copy would overwrite a loaded file, and a saved one would be half a build.
+  if (cacher_.IsRunning()) {
+    os::ErrorBox(u"Can not save file as " + target + u" while the cache is being built.");
+    return false;
+  }
   std::u16string cachePath = context_.Path();
   bool wereRunning = false;
   StopDrains(&wereRunning);
@@ -171,6 +177,10 @@ bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
 }
 
 bool CacheLifecycle::LoadCacheFile(const std::u16string& source, uint32_t driveMask) {
+  if (cacher_.IsRunning()) {
+    os::ErrorBox(u"Can not load file " + source + u" while the cache is being built.");
+    return false;
+  }
   std::u16string cachePath = context_.Path();
   if (!LooksLikeCacheFile(source)) {
     os::ErrorBox(u"Can not load file " + source);

@@ -58,7 +58,8 @@ class CacheLifecycle {
   StartupDecision StartupCheck(const StartupOptions& options, IStartupQuestion& question);
   // Compaction with the refresh threads stopped around it; 0 or -1.
   int DefragCacheFile(uint32_t driveMask);
-  // Copies the cache file to target (overwriting); false after "Can not save file as ...".
+  // Copies the cache file to target (overwriting); false after "Can not save file as ...". Both
+  // refuse while a full build runs.
   bool SaveCacheFileAs(const std::u16string& target, uint32_t driveMask);
   // Replaces the cache file by a copy of source, keeping the old one as ".bak"; refuses a file that
   // is not a cache database; false after "Can not load file ...".

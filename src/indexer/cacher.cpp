@@ -17,7 +17,11 @@ using cache::NO_BLOCK;
 CCacher::CCacher(cache::CacheContext& context, cache::IStateStore& state)
     : context_(context), state_(state) {}
 
-CCacher::~CCacher() { Stop(); }
+CCacher::~CCacher() {
+  Stop();
+  // A build that outlived the stop's wait still uses this object: wait for it.
+  if (thread_) thread_->JoinDispatching(os::kInfinite);
+}
 
 std::vector<std::u16string> CCacher::DriveList(uint32_t driveMask) {
   std::vector<std::u16string> roots;

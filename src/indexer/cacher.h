@@ -50,7 +50,7 @@ class CCacher {
   void SetScratchMappingSize(uint32_t bytes) { scratchSize_ = bytes; }
 
   uint32_t Items() const { return items_; }
-  uint32_t TotalSizeKB() const { return totalSize_; }
+  uint64_t TotalSizeKB() const { return totalSize_; }
   uint32_t ElapsedMs() const { return elapsed_; }
 
  private:
@@ -68,7 +68,7 @@ class CCacher {
   // Copies the scratch file over the cache file under the cache lock.
   bool SaveToCacheFile();
   void SetStatus(const std::u16string& text);
-  double TotalGB() const { return totalSize_ / 1048576.0; }  // the total size is in KB
+  double TotalGB() const { return double(totalSize_) / 1048576.0; }  // the total size is in KB
   bool StopRequested() const { return stop_.load(std::memory_order_relaxed); }
 
   cache::CacheContext& context_;
@@ -87,7 +87,7 @@ class CCacher {
   size_t excludedLength_ = 0;
   uint32_t startTick_ = 0, currentTick_ = 0;
   uint32_t elapsed_ = 0;
-  uint32_t totalSize_ = 0;
+  uint64_t totalSize_ = 0;
   uint32_t items_ = 0;
   uint32_t lastReported_ = 0;  // items at the last progress text
   uint32_t scratchSize_ = 0;   // 0: the scratch instance's current mapping size

@@ -9,12 +9,13 @@ namespace lvx::indexer {
 namespace {
 // Waits for the threads within one shared time limit. Those that have not ended by then are left
 // running (never killed) and handed back; the result tells which ended.
-std::vector<bool> JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, bool dispatch) {
+std::vector<bool> JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, bool dispatch,
+                          uint32_t waitMs) {
   std::vector<bool> ended(threads.size(), false);
   uint32_t start = os::TickCount();
   for (size_t i = 0; i < threads.size(); ++i) {
     uint32_t spent = os::TickCount() - start;
-    uint32_t left = spent >= kStopWaitMs ? 0 : kStopWaitMs - spent;
+    uint32_t left = spent >= waitMs ? 0 : waitMs - spent;
     ended[i] = dispatch ? threads[i]->JoinDispatching(left) : threads[i]->Join(left);
   }
   return ended;
@@ -42,6 +43,7 @@ void ChangeMonitor::SetSinks(cache::IStatusSink* status, cache::INotifySink* not
 
 void ChangeMonitor::StartWatchers(uint32_t driveMask) {
   for (size_t i = 0; i < 26; ++i) {
+    refreshers_[i]->SetSelected((driveMask & (1u << i)) != 0);
     std::u16string root{char16_t(u'A' + i), u':', u'\\'};
     os::DriveKind kind = os::DriveKindOf(root);
     bool watch = kind == os::DriveKind::Fixed ||
@@ -61,7 +63,7 @@ void ChangeMonitor::StopWatchers() {
       stopped.push_back(watcher.get());
     }
   }
-  std::vector<bool> ended = JoinAll(threads, false);
+  std::vector<bool> ended = JoinAll(threads, false, stopWaitMs_);
   for (size_t i = 0; i < stopped.size(); ++i) {
     if (ended[i])
       stopped[i]->CloseHandles();
@@ -84,7 +86,7 @@ void ChangeMonitor::StopDrains() {
       stopped.push_back(refresher.get());
     }
   }
-  std::vector<bool> ended = JoinAll(threads, true);
+  std::vector<bool> ended = JoinAll(threads, true, stopWaitMs_);
   for (size_t i = 0; i < stopped.size(); ++i)
     if (!ended[i]) stopped[i]->KeepDrainThread(std::move(threads[i]));
 }

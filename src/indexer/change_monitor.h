@@ -28,7 +28,10 @@ class ChangeMonitor {
   // Stops every drain thread, waiting up to kStopWaitMs while dispatching the caller's window
   // messages.
   void StopDrains();
+  // How long StopWatchers and StopDrains wait (kStopWaitMs unless set).
+  void SetStopWait(uint32_t milliseconds) { stopWaitMs_ = milliseconds; }
   bool AnyWatcherRunning() const;
+  bool Watching(char16_t letter) const { return watchers_[Slot(letter)]->Running(); }
   bool AnyDrainRunning() const;
 
  private:
@@ -38,8 +41,10 @@ class ChangeMonitor {
     return index < 0 ? 0 : size_t(index);
   }
 
-  std::array<std::unique_ptr<DriveWatcher>, 26> watchers_;
+  uint32_t stopWaitMs_ = kStopWaitMs;
+  // Destroyed in reverse: the watchers, which queue into the refreshers, end first.
   std::array<std::unique_ptr<CLocationRefresher>, 26> refreshers_;
+  std::array<std::unique_ptr<DriveWatcher>, 26> watchers_;
 };
 
 }  // namespace lvx::indexer

@@ -6,13 +6,6 @@
 
 namespace lvx::indexer {
 
-namespace {
-constexpr uint32_t kCoalescePauseMs = 150;
-constexpr uint32_t kBetweenRefreshesMs = 50;
-constexpr uint32_t kIdlePollMs = 1000;
-constexpr uint32_t kMaxCoalesceMs = 5000;
-}  // namespace
-
 void CLocationRefresher::PushBack(const std::u16string& location) {
   queue_.push_back(location);
   ++queuedCounts_[location];
@@ -35,11 +28,23 @@ void CLocationRefresher::EnqueueLocation(const std::u16string& location) {
 void CLocationRefresher::EnqueueChange(const std::u16string& location) {
   {
     os::LockGuard hold(queueLock_);
-    // A watched drive without a drain thread (outside the drive mask) would collect changes for the
-    // whole session: its queue keeps each folder once, and the most recent 10,000 at most.
     if (!drainRunning_.load()) {
-      if (queuedCounts_.count(location) != 0) return;
-      if (queue_.size() >= kMaxIdleQueue) PopFront();
+      // Until the drain runs again, one refresh of a folder covers all its changes, and a queued
+      // rescan of the whole drive covers every change on it.
+      std::u16string rescan = u"#" + location.substr(0, 3);
+      if (queuedCounts_.count(location) != 0 || queuedCounts_.count(rescan) != 0) return;
+      // A watched drive outside the selection would collect changes for the whole session: past
+      // kMaxIdleQueue its changes become that one rescan, and nothing that changed is forgotten.
+      if (!selected_.load() && queue_.size() >= kMaxIdleQueue) {
+        std::deque<std::u16string> kept;
+        for (std::u16string& entry : queue_)
+          if (!entry.empty() && (entry[0] == u'#' || entry[0] == u'@')) kept.push_back(std::move(entry));
+        queue_.clear();
+        queuedCounts_.clear();
+        for (const std::u16string& entry : kept) PushBack(entry);
+        PushBack(rescan);
+        return;
+      }
     }
     PushBack(location);
   }
@@ -89,7 +94,7 @@ uint32_t CLocationRefresher::DrainThreadProc() {
       // that never goes quiet (a log written all the time) is still refreshed every few seconds.
       uint32_t coalesceStart = os::TickCount();
       for (;;) {
-        if (stop_ || os::TickCount() - coalesceStart > kMaxCoalesceMs) break;
+        if (stop_ || os::TickCount() - coalesceStart > timing_.maxCoalesce) break;
         {
           os::LockGuard hold(queueLock_);
           if (!queue_.empty()) {
@@ -98,7 +103,7 @@ uint32_t CLocationRefresher::DrainThreadProc() {
             continue;
           }
         }
-        os::Sleep(kCoalescePauseMs);
+        os::Sleep(timing_.coalescePause);
         os::LockGuard hold(queueLock_);
         if (queue_.empty()) break;
       }
@@ -119,9 +124,9 @@ uint32_t CLocationRefresher::DrainThreadProc() {
     }
     if (stop_) break;
     if (have)
-      os::Sleep(kBetweenRefreshesMs);  // bounds the work of a change storm
+      os::Sleep(timing_.betweenRefreshes);  // bounds the work of a change storm
     else
-      wake_.Wait(kIdlePollMs);  // ends early when a request arrives or the thread is stopped
+      wake_.Wait(timing_.idlePoll);  // ends early when a request arrives or the thread is stopped
     if (stop_) break;
   }
   return 0;

@@ -4,7 +4,6 @@
 
 #include "indexer/change_records.h"
 #include "indexer/location_refresher.h"
-#include "indexer/stop_wait.h"
 
 namespace lvx::indexer {
 
@@ -15,8 +14,9 @@ constexpr uint32_t kPauseAfterFailureMs = 300;
 }  // namespace
 
 DriveWatcher::~DriveWatcher() {
+  // A thread that outlived a stop's wait (kept by KeepThread) still reads the watch: wait for it.
   std::unique_ptr<os::Thread> thread = RequestStop();
-  if (thread) thread->Join(kStopWaitMs);
+  if (thread) thread->Join(os::kInfinite);
   CloseHandles();
 }
 

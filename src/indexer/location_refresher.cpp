@@ -1,6 +1,5 @@
 #include "indexer/location_refresher.h"
 
-#include "indexer/stop_wait.h"
 #include "platform/dir.h"
 #include "platform/message.h"
 #include "platform/text.h"
@@ -18,8 +17,10 @@ struct CLocationRefresher::Scan {
 CLocationRefresher::CLocationRefresher(cache::CacheContext& context) : context_(context) {}
 
 CLocationRefresher::~CLocationRefresher() {
+  // A drain thread that outlived a stop's wait (kept by KeepDrainThread) still uses this object:
+  // wait for it, dispatching the window messages its progress text may need.
   std::unique_ptr<os::Thread> thread = RequestDrainStop();
-  if (thread) thread->Join(kStopWaitMs);
+  if (thread) thread->JoinDispatching(os::kInfinite);
 }
 
 void CLocationRefresher::Progress(bool finished) {
@@ -36,8 +37,6 @@ void CLocationRefresher::Progress(bool finished) {
 }
 
 int CLocationRefresher::RefreshLocation(const std::u16string& request) {
-  if (cachePath_.empty()) cachePath_ = context_.Path();
-  if (!cacheFile_.OpenForUpdate(cachePath_)) return -1;
   std::u16string path = request;
   full_ = progress_ = false;
   items_ = 0;
@@ -49,15 +48,19 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
     startTick_ = os::TickCount();
     path.erase(0, 1);
   }
+  // No location at all names nothing in the cache.
+  if (path.empty()) return -1;
+  if (cachePath_.empty()) cachePath_ = context_.Path();
+  if (!cacheFile_.OpenForUpdate(cachePath_)) return -1;
   // A location is a folder: without its backslash the pattern would list the folder's siblings.
-  if (!path.empty() && path.back() != u'\\') path.push_back(u'\\');
+  if (path.back() != u'\\') path.push_back(u'\\');
   std::u16string lookup = path;
   lookup.pop_back();
   uint32_t oldBlock = NO_BLOCK, linkOffset = NO_BLOCK;
   uint32_t recordOffset = cacheFile_.FindPath(cache::kRootBlockOffset, lookup.c_str(), &oldBlock,
                                               &linkOffset);
   cache::Record record;
-  int drive = path.empty() ? -1 : DriveIndex(path[0]);
+  int drive = DriveIndex(path[0]);
   if (recordOffset == NO_BLOCK || !cacheFile_.ReadRecord(recordOffset, 0, &record) ||
       record.type != cache::RECORD_FOLDER || drive < 0) {
     cacheFile_.CloseMapFile(false);

@@ -41,11 +41,21 @@ class CLocationRefresher {
 
   // --- change queue and drain thread ---
   void EnqueueLocation(const std::u16string& location);
-  // From a watcher: while no drain thread runs (a watched drive outside the drive mask) the queue is
-  // bounded: an entry already queued is not queued again, and past kMaxIdleQueue the oldest goes.
+  // From a watcher. While no drain thread runs, a folder already queued is not queued again; a
+  // drive outside the selection keeps at most kMaxIdleQueue changes, then one "#" rescan of its
+  // root instead of them. A selected drive keeps every changed folder.
   void EnqueueChange(const std::u16string& location);
   static constexpr size_t kMaxIdleQueue = 10000;
+  // Whether the drive is selected for the cache (set when the watchers are started).
+  void SetSelected(bool selected) { selected_ = selected; }
   std::vector<std::u16string> QueuedLocations() const;
+
+  // The drain thread's pauses in ms (merging waits for a quiet queue, the pause between refreshes,
+  // the idle poll, the longest merge). Set before StartDrain; tests use them to make an order certain.
+  struct DrainTiming {
+    uint32_t coalescePause = 150, betweenRefreshes = 50, idlePoll = 1000, maxCoalesce = 5000;
+  };
+  void SetDrainTiming(const DrainTiming& timing) { timing_ = timing; }
 
   void StartDrain();
   // Sets the stop flag and hands over the drain thread (null when none ran), for StopDrains to wait on.
@@ -92,6 +102,8 @@ class CLocationRefresher {
   std::unordered_map<std::u16string, uint32_t> queuedCounts_;  // guarded by queueLock_
   std::unique_ptr<os::Thread> drainThread_;
   std::atomic<bool> drainRunning_{false};  // readable from the watcher threads
+  std::atomic<bool> selected_{false};
+  DrainTiming timing_;
   std::atomic<uint32_t> refreshCount_{0};
   std::function<void(const std::u16string&, int)> observer_;
 };

@@ -23,7 +23,6 @@ class FolderListing {
  public:
   FolderListing();
   ~FolderListing();
-  FolderListing(const FolderListing&) = delete;
 
   // Starts listing a folder (its path ends in the separator); false (LastError set) when it cannot.
   bool Open(std::u16string_view folder);

@@ -26,7 +26,6 @@ void Arm(Op op, int n, Error error, bool andAfter) {
 }  // namespace
 
 void FailNth(Op op, int n, Error error) { Arm(op, n, error, false); }
-
 void FailFrom(Op op, int n, Error error) { Arm(op, n, error, true); }
 
 void Reset() {

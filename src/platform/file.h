@@ -47,7 +47,6 @@ void Unmap(Mapping& mapping);
 uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length);
 void Unview(uint8_t* view, uint32_t length);
 
-// Files and folders by path.
 enum class PathKind { Missing, File, Folder, Unknown };  // Unknown: there, but not to be examined
 PathKind KindOf(const String& path);
 inline bool FileExists(const String& path) { return KindOf(path) == PathKind::File; }

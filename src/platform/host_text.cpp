@@ -1,11 +1,8 @@
-// Host names as bytes and as UTF-16. Invalid UTF-8 bytes travel as U+DC80..U+DCFF and come back as
-// the same bytes, so an entry listed under a broken name can still be opened by its cached name.
+// Host names as bytes and as UTF-16 (see drive.h), and the UTF-8 conversions they share with U16/U8.
 #include "platform/drive.h"
-#include "platform/text.h"
 #include "platform/utf.h"
 
 namespace lvx::os {
-
 namespace utf {
 
 size_t DecodeUtf8(const unsigned char* s, size_t n, uint32_t* cp) {
@@ -35,14 +32,32 @@ size_t DecodeUtf8(const unsigned char* s, size_t n, uint32_t* cp) {
   return len;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
+static void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) return out.push_back(char(cp));
   int extra = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;  // continuation bytes after the lead byte
   out.push_back(char((0xFF << (7 - extra)) | (cp >> (6 * extra))));
   for (int k = extra - 1; k >= 0; --k) out.push_back(char(0x80 | ((cp >> (6 * k)) & 0x3F)));
 }
 
-size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
+std::string EncodeUtf8(std::u16string_view s, bool hostName) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    uint32_t cp = s[i];
+    if (hostName && cp >= 0xDC80 && cp <= 0xDCFF) {  // alone: the low half of a pair is taken with it
+      out.push_back(char(cp - 0xDC00));
+      continue;
+    }
+    if (IsHighSurrogate(cp) && i + 1 < s.size() && IsLowSurrogate(s[i + 1]))
+      cp = CombineSurrogates(cp, s[++i]);
+    else if (IsSurrogate(cp))
+      cp = 0xFFFD;
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+size_t DecodeHostName(const char* bytes, size_t n, char16_t* out, bool hostName) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
   size_t o = 0, i = 0;
   while (i < n) {
@@ -53,7 +68,7 @@ size_t DecodeHostName(const char* bytes, size_t n, char16_t* out) {
     uint32_t cp = 0;
     size_t len = DecodeUtf8(s + i, n - i, &cp);
     if (len == 0) {
-      out[o++] = char16_t(0xDC00 + s[i]);
+      out[o++] = hostName ? char16_t(0xDC00 + s[i]) : u'\uFFFD';
       ++i;
     } else {
       o += EncodeUtf16(cp, out + o);
@@ -71,19 +86,6 @@ String FromHostBytes(const std::string& bytes) {
   return out;
 }
 
-// UTF-8 as U8 writes it, except that an escaped byte (a lone U+DC80..U+DCFF) goes back as itself.
-std::string ToHostBytes(const String& text) {
-  std::string out;
-  size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    bool escaped = i < text.size() && text[i] >= 0xDC80 && text[i] <= 0xDCFF &&
-                   !(i > start && utf::IsHighSurrogate(text[i - 1]));
-    if (i < text.size() && !escaped) continue;
-    out += U8(text.substr(start, i - start));
-    if (escaped) out.push_back(char(text[i] - 0xDC00));
-    start = i + 1;
-  }
-  return out;
-}
+std::string ToHostBytes(const String& text) { return utf::EncodeUtf8(text, true); }
 
 }  // namespace lvx::os

@@ -8,8 +8,7 @@
 
 namespace lvx::os {
 
-String IniRead(const String& section, const String& key, const String& defaultValue,
-               const String& file);
+String IniRead(const String& section, const String& key, const String& defaultValue, const String& file);
 bool IniWrite(const String& section, const String& key, const String& value, const String& file);
 bool IniDelete(const String& section, const String& key, const String& file);
 

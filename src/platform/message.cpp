@@ -38,6 +38,18 @@ void Show(const String& text) {
 
 }  // namespace
 
+Error ErrorOf(uint32_t code) {
+  for (size_t i = 0; i < kErrorCodeCount; ++i)
+    if (kErrorCodes[i].code == code) return kErrorCodes[i].error;
+  return Error::IoError;
+}
+
+uint32_t CodeOf(Error error) {
+  size_t i = 0;
+  while (i + 1 < kErrorCodeCount && kErrorCodes[i].error != error) ++i;
+  return kErrorCodes[i].code;
+}
+
 MessageSink SetMessageSink(MessageSink sink) {
   std::lock_guard<std::mutex> hold(gSinkMutex);
   MessageSink old = std::move(gSink);
@@ -61,7 +73,6 @@ QuietMessages::~QuietMessages() { --tQuietDepth; }
 
 void ErrorBox(const String& text) { Show(text); }
 
-// "ErrorCode = %lu, %s\r\n%s" with the system's text, or empty when the system has none.
 static String Headline(uint32_t code, const String& where) {
   String system = SystemErrorText(code);
   if (system.empty()) return system;
@@ -84,11 +95,10 @@ void MemoryErrorBox(uint32_t code, uint32_t requestSize, const String& where) {
 String MemoryText(const MemoryFacts& f) {
   // The texts carry 32-bit numbers, as GlobalMemoryStatus reports them: larger values show the cap.
   auto ul = [](uint64_t v) { return static_cast<unsigned long>(v > 0xFFFFFFFFu ? 0xFFFFFFFFu : v); };
-  return Format(
-      "Memory :\t%lu Bytes / %lu Bytes\r\nPageFile :\t%lu Bytes / %lu Bytes\r\n"
-      "VirtualMemory :\t%lu Bytes / %lu Bytes\r\n",
-      ul(f.availPhys), ul(f.totalPhys), ul(f.availPageFile), ul(f.totalPageFile),
-      ul(f.availVirtual), ul(f.totalVirtual));
+  return Format("Memory :\t%lu Bytes / %lu Bytes\r\nPageFile :\t%lu Bytes / %lu Bytes\r\n"
+                "VirtualMemory :\t%lu Bytes / %lu Bytes\r\n",
+                ul(f.availPhys), ul(f.totalPhys), ul(f.availPageFile), ul(f.totalPageFile), ul(f.availVirtual),
+                ul(f.totalVirtual));
 }
 
 }  // namespace lvx::os

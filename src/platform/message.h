@@ -16,28 +16,23 @@ MessageSink SetMessageSink(MessageSink sink);
 
 // While one is alive, the boxes of the calling thread are not shown (a check that expects failures,
 // such as looking at a file that may not be a cache database). Other threads are not affected.
-class QuietMessages {
- public:
+struct QuietMessages {
   QuietMessages();
   ~QuietMessages();
   QuietMessages(const QuietMessages&) = delete;
-  QuietMessages& operator=(const QuietMessages&) = delete;
 };
 
 // While one is alive, the boxes of the calling thread are held back and shown when it ends (a thread
 // that holds a lock others wait for shows its boxes after releasing it). Nested ones show at the end
 // of the outermost.
-class DeferredMessages {
- public:
+struct DeferredMessages {
   DeferredMessages();
   ~DeferredMessages();
   DeferredMessages(const DeferredMessages&) = delete;
-  DeferredMessages& operator=(const DeferredMessages&) = delete;
 };
 // Shows the calling thread's held-back boxes now (before the process ends at once).
 void FlushDeferredMessages();
 
-// Shows the text unchanged.
 void ErrorBox(const String& text);
 // "ErrorCode = %lu, %s\r\n%s" with the system text of code and where; nothing when the system has
 // no text for the code.

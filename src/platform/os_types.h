@@ -33,6 +33,15 @@ uint32_t LastError();
 void SetLastError(uint32_t code);
 Error ErrorOf(uint32_t code);
 uint32_t CodeOf(Error error);
+
+// The backend's codes of each kind, read by ErrorOf and CodeOf: the first code of a kind is the one
+// CodeOf gives, and the last entry, of kind IoError, stands for every code not listed.
+struct ErrorCode {
+  Error error;
+  uint32_t code;
+};
+extern const ErrorCode kErrorCodes[];
+extern const size_t kErrorCodeCount;
 // The system's text for a code, ending in "\r\n" as Windows gives it; empty when it has none.
 String SystemErrorText(uint32_t code);
 

@@ -1,40 +1,19 @@
 #include "platform/text.h"
 
-#include "platform/utf.h"
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
+
+#include "platform/utf.h"
 
 namespace lvx {
 
 std::u16string U16(const std::string& s) {
-  std::u16string out;
-  out.reserve(s.size());
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(s.data());
-  for (size_t i = 0; i < s.size();) {
-    uint32_t cp = 0xFFFD;
-    size_t length = os::utf::DecodeUtf8(bytes + i, s.size() - i, &cp);  // leaves cp alone when 0
-    char16_t units[2];
-    out.append(units, os::utf::EncodeUtf16(cp, units));
-    i += length == 0 ? 1 : length;
-  }
+  std::u16string out(s.size(), u'\0');
+  out.resize(os::utf::DecodeHostName(s.data(), s.size(), out.data(), false));
   return out;
 }
 
-std::string U8(const std::u16string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t cp = s[i];
-    if (os::utf::IsHighSurrogate(cp) && i + 1 < s.size() && os::utf::IsLowSurrogate(s[i + 1]))
-      cp = os::utf::CombineSurrogates(cp, s[++i]);
-    else if (os::utf::IsSurrogate(cp))
-      cp = 0xFFFD;
-    os::utf::AppendUtf8(out, cp);
-  }
-  return out;
-}
+std::string U8(const std::u16string& s) { return os::utf::EncodeUtf8(s, false); }
 
 std::u16string Format(const char* format, ...) {
   va_list args, copy;
@@ -48,7 +27,7 @@ std::u16string Format(const char* format, ...) {
   return U16(text);
 }
 
-std::u16string FormatThousands(uint32_t value) {
+std::u16string FormatThousands(uint64_t value) {
   std::u16string digits = U16(std::to_string(value)), out;
   for (size_t i = 0; i < digits.size(); ++i) {
     if (i != 0 && (digits.size() - i) % 3 == 0) out.push_back(u',');

@@ -17,8 +17,9 @@ std::string U8(const std::u16string& text);
 // UTF-16 arguments with U8() first.
 std::u16string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// "1,234,567": groups of three digits from the right, separated by ','.
-std::u16string FormatThousands(uint32_t value);
+// "1,234,567": groups of three digits from the right, separated by ','. Full width: totals of sizes
+// in KB pass 32 bits on large disks.
+std::u16string FormatThousands(uint64_t value);
 
 // ASCII-only case folding: only A..Z map to a..z.
 inline char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
@@ -33,7 +34,6 @@ inline int DriveIndex(char16_t letter) {
 
 // White space as the C runtime's isspace sees it: blank, tab, LF, VT, FF and CR.
 inline bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-// The text without the white space at either end.
 std::u16string Trim(std::u16string_view text);
 
 // "." and "..", which a folder listing gives and the cache never holds.

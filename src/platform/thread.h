@@ -3,8 +3,11 @@
 // it run to its end (it is never killed), with everything the body holds.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
-#include <memory>
+#include <future>
+#include <mutex>
+#include <thread>
 
 #include "platform/os_types.h"
 
@@ -15,49 +18,40 @@ void Sleep(uint32_t milliseconds);
 
 class Event {
  public:
-  Event(bool manualReset, bool initiallySet);
-  ~Event();
-  Event(const Event&) = delete;
+  Event(bool manualReset, bool initiallySet) : manualReset_(manualReset), signalled_(initiallySet) {}
   void Set();
-  void Reset();
+  void Reset() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    signalled_ = false;
+  }
   // True when signalled within the time (kInfinite waits for ever); an auto-reset event is reset.
   bool Wait(uint32_t milliseconds);
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  const bool manualReset_;
+  bool signalled_;  // guarded by mutex_
 };
 
+// Recursive, as a critical section is, so that code correct on one system is correct on the other.
 class Lock {
  public:
-  Lock();  // recursive, as a critical section is
-  ~Lock();
-  Lock(const Lock&) = delete;
-  void Acquire();
-  void Release();
-  bool TryAcquire();
+  void Acquire() { mutex_.lock(); }
+  void Release() { mutex_.unlock(); }
+  bool TryAcquire() { return mutex_.try_lock(); }
+  void lock() { Acquire(); }  // for LockGuard
+  void unlock() { Release(); }
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::recursive_mutex mutex_;
 };
-
-class LockGuard {
- public:
-  explicit LockGuard(Lock& lock) : lock_(lock) { lock_.Acquire(); }
-  ~LockGuard() { lock_.Release(); }
-  LockGuard(const LockGuard&) = delete;
-
- private:
-  Lock& lock_;
-};
+using LockGuard = std::lock_guard<Lock>;
 
 class Thread {
  public:
-  // Holds the body; Start() creates the thread and lets it run.
   explicit Thread(std::function<uint32_t()> body);
   ~Thread();  // a thread that has not ended is detached (never killed)
-  Thread(const Thread&) = delete;
   bool Start();  // false (LastError set) when the system makes no thread
   // True once the thread has ended within the time.
   bool Join(uint32_t milliseconds);
@@ -72,8 +66,9 @@ class Thread {
   // true at once (the plain join then waits).
   static bool WaitDispatching(uintptr_t thread, uint32_t milliseconds);
 
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::packaged_task<uint32_t()> body_;  // moved to the running thread by Start
+  std::shared_future<uint32_t> result_;
+  std::thread thread_;
 };
 
 }  // namespace lvx::os

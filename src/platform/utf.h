@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace lvx::os::utf {
 
@@ -30,9 +31,11 @@ inline size_t EncodeUtf16(uint32_t cp, char16_t* out) {
 // The length of the well-formed UTF-8 sequence at s (n bytes available) and its code point, or 0
 // when the bytes there are not one (overlong forms, encoded surrogates, values past U+10FFFF).
 size_t DecodeUtf8(const unsigned char* s, size_t n, uint32_t* cp);
-void AppendUtf8(std::string& out, uint32_t cp);
-// Host name bytes to UTF-16 into out (room for n units), each invalid byte b as U+DC00 + b so that
-// the name converts back to the same bytes. Returns the units written.
-size_t DecodeHostName(const char* bytes, size_t n, char16_t* out);
+// UTF-16 to UTF-8, a lone surrogate as U+FFFD; for a host name, an escaped byte (a lone
+// U+DC80..U+DCFF) goes back as itself.
+std::string EncodeUtf8(std::u16string_view text, bool hostName);
+// UTF-8 bytes to UTF-16 into out (room for n units); returns the units written. Each invalid byte
+// b becomes U+FFFD, or for a host name U+DC00 + b, so that the name converts back to the same bytes.
+size_t DecodeHostName(const char* bytes, size_t n, char16_t* out, bool hostName = true);
 
 }  // namespace lvx::os::utf

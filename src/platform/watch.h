@@ -7,6 +7,7 @@
 // serves every backend; POSIX keeps an inotify watch on every folder and writes the same records.
 #pragma once
 
+#include <cstring>
 #include <memory>
 
 #include "platform/os_types.h"
@@ -23,7 +24,6 @@ class DirectoryWatch {
  public:
   DirectoryWatch();
   ~DirectoryWatch();
-  DirectoryWatch(const DirectoryWatch&) = delete;
 
   // Starts watching below a root ("C:\\"); false (LastError set) when it cannot.
   bool Open(const String& root);
@@ -40,6 +40,31 @@ class DirectoryWatch {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// For the backends: copies the change records at data[at, end) that fit into size bytes of buffer,
+// renumbering offsets, and moves at past them. A record too large alone or a loss mark (action 0) is
+// dropped when first, else ends the copy; a malformed one drops the rest. Returns the bytes filled.
+inline int DeliverChangeRecords(const uint8_t* data, size_t& at, size_t end, uint8_t* buffer, uint32_t size) {
+  auto u32 = [data](size_t from) { uint32_t v; std::memcpy(&v, data + from, 4); return v; };
+  size_t used = 0, last = SIZE_MAX;
+  while (at + 12 <= end) {
+    const size_t next = u32(at), bytes = 12 + size_t(u32(at + 8)), length = (bytes + 3) & ~size_t(3);
+    const bool malformed = at + bytes > end || (next != 0 && next < bytes);
+    if (malformed || u32(at + 4) == 0 || used + length > (size & ~3u)) {
+      if (malformed || used == 0) at = next && !malformed ? at + next : end;
+      break;
+    }
+    const uint32_t offset = uint32_t(used - last);
+    std::memcpy(buffer + used, data + at, bytes);
+    std::memset(buffer + used + bytes, 0, length - bytes);
+    std::memset(buffer + used, 0, 4);
+    if (last != SIZE_MAX) std::memcpy(buffer + last, &offset, 4);
+    last = used;
+    used += length;
+    at = next ? at + next : end;
+  }
+  return int(used);
+}
 
 // The long form of an existing path (8.3 components replaced by their long names), up to 32768
 // characters; empty (LastError set) when the path does not exist.

@@ -13,22 +13,20 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "framework/common_controls.h"
+#include "platform/thread.h"
+#include "results/row_text.h"
 #include "search/result_order.h"
 #include "search/search_types.h"
 
 namespace lvx::results {
 
-enum ListMode : int {
-  ModeNone = 0,  // nothing is drawn
-  ModeResults = 1,
-  ModeSearching = 2,
-  ModeNothingFound = 3,
-  ModeCacheBuilding = 4,
-  ModeCacheReady = 5,
-};
+class IconSource;
 
 class CListCtrlEx : public ui::CListView {
  public:
@@ -55,8 +53,86 @@ class CListCtrlEx : public ui::CListView {
   // sorted (no array, or the unsorted key).
   bool SortResults(search::SortKey key, bool ascending);
   void SetListFont(const LOGFONTW& font);
+  // Hands each row's entry, in list order, to visit under the list's lock (saving the list reads it
+  // so); visit returns false to stop. False when no array is attached.
+  bool VisitResults(const std::function<bool(const search::SearchResult&)>& visit);
   // Ends the icon thread (waits up to 8 s). Called when the window is destroyed or Windows ends.
   void StopIconThread();
+
+  // Where drive types and icons come from (the shell unless a test sets another); before InitList.
+  void SetIconSource(IconSource* source);
+  int DefaultFileIcon() const { return defaultFileIcon_; }
+  int FolderIcon() const { return folderIcon_; }
+  // The column width a divider double-click gives: the widest row text drawn since the last mode
+  // change, plus 10, and at least 600.
+  uint32_t WidestText() const { return widestText_; }
+  int ItemHeight() const { return itemHeight_; }
+  HWND ToolTip() const { return toolTip_; }
+  // Whether the last StopIconThread saw the thread end within its wait.
+  bool IconThreadEnded() const { return iconThreadEnded_; }
+
+  bool PreTranslateMessage(MSG* msg) override;
+
+ protected:
+  void OnSubclassed() override;
+  void OnSize(UINT type, int cx, int cy) override;
+  bool OnNotify(NMHDR* header, LRESULT* result) override;
+  bool OnReflectNotify(NMHDR* header, LRESULT* result) override;
+  bool OnReflectDrawItem(DRAWITEMSTRUCT* item) override;
+  bool OnReflectMeasureItem(MEASUREITEMSTRUCT* item) override;
+
+  // One row: the result row or the state row of the current mode.
+  virtual void DrawItem(DRAWITEMSTRUCT* item);
+  // The tooltip asks for its text (TTN_GETDISPINFOW); true when the row under the pointer has a tip.
+  virtual bool OnToolTipText(NMTTDISPINFOW* info, LRESULT* result);
+  // Where the pointer was at the current message, in screen coordinates.
+  virtual POINT TipPointer() const;
+  // Shows the main window's View menu at the pointer; its commands go to the owner.
+  virtual void PopupViewMenu(HMENU menu, POINT screen, HWND owner);
+
+ private:
+  void MeasureRow(MEASUREITEMSTRUCT* item);
+  void Remeasure();
+  void DrawResultRow(DRAWITEMSTRUCT* item);
+  void DrawStateRow(DRAWITEMSTRUCT* item, const char16_t* text);
+  // Draws a left and a right text on one line of the label, with the "... " rule.
+  void DrawTextLine(HDC dc, const RECT& line, const std::u16string& left, std::u16string right);
+  HFONT ListFont() const;
+  void StartIconThread();
+  uint32_t IconThreadProc();
+  void FindGenericIcons(const std::u16string& probeFolder);
+  void CreateToolTip();
+  // The number of rows that have an entry: the row count, bounded by the attached array (called
+  // under resultLock_).
+  uint32_t RowsWithEntries() const;
+
+  IconSource* iconSource_;
+  HIMAGELIST largeImages_ = nullptr;
+  HIMAGELIST smallImages_ = nullptr;
+  std::deque<int32_t> iconQueue_;  // guarded by queueLock_
+  os::Lock queueLock_;
+  os::Lock resultLock_;
+  os::Lock drawLock_;
+  os::Event wakeEvent_{false, false};
+  os::Event stopEvent_{false, false};
+  std::unique_ptr<os::Thread> iconThread_;
+  bool iconThreadEnded_ = false;
+  HWND iconTarget_ = nullptr;  // the list's window, as the icon thread asks it to redraw
+  HWND toolTip_ = nullptr;
+  ListMode mode_ = ModeNone;
+  int defaultFileIcon_ = 3;
+  int folderIcon_ = 3;
+  uint32_t widestText_ = 600;
+  search::SearchResult* entries_ = nullptr;  // guarded by resultLock_
+  uint32_t entryCount_ = 0;                  // guarded by resultLock_
+  // Counts every attach, sort and removal (guarded by resultLock_): an icon looked up for an entry
+  // is stored only when the entries have not moved meanwhile.
+  uint64_t generation_ = 0;
+  int itemHeight_ = 0;
+  int lastTipItem_ = -1;
+  std::wstring tipText_;  // the text the tooltip shows, kept while it shows it
+  HFONT font_ = nullptr;
+  LOGFONTW logFont_ = {};
 };
 
 }  // namespace lvx::results

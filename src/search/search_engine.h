@@ -35,6 +35,7 @@ class SearchEngine {
   static constexpr uint32_t kPathBufferChars = 32768;
   static constexpr uint32_t kAckWaitMs = 100000;
   static constexpr uint32_t kStopWaitMs = 8000;
+  static constexpr uint32_t kStopPollInterval = 65536;  // records
 
   // The sink receives the notifications (WM_ENGINE_NOTIFY codes 0 to 7) from the search thread.
   SearchEngine(cache::CacheContext& context, cache::INotifySink* sink);
@@ -68,10 +69,11 @@ class SearchEngine {
   // --- results (owned by the engine; read them only while no search runs) ---
   SearchResult* Results() const { return results_; }
   uint32_t ResultCount() const { return resultCount_; }
-  uint32_t TotalSizeKB() const { return totalSize_; }
+  // Totals add the hits' sizes as listed, in 64 bits.
+  uint64_t TotalSizeKB() const { return totalSize_; }
   SearchResult* RefinedResults() const { return refined_; }
   uint32_t RefinedCount() const { return refinedCount_; }
-  uint32_t RefinedTotalSizeKB() const { return refinedTotal_; }
+  uint64_t RefinedTotalSizeKB() const { return refinedTotal_; }
   // The total of the last NotifyTotalSize in full width: the message's value is pointer-sized and
   // holds it only saturated on a 32-bit build. Read it when handling that notification.
   uint64_t PostedTotalSizeKB() const { return postedTotal_.load(); }
@@ -88,6 +90,8 @@ class SearchEngine {
   uint32_t AckTimeouts() const { return ackTimeouts_.load(); }
   // Off: every record is read through CDBMapFile::ReadRecord (the reference reader).
   void SetFastRecords(bool on) { fastRecords_ = on; }
+  // How many records the walk reads between two looks at the stop flag.
+  void SetStopPollInterval(uint32_t records) { stopPoll_ = records ? records : 1; }
 
  private:
   enum class WalkMode { Collect, Count, Exact };
@@ -178,6 +182,7 @@ class SearchEngine {
   bool refine_ = false;
   bool refining_ = false;  // the filters run over a result set, not the tree
   bool fastRecords_ = true;
+  uint32_t stopPoll_ = kStopPollInterval;
 
   CompiledQuery query_;
   cache::CDBMapFile file_;
@@ -190,7 +195,7 @@ class SearchEngine {
   // Result set.
   SearchResult* results_ = nullptr;
   uint32_t resultCount_ = 0;
-  uint32_t totalSize_ = 0;
+  uint64_t totalSize_ = 0;
   char16_t* pool_ = nullptr;
   size_t poolUsed_ = 0;
   uint32_t arrayCapacity_ = 0;
@@ -199,7 +204,7 @@ class SearchEngine {
   uint64_t countedHits_ = 0;
   SearchResult* refined_ = nullptr;
   uint32_t refinedCount_ = 0;
-  uint32_t refinedTotal_ = 0;
+  uint64_t refinedTotal_ = 0;
   uint32_t startTick_ = 0, endTick_ = 0;
   int walkCount_ = 0;
   Failure failure_ = Failure::None;  // of the last full search, until ShowFailure

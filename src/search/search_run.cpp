@@ -20,8 +20,6 @@ namespace {
 
 const char16_t kMyComputer[] = u"My Computer";
 const char16_t kDamagedText[] = u"The cache file is damaged. Please rebuild the cache.";
-// How many records the walk reads between two looks at the stop flag.
-constexpr uint32_t kStopPollInterval = 65536;
 
 inline uint32_t DriveBit(char16_t letter) { return 1u << ((uint32_t(letter) - u'A') & 31u); }
 
@@ -220,7 +218,8 @@ bool SearchEngine::OnHit() {
 // record that led to it, tested once the block is done. A block that lies whole in one view is read
 // from its bytes (base), any other through the file.
 struct SearchEngine::WalkFrame {
-  uint32_t block, position, limit, pathLength, subtotal;
+  uint32_t block, position, limit, pathLength;
+  uint64_t subtotal;
   const uint8_t* base;
   cache::Record folder;
   bool holds;
@@ -284,6 +283,9 @@ SearchEngine::WalkEnd SearchEngine::VisitFolder(const cache::Record& r, bool hol
 }
 
 // The end of a block: the folder that led to it gets the block's total as its size and is tested.
+// The total is summed in 64 bits and a folder of 4 TB or more is listed (and filtered) at the largest
+// 32-bit size. Folder sizes are not stored in the cache: each search sums them afresh, so a folder
+// stays saturated exactly while its subtree holds that much, whatever refreshes did in between.
 template <SearchEngine::WalkMode kMode>
 bool SearchEngine::CloseFolder(std::vector<WalkFrame>& stack) {
   const WalkFrame done = stack.back();
@@ -291,7 +293,7 @@ bool SearchEngine::CloseFolder(std::vector<WalkFrame>& stack) {
   WalkFrame& parent = stack.back();
   pathLength_ = parent.pathLength;
   parent.subtotal += done.subtotal;
-  return TestEntry<kMode>(done.folder, done.holds, done.subtotal, true, uint32_t(stack.size()));
+  return TestEntry<kMode>(done.folder, done.holds, cache::SaturateKB(done.subtotal), true, uint32_t(stack.size()));
 }
 
 template <SearchEngine::WalkMode kMode>
@@ -307,7 +309,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
   stack.push_back(first);
 
   uint64_t budget = uint64_t(file_.GetMapSize()) / 6 + 16;
-  uint32_t poll = kStopPollInterval;
+  uint32_t poll = stopPoll_;
   cache::Record r;
   bool holds = true;  // the current record's name holds a required character
   for (;;) {
@@ -321,7 +323,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
     }
     if (!valid || --budget == 0) return WalkEnd::Damaged;
     if (--poll == 0) {
-      poll = kStopPollInterval;
+      poll = stopPoll_;
       if (stop_.load(std::memory_order_relaxed)) return WalkEnd::Stopped;
     }
     if (r.type == cache::RECORD_END) {

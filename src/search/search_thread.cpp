@@ -36,9 +36,11 @@ bool SearchEngine::StartSearchThread() {
   return true;
 }
 
+// Also ends a walk that runs on the caller's own thread (RunSearch called directly): the next
+// StartSearchThread clears the flag.
 void SearchEngine::StopSearchThread() {
-  if (!thread_) return;
   stop_.store(true);
+  if (!thread_) return;
   requestEvent_.Set();
   ackEvent_.Set();  // a thread waiting for an acknowledgement stops waiting
   // A thread that does not end in time keeps its object (see thread_).
@@ -141,7 +143,7 @@ uint32_t SearchEngine::ThreadProc() {
     }
     uint32_t count = refine_ ? refinedCount_ : resultCount_;
     SearchResult* array = refine_ ? refined_ : results_;
-    const uint32_t total = refine_ ? refinedTotal_ : totalSize_;
+    const uint64_t total = refine_ ? refinedTotal_ : totalSize_;
     if (outcome == -1) {
       count = 0;
       array = nullptr;

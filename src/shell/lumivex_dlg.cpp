@@ -27,7 +27,6 @@ namespace {
 constexpr DWORD kInitWaitMs = 3000;
 constexpr wchar_t kHotKeyAtom[] = L"Shift+Esc";
 constexpr const char16_t* kPageHosts[3] = {u"tabQuickButtons", u"tabSizeDate", u"tabAdvanced"};
-constexpr UINT kPageTemplates[3] = {IDD_TOOLBAR_PAGE, IDD_SIZEDATE_PAGE, IDD_ADVANCED_PAGE};
 constexpr const wchar_t* kSortTabs[] = {L"Defa&ult", L"&Name", L"&Location", L"&Size", L"T&ype", L"Date &Modified"};
 
 // The state file's keys as the main window writes them.
@@ -94,6 +93,7 @@ bool CLumivexDlg::OnInitDialog() {
   lifecycle_ = std::make_unique<indexer::CacheLifecycle>(context_, *state_, *cacher_, *monitor_);
   search_ = std::make_unique<search::SearchEngine>(context_, notify_.get());
   RunCacheDecision();
+  if (rebuildStarted_) ShowStateRow(results::ModeCacheBuilding);
 
   if (!firstRun_) {
     ShowWelcomeDialog();
@@ -151,12 +151,15 @@ bool CLumivexDlg::InitWindowFrame() {
 }
 
 void CLumivexDlg::CreateContents() {
-  for (int i = 0; i < 3; ++i) {
-    pages_[i] = std::make_unique<ui::CChildPage>(kPageTemplates[i]);
-    pages_[i]->CreatePage(Handle());
-  }
+  CreateTrayIcon();
+  skinFlag_ = ReadSkinStyle() == SkinStyle::Vista;
+  if (HMENU menu = ::GetMenu(Handle()))
+    ::CheckMenuRadioItem(menu, ID_VIEW_STYLE_WINDOWS, ID_VIEW_STYLE_VISTA,
+                         skinFlag_ ? ID_VIEW_STYLE_VISTA : ID_VIEW_STYLE_WINDOWS, MF_BYCOMMAND);
+  CreatePages();
   sortTabs_.Attach(Item(IDC_MAIN_SORT_TABS));
   for (int i = 0; i < int(std::size(kSortTabs)); ++i) sortTabs_.InsertItem(i, kSortTabs[i]);
+  CreateResultsList();
 
   patternBox_.Attach(Item(IDC_MAIN_PATTERN));
   folderBox_.Attach(Item(IDC_MAIN_FOLDER));
@@ -173,16 +176,24 @@ void CLumivexDlg::CreateContents() {
   AttachHost(u"listResult", Item(IDC_MAIN_RESULTS));
   AttachHost(u"tabSort", Item(IDC_MAIN_SORT_TABS));
   AttachHost(u"statusBar", Item(IDC_MAIN_STATUS));
-  for (int i = 0; i < 3; ++i) AttachHost(kPageHosts[i], pages_[i]->Handle());
+  ui::CChildPage* pages[3] = {&toolbarPage_, &sizeDatePage_, &advancedPage_};
+  for (int i = 0; i < 3; ++i) AttachHost(kPageHosts[i], pages[i]->Handle());
   if (auto* tabs = dynamic_cast<uilib::CTabLayoutUI*>(PaintManager().FindControl(u"tabPagesToolbar"))) {
     tabs->SelectItem(1);
     tabs->SelectItem(0);
   }
+  ApplySavedFont();
   PaintManager().SetDefaultLinkFontColor(0x000000);
   PaintManager().SetDefaultLinkHoverFontColor(0xCA6506);
   SetText(kProductTitle);
   ApplyLayoutSize();
   Relayout();
+}
+
+void CLumivexDlg::CreatePages() {
+  toolbarPage_.CreatePage(Handle());
+  sizeDatePage_.CreatePage(Handle());
+  advancedPage_.CreatePage(Handle());
 }
 
 void CLumivexDlg::RunCacheDecision() {
@@ -198,7 +209,10 @@ void CLumivexDlg::RunCacheDecision() {
   if (rebuildStarted_) cacheComplete_ = false;
 }
 
-void CLumivexDlg::ShowWelcomeDialog() {}
+void CLumivexDlg::ShowWelcomeDialog() {
+  welcome_ = std::make_unique<dialogs::CWelcomeDlg>();
+  if (welcome_->CreateModeless(Handle())) welcome_->Show(SW_SHOW);
+}
 
 void CLumivexDlg::RegisterHotKey() {
   hotKey_ = ::GlobalAddAtomW(kHotKeyAtom);
@@ -211,10 +225,12 @@ void CLumivexDlg::StartThreads() {
 }
 
 void CLumivexDlg::OnInitDone() {
-  if (ReadSkinStyle() == SkinStyle::Vista)
+  if (skinFlag_)
     skin::SkinAttach();
   else
     skin::SkinDetach();
+  EnableCacheMenus(::GetMenu(Handle()), !cacheComplete_);
+  EnableCacheMenus(TrayMenu(), !cacheComplete_);
 }
 
 void CLumivexDlg::ShowMainWindow() {
@@ -232,12 +248,18 @@ void CLumivexDlg::ShowMainWindow() {
 }
 
 void CLumivexDlg::OnEngineNotify(WPARAM code, LPARAM value) {
-  if (code == cache::NotifyCacheBuilt) {
+  if (code <= search::NotifyBadLocation) {
+    OnSearchNotify(code, value);
+  } else if (code == cache::NotifyCacheBuilt) {
     cacher_->Stop();
     if (general_->bRealtimeUpdate) {
       monitor_->StartWatchers(driveMask_);
       monitor_->StartDrains(driveMask_);
     }
+    EnableCacheMenus(::GetMenu(Handle()), false);
+    EnableCacheMenus(TrayMenu(), false);
+    // The ready row replaces the building row, not the results of a search that ended meanwhile.
+    if (!firstRun_ && listResults_.Mode() != results::ModeResults) ShowStateRow(results::ModeCacheReady);
     firstRun_ = true;
     cacheComplete_ = true;
   } else if (code == cache::NotifyRefreshDone) {
@@ -278,6 +300,8 @@ void CLumivexDlg::OnCancel() {
   updater_.StopUpdateThread();
   if (hotKeyRegistered_) ::UnregisterHotKey(Handle(), hotKey_);
   hotKeyRegistered_ = false;
+  RemoveTrayIcon();
+  ReleaseResultsList();
   if (cacher_) cacher_->Stop();
   if (monitor_) {
     monitor_->StopDrains();
@@ -296,11 +320,13 @@ void CLumivexDlg::OnEndSession() {
   WaitForInitialisation();
   if (search_) search_->StopSearchThread();
   if (cacher_) cacher_->Stop();
+  ReleaseResultsList();
   if (monitor_) {
     monitor_->StopDrains();
     monitor_->StopWatchers();
   }
   updater_.StopUpdateThread();
+  RemoveTrayIcon();
   WriteProgramExit();
 }
 
@@ -314,6 +340,7 @@ bool CLumivexDlg::OnClose() {
 }
 
 void CLumivexDlg::OnDestroy() {
+  ReleaseResultsList();
   ::RemovePropW(Handle(), kInstanceMarker);
   status_.SetTarget(nullptr, nullptr);
   if (hotKey_) ::GlobalDeleteAtom(hotKey_);
@@ -339,6 +366,7 @@ bool CLumivexDlg::OnSysCommand(WPARAM command) {
 }
 
 bool CLumivexDlg::PreTranslateMessage(MSG* msg) {
+  if (msg->message == WM_LBUTTONDOWN && msg->hwnd == sortTabs_.Handle()) OnSortTabPress(msg->lParam);
   if (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) {
     if (msg->wParam == VK_ESCAPE) {
       if (msg->message == WM_KEYDOWN) Show(SW_HIDE);
@@ -346,7 +374,10 @@ bool CLumivexDlg::PreTranslateMessage(MSG* msg) {
     }
     // Enter starts a search from the boxes on its release; pressed, it does nothing (no default
     // button ends the window).
-    if (msg->wParam == VK_RETURN) return true;
+    if (msg->wParam == VK_RETURN) {
+      if (msg->message == WM_KEYUP) OnEnterKey(msg);
+      return true;
+    }
   }
   if (accelerators_ && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) {
     // Delete, the context-menu key and C keep their editing meaning outside the results list.
@@ -358,14 +389,31 @@ bool CLumivexDlg::PreTranslateMessage(MSG* msg) {
 }
 
 void CLumivexDlg::Notify(uilib::TNotifyUI& msg) {
-  if (msg.sType != u"selectchanged" || !msg.pSender) return;
+  if (!msg.pSender) return;
   const std::u16string& name = msg.pSender->GetName();
+  if (msg.sType == u"click") {
+    OnSortButton(name);
+    return;
+  }
+  if (msg.sType != u"selectchanged") return;
   int page = name == u"tabQuickBtn" ? 0 : name == u"tabSizeDateBtn" ? 1 : name == u"tabAdvancedBtn" ? 2 : -1;
   auto* tabs = dynamic_cast<uilib::CTabLayoutUI*>(PaintManager().FindControl(u"tabPagesToolbar"));
   if (page >= 0 && tabs && tabs->GetCurSel() != page) tabs->SelectItem(page);
 }
 
+bool CLumivexDlg::OnCommand(int id, int code, HWND control) { return OnSearchCommand(id, code); }
+
+bool CLumivexDlg::OnNotify(NMHDR* header, LRESULT* result) {
+  if (header->idFrom == IDC_MAIN_SORT_TABS) return OnSortTabNotify(header);
+  return false;
+}
+
 bool CLumivexDlg::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
+  if (OnTrayMessage(msg, w, l, result)) return true;
+  if (msg == rowNameMessage_ && msg != 0) {
+    *result = RowNameAtom(w);
+    return true;
+  }
   switch (msg) {
     case WM_WINDOWPOSCHANGING:
       OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(l));
@@ -376,6 +424,10 @@ bool CLumivexDlg::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
         return true;
       }
       break;
+    case WM_QUICK_SEARCH:
+      OnQuickSearch(w);
+      *result = 0;
+      return true;
     case WM_HOTKEY:
     case WM_APP_SHOWWINDOW:
       ShowMainWindow();

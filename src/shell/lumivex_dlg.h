@@ -3,6 +3,10 @@
 // initialisation and the two exit sequences (the orderly exit, and the end of the Windows session).
 // It hides instead of closing; a second copy, the hot key Shift+Esc and WM_APP_SHOWWINDOW bring it
 // back.
+//
+// The search flow (main_search.cpp: the triggers, the request, refine mode; main_results.cpp: the
+// engine's notifications, the results list and the sort) decides when a search starts, hands the
+// request to the search thread and shows the outcome in the list and the status line.
 #pragma once
 
 #include <memory>
@@ -11,13 +15,20 @@
 #include "cache/cache_context.h"
 #include "framework/basic_controls.h"
 #include "framework/common_controls.h"
+#include "framework/menu.h"
 #include "indexer/cache_lifecycle.h"
 #include "indexer/cacher.h"
 #include "indexer/change_monitor.h"
+#include "options_ui/advanced_page.h"
+#include "options_ui/dialogs/info_dialogs.h"
+#include "options_ui/size_date_page.h"
+#include "options_ui/toolbar_page.h"
 #include "platform/thread.h"
+#include "results/list_ctrl_ex.h"
 #include "search/search_engine.h"
 #include "shell/history_list.h"
 #include "shell/options.h"
+#include "shell/search_rules.h"
 #include "shell/state_store.h"
 #include "shell/status_line.h"
 #include "shell/uilib_dialog.h"
@@ -44,6 +55,8 @@ class CLumivexDlg : public CUILibDialog {
   void OnCancel() override;
   bool OnClose() override;
   void OnDestroy() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  bool OnNotify(NMHDR* header, LRESULT* result) override;
   bool WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override;
 
  private:
@@ -52,8 +65,9 @@ class CLumivexDlg : public CUILibDialog {
 
   bool InitWindowFrame();
   void CreateContents();
+  void CreatePages();
   void RunCacheDecision();
-  // The welcome of a first start: shown by the welcome dialog once it is part of the program.
+  // The welcome of a first start: modeless, owned by the window.
   void ShowWelcomeDialog();
   void RegisterHotKey();
   void StartThreads();
@@ -65,6 +79,60 @@ class CLumivexDlg : public CUILibDialog {
   void WriteProgramExit();
   bool OnWindowPosChanging(WINDOWPOS* pos);
   bool OnSysCommand(WPARAM command);
+
+  // The notification-area icon and its menu, the tray click and history timers, volume events
+  // (main_tray.cpp). OnTrayMessage takes the messages of all of them, before the window's own.
+  void CreateTrayIcon();
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+  bool OnTrayMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result);
+  void OnTrayNotify(WPARAM id, LPARAM event);
+  void OpenTrayMenu();
+  bool OnTrayCommand(int id, int code);
+  bool OnTrayTimer(UINT_PTR id);
+  // Called at every keystroke in the pattern box, after the last typed texts were taken.
+  void RestartHistoryTimer();
+  void OnDeviceChange(WPARAM event, LPARAM data);
+
+  // --- Search flow: triggers, request and refine mode (main_search.cpp) ---
+  bool OnSearchCommand(int id, int code);
+  void OnPatternEdited();
+  void OnPatternPicked();
+  void OnBrowse();
+  // Enter in a box, the Search button: both boxes' texts, then both histories.
+  void SearchFromBoxes();
+  void OnQuickSearch(WPARAM index);
+  // Enter released in the pattern or the location box.
+  bool OnEnterKey(const MSG* msg);
+  void SetCurrentTexts(const std::u16string& pattern, const std::u16string& folder);
+  void StartSearch();
+  void ExcludeListFromSkin();
+  void AddToHistory(HistoryList& list, ui::CComboBox& box, const std::u16string& text);
+  void ToggleRefineMode();
+  std::u16string BoxText(const ui::CComboBox& box) const;
+
+  // --- Search flow: results list, engine notifications and sort (main_results.cpp) ---
+  void CreateResultsList();
+  void ApplySavedFont();
+  void ReleaseResultsList();
+  void OnSearchNotify(WPARAM code, LPARAM value);
+  void OnSearchState(LPARAM state);
+  void OnSearchDone(uint32_t elapsedMs);
+  void ShowStatus(const std::u16string& text);
+  void ShowStateRow(results::ListMode mode);
+  // The Update Search Cache items of a menu while a full build runs or after it.
+  void EnableCacheMenus(HMENU menu, bool building);
+  bool OnSortButton(const std::u16string& name);
+  void OnSortTabPress(LPARAM point);
+  bool OnSortTabNotify(NMHDR* header);
+  void PickSort(search::SortKey key);
+  void SortList();
+  void ShowSortState();
+  // The name of a row as a global atom (0 for none): how a test reads the owner-data list.
+  LRESULT RowNameAtom(WPARAM row);
+
+  // The tray menu (its first popup), null while there is none.
+  HMENU TrayMenu() const;
 
   cache::CacheContext& context_;
   // Made once the data folder is known.
@@ -81,7 +149,10 @@ class CLumivexDlg : public CUILibDialog {
 
   ui::CComboBox patternBox_, folderBox_;
   ui::CTabControl sortTabs_;
-  std::unique_ptr<ui::CChildPage> pages_[3];
+  options::CToolbarPage toolbarPage_;
+  options::CSizeDatePage sizeDatePage_;
+  options::CAdvancedPage advancedPage_;
+  std::unique_ptr<dialogs::CWelcomeDlg> welcome_;
   HistoryList patterns_{HistoryKind::Pattern};
   HistoryList folders_{HistoryKind::Folder};
   HACCEL accelerators_ = nullptr;
@@ -100,6 +171,28 @@ class CLumivexDlg : public CUILibDialog {
   bool hotKeyRegistered_ = false;
   os::Event initialised_{true, false};
   WINDOWPLACEMENT placement_{};
+
+  // The tray menu, and the texts of the last keystroke in the pattern box that the history timers
+  // move to the top of the lists.
+  ui::CMenu trayMenu_;
+  std::u16string lastTypedPattern_, lastTypedFolder_;
+  bool skinFlag_ = false;  // the "Vista Style" look
+
+  // Search flow.
+  results::CListCtrlEx listResults_;
+  os::Lock requestLock_;
+  std::u16string currentPattern_, currentFolder_;  // guarded by requestLock_
+  bool refineOn_ = false;
+  std::u16string refineBase_;
+  std::u16string lastFullPattern_;
+  bool fullSearchRan_ = false;
+  SortChoice sort_;
+  int pressedTab_ = -1;      // the sort tab under the last press, until its click
+  bool tabChanged_ = false;  // the press changed the selected tab
+  uint32_t shownCount_ = 0;
+  uint64_t shownTotalKB_ = 0;
+  bool firstSearchDone_ = false;
+  UINT rowNameMessage_ = 0;
 };
 
 }  // namespace lvx::shell

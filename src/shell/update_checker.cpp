@@ -6,7 +6,6 @@
 #include "platform/file.h"
 #include "shell/ini_store.h"
 #include "shell/settings_files.h"
-#include "shell/update_download.h"
 #include "shell/update_rules.h"
 #include "shell/update_schedule.h"
 #include "shell/version.h"
@@ -22,7 +21,7 @@ struct CUpdateChecker::Shared {
   // Fixed before the thread starts.
   std::u16string url, version;
   UpdateFiles files;
-  BeforeRecordHook beforeRecord;
+  UpdateTransport transport;
 
   // Held while a check's result is recorded and posted; StopUpdateThread sets the stop flag under
   // it. So a stop comes either before the whole of record-and-post or after it, and a version is
@@ -66,16 +65,15 @@ void CUpdateChecker::Shared::Run() {
   RetrySchedule retry;
   for (;;) {
     waitMs = retry.WaitMs();
-    requestEvent.Wait(retry.WaitMs());  // a time-out is a retry
+    transport.wait(requestEvent, retry.WaitMs());  // a time-out is a retry
     if (stop.load()) break;
     std::u16string query =
         BuildQuery(ChooseQuery(FileExists(files.tmpUpdate),
                                ReadIniString(u"Info", u"InstallType", files.installInfo, u"Installed"),
                                ReadIniString(u"Info", u"IsChecked", files.installInfo, u"FALSE")),
                    url, version);
-    DownloadOutcome outcome = DownloadReply(query, files.tmpUpdate, stop);
+    DownloadOutcome outcome = transport.fetch(query, files.tmpUpdate, stop);
     if (outcome == DownloadOutcome::Stopped || stop.load()) break;
-    if (beforeRecord) beforeRecord(stop);
     // A stopped check records nothing: the owner would not hear of it, and the next check must
     // still announce what this one found.
     std::lock_guard<std::mutex> hold(sinkLock);
@@ -93,7 +91,8 @@ void CUpdateChecker::Shared::Run() {
   }
 }
 
-CUpdateChecker::CUpdateChecker() : version_(kRunningVersion) {}
+CUpdateChecker::CUpdateChecker(UpdateTransport transport)
+    : version_(kRunningVersion), transport_(std::move(transport)) {}
 
 CUpdateChecker::~CUpdateChecker() { StopUpdateThread(); }
 
@@ -110,7 +109,7 @@ bool CUpdateChecker::StartUpdateThread(std::shared_ptr<IUpdateResultSink> owner,
   shared->version = version_;
   shared->files = hasFiles_ ? files_ : UpdateFiles{Paths().tmpUpdate, Paths().update, Paths().installInfo};
   shared->sink = std::move(owner);
-  shared->beforeRecord = beforeRecord_;
+  shared->transport = transport_;
   // The thread holds the state as well: a stop that gives up on it leaves it all it uses.
   auto thread = std::make_unique<os::Thread>([shared] {
     shared->Run();

@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include "platform/thread.h"
+#include "shell/update_download.h"
 
 namespace lvx::shell {
 
@@ -44,11 +45,22 @@ struct UpdateFiles {
   std::u16string tmpUpdate, update, installInfo;
 };
 
+// The thread's ties to the world outside: how a reply is fetched into a file, and how it waits for
+// the next request (true when the request came, false when the time ran out). The program uses
+// WinINet and the real clock; tests put in a fetch they control and short waits.
+struct UpdateTransport {
+  std::function<DownloadOutcome(const std::u16string& query, const std::u16string& path,
+                                const std::atomic<bool>& stop)>
+      fetch = DownloadReply;
+  std::function<bool(os::Event& request, uint32_t milliseconds)> wait =
+      [](os::Event& request, uint32_t milliseconds) { return request.Wait(milliseconds); };
+};
+
 class CUpdateChecker {
  public:
   static constexpr uint32_t kStopWaitMs = 5000;
 
-  CUpdateChecker();
+  explicit CUpdateChecker(UpdateTransport transport = {});
   ~CUpdateChecker();
   CUpdateChecker(const CUpdateChecker&) = delete;
   CUpdateChecker& operator=(const CUpdateChecker&) = delete;
@@ -74,10 +86,6 @@ class CUpdateChecker {
   // Set before StartUpdateThread; the defaults are the program's version and data folder.
   void SetRunningVersion(const std::u16string& version) { version_ = version; }
   void SetFiles(const UpdateFiles& files) { files_ = files; hasFiles_ = true; }
-  // Tests only, set before StartUpdateThread: runs on the thread after a download has ended and
-  // before its result is recorded, with the stop flag, so a test can stop the thread right there.
-  using BeforeRecordHook = std::function<void(const std::atomic<bool>& stop)>;
-  void SetBeforeRecordHook(BeforeRecordHook hook) { beforeRecord_ = std::move(hook); }
 
   // What the thread will wait for next: a retry time, or kInfiniteWait. Changes after each check.
   uint32_t RetryWaitMs() const;
@@ -92,7 +100,7 @@ class CUpdateChecker {
   std::u16string version_;
   UpdateFiles files_;
   bool hasFiles_ = false;
-  BeforeRecordHook beforeRecord_;
+  UpdateTransport transport_;
 };
 
 }  // namespace lvx::shell

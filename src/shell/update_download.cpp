@@ -86,8 +86,15 @@ DownloadOutcome DownloadReply(const std::u16string& url, const std::u16string& p
   DownloadOutcome outcome = CopyBody(request.h, file, stop);
   os::Close(file);
   // A refused or broken-off reply is not kept: nothing may read a half-written or foreign file as
-  // a reply.
-  if (outcome == DownloadOutcome::Refused || outcome == DownloadOutcome::Interrupted) os::RemoveFile(path);
+  // a reply. The file itself stays, emptied: it records that a first check was attempted, which
+  // the next query tells the server ("&t=4").
+  if (outcome == DownloadOutcome::Refused || outcome == DownloadOutcome::Interrupted) {
+    os::File emptied = os::CreateAnew(path);
+    if (emptied.IsOpen())
+      os::Close(emptied);
+    else
+      os::RemoveFile(path);
+  }
   return outcome;
 }
 

@@ -13,8 +13,8 @@ enum class DownloadOutcome {
   Completed,    // HTTP 200 and a whole reply that starts with FF FE, written to the file
   Unreachable,  // no connection, a status other than 200, or the file could not be created
   Interrupted,  // the transfer or the file write broke off, or the body fell short of the announced
-                // length (file removed)
-  Refused,      // more than the reply limit, or not UTF-16LE with a byte-order mark (file removed)
+                // length (file emptied)
+  Refused,      // more than the reply limit, or not UTF-16LE with a byte-order mark (file emptied)
   Stopped,      // the stop flag was set
 };
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "ui_base/ui_test_support.h"
@@ -23,6 +24,7 @@ struct Search {
   DWORD process;       // 0: any
   const wchar_t* cls;
   bool marked;
+  const wchar_t* title;  // unmarked windows: the title wanted
   HWND found;
 };
 
@@ -35,13 +37,13 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
   GetClassNameW(hwnd, cls, 64);
   if (lstrcmpW(cls, s->cls) != 0) return TRUE;
   if (s->marked && GetPropW(hwnd, kMarker) != reinterpret_cast<HANDLE>(1)) return TRUE;
-  if (!s->marked && WindowText(hwnd) != L"Lumivex") return TRUE;
+  if (!s->marked && WindowText(hwnd) != s->title) return TRUE;
   s->found = hwnd;
   return FALSE;
 }
 
-HWND Find(DWORD process, const wchar_t* cls, bool marked) {
-  Search s{process, cls, marked, nullptr};
+HWND Find(DWORD process, const wchar_t* cls, bool marked, const wchar_t* title = L"Lumivex") {
+  Search s{process, cls, marked, title, nullptr};
   EnumWindows(Visit, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
@@ -133,6 +135,12 @@ HWND Program::MessageBoxWindow(DWORD milliseconds) const {
   return found;
 }
 
+HWND Program::DialogWindow(const wchar_t* title, DWORD milliseconds) const {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = Find(info_.dwProcessId, L"#32770", false, title)) != nullptr; }, milliseconds);
+  return found;
+}
+
 HWND FindMainWindow() { return Find(0, kClass, true); }
 
 std::wstring WindowText(HWND hwnd) {
@@ -153,6 +161,46 @@ bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
     if (GetTickCount() - start > milliseconds) return false;
     Sleep(100);
   }
+}
+
+HWND FocusIn(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+HWND PopupMenuOf(DWORD process, DWORD milliseconds) {
+  struct Menu {
+    DWORD process;
+    HWND found;
+  } menu{process, nullptr};
+  auto visit = [](HWND hwnd, LPARAM param) -> BOOL {
+    auto* m = reinterpret_cast<Menu*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid != m->process || lstrcmpW(cls, L"#32768") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    m->found = hwnd;
+    return FALSE;
+  };
+  WaitUntil(
+      [&] {
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&menu));
+        return menu.found != nullptr;
+      },
+      milliseconds);
+  return menu.found;
+}
+
+bool TrayIconShown(HWND window, UINT id) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window;
+  data.uID = id;
+  data.uFlags = NIF_TIP;
+  lstrcpyW(data.szTip, L"Lumivex");
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != 0;
 }
 
 bool SaveScreenshot(HWND hwnd, const std::string& name) {

@@ -39,6 +39,8 @@ class Program {
   HWND MainWindow(DWORD milliseconds = 30000) const;
   // A message box of this process titled "Lumivex", waiting up to the time.
   HWND MessageBoxWindow(DWORD milliseconds = 30000) const;
+  // A dialog of this process with the title, waiting up to the time.
+  HWND DialogWindow(const wchar_t* title, DWORD milliseconds = 30000) const;
 
  private:
   PROCESS_INFORMATION info_{};
@@ -52,6 +54,13 @@ std::wstring MessageBoxText(HWND box);
 void PressOk(HWND box);
 // Polls until done() holds or the time is up.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+// The window that has the keyboard focus in the thread of the given window (null for none).
+HWND FocusIn(HWND window);
+// A shown popup menu (class "#32768") of the process, waiting up to the time.
+HWND PopupMenuOf(DWORD process, DWORD milliseconds);
+// Whether the notification area holds the icon of the window and id: only an icon that is there
+// can be changed.
+bool TrayIconShown(HWND window, UINT id);
 // The window as it is on the screen, written to screenshots/<name>.bmp.
 bool SaveScreenshot(HWND hwnd, const std::string& name);
 

@@ -74,7 +74,10 @@ class RecordHeapTest : public ::testing::Test {
 TEST(RecordFormat, SizesInKilobytes) {
   struct {
     uint32_t high, low, kb;
-  } rows[] = {{0, 0, 0}, {0, 1, 1}, {0, 1023, 1}, {0, 1024, 2}, {0, 1048576, 1025}, {1, 0, (1u << 22) + 1}};
+  } rows[] = {{0, 0, 0}, {0, 1, 1}, {0, 1023, 1}, {0, 1024, 2}, {0, 1048576, 1025}, {1, 0, (1u << 22) + 1},
+              // 4 TB and more hold at the largest value instead of wrapping to a small one.
+              {1023, 0xFFFFFBFFu, 0xFFFFFFFFu}, {1023, 0xFFFFFC00u, 0xFFFFFFFFu}, {1024, 0, 0xFFFFFFFFu},
+              {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}};
   for (auto row : rows) EXPECT_EQ(SizeInKB(row.high, row.low), row.kb) << row.high << ":" << row.low;
 }
 

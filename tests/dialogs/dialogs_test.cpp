@@ -31,6 +31,7 @@ namespace lvx::dialogs {
 namespace {
 
 std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 void Click(const ui::CWindow& window, int id) { ::SendMessageW(window.Item(id), BM_CLICK, 0, 0); }
 bool Checked(const ui::CWindow& window, int id) { return ::SendMessageW(window.Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 std::wstring ItemText(const ui::CWindow& window, int id) {
@@ -45,11 +46,11 @@ class DialogTest : public ::testing::Test {
     ASSERT_TRUE(shell::ReleaseDefaultSettingsIn(dir_.Path() + u"user", dir_.Path() + u"common"));
     ui::SetMessageResponder([this](const ui::MessageRequest& r) {
       asked_.push_back(r);
-      return answers_.empty() ? IDOK : Take(answers_);
+      return Take(answers_, IDOK);
     });
     ui::SetPickResponder([this](const ui::PickRequest& r, ui::PickAnswer* a) {
       picks_.push_back(r);
-      a->path = picked_.empty() ? L"" : Take(picked_);
+      a->path = Take(picked_, std::wstring());
       return !a->path.empty();
     });
     SetWebOpener([this](const std::wstring& address) { return opened_.push_back(address), true; });
@@ -60,16 +61,14 @@ class DialogTest : public ::testing::Test {
     SetWebOpener(nullptr);
   }
   template <class T>
-  static T Take(std::deque<T>& queue) {
-    T front = queue.front();
-    queue.pop_front();
-    return front;
+  static T Take(std::deque<T>& queue, T otherwise) {
+    if (!queue.empty()) otherwise = queue.front(), queue.pop_front();
+    return otherwise;
   }
   std::wstring Setting(const std::u16string& key) const {
-    std::u16string v = shell::ReadIniString(u"OPTIONS", key, shell::Paths().settings, u"<none>");
-    return std::wstring(v.begin(), v.end());
+    return W(shell::ReadIniString(u"OPTIONS", key, shell::Paths().settings, u"<none>"));
   }
-  std::wstring Folder() const { return std::wstring(dir_.Path().begin(), dir_.Path().end()); }
+  std::wstring Folder() const { return W(dir_.Path()); }
 
   lvx::test::TempDir dir_;
   std::vector<ui::MessageRequest> asked_;

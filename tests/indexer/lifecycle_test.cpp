@@ -1,5 +1,7 @@
 // The cache file's lifecycle: the start-up decisions, the start-up check, saving and loading. What
 // compaction, saving and loading leave when an OS call fails is the fault sweep's.
+#include <functional>
+
 #include "indexer/cache_lifecycle.h"
 #include "indexer_fixture.h"
 
@@ -53,6 +55,7 @@ TEST_F(LifecycleTest, StartupDecisions) {
       {"grown 8 MB", 48 * MB, kDone, 0, u"1", u"40", kDefault, true, StartupAction::None, 0},
       {"grown 9 MB", 49 * MB, kDone, 0, u"1", u"40", kDefault, true, StartupAction::Compact, 0},
       {"below 1 MB: every start", MB - 1, kDone, 0, u"1", u"0", kDefault, true, StartupAction::Compact, 0},
+      {"a recorded size that + 9 would wrap", 2 * MB, kDone, 0, u"1", u"4294967290", kDefault, true, StartupAction::None, 0},
       {"real-time updating off", 2 * MB, kDone, 0, u"1", u"2", kNoRealtime, true, StartupAction::None, 0},
   };
   for (const Row& row : rows) {
@@ -97,7 +100,20 @@ TEST_F(LifecycleTest, TheStartupCheckActsOnItsDecisionAndWritesProgramExit) {
   std::vector<uint8_t> built = Bytes();
   EXPECT_EQ(lifecycle_.StartupCheck(options, no).action, StartupAction::Compact);
   EXPECT_EQ(Bytes(), built) << "a fresh build is already compact";
+  EXPECT_FALSE(monitor_.AnyDrainRunning() || monitor_.AnyWatcherRunning());
+
+  // Real-time updating on: the watchers run; the drains started for the usable file stop before
+  // a build (the build's end starts them), and run again after a compaction.
+  options.realtimeUpdate = true;
+  std::vector<uint8_t> unfinished = built;
+  cache::StoreU32(&unfinished[cache::kDrivesDoneOffset], drive_.Mask());
+  test::WriteImage(Beside(""), unfinished);
+  EXPECT_EQ(lifecycle_.StartupCheck(options, no).action, StartupAction::Build);
+  EXPECT_TRUE(monitor_.AnyWatcherRunning());
   EXPECT_FALSE(monitor_.AnyDrainRunning());
+  ASSERT_TRUE(cacher_.WaitForBuild(60000));
+  EXPECT_EQ(lifecycle_.StartupCheck(options, no).action, StartupAction::Compact);
+  EXPECT_TRUE(monitor_.AnyWatcherRunning() && monitor_.AnyDrainRunning());
 }
 
 TEST_F(LifecycleTest, SaveAndLoadRoundTripAndForeignFilesAreRefused) {
@@ -124,6 +140,41 @@ TEST_F(LifecycleTest, SaveAndLoadRoundTripAndForeignFilesAreRefused) {
   EXPECT_EQ(messages_.Texts(), std::vector<std::u16string>(2, u"Can not load file " + dir_.Path() + u"notes.db"));
   EXPECT_FALSE(lifecycle_.SaveCacheFileAs(dir_.Path() + u"no/such/folder/x.db", drive_.Mask()));
   EXPECT_TRUE(messages_.Contains(u"Can not save file as "));
+
+  // While a build runs (held here at its first copy), its next copy would replace a loaded file and
+  // a saved one would be half a build: both are refused.
+  size_t before = messages_.Count();
+  context_.cacheLock.Acquire();
+  ASSERT_TRUE(cacher_.StartBuild(drive_.Mask()));
+  EXPECT_FALSE(lifecycle_.SaveCacheFileAs(dir_.Path() + u"during.db", drive_.Mask()));
+  EXPECT_FALSE(lifecycle_.LoadCacheFile(saved, drive_.Mask()));
+  context_.cacheLock.Release();
+  ASSERT_TRUE(cacher_.WaitForBuild(60000));
+  EXPECT_FALSE(test::fs::exists(test::fs::path(dir_.HostPath()) / "during.db"));
+  std::vector<std::u16string> texts = messages_.Texts();
+  EXPECT_EQ(std::vector<std::u16string>(texts.begin() + before, texts.end()), (std::vector<std::u16string>{
+                                   u"Can not save file as " + dir_.Path() + u"during.db while the cache is being built.",
+                                   u"Can not load file " + saved + u" while the cache is being built."}));
+  ExpectCacheMatchesDisk();
+}
+
+// Compaction, saving and loading stop the drains around their work and start again only those that
+// ran: switching real-time updating off is not undone by them.
+TEST_F(LifecycleTest, CompactionSaveAndLoadRestartTheDrainsThatRan) {
+  Build();
+  uint32_t mask = drive_.Mask();
+  std::u16string copy = dir_.Path() + u"copy.db";
+  const std::pair<const char*, std::function<bool()>> operations[] = {
+      {"compaction", [&] { return lifecycle_.DefragCacheFile(mask) == 0; }},
+      {"save", [&] { return lifecycle_.SaveCacheFileAs(copy, mask); }},
+      {"load", [&] { return lifecycle_.LoadCacheFile(copy, mask); }}};
+  for (const auto& [what, run] : operations)
+    for (bool running : {false, true}) {
+      if (running) monitor_.StartDrains(mask);
+      EXPECT_TRUE(run()) << what;
+      EXPECT_EQ(monitor_.AnyDrainRunning(), running) << what;
+      monitor_.StopDrains();
+    }
 }
 
 }  // namespace

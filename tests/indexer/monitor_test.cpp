@@ -1,6 +1,6 @@
 // The change monitor: the record walk over hand-made change buffers, the drain thread's merging of
-// repeats and its hand-back of a request it did not run, the bounded queue of an undrained drive, and
-// watchers feeding refreshes end to end.
+// repeats and its hand-back of a request it did not run, the queue of a stopped drain, which drives
+// are watched, threads that outlive their stop, and watchers feeding refreshes end to end.
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -9,6 +9,7 @@
 #include "indexer/change_monitor.h"
 #include "indexer/change_records.h"
 #include "indexer_fixture.h"
+#include "platform/drive.h"
 #include "platform/watch.h"
 
 namespace lvx::indexer {
@@ -99,30 +100,126 @@ TEST_F(MonitorTest, TheDrainMergesRepeatsAndKeepsWhatItDidNotRefresh) {
   ASSERT_TRUE(Eventually([&] { return refresher.RefreshCount() >= 4; }));
   os::Sleep(400);
   EXPECT_LE(refresher.RefreshCount(), 5u);
-  // A drain stopped while it waits for repeats queues its location again, unrefreshed.
+  // A drain stopped after it took a location, before its refresh (held off by the refresh lock),
+  // queues the location again, unrefreshed.
   uint32_t refreshes = refresher.RefreshCount();
+  context_.refreshLock.Acquire();
   refresher.EnqueueLocation(b);
-  os::Sleep(50);
-  ASSERT_TRUE(refresher.RequestDrainStop()->Join(15000));
+  ASSERT_TRUE(Eventually([&] { return refresher.QueuedLocations().empty(); }));
+  std::unique_ptr<os::Thread> drain = refresher.RequestDrainStop();
+  context_.refreshLock.Release();
+  ASSERT_TRUE(drain->Join(15000));
   EXPECT_EQ(refresher.QueuedLocations(), std::vector<std::u16string>{b});
   EXPECT_EQ(refresher.RefreshCount(), refreshes);
 }
 
-TEST_F(MonitorTest, AnUndrainedQueueKeepsEachFolderOnceAndTheNewestTenThousand) {
+// An idle drain that never polls still takes each request at once, and a folder whose repeats never
+// stop coming is refreshed once the merge has lasted its longest.
+TEST_F(MonitorTest, TheDrainWakesForARequestAndEndsALongMerge) {
+  drive_.MakeFolder("A");
+  Build();
   CLocationRefresher refresher(context_);
-  for (const char16_t* location : {u"T:\\a\\", u"T:\\b\\", u"T:\\a\\"}) refresher.EnqueueChange(location);
-  EXPECT_EQ(refresher.QueuedLocations(), (std::vector<std::u16string>{u"T:\\a\\", u"T:\\b\\"}));
-  for (int i = 0; i < 10001; ++i) refresher.EnqueueChange(u"T:\\n" + U16(std::to_string(i)) + u"\\");
-  std::vector<std::u16string> queued = refresher.QueuedLocations();
-  ASSERT_EQ(queued.size(), CLocationRefresher::kMaxIdleQueue);
-  EXPECT_EQ(queued.front(), u"T:\\n1\\") << "a, b and n0 went first";
-  EXPECT_EQ(queued.back(), u"T:\\n10000\\");
-  refresher.EnqueueLocation(u"@T:\\");
-  EXPECT_EQ(refresher.QueuedLocations().size(), CLocationRefresher::kMaxIdleQueue + 1)
-      << "explicit requests are never dropped";
+  CLocationRefresher::DrainTiming timing;
+  timing.idlePoll = os::kInfinite;
+  timing.betweenRefreshes = 0;
+  timing.maxCoalesce = 20;
+  refresher.SetDrainTiming(timing);
+  refresher.StartDrain();
+  std::u16string a = drive_.Path("A/");
+  for (uint32_t i = 1; i <= 3; ++i) {
+    refresher.EnqueueLocation(a);
+    ASSERT_TRUE(Eventually([&] { return refresher.RefreshCount() >= i; })) << "request " << i;
+  }
+  bool refreshedMeanwhile = false;
+  for (int i = 0; i < 20000 && !(refreshedMeanwhile = refresher.RefreshCount() > 3); ++i) {
+    refresher.EnqueueLocation(a);
+    os::Sleep(1);
+  }
+  EXPECT_TRUE(refreshedMeanwhile) << "repeats kept arriving and the folder was never refreshed";
 }
 
-TEST_F(MonitorTest, WatchersFeedRefreshesUntilStoppedAndAStopIsBoundedUnderAStorm) {
+// Fixed drives are watched always, network drives when selected, other kinds never.
+TEST_F(MonitorTest, WhichDrivesAreWatched) {
+#ifdef _WIN32
+  GTEST_SKIP() << "drive kinds are the system's under wine";
+#else
+  ChangeMonitor monitor(context_);
+  test::TempDir folder;
+  const struct {
+    os::DriveKind kind;
+    bool selected, watched;
+  } rows[] = {{os::DriveKind::Fixed, false, true},     {os::DriveKind::Fixed, true, true},
+              {os::DriveKind::Remote, true, true},     {os::DriveKind::Remote, false, false},
+              {os::DriveKind::Removable, true, false}, {os::DriveKind::Optical, true, false}};
+  for (const auto& row : rows) {
+    os::MapDrive(u'P', folder.HostPath(), row.kind);
+    monitor.StartWatchers(row.selected ? 1u << (u'P' - u'A') : 0);
+    EXPECT_EQ(monitor.Watching(u'P'), row.watched) << int(row.kind) << " selected " << row.selected;
+    monitor.StopWatchers();
+  }
+  os::MapDrive(u'P', "");
+#endif
+}
+
+// A refresh that outlives the stop's wait (held here in its progress text) keeps its thread, and
+// the monitor's end waits for it rather than freeing what it uses.
+TEST_F(MonitorTest, AThreadOutlivingItsStopIsWaitedForAtTheEnd) {
+  drive_.MakeFile("x.txt", 1);
+  Build();
+  struct HeldStatus : cache::IStatusSink {
+    os::Event entered{true, false}, release{true, false};
+    void SetStatusText(const std::u16string&) override {
+      entered.Set();
+      release.Wait(os::kInfinite);
+    }
+  } status;
+  auto monitor = std::make_unique<ChangeMonitor>(context_);
+  monitor->SetSinks(&status, &notify_);
+  monitor->SetStopWait(50);
+  monitor->Refresher(drive_.Letter()).EnqueueLocation(u"@" + drive_.Root());
+  monitor->StartDrains(drive_.Mask());
+  ASSERT_TRUE(status.entered.Wait(20000));
+  monitor->StopDrains();
+  EXPECT_TRUE(monitor->AnyDrainRunning()) << "the stop gave up on the thread and kept it";
+  std::atomic<bool> destroyed{false};
+  std::thread end([&] {
+    monitor.reset();
+    destroyed = true;
+  });
+  os::Sleep(200);
+  EXPECT_FALSE(destroyed.load()) << "the refresher went while its thread still ran";
+  status.release.Set();
+  end.join();
+  EXPECT_EQ(U32(cache::kDrivesBusyOffset), 0u) << "the stopped refresh left the cache as it was";
+}
+
+// With its drain stopped (a build, a compaction, a save or load), a selected drive keeps every
+// changed folder once; a drive outside the selection folds an overflow into one rescan of its root.
+TEST_F(MonitorTest, AStoppedDrainLosesNoChange) {
+  ChangeMonitor monitor(context_);
+  monitor.StartWatchers(drive_.Mask());  // the selection: T only
+  monitor.StopWatchers();
+  CLocationRefresher& selected = monitor.Refresher(drive_.Letter());
+  CLocationRefresher& other = monitor.Refresher(u'U');
+  auto folder = [](char16_t letter, int i) { return std::u16string{letter, u':', u'\\'} + U16(std::to_string(i)) + u"\\"; };
+  for (CLocationRefresher* queue : {&selected, &other})
+    for (int i : {0, 1, 0}) queue->EnqueueChange(folder(queue == &selected ? u'T' : u'U', i));
+  EXPECT_EQ(other.QueuedLocations(), (std::vector<std::u16string>{u"U:\\0\\", u"U:\\1\\"})) << "each folder once";
+  other.EnqueueLocation(u"@U:\\");
+  for (int i = 2; i <= int(CLocationRefresher::kMaxIdleQueue) + 1; ++i) {
+    selected.EnqueueChange(folder(u'T', i));
+    other.EnqueueChange(folder(u'U', i));
+  }
+  std::vector<std::u16string> kept = selected.QueuedLocations();
+  ASSERT_EQ(kept.size(), CLocationRefresher::kMaxIdleQueue + 2);
+  EXPECT_EQ(kept.front(), folder(u'T', 0));
+  EXPECT_EQ(other.QueuedLocations(), (std::vector<std::u16string>{u"@U:\\", u"#U:\\"}))
+      << "explicit requests stay, the changes become one rescan";
+  other.EnqueueChange(folder(u'U', 1));
+  EXPECT_EQ(other.QueuedLocations().size(), 2u) << "the rescan covers later changes";
+}
+
+TEST_F(MonitorTest, WatchersFeedRefreshesUntilStopped) {
   drive_.MakeFolder("docs/deep/er");
   Build();
   ChangeMonitor monitor(context_);
@@ -152,7 +249,7 @@ TEST_F(MonitorTest, WatchersFeedRefreshesUntilStoppedAndAStopIsBoundedUnderAStor
   EXPECT_FALSE(CacheHas("while-stopped.txt|1"));
   monitor.StartDrains(drive_.Mask());
   EXPECT_TRUE(Eventually([&] { return CacheHas("while-stopped.txt|1"); }));
-  // Stopping under a storm of changes is bounded and leaves no refresh half-way.
+  // A stop under a storm of changes leaves no refresh half-way.
   std::atomic<bool> done{false};
   std::thread writer([&] {
     for (int i = 0; !done && i < 3000; ++i) drive_.MakeFile("storm-" + std::to_string(i % 50) + ".txt", i);

@@ -71,7 +71,7 @@ TEST_F(RefresherTest, OnlyFoldersInTheCacheAreRefreshedAndAnAtRequestBringsInADr
   ASSERT_EQ(cacher.BuildNow(0), 0);  // no drive cached
   std::vector<uint8_t> before = Bytes();
   for (std::u16string request : {u"#" + drive_.Path("a/"), drive_.Path("a/x.txt\\"), std::u16string(u"@Q:\\nowhere\\"),
-                                 std::u16string()})
+                                 std::u16string(), std::u16string(u"#"), std::u16string(u"@")})
     EXPECT_EQ(refresher_.RefreshLocation(request), -1) << U8(request);
   EXPECT_EQ(Bytes(), before);
   EXPECT_TRUE(notify_.Items().empty());

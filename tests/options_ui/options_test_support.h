@@ -28,12 +28,10 @@ class Host : public ui::CWindow {
 
  protected:
   bool WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override {
-    if (msg == WM_QUICK_SEARCH) {
-      quickSearches.push_back(w);
-      *result = 0;
-      return true;
-    }
-    return CWindow::WindowProc(msg, w, l, result);
+    if (msg != WM_QUICK_SEARCH) return CWindow::WindowProc(msg, w, l, result);
+    quickSearches.push_back(w);
+    *result = 0;
+    return true;
   }
 };
 
@@ -43,17 +41,10 @@ inline void Command(HWND dialog, int id, int code) {
 inline void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 inline void Type(HWND dialog, int id, const wchar_t* text) { ::SetDlgItemTextW(dialog, id, text); }
 inline void PickDay(HWND dialog, int id, WORD year, WORD month, WORD day) {
-  SYSTEMTIME t = {};
-  t.wYear = year;
-  t.wMonth = month;
-  t.wDay = day;
-  t.wHour = 13;  // the time of day the picker holds does not matter
+  const SYSTEMTIME t = {year, month, 0, day, 13, 0, 0, 0};  // the time of day the picker holds does not matter
   HWND picker = ::GetDlgItem(dialog, id);
   ::SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
-  NMDATETIMECHANGE change = {};
-  change.nmhdr = {picker, UINT_PTR(id), UINT(DTN_DATETIMECHANGE)};
-  change.dwFlags = GDT_VALID;
-  change.st = t;
+  NMDATETIMECHANGE change = {{picker, UINT_PTR(id), UINT(DTN_DATETIMECHANGE)}, GDT_VALID, t};
   ::SendMessageW(dialog, WM_NOTIFY, WPARAM(id), reinterpret_cast<LPARAM>(&change));
 }
 inline bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != 0; }

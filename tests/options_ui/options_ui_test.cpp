@@ -49,7 +49,7 @@ TEST_F(OptionsUiTest, AdvancedPageChoicesBecomeFilterCodes) {
   }
 }
 
-TEST_F(OptionsUiTest, SizeBoundsFollowTheBoxesAndSpins) {
+TEST_F(OptionsUiTest, SizeAndDateBoundsFollowTheBoxesSpinsAndPickers) {
   CSizeDatePage page;
   ASSERT_TRUE(page.CreatePage(host_.Handle()));
   HWND p = page.Handle();
@@ -82,14 +82,9 @@ TEST_F(OptionsUiTest, SizeBoundsFollowTheBoxesAndSpins) {
   EXPECT_EQ(std::tuple(page.Choices().useMinSize, page.Choices().minSizeKB), std::tuple(0, -1));
   Type(p, IDC_SD_MIN, L"7");  // an edit while off changes nothing
   EXPECT_EQ(page.Choices().minSizeKB, -1);
-}
 
-// A picked day becomes that local day's bounds, by the offset of that day (whose rules have their
-// own tests): a summer and a winter day, one of them in the other season from today.
-TEST_F(OptionsUiTest, DateRangeKeepsExactlyTheFilesOfTheLocalDay) {
-  CSizeDatePage page;
-  ASSERT_TRUE(page.CreatePage(host_.Handle()));
-  HWND p = page.Handle();
+  // A picked day becomes that local day's bounds, by the offset of that day (whose rules have their
+  // own tests): a summer and a winter day, one of them in the other season from today.
   Click(p, IDC_SD_USE_FROM);
   Click(p, IDC_SD_USE_TO);
   EXPECT_TRUE(Enabled(p, IDC_SD_FROM) && Enabled(p, IDC_SD_TO));

@@ -145,39 +145,6 @@ TEST_F(OptionsUiTest, CustomiseEditsMovesAndSavesButtons) {
   }
 }
 
-TEST_F(OptionsUiTest, DeletingEveryButtonSavesTbnumberZero) {
-  WriteDefaultToolbar();
-  CEditToolbarDlg dialog(settings_, appDir_);
-  ASSERT_TRUE(dialog.CreateModeless(host_.Handle()));
-  HWND d = dialog.Handle();
-  SelectRow(d, 4);
-  Click(d, IDC_ETB_DEL);  // the last row: the new last row is selected
-  EXPECT_EQ(ListSelection(d), 3);
-  SelectRow(d, 1);
-  Click(d, IDC_ETB_DEL);  // a middle row: the row now in its place
-  EXPECT_EQ(ListSelection(d), 1);
-  EXPECT_EQ(Text(d, IDC_ETB_TEXT), L"Document");
-  while (ListCount(d) > 0) Click(d, IDC_ETB_DEL);
-  EXPECT_TRUE(dialog.Buttons().empty());
-  EXPECT_EQ(std::tuple(Text(d, IDC_ETB_PREVIEW), Text(d, IDC_ETB_TEXT), Text(d, IDC_ETB_ACTION),
-                       Text(d, IDC_ETB_LOCATION)), std::tuple(L"TestBtn", L"TestBtn", L"*", L"DEFAULT"));
-  Click(d, IDC_ETB_UP);  // nothing selected: nothing moves, nothing breaks
-  Click(d, IDC_ETB_DEL);
-  Click(d, IDC_ETB_SAVE);
-  EXPECT_EQ(Key(u"tbnumber"), u"0");
-  for (const char16_t* key : {u"ICON_0", u"ICONTEXT_0", u"QUERYPATTER_4", u"SEARCHLOC_4"}) EXPECT_EQ(Key(key), u"(missing)");
-}
-
-TEST_F(OptionsUiTest, SaveThatCannotWriteTellsAndStaysOpen) {
-  WriteDefaultToolbar();
-  CEditToolbarDlg dialog((dir_ / "missing" / "settings.ini").u16string(), appDir_);
-  ASSERT_TRUE(dialog.CreateModeless(host_.Handle()));
-  Click(dialog.Handle(), IDC_ETB_SAVE);
-  ASSERT_EQ(asked_.size(), 1u);
-  EXPECT_NE(asked_[0].find(L"could not be saved"), std::wstring::npos);
-  EXPECT_NE(dialog.Result(), IDOK);
-}
-
 // The add dialog, run modally from "Add" as a user would: a timer fills it in and presses "Add".
 void CALLBACK FillAddDialog(HWND, UINT, UINT_PTR id, DWORD) {
   ::KillTimer(nullptr, id);
@@ -192,7 +159,9 @@ void CALLBACK FillAddDialog(HWND, UINT, UINT_PTR id, DWORD) {
   Click(add, IDC_ATB_ADD);
 }
 
-TEST_F(OptionsUiTest, AddAppendsTheNewButton) {
+// "Add" appends a button; deleting every button saves none; a save that cannot write tells and the
+// dialog stays open.
+TEST_F(OptionsUiTest, AddAppendsDeleteEmptiesAndAFailedSaveTells) {
   WriteDefaultToolbar();
   CEditToolbarDlg dialog(settings_, appDir_);
   ASSERT_TRUE(dialog.CreateModeless(host_.Handle()));
@@ -211,6 +180,30 @@ TEST_F(OptionsUiTest, AddAppendsTheNewButton) {
             std::tuple(u"*.epub", u"C:\\Books", u".\\icons\\default.ico"));
   EXPECT_NE(added.button->SmallIcon(), nullptr);
   EXPECT_EQ(Text(d, IDC_ETB_ACTION), L"*.epub");
+
+  SelectRow(d, 5);
+  Click(d, IDC_ETB_DEL);  // the last row: the new last row is selected
+  EXPECT_EQ(ListSelection(d), 4);
+  SelectRow(d, 1);
+  Click(d, IDC_ETB_DEL);  // a middle row: the row now in its place
+  EXPECT_EQ(ListSelection(d), 1);
+  EXPECT_EQ(Text(d, IDC_ETB_TEXT), L"Document");
+  while (ListCount(d) > 0) Click(d, IDC_ETB_DEL);
+  EXPECT_TRUE(dialog.Buttons().empty());
+  EXPECT_EQ(std::tuple(Text(d, IDC_ETB_PREVIEW), Text(d, IDC_ETB_TEXT), Text(d, IDC_ETB_ACTION),
+                       Text(d, IDC_ETB_LOCATION)), std::tuple(L"TestBtn", L"TestBtn", L"*", L"DEFAULT"));
+  Click(d, IDC_ETB_UP);  // nothing selected: nothing moves, nothing breaks
+  Click(d, IDC_ETB_DEL);
+  Click(d, IDC_ETB_SAVE);
+  EXPECT_EQ(Key(u"tbnumber"), u"0");
+  for (const char16_t* key : {u"ICON_0", u"ICONTEXT_0", u"QUERYPATTER_4", u"SEARCHLOC_4"}) EXPECT_EQ(Key(key), u"(missing)");
+
+  CEditToolbarDlg unwritable((dir_ / "missing" / "settings.ini").u16string(), appDir_);
+  ASSERT_TRUE(unwritable.CreateModeless(host_.Handle()));
+  Click(unwritable.Handle(), IDC_ETB_SAVE);
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_NE(asked_[0].find(L"could not be saved"), std::wstring::npos);
+  EXPECT_NE(unwritable.Result(), IDOK);
 }
 
 TEST_F(OptionsUiTest, DialogsDrawnPlainAndSkinned) {

@@ -1,7 +1,7 @@
 // POSIX only: inotify over a whole tree (changes deep in it, folders that appear, renames that
 // relabel what is below them, moves in, out and between folders, and the repair after the kernel's
 // queue overflowed), the NTFS listing order that makes a cache built on Linux deterministic,
-// symbolic links, host names that are not UTF-8, and scratch files that have no name.
+// symbolic links, and host names that are not UTF-8.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -175,15 +175,6 @@ TEST(PosixNamesTest, BytesThatAreNotUtf8RoundTripAndOpenByTheListedName) {
   EXPECT_EQ(HostPath(drive.Root() + e.name), drive.HostRoot() + "/bad\xff.txt");
   EXPECT_EQ(HostPath(u"Q:\\a"), "") << "an unmapped letter";
   EXPECT_EQ(HostPath(u"/tmp/x\\y"), "/tmp/x/y");
-}
-
-TEST(PosixFileTest, AScratchFileHasNoNameWhileOpen) {
-  test::TempDir dir;
-  File f = CreateScratch(dir.Child("scratch.tmp"));
-  ASSERT_TRUE(f.IsOpen());
-  EXPECT_EQ(KindOf(dir.Child("scratch.tmp")), PathKind::Missing) << "gone even if the program dies";
-  EXPECT_TRUE(WriteTo(f, "x", 1));
-  Close(f);
 }
 
 }  // namespace

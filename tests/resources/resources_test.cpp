@@ -28,6 +28,8 @@
 
 namespace {
 
+using lvx::uitest::RectIn;
+
 const std::wstring kAppDir = L"" LVX_APP_DIR;
 
 struct Control {
@@ -169,12 +171,8 @@ struct Child {
 
 std::vector<Child> ChildrenOf(HWND dlg) {
   std::vector<Child> children;
-  for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    RECT r;
-    GetWindowRect(c, &r);
-    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
-    children.push_back({c, GetDlgCtrlID(c), ClassOf(c), DWORD(GetWindowLongW(c, GWL_STYLE)), r});
-  }
+  for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    children.push_back({c, GetDlgCtrlID(c), ClassOf(c), DWORD(GetWindowLongW(c, GWL_STYLE)), RectIn(c, dlg)});
   return children;
 }
 
@@ -224,19 +222,13 @@ std::string TextDoesNotFit(const Child& c) {
 // page lies inside the tab's display area.
 bool HostGeneralPage(HWND settings) {
   HWND tabs = GetDlgItem(settings, IDC_SETTINGS_TABS);
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = const_cast<wchar_t*>(L"General");
+  TCITEMW item{TCIF_TEXT, 0, 0, const_cast<wchar_t*>(L"General"), 0, -1, 0};
   SendMessageW(tabs, TCM_INSERTITEMW, 0, LPARAM(&item));
-  RECT area, page;
-  GetWindowRect(tabs, &area);
-  MapWindowPoints(nullptr, settings, reinterpret_cast<POINT*>(&area), 2);
+  RECT area = RectIn(tabs, settings);
   SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, LPARAM(&area));
   HWND w = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PAGE_GENERAL), settings, DialogProc, 0);
   SetWindowPos(w, HWND_TOP, area.left, area.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  GetWindowRect(w, &page);
-  MapWindowPoints(nullptr, settings, reinterpret_cast<POINT*>(&page), 2);
-  return w && Inside(page, area);
+  return w && Inside(RectIn(w, settings), area);
 }
 
 // Each control lies inside its dialog, none covers another (but a group box, and a spin button on its
@@ -400,7 +392,7 @@ void ExpectDrawnWithSoftEdges(HICON icon, int size) {
   std::vector<uint32_t> over[2];
   for (int pass = 0; pass < 2; ++pass) {
     BITMAPINFO info{};
-    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = lvx::uitest::TopDown32(size, size);
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -43,28 +43,24 @@ class SearchFixture : public ::testing::Test {
   // Runs a full search the way the search thread does: submit, apply, run, show any failure.
   int Search(const std::u16string& pattern, const std::u16string& location = u"",
              const std::vector<uint32_t>& filters = {search::NameMatches}, uint32_t mask = kDriveC | kDriveD) {
-    request_.pattern = pattern;
     request_.location = location;
     request_.driveMask = mask;
-    request_.refine = 0;
-    SetFilters(filters);
-    engine_.SubmitRequest(request_);
-    engine_.ApplyRequest();
+    Apply(pattern, filters, 0);
     int result = engine_.RunSearch(search::FoldQuery(pattern), location);
     engine_.ShowFailure();
     return result;
   }
   int Refine(const std::u16string& pattern, const std::vector<uint32_t>& filters = {search::NameMatches}) {
-    request_.pattern = pattern;
-    request_.refine = 1;
-    SetFilters(filters);
-    engine_.SubmitRequest(request_);
-    engine_.ApplyRequest();
+    Apply(pattern, filters, 1);
     return engine_.RefineResults(search::FoldQuery(pattern));
   }
-  void SetFilters(const std::vector<uint32_t>& filters) {
+  void Apply(const std::u16string& pattern, const std::vector<uint32_t>& filters, uint8_t refine) {
+    request_.pattern = pattern;
+    request_.refine = refine;
     request_.filterCount = int32_t(filters.size());
     for (size_t i = 0; i < filters.size(); ++i) request_.filterCodes[i] = filters[i];
+    engine_.SubmitRequest(request_);
+    engine_.ApplyRequest();
   }
 
   static Lines LinesOf(const search::SearchResult* results, uint32_t count) {

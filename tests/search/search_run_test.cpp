@@ -136,6 +136,60 @@ TEST_F(SearchRun, OverflowCountsThenCollectsEverything) {
   EXPECT_EQ(engine_.TotalSizeKB(), 58u);
 }
 
+// Totals past 32 bits of KB are exact; a folder of 4 TB or more is listed and filtered at the
+// largest 32-bit size, one just below it at its exact size.
+TEST_F(SearchRun, TotalsPastFourTerabytesAreExactAndHugeFoldersSaturate) {
+  constexpr uint32_t kMax = 0xFFFFFFFFu;
+  Write(CacheImage::FromTree({{u'C', {Folder(u"big", {File(u"a.vhd", 3000000000u), File(u"b.vhd", 2000000000u)}),
+                                      Folder(u"edge", {File(u"c.vhd", kMax - 2), File(u"d.vhd", 1)}),
+                                      Folder(u"over", {File(u"e.vhd", kMax), File(u"f.vhd", 1)})}}}));
+  const uint64_t files = 5000000000ull + (kMax - 1ull) + (kMax + 1ull);
+  struct {
+    const char* what;
+    std::vector<uint32_t> filters;
+    uint32_t minKB, maxKB;
+    Lines hits;
+    uint64_t total;
+  } const cases[] = {
+      {"files", {NameMatches, FilesOnly}, 0, 0, {}, files},
+      {"folders", {NameMatches, FoldersOnly}, 0, 0, {u"C:\\big", u"C:\\edge", u"C:\\over", u"C:"}, 3ull * kMax + kMax - 1},
+      {"at least the largest size", {NameMatches, MinSize}, kMax, 0, {u"C:\\big", u"C:\\over\\e.vhd", u"C:\\over", u"C:"},
+       4ull * kMax},
+      {"just below it", {NameMatches, FoldersOnly, MaxSize}, 0, kMax - 1, {u"C:\\edge"}, kMax - 1ull},
+  };
+  for (const auto& c : cases) {
+    request_.minSizeKB = c.minKB;
+    request_.maxSizeKB = c.maxKB;
+    ASSERT_EQ(Search(u"*", u"", c.filters, kDriveC), 0) << c.what;
+    if (!c.hits.empty()) {
+      EXPECT_EQ(Hits(), c.hits) << c.what;
+    }
+    EXPECT_EQ(engine_.TotalSizeKB(), c.total) << c.what;
+  }
+  ASSERT_EQ(Search(u"*"), 0);
+  EXPECT_EQ(Hit(u"C:\\big").sizeKB, kMax);
+  EXPECT_EQ(Hit(u"C:\\edge").sizeKB, kMax - 1);
+  ASSERT_EQ(Refine(u"*.vhd"), 0);
+  EXPECT_EQ(engine_.RefinedTotalSizeKB(), files);
+}
+
+// A stop request ends the walk at its next look at the stop flag: the search keeps nothing and shows
+// no message; a walk shorter than the interval never looks.
+TEST_F(SearchRun, AStopEndsTheWalkAtTheNextPoll) {
+  engine_.StopSearchThread();  // no thread runs: only the flag is set
+  RecordingMessages messages;
+  for (uint32_t interval : {1u, 4u}) {
+    engine_.SetStopPollInterval(interval);
+    EXPECT_EQ(Search(u"*"), -1) << interval;
+    EXPECT_EQ(engine_.Results(), nullptr) << interval;
+    EXPECT_EQ(engine_.ResultCount(), 0u) << interval;
+  }
+  engine_.SetStopPollInterval(1000);
+  ASSERT_EQ(Search(u"*.mp3"), 0);
+  EXPECT_EQ(Hits(), kAllMp3);
+  EXPECT_EQ(messages.Count(), 0u);
+}
+
 TEST_F(SearchRun, RefineFiltersTheLastFullSearchAfresh) {
   EXPECT_EQ(Refine(u"a*"), -1);  // nothing to refine yet
   ASSERT_EQ(Search(u"*.mp3"), 0);

@@ -63,14 +63,12 @@ class RecordingNotify : public cache::INotifySink {
   }
 
   Notes Take() {
-    Notes taken;
-    Locked([&] { taken.swap(notes_); });
-    return taken;
+    std::lock_guard<std::mutex> hold(mutex_);
+    return std::exchange(notes_, {});
   }
   size_t Count() {
-    size_t n = 0;
-    Locked([&] { n = notes_.size(); });
-    return n;
+    std::lock_guard<std::mutex> hold(mutex_);
+    return notes_.size();
   }
   // Waits until n notifications satisfy the test; false on timeout.
   bool WaitFor(std::function<bool(const Note&)> test, int n = 1) {
@@ -136,7 +134,7 @@ class SearchThread : public SearchFixture {
 
   void Submit(const std::u16string& pattern, const std::u16string& location = u"", uint8_t refine = 0,
               bool signal = true) {
-    SearchRequest r;
+    SearchRequest r;  // of its own: the hooks submit from the search thread
     r.filterCodes[0] = NameMatches;
     r.filterCount = 1;
     r.pattern = pattern;

@@ -101,7 +101,7 @@ TEST(RegistryRules, RunValueAndShutdownTimeouts) {
     EXPECT_EQ(TimeoutNeedsRewrite(isString, text), rewrite) << U8(text);
 }
 
-// The escape rule as stated, one step at a time: remove the first backslash that has a character
+// The escape rule in its plainest form, one step at a time: remove the first backslash that has a character
 // after it, translate that character, start again from the beginning.
 std::u16string ConvertEscapesSlowly(std::u16string value) {
   for (size_t pos; (pos = value.find(u'\\')) != std::u16string::npos && pos + 1 < value.size();) {
@@ -122,7 +122,7 @@ TEST(LanguageEscapes, OnePassMatchesTheStepwiseRule) {
     for (char16_t& c : text) c = alphabet[random() % 8];
     ASSERT_EQ(ConvertEscapes(text), ConvertEscapesSlowly(text)) << round;
   }
-  std::u16string run(32767, u'\\');  // long runs of backslashes stay cheap
+  std::u16string run(32767, u'\\');  // a run as long as a value can be
   EXPECT_EQ(ConvertEscapes(run), u"\\");
   run.back() = u'n';
   EXPECT_EQ(ConvertEscapes(run), u"\n");

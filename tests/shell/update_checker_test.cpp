@@ -76,9 +76,9 @@ class UpdateCheckTest : public ::testing::Test {
   std::u16string Ini(const std::u16string& file, const char16_t* section, const char16_t* key) {
     return ReadIniString(section, key, file, u"<missing>");
   }
-  // A failed check leaves no reply file, remembers nothing and still counts as unchecked.
+  // A failed check leaves no reply to read, remembers nothing and still counts as unchecked.
   void ExpectNothingKept(const char* what) {
-    EXPECT_FALSE(PathExists(Paths().tmpUpdate)) << what;
+    EXPECT_EQ(Ini(Paths().tmpUpdate, u"Version", u"Main"), u"<missing>") << what;
     EXPECT_FALSE(PathExists(Paths().update)) << what;
     EXPECT_EQ(Ini(Paths().installInfo, u"Info", u"IsChecked"), u"FALSE") << what;
   }
@@ -172,14 +172,33 @@ TEST_F(UpdateCheckTest, QueryAfterAnUpgradeAndAfterAnInterruptedFirstCheck) {
   WriteIniString(u"Info", u"InstallType", u"Upgrade", p.installInfo);
   Start();
   EXPECT_EQ(Check(true), UpdateNoNewVersion);
+  // A new install whose first check breaks off part-way: the next attempt is its retry.
   WriteIniString(u"Info", u"InstallType", u"NewInstall", p.installInfo);
   WriteIniString(u"Info", u"IsChecked", u"FALSE", p.installInfo);
-  EXPECT_EQ(Check(), UpdateNoNewVersion);  // tmpupdate.ini exists now
+  ASSERT_TRUE(std::filesystem::remove(test::HostFile(p.tmpUpdate)));
+  std::string body = Reply("9.0") + std::string(2000, ' ');
+  HttpTestServer::Reply cut{200, body};
+  cut.cutAfter = body.size() / 2;
+  server.SetReply(cut);
+  EXPECT_EQ(Check(), UpdateUnreachable);
+  Serve(Reply("1.0"));
+  EXPECT_EQ(Check(), UpdateNoNewVersion);
   auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
+  ASSERT_EQ(requests.size(), 3u);
   EXPECT_NE(requests[0].find("&t=2 "), std::string::npos);
-  EXPECT_NE(requests[1].find("&t=4 "), std::string::npos);
+  EXPECT_NE(requests[1].find("&t=0 "), std::string::npos);
+  EXPECT_NE(requests[2].find("&t=4 "), std::string::npos);
 }
+
+// Events between a test and the fetch it put in: the fetch has begun; the test lets it go on.
+struct HeldFetch {
+  HANDLE begun = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ~HeldFetch() {
+    CloseHandle(begun);
+    CloseHandle(release);
+  }
+};
 
 TEST_F(UpdateCheckTest, StopsPostNothing) {
   // During a slow download: at once.
@@ -190,24 +209,26 @@ TEST_F(UpdateCheckTest, StopsPostNothing) {
   ASSERT_TRUE(PathExists(Paths().tmpUpdate)) << "the download never began";
   EXPECT_TRUE(checker.StopUpdateThread()) << "the thread went on downloading";
 
-  // After the download, before its result is recorded (at exit): a version is remembered as
+  // After a whole download, before its result is recorded (at exit): a version is remembered as
   // announced only when the owner is told of it, so the next check announces it.
   Serve(Reply("9.0"));
-  HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  checker.SetBeforeRecordHook([reached](const std::atomic<bool>& stop) {
-    SetEvent(reached);
+  auto held = std::make_shared<HeldFetch>();
+  UpdateTransport transport;
+  transport.fetch = [held](const std::u16string& query, const std::u16string& path, const std::atomic<bool>& stop) {
+    DownloadOutcome outcome = DownloadReply(query, path, stop);
+    SetEvent(held->begun);
     for (int i = 0; i < 400 && !stop.load(); ++i) Sleep(10);  // the test stops the thread meanwhile
-  });
-  Start();
-  checker.RequestUpdateCheck();
-  ASSERT_EQ(WaitForSingleObject(reached, 20000), WAIT_OBJECT_0);
-  EXPECT_TRUE(checker.StopUpdateThread());
-  CloseHandle(reached);
-  Sleep(300);
+    return outcome;
+  };
+  CUpdateChecker stopped(transport);
+  stopped.SetRunningVersion(u"1.6.0.0");
+  ASSERT_TRUE(stopped.StartUpdateThread(sink, CheckUrl(server.BaseUrl())));
+  stopped.RequestUpdateCheck();
+  ASSERT_EQ(WaitForSingleObject(held->begun, 20000), WAIT_OBJECT_0);
+  EXPECT_TRUE(stopped.StopUpdateThread());
   EXPECT_TRUE(sink->Codes().empty());
   EXPECT_FALSE(PathExists(Paths().update));
   EXPECT_EQ(Ini(Paths().installInfo, u"Info", u"IsChecked"), u"FALSE");
-  checker.SetBeforeRecordHook(nullptr);
   Start();
   EXPECT_EQ(Check(), UpdateNewVersion);
   EXPECT_TRUE(checker.StopUpdateThread());
@@ -217,20 +238,59 @@ TEST_F(UpdateCheckTest, StopsPostNothing) {
   EXPECT_EQ(server.Requests().size(), 3u);
 }
 
-TEST_F(UpdateCheckTest, StopGivesUpOnAStalledServerAndTheThreadEndsQuietlyLater) {
-  server.SetReply({200, Reply("5.0"), HttpTestServer::Pace::Stall, 7000});
+// A fetch that stalls past the stop's wait: the stop gives up (and says so), the checker goes, and
+// the thread, once the fetch returns, ends by itself without posting or recording anything.
+TEST_F(UpdateCheckTest, AStopGivesUpOnAStalledFetchAndTheThreadEndsQuietlyLater) {
+  auto held = std::make_shared<HeldFetch>();
+  std::weak_ptr<HeldFetch> alive = held;
   {
-    CUpdateChecker stalled;
-    stalled.SetRunningVersion(u"1.6.0.0");
+    UpdateTransport transport;
+    transport.fetch = [held](const std::u16string&, const std::u16string& path, const std::atomic<bool>&) {
+      SetEvent(held->begun);
+      WaitForSingleObject(held->release, 20000);  // a server that stalls; the stop flag is not seen
+      test::WriteBytes(path, Reply("5.0"));
+      return DownloadOutcome::Completed;
+    };
+    CUpdateChecker stalled(transport);
     ASSERT_TRUE(stalled.StartUpdateThread(sink, CheckUrl(server.BaseUrl())));
     stalled.RequestUpdateCheck();
-    for (int i = 0; i < 200 && server.Requests().empty(); ++i) Sleep(25);
-    ASSERT_EQ(server.Requests().size(), 1u);
-    stalled.StopUpdateThread();  // returns after its wait even though the server still stalls
-  }  // the checker is gone while its thread may still wait for the body
-  Sleep(4000);  // the server sends the body; the thread finishes the download and ends
+    ASSERT_EQ(WaitForSingleObject(held->begun, 20000), WAIT_OBJECT_0);
+    EXPECT_FALSE(stalled.StopUpdateThread()) << "a thread whose fetch still stalls cannot have ended";
+  }
+  SetEvent(held->release);
+  held.reset();
+  for (int i = 0; i < 2000 && !alive.expired(); ++i) Sleep(10);
+  ASSERT_TRUE(alive.expired()) << "the thread never ended";
   EXPECT_TRUE(sink->Codes().empty());
   EXPECT_FALSE(PathExists(Paths().update));
+}
+
+// A failed automatic check waits its retry time and then checks again unasked.
+TEST_F(UpdateCheckTest, AFailedCheckIsRetriedWhenItsWaitEnds) {
+  std::mutex mutex;
+  std::vector<uint32_t> waits;  // guarded by mutex
+  UpdateTransport transport;
+  int fetches = 0;
+  transport.fetch = [&fetches](const std::u16string& query, const std::u16string& path, const std::atomic<bool>& stop) {
+    return ++fetches == 1 ? DownloadOutcome::Unreachable : DownloadReply(query, path, stop);
+  };
+  transport.wait = [&](os::Event& request, uint32_t milliseconds) {
+    {
+      std::lock_guard<std::mutex> hold(mutex);
+      waits.push_back(milliseconds);
+    }
+    return request.Wait(milliseconds == kInfiniteWait ? milliseconds : 1);
+  };
+  Serve(Reply("1.7"));
+  CUpdateChecker retrying(transport);
+  retrying.SetRunningVersion(u"1.6.0.0");
+  ASSERT_TRUE(retrying.StartUpdateThread(sink, CheckUrl(server.BaseUrl())));
+  retrying.RequestUpdateCheck();
+  ASSERT_TRUE(sink->WaitFor(2));
+  EXPECT_EQ(sink->Codes(), (std::vector<uint32_t>{UpdateUnreachable, UpdateNewVersion}));
+  EXPECT_TRUE(retrying.StopUpdateThread());
+  std::lock_guard<std::mutex> hold(mutex);
+  EXPECT_EQ(waits, (std::vector<uint32_t>{kInfiniteWait, 5u * 60000, kInfiniteWait}));
 }
 
 TEST_F(UpdateCheckTest, ResultsReachTheirReceiver) {

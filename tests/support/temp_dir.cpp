@@ -6,6 +6,14 @@
 
 #include "platform/text.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winioctl.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace lvx::test {
@@ -28,20 +36,28 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  fs::permissions(host_, fs::perms::owner_all, fs::perm_options::add, ec);
-  for (auto it = fs::recursive_directory_iterator(host_, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::error_code ignored;
-    if (it->is_directory(ignored) && !it->is_symlink(ignored))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
   fs::remove_all(host_, ec);
 }
 
+// Files are sparse where the file system can make them so: a test may ask for terabytes.
 void MakeFileAt(const std::filesystem::path& path, uint64_t size) {
   fs::create_directories(path.parent_path());
   { std::ofstream(path, std::ios::binary); }
-  if (size) fs::resize_file(path, size);
+  if (size == 0) return;
+#ifdef _WIN32
+  // The C runtime's resize refuses a size past the free space of the disk.
+  HANDLE h = ::CreateFileW(path.wstring().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD ignored = 0;
+  ::DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = LONGLONG(size);
+  bool ok = h != INVALID_HANDLE_VALUE && ::SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(h);
+  const DWORD error = ok ? 0 : ::GetLastError();
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  if (!ok) throw fs::filesystem_error("cannot resize file", path, std::error_code(int(error), std::system_category()));
+#else
+  fs::resize_file(path, size);
+#endif
 }
 
 void TempDir::MakeFile(const std::string& relative, uint64_t size) const { MakeFileAt(fs::path(host_) / relative, size); }

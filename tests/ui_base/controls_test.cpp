@@ -72,12 +72,18 @@ TEST_F(ControlsTest, TabSheetPlacesPagesAndSwitchesOnSelectionChange) {
   EXPECT_EQ(std::count(dialog.notifications.begin(), dialog.notifications.end(), UINT(TCN_SELCHANGE)), 2);
 }
 
-TEST_F(ControlsTest, TransparentCheckKeepsItsStateForTheDialog) {
+// The transparent check box keeps its own state for the dialog, and the dialog looks as the
+// program's dialogs do.
+TEST_F(ControlsTest, TransparentCheckAndTheGradientLook) {
   RecordingDialog dialog(IDD_LOOK);
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
   ::CheckDlgButton(dialog.Handle(), IDC_CHECK, BST_CHECKED);  // set before it is taken over
+  CTransStatic label;
   CTransCheck check;
+  CButtonEx button;
+  ASSERT_TRUE(label.SubclassDlgItem(IDC_LABEL, dialog.Handle()));
   ASSERT_TRUE(check.SubclassDlgItem(IDC_CHECK, dialog.Handle()));
+  ASSERT_TRUE(button.SubclassDlgItem(IDC_PRESS, dialog.Handle()));
   EXPECT_EQ(check.Style() & BS_TYPEMASK, DWORD(BS_OWNERDRAW));
   EXPECT_TRUE(check.IsChecked());
   check.Send(BM_CLICK);
@@ -86,19 +92,7 @@ TEST_F(ControlsTest, TransparentCheckKeepsItsStateForTheDialog) {
   EXPECT_EQ(::IsDlgButtonChecked(dialog.Handle(), IDC_CHECK), UINT(BST_UNCHECKED));
   check.Send(BM_CLICK);
   // Each click had changed the state before the dialog's handler read it.
-  std::vector<std::pair<int, int>> expected = {{IDC_CHECK, 0}, {IDC_CHECK, 1}, {IDC_CHECK, 1}};
-  EXPECT_EQ(dialog.checkAtClick, expected);
-}
-
-TEST_F(ControlsTest, GradientDialogLooksAsTheProgramsDialogs) {
-  RecordingDialog dialog(IDD_LOOK);
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
-  CTransStatic label;
-  CTransCheck check;
-  CButtonEx button;
-  ASSERT_TRUE(label.SubclassDlgItem(IDC_LABEL, dialog.Handle()));
-  ASSERT_TRUE(check.SubclassDlgItem(IDC_CHECK, dialog.Handle()));
-  ASSERT_TRUE(button.SubclassDlgItem(IDC_PRESS, dialog.Handle()));
+  EXPECT_EQ(dialog.checkAtClick, (std::vector<std::pair<int, int>>{{IDC_CHECK, 0}, {IDC_CHECK, 1}, {IDC_CHECK, 1}}));
 
   uitest::Image rest = uitest::Shoot(dialog.Handle(), "controls_look_rest");
   ASSERT_GT(rest.height, 20);

@@ -52,8 +52,7 @@ class RoutingDialog : public CDialogBox {
  protected:
   bool OnInitDialog() override {
     initialised = true;
-    if (postOnTimer) SetTimer(1, 10);
-    return true;
+    return !postOnTimer || SetTimer(1, 10);
   }
   bool OnCommand(int id, int code, HWND control) override {
     commands.push_back({id, code});
@@ -66,12 +65,7 @@ class RoutingDialog : public CDialogBox {
   bool OnTimer(UINT_PTR id) override {
     KillTimer(id);
     ownerWasDisabled = owner && !::IsWindowEnabled(owner);
-    if (postOnTimer == WM_CLOSE) {
-      Post(WM_CLOSE);
-    } else {
-      Post(WM_COMMAND, MAKEWPARAM(postOnTimer, BN_CLICKED), 0);
-    }
-    return true;
+    return postOnTimer == WM_CLOSE ? Post(WM_CLOSE) : Post(WM_COMMAND, MAKEWPARAM(postOnTimer, BN_CLICKED), 0);
   }
 };
 
@@ -123,8 +117,9 @@ TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
   EXPECT_EQ(CDialogBox(4242).DoModal(owner.Handle()), -1) << "no such template";
 }
 
-// The wrappers' own rules: text of any length and alphabet, indexes out of range, a spin box's
-// typed text that is no number. Plain pass-through calls are left to the pages that use them.
+// The wrappers' own rules: text of any length and alphabet, indexes and commands out of range, a
+// spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menu
+// states) are left to the windows that use them.
 TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   RoutingDialog dialog;
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
@@ -160,33 +155,20 @@ TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
     EXPECT_EQ(got, valid ? position : got);
   }
 
-  CDatePicker date;
-  attach(date, IDC_DATE);
-  SYSTEMTIME leap = {2024, 2, 4, 29, 0, 0, 0, 0}, read = {};
-  ASSERT_TRUE(date.SetTime(leap) && date.Time(&read));
-  EXPECT_EQ(std::make_tuple(read.wYear, read.wMonth, read.wDay), std::make_tuple(WORD(2024), WORD(2), WORD(29)));
-
   CListView list;
   attach(list, IDC_LISTVIEW);
-  list.SetExtendedStyle(LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
-  EXPECT_EQ(list.InsertColumn(0, L"Drive", 150), 0);
   std::wstring longText(700, L'x');
-  EXPECT_EQ(list.InsertItem(0, L"C:"), 0);
+  ASSERT_EQ(list.InsertColumn(0, L"Drive", 150), 0);
+  ASSERT_EQ(list.InsertItem(0, L"C:"), 0);
   EXPECT_TRUE(list.SetItemText(0, 0, longText));
   EXPECT_EQ(list.ItemText(0, 0), longText);
-  EXPECT_TRUE(list.SetCheckedItem(0, true));
-  EXPECT_TRUE(list.IsCheckedItem(0));
 
   CMenu menu;
   ASSERT_TRUE(menu.CreatePopup());
   menu.Append(2010, L"&Pause Updating");
   EXPECT_TRUE(menu.SetText(2010, L"&Resume Updating"));
   EXPECT_EQ(menu.Text(2010), L"&Resume Updating");
-  EXPECT_TRUE(menu.Enable(2010, false));
-  EXPECT_FALSE(menu.IsEnabled(2010));
-  EXPECT_TRUE(menu.Check(2010, true));
-  EXPECT_TRUE(menu.IsChecked(2010));
-  EXPECT_FALSE(menu.Check(2999, true)) << "unknown command";
+  EXPECT_FALSE(menu.Check(2999, true) || menu.IsChecked(2999) || menu.IsEnabled(2999)) << "unknown command";
   menu.Clear();
   EXPECT_EQ(menu.Count(), 0);
 }

@@ -7,6 +7,10 @@
 
 namespace lvx::uitest {
 
+BITMAPINFOHEADER TopDown32(int width, int height) {
+  return {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+}
+
 COLORREF Image::At(int x, int y) const {
   uint32_t p = pixels[size_t(y) * size_t(width) + size_t(x)];
   return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
@@ -55,12 +59,7 @@ Image RenderClient(HWND hwnd) {
   image.width = rc.right;
   image.height = rc.bottom;
   if (image.width <= 0 || image.height <= 0) return image;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = image.width;
-  info.bmiHeader.biHeight = -image.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  BITMAPINFO info = {TopDown32(image.width, image.height), {}};
   void* bits = nullptr;
   HDC screen = ::GetDC(nullptr);
   HDC dc = ::CreateCompatibleDC(screen);
@@ -83,12 +82,7 @@ bool SaveBmp(const Image& image, const std::string& name, const char* folder) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof(header);
-  header.biWidth = image.width;
-  header.biHeight = -image.height;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
+  const BITMAPINFOHEADER header = TopDown32(image.width, image.height);
   uint32_t bytes = uint32_t(image.pixels.size() * 4);
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof(file) + sizeof(header);
@@ -130,12 +124,13 @@ bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
   return true;
 }
 
-RECT ChildRect(HWND dialog, int id) {
+RECT RectIn(HWND window, HWND parent) {
   RECT rc = {};
-  HWND child = ::GetDlgItem(dialog, id);
-  ::GetWindowRect(child, &rc);
-  ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rc), 2);
+  ::GetWindowRect(window, &rc);
+  ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rc), 2);
   return rc;
 }
+
+RECT ChildRect(HWND dialog, int id) { return RectIn(::GetDlgItem(dialog, id), dialog); }
 
 }  // namespace lvx::uitest

@@ -18,6 +18,8 @@ struct Image {
   bool operator==(const Image& other) const = default;
 };
 
+// The header of a 32-bit top-down bitmap.
+BITMAPINFOHEADER TopDown32(int width, int height);
 // The window's client area and its children as they paint themselves (WM_PRINT), hidden or not.
 Image RenderClient(HWND hwnd);
 // Writes <folder>/<name>.bmp, by default in build/<preset>/screenshots; false when it cannot.
@@ -30,7 +32,8 @@ bool Near(COLORREF a, COLORREF b, int tolerance);
 std::string Describe(COLORREF c);
 // Dispatches this thread's messages until done() or the time is up; returns done().
 bool PumpUntil(const std::function<bool()>& done, int milliseconds);
-// The control's rectangle in its dialog's client coordinates.
+// The window's rectangle in its parent's client coordinates; the control's in its dialog's.
+RECT RectIn(HWND window, HWND parent);
 RECT ChildRect(HWND dialog, int id);
 
 }  // namespace lvx::uitest

@@ -2,6 +2,8 @@
 // archive made from resources/skin: every named control the main window looks up, of its kind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/text.h"
 #include "uilib/containers.h"
 #include "uilib/control_manager.h"
@@ -12,31 +14,21 @@
 namespace lvx::uilib {
 namespace {
 
-struct RunCase {
-  const char16_t* text;
-  std::vector<TextRun> runs;
-};
-
 TextRun R(const char16_t* text, int font, bool underline = false, Color color = kNoColor, int link = -1) {
-  TextRun run;
-  run.text = text;
-  run.font = font;
-  run.underline = underline;
-  run.color = color;
-  run.link = link;
-  return run;
+  return {text, font, underline, false, false, color, link};
 }
 
 bool SameRuns(const std::vector<TextRun>& a, const std::vector<TextRun>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i].text != b[i].text || !a[i].SameLook(b[i])) return false;
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const TextRun& x, const TextRun& y) { return x.text == y.text && x.SameLook(y); });
 }
 
 TEST(MarkupText, SortButtonTextsAndFaultyTags) {
   const Color grey = 0xFF7C7C80;
-  const RunCase kCases[] = {
+  const struct {
+    const char16_t* text;
+    std::vector<TextRun> runs;
+  } kCases[] = {
       {u"{a}{f 3}{u}N{/u}ame{/f}{/a}", {R(u"N", 3, true, kNoColor, 0), R(u"ame", 3, false, kNoColor, 0)}},
       {u"{a}{f 3}T{u}y{/u}pe{/f}{/a}{f 4}{c #7C7C80}\u25B2{/c}{/f}",
        {R(u"T", 3, false, kNoColor, 0), R(u"y", 3, true, kNoColor, 0), R(u"pe", 3, false, kNoColor, 0),
@@ -51,7 +43,7 @@ TEST(MarkupText, SortButtonTextsAndFaultyTags) {
       {u"{{u}a{/u}", {R(u"{", -1), R(u"a", -1, true)}},
       {u"", {}},
   };
-  for (const RunCase& c : kCases) {
+  for (const auto& c : kCases) {
     SCOPED_TRACE(U8(c.text));
     EXPECT_TRUE(SameRuns(ParseMarkupText(c.text), c.runs)) << U8(PlainText(ParseMarkupText(c.text)));
   }

@@ -2,6 +2,7 @@
 // fault must come back as a message that names what is wrong, never as a crash or a wrong file.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 #include "platform/fault.h"
@@ -103,10 +104,8 @@ TEST(ZipArchive, MissingOrUnopenableArchivesAndMissingEntriesAreNamed) {
   EXPECT_GT(error.size(), error.find(u"opened: ") + 8) << "the system's reason follows";
 
   const ZipLayout zip = MakeZip({{"AppMain.xml", kText}});
-  dir.MakeFile("default.zip");
-  FILE* f = std::fopen((dir.HostPath() + "/default.zip").c_str(), "wb");
-  std::fwrite(zip.bytes.data(), 1, zip.bytes.size(), f);
-  std::fclose(f);
+  std::ofstream(dir.HostPath() + "/default.zip", std::ios::binary)
+      .write(reinterpret_cast<const char*>(zip.bytes.data()), std::streamsize(zip.bytes.size()));
   os::fault::FailNth(os::fault::Op::Open, 1, os::Error::InUse);
   EXPECT_EQ(archive.Load(path, &error), -1);
   os::fault::Reset();

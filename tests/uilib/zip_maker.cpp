@@ -15,18 +15,13 @@ void Add(std::vector<uint8_t>& b, std::initializer_list<std::pair<int, uint32_t>
 }
 void AddText(std::vector<uint8_t>& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 
+// A zlib stream without its two-byte header and four-byte checksum is the raw deflate data.
 std::string RawDeflate(const std::string& data) {
-  z_stream zs{};
-  deflateInit2(&zs, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&zs, uLong(data.size())), '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  zs.avail_in = uInt(data.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.data());
-  zs.avail_out = uInt(out.size());
-  deflate(&zs, Z_FINISH);
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out;
+  uLongf length = compressBound(uLong(data.size()));
+  std::string out(length, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
+            uLong(data.size()), 9);
+  return out.substr(2, length - 6);
 }
 
 }  // namespace

@@ -57,7 +57,6 @@ struct FolderListing::Impl {
 };
 
 FolderListing::FolderListing() : impl_(std::make_unique<Impl>()) {}
-
 FolderListing::~FolderListing() = default;
 
 bool FolderListing::Open(std::u16string_view folder) {
@@ -75,10 +74,7 @@ bool FolderListing::Open(std::u16string_view folder) {
   // A drive root has no "." and "..", as on Windows.
   bool driveRoot = folder.size() <= 3 && folder.size() >= 2 && folder[1] == u':';
   size_t dots = 0;  // moved to the front as they are met
-  for (;;) {
-    errno = 0;
-    struct dirent* d = ::readdir(dir);
-    if (d == nullptr) break;
+  for (struct dirent* d; (errno = 0, d = ::readdir(dir)) != nullptr;) {
     const char* name = d->d_name;
     bool isDots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
     if (isDots && driveRoot) continue;
@@ -122,8 +118,7 @@ bool FolderListing::Next(FolderEntry* entry) {
 }
 
 void FolderListing::Close() {
-  impl_->names.clear(), impl_->entries.clear();
-  impl_->next = 0;
+  impl_->names.clear(), impl_->entries.clear(), impl_->next = 0;
 }
 
 }  // namespace lvx::os

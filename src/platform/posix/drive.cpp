@@ -31,15 +31,11 @@ MappedDrive DriveOf(int index) {
 
 }  // namespace
 
-namespace posix {
-
-bool ResolvePath(const String& path, std::string* host) {
+bool posix::ResolvePath(const String& path, std::string* host) {
   if (path.find(u'\0') != String::npos) return Fail(EINVAL);  // never cut short into another path
   *host = HostPath(path);
   return !host->empty() || Fail(ENOENT);
 }
-
-}  // namespace posix
 
 void MapDrive(char16_t letter, const std::string& hostFolder, DriveKind kind) {
   int index = PathDrive(String{letter, u':'});

@@ -1,10 +1,6 @@
-// Files and mappings on POSIX.
-//
-// A file is never cut short while it may be mapped: CreateAnew unlinks the old file and makes a new
-// one, and CopyOver copies into a new file beside the target that then takes its place, so a
-// reader's views keep the old bytes instead of faulting past a new end. A scratch file is unlinked
-// as soon as it is made, so it vanishes with its descriptor even if the program dies. A mapping is
-// the file's descriptor with a size; each view is an mmap of part of it.
+// Files and mappings on POSIX. CreateAnew unlinks the old file, and CopyOver copies into a new file
+// that then takes the target's place; a scratch file is unlinked as soon as it is made, so it
+// vanishes with its descriptor even if the program dies. A mapping is the descriptor with a size.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -59,13 +55,9 @@ bool Extend(int fd, uint64_t length, uint64_t size) {
 }  // namespace
 
 File OpenToRead(const String& path) { return OpenExisting(path, O_RDONLY); }
-
 File OpenToReadAlone(const String& path) { return OpenExisting(path, O_RDONLY); }
-
 File OpenToUpdate(const String& path) { return OpenExisting(path, O_RDWR); }
-
 File CreateAnew(const String& path) { return Create(path, false); }
-
 File CreateScratch(const String& path) { return Create(path, true); }
 
 void Close(File& file) {
@@ -121,8 +113,7 @@ void Unmap(Mapping& mapping) { mapping = {}; }
 
 uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length) {
   if (fault::ShouldFail(Op::View)) return nullptr;
-  if (!mapping.IsOpen() || length == 0 || offset % 65536 != 0 ||
-      uint64_t(offset) + length > mapping.size)
+  if (!mapping.IsOpen() || length == 0 || offset % 65536 != 0 || uint64_t(offset) + length > mapping.size)
     return Fail(EINVAL), nullptr;
   int protection = PROT_READ | (mapping.writable ? PROT_WRITE : 0);
   void* view = ::mmap(nullptr, length, protection, MAP_SHARED, int(mapping.id), off_t(offset));
@@ -152,14 +143,12 @@ bool RemoveFile(const String& path) {
 bool CopyOver(const String& from, const String& to) {
   namespace fs = std::filesystem;
   std::string source, target;
-  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) ||
-      !posix::ResolvePath(to, &target))
+  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) || !posix::ResolvePath(to, &target))
     return false;
   std::string temporary = target + ".~" + std::to_string(::getpid());
   std::error_code ec, ignored;
   fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
-  fs::file_time_type written = fs::last_write_time(source, ignored);
-  if (!ec) fs::last_write_time(temporary, written, ec);  // the copy keeps the last-write time
+  if (!ec) fs::last_write_time(temporary, fs::last_write_time(source, ignored), ec);  // kept by the copy
   if (!ec && ::rename(temporary.c_str(), target.c_str()) != 0) ec.assign(errno, std::generic_category());
   if (ec) fs::remove(temporary, ignored);
   return !ec || Fail(ec.value());
@@ -167,8 +156,7 @@ bool CopyOver(const String& from, const String& to) {
 
 bool MoveOver(const String& from, const String& to) {
   std::string source, target;
-  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) ||
-      !posix::ResolvePath(to, &target))
+  if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) || !posix::ResolvePath(to, &target))
     return false;
   return ::rename(source.c_str(), target.c_str()) == 0 || Fail(errno);
 }

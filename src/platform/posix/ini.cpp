@@ -1,7 +1,6 @@
-// INI files on POSIX, as the state file beside the cache uses them. Each call reads the whole
-// (small) file, so a value another process wrote is seen at once. A file that starts with FF FE is
-// read as UTF-16LE, any other as UTF-8; files are written as UTF-16LE with a byte-order mark, into
-// a new file beside the old one that then takes its place, so a crash leaves the old or the new.
+// INI files on POSIX. Each call reads the whole (small) file. A file that starts with FF FE is read
+// as UTF-16LE, any other as UTF-8; a write makes a new file that takes the old one's place, so a
+// crash leaves the old or the new.
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -92,23 +91,18 @@ bool Change(const String& section, const String& key, const String* value, const
   Ini ini;
   if (!Load(host, &ini)) return false;
   Find(&ini, section, key, nullptr);
-  if (ini.key >= 0 && value == nullptr)
-    ini.lines.erase(ini.lines.begin() + ini.key);
-  else if (ini.key >= 0)
-    ini.lines[ini.key] = key + u"=" + *value;
-  else if (value != nullptr && ini.section >= 0)
-    ini.lines.insert(ini.lines.begin() + ini.sectionEnd, key + u"=" + *value);
-  else if (value != nullptr)
-    ini.lines.insert(ini.lines.end(), {u"[" + section + u"]", key + u"=" + *value});
-  else
-    return true;
+  const String line = value ? key + u"=" + *value : String();
+  if (ini.key >= 0 && !value) ini.lines.erase(ini.lines.begin() + ini.key);
+  else if (ini.key >= 0) ini.lines[ini.key] = line;
+  else if (value && ini.section >= 0) ini.lines.insert(ini.lines.begin() + ini.sectionEnd, line);
+  else if (value) ini.lines.insert(ini.lines.end(), {u"[" + section + u"]", line});
+  else return true;
   return Save(host, ini);
 }
 
 }  // namespace
 
-String IniRead(const String& section, const String& key, const String& defaultValue,
-               const String& file) {
+String IniRead(const String& section, const String& key, const String& defaultValue, const String& file) {
   std::string host;
   String value = defaultValue;
   Ini ini;

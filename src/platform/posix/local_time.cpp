@@ -25,13 +25,8 @@ bool LocalOffset(int year, int month, int day, int hour, int minute, int second,
       if (cycles == 0) return false;
     }
     std::tm local{};
-    local.tm_year = year + cycles * 400 - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
+    local.tm_year = year + cycles * 400 - 1900, local.tm_mon = month - 1, local.tm_mday = day;
+    local.tm_hour = hour, local.tm_min = minute, local.tm_sec = second, local.tm_isdst = -1;
     const std::time_t utc = std::mktime(&local);
     if (utc == std::time_t(-1)) continue;
     const int64_t wall = (DaysSince1601(year + cycles * 400, month, day) * 24 + hour) * 3600 + minute * 60 + second;
@@ -50,9 +45,7 @@ bool LocalDayToUtc(int year, int month, int day, bool endOfDay, FileTime* utc) {
   if (!LocalOffset(year, month, day, hour, minute, second, &offset)) return false;
   const int64_t seconds = (DaysSince1601(year, month, day) * 24 + hour) * 3600 + minute * 60 + second - offset;
   if (seconds < 0) return false;
-  uint64_t units = uint64_t(seconds) * 10000000u;
-  if (endOfDay) units += 9990000;  // .999 s
-  *utc = FileTime::From(units);
+  *utc = FileTime::From(uint64_t(seconds) * 10000000u + (endOfDay ? 9990000 : 0));  // and .999 s
   return true;
 }
 

@@ -13,7 +13,6 @@ inline bool Fail(int err) { return SetLastError(uint32_t(err)), false; }
 // The host path of an engine path (see drive.h). False, LastError set, when the path names an
 // unmapped letter or holds a NUL.
 bool ResolvePath(const String& path, std::string* host);
-// Retries a system call that a signal interrupted.
 template <typename F>
 auto RetryEintr(F call) {
   for (;;)

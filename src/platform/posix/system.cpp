@@ -1,11 +1,10 @@
-// The system's side of the message boxes on POSIX: errno values as the layer's last error and
-// their kinds, the C library's texts, memory facts (physical memory and swap from sysinfo, the two
-// together standing for the page file; the address space from /proc), and the immediate exit.
-// The dispatching join has no window messages to dispatch here.
+// The system's side of the message boxes on POSIX: errno values and their kinds, the C library's
+// texts, memory facts (RAM and swap together standing for the page file), and the immediate exit.
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -23,11 +22,9 @@ thread_local uint32_t tLastError = 0;
 constexpr uint64_t kAddressSpaceTop = sizeof(void*) == 8 ? (uint64_t(1) << 47) : (uint64_t(3) << 30);
 constexpr uint64_t kAddressSpaceBottom = 0x10000;
 
-// The first code of a kind is the one CodeOf gives.
-constexpr struct {
-  Error error;
-  int code;
-} kKinds[] = {
+}  // namespace
+
+const ErrorCode kErrorCodes[] = {
     {Error::None, 0},          {Error::NotFound, ENOENT},      {Error::NotFound, ENOTDIR},
     {Error::Exists, EEXIST},   {Error::AccessDenied, EACCES},  {Error::AccessDenied, EPERM},
     {Error::AccessDenied, EROFS}, {Error::AccessDenied, EISDIR}, {Error::InUse, EBUSY},
@@ -35,24 +32,10 @@ constexpr struct {
     {Error::DiskFull, EFBIG},  {Error::OutOfMemory, ENOMEM},   {Error::OutOfMemory, EAGAIN},
     {Error::TooManyFiles, EMFILE}, {Error::TooManyFiles, ENFILE}, {Error::IoError, EIO},
 };
-
-}  // namespace
+const size_t kErrorCodeCount = std::size(kErrorCodes);
 
 uint32_t LastError() { return tLastError; }
-
 void SetLastError(uint32_t code) { tLastError = code; }
-
-Error ErrorOf(uint32_t code) {
-  for (const auto& k : kKinds)
-    if (uint32_t(k.code) == code) return k.error;
-  return Error::IoError;
-}
-
-uint32_t CodeOf(Error error) {
-  for (const auto& k : kKinds)
-    if (k.error == error) return uint32_t(k.code);
-  return EIO;
-}
 
 String SystemErrorText(uint32_t code) {
   const char* text = code < 4096 ? ::strerrordesc_np(int(code)) : nullptr;
@@ -95,7 +78,6 @@ uint64_t LargestFreeBlock() {
 
 void ExitProcessNow(uint32_t code) { ::_exit(int(code)); }
 
-// POSIX has no window messages: the dispatching join is the plain one.
 bool Thread::WaitDispatching(uintptr_t, uint32_t) { return true; }
 
 }  // namespace lvx::os

@@ -25,7 +25,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -51,11 +50,6 @@ constexpr int kWakeCheckInterval = 256;  // folders walked between looks for a w
 
 enum class Walk { kDone, kWoken, kLimit };
 
-struct Change {
-  uint32_t action;
-  String name;  // relative to the root, '\\'-separated
-};
-
 // A move out of a folder (the path below the root) whose partner, the move in, is still to come.
 struct MoveFrom {
   uint32_t cookie;
@@ -64,7 +58,6 @@ struct MoveFrom {
   bool isFolder;
 };
 
-// p is folder or something below it.
 bool IsUnder(const std::string& p, const std::string& folder) {
   return p.size() >= folder.size() && p.compare(0, folder.size(), folder) == 0 &&
          (p.size() == folder.size() || p[folder.size()] == '/');
@@ -82,7 +75,8 @@ struct DirectoryWatch::Impl {
   std::string hostRoot;                       // no trailing '/' (unless it is "/")
   int rootWd = -1;
   std::unordered_map<int, std::string> folders;  // wd -> host-relative path
-  std::deque<Change> ready;                   // translated, not yet delivered
+  std::vector<uint8_t> ready;                 // change records not yet delivered
+  size_t readyAt = 0;                         // the first of them
   std::optional<MoveFrom> moveFrom;
   bool rootLost = false;      // the root was deleted or moved away: every Read fails
   bool resyncNeeded = false;  // an overflow happened; the walk has not been completed since
@@ -96,7 +90,6 @@ struct DirectoryWatch::Impl {
     return hostRoot == "/" ? "/" + path : hostRoot + '/' + path;
   }
 
-  // Takes a pending wake-up, if there is one.
   bool TakeWake() {
     uint64_t count = 0;
     return posix::RetryEintr([&] { return ::read(wakeFd, &count, sizeof count); }) == 8 && count > 0;
@@ -140,7 +133,6 @@ struct DirectoryWatch::Impl {
     return Walk::kDone;
   }
 
-  // Drops the watches the predicate picks from the map.
   template <typename Pick>
   void Drop(Pick pick) {
     std::erase_if(folders, [&](const auto& f) {
@@ -164,14 +156,19 @@ struct DirectoryWatch::Impl {
 
   void AddNewTree(const std::string& path) {
     // At the system's limit of watches, changes below this folder go unseen: say so as a loss.
-    if (AddTree(path, nullptr, false) == Walk::kLimit) ready.push_back({kDroppedMark, {}});
+    if (AddTree(path, nullptr, false) == Walk::kLimit) Queue(kDroppedMark, {});
   }
 
-  // Queues a change of the entry at the host-relative path.
+  // Queues the change record of the entry at the host-relative path.
   void Queue(uint32_t action, const std::string& path) {
     String name = FromHostBytes(path);
     std::replace(name.begin(), name.end(), u'/', u'\\');
-    ready.push_back({action, std::move(name)});
+    const uint32_t bytes = uint32_t(name.size() * 2), length = (12 + bytes + 3) & ~3u;
+    const uint32_t header[3] = {length, action, bytes};
+    const size_t at = ready.size();
+    ready.resize(at + length);
+    std::memcpy(&ready[at], header, 12);
+    std::memcpy(&ready[at + 12], name.data(), bytes);
   }
 
   // The pending move out found no partner: it left the tree.
@@ -186,7 +183,7 @@ struct DirectoryWatch::Impl {
     bool pairsMove = moveFrom && (ev.mask & IN_MOVED_TO) && ev.cookie == moveFrom->cookie;
     if (!pairsMove) SettleMoveFrom();
     if (ev.mask & IN_Q_OVERFLOW) {
-      ready.push_back({kDroppedMark, {}});
+      Queue(kDroppedMark, {});
       resyncNeeded = true;
       return;
     }
@@ -250,38 +247,15 @@ struct DirectoryWatch::Impl {
     return true;
   }
 
-  // Writes the ready changes that fit into the buffer as change records. A loss, or a change
-  // that alone does not fit (dropped, as the system drops an overflow), gives 0 bytes when first.
-  int Deliver(uint8_t* buffer, uint32_t size) {
-    size_t used = 0, last = SIZE_MAX;
-    for (; !ready.empty(); ready.pop_front()) {
-      const Change& c = ready.front();
-      uint32_t nameBytes = uint32_t(c.name.size() * 2), length = (12 + nameBytes + 3) & ~3u;
-      if (c.action == kDroppedMark || used + length > (size & ~3u)) {
-        if (used == 0) ready.pop_front();
-        break;
-      }
-      uint32_t header[3] = {0, c.action, nameBytes}, next = uint32_t(used - last);
-      std::memcpy(buffer + used, header, 12);
-      std::memcpy(buffer + used + 12, c.name.data(), nameBytes);
-      std::memset(buffer + used + 12 + nameBytes, 0, length - 12 - nameBytes);
-      if (last != SIZE_MAX) std::memcpy(buffer + last, &next, 4);
-      last = used;
-      used += length;
-    }
-    return int(used);
-  }
-
   void Reset() {
     if (inotifyFd >= 0) ::close(inotifyFd);
     inotifyFd = rootWd = -1;
-    hostRoot.clear(), folders.clear(), ready.clear(), moveFrom.reset();
+    hostRoot.clear(), folders.clear(), ready.clear(), moveFrom.reset(), readyAt = 0;
     rootLost = resyncNeeded = false;
   }
 };
 
 DirectoryWatch::DirectoryWatch() : impl_(std::make_unique<Impl>()) {}
-
 DirectoryWatch::~DirectoryWatch() { Close(); }
 
 bool DirectoryWatch::Open(const String& root) {
@@ -317,14 +291,18 @@ int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
     // After an overflow the tree is walked again first, so that a folder made during the lost
     // events is watched by the time the caller hears of the loss.
     if (m.resyncNeeded && !m.Resync()) return 0;
-    if (!m.ready.empty()) break;
+    if (m.readyAt < m.ready.size()) break;
     if (m.rootLost) return posix::Fail(ENOENT), -1;
     struct pollfd fds[2] = {{m.wakeFd, POLLIN, 0}, {m.inotifyFd, POLLIN, 0}};
     if (posix::RetryEintr([&] { return ::poll(fds, 2, -1); }) < 0) return posix::Fail(errno), -1;
     if ((fds[0].revents & POLLIN) && m.TakeWake()) return 0;
     if ((fds[1].revents & (POLLIN | POLLERR | POLLHUP)) && !m.Drain()) return -1;
   }
-  return m.Deliver(buffer, size);
+  // A loss, or a change that alone does not fit (dropped, as the system drops an overflow), gives 0
+  // bytes when first.
+  int used = DeliverChangeRecords(m.ready.data(), m.readyAt, m.ready.size(), buffer, size);
+  if (m.readyAt == m.ready.size()) m.ready.clear(), m.readyAt = 0;
+  return used;
 }
 
 void DirectoryWatch::Wake() {

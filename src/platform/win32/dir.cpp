@@ -21,7 +21,6 @@ struct FolderListing::Impl {
 };
 
 FolderListing::FolderListing() : impl_(std::make_unique<Impl>()) {}
-
 FolderListing::~FolderListing() { Close(); }
 
 bool FolderListing::Open(std::u16string_view folder) {
@@ -57,15 +56,12 @@ void FolderListing::Close() {
 }
 
 DriveKind DriveKindOf(const String& root) { return DriveKind(::GetDriveTypeW(win32::W(root))); }
-
 void MapDrive(char16_t, const std::string&, DriveKind) {}
-
 std::string HostPath(const String& path) { return ToHostBytes(path); }
 
 String NetworkNeighbourhoodFolder() {
   LPITEMIDLIST pidl = nullptr;
-  if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_NETHOOD, &pidl)) || pidl == nullptr)
-    return {};
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_NETHOOD, &pidl)) || pidl == nullptr) return {};
   wchar_t path[MAX_PATH] = {};
   BOOL ok = ::SHGetPathFromIDListW(pidl, path);
   ::CoTaskMemFree(pidl);

@@ -1,7 +1,4 @@
-// Files, mappings and INI files on Win32. Each open asks CreateFileW for the access and sharing its
-// use needs (readers share with the writers they must see; a refresh lets others only read; a new
-// cache or scratch file is the writer's alone, and a scratch file is deleted on close by the
-// system). INI values go through the profile functions, read through a 32768-character buffer so
+// Files, mappings and INI files on Win32. INI values are read through a 32768-character buffer, so
 // that a long value is cut, never overrun.
 #include <vector>
 
@@ -34,9 +31,7 @@ File OpenToRead(const String& path) {
 }
 
 File OpenToReadAlone(const String& path) { return Open(path, GENERIC_READ, 0, OPEN_EXISTING); }
-
 File OpenToUpdate(const String& path) { return Open(path, kReadWrite, FILE_SHARE_READ, OPEN_EXISTING); }
-
 File CreateAnew(const String& path) { return Open(path, kReadWrite, 0, CREATE_ALWAYS); }
 
 File CreateScratch(const String& path) {
@@ -122,24 +117,20 @@ bool MakeFolder(const String& path) {
   return !fault::ShouldFail(Op::Write) && ::CreateDirectoryW(W(path), nullptr);
 }
 
-String IniRead(const String& section, const String& key, const String& defaultValue,
-               const String& file) {
+String IniRead(const String& section, const String& key, const String& defaultValue, const String& file) {
   constexpr DWORD kChars = 32768;
   if (fault::ShouldFail(Op::Read)) return defaultValue.substr(0, kChars - 1);
   std::vector<wchar_t> buffer(kChars, L'\0');
-  DWORD n = ::GetPrivateProfileStringW(W(section), W(key), W(defaultValue), buffer.data(), kChars,
-                                       W(file));
+  DWORD n = ::GetPrivateProfileStringW(W(section), W(key), W(defaultValue), buffer.data(), kChars, W(file));
   return String(win32::U(buffer.data()), n < kChars ? n : kChars - 1);
 }
 
 bool IniWrite(const String& section, const String& key, const String& value, const String& file) {
-  return !fault::ShouldFail(Op::Write) &&
-         ::WritePrivateProfileStringW(W(section), W(key), W(value), W(file));
+  return !fault::ShouldFail(Op::Write) && ::WritePrivateProfileStringW(W(section), W(key), W(value), W(file));
 }
 
 bool IniDelete(const String& section, const String& key, const String& file) {
-  return !fault::ShouldFail(Op::Write) &&
-         ::WritePrivateProfileStringW(W(section), W(key), nullptr, W(file));
+  return !fault::ShouldFail(Op::Write) && ::WritePrivateProfileStringW(W(section), W(key), nullptr, W(file));
 }
 
 }  // namespace lvx::os

@@ -1,16 +1,13 @@
 // The system's side of the message boxes on Win32: GetLastError's codes and their kinds,
 // FormatMessageW's texts, the memory facts, and the immediate exit.
+#include <iterator>
+
 #include "platform/message.h"
 #include "platform/win32/win32.h"
 
 namespace lvx::os {
-namespace {
 
-// The first code of a kind is the one CodeOf gives.
-constexpr struct {
-  Error error;
-  DWORD code;
-} kKinds[] = {
+const ErrorCode kErrorCodes[] = {
     {Error::None, ERROR_SUCCESS},           {Error::NotFound, ERROR_FILE_NOT_FOUND},
     {Error::NotFound, ERROR_PATH_NOT_FOUND}, {Error::Exists, ERROR_ALREADY_EXISTS},
     {Error::Exists, ERROR_FILE_EXISTS},     {Error::AccessDenied, ERROR_ACCESS_DENIED},
@@ -20,44 +17,26 @@ constexpr struct {
     {Error::OutOfMemory, ERROR_OUTOFMEMORY}, {Error::OutOfMemory, ERROR_COMMITMENT_LIMIT},
     {Error::TooManyFiles, ERROR_TOO_MANY_OPEN_FILES}, {Error::IoError, ERROR_IO_DEVICE},
 };
-
-// FormatMessageW into a system-allocated buffer; empty when the system has no text in that language.
-String FormatSystemText(uint32_t code, DWORD language) {
-  wchar_t* text = nullptr;
-  DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  String out = n != 0 && text != nullptr ? String(win32::U(text), n) : String();
-  ::LocalFree(text);
-  return out;
-}
-
-}  // namespace
+const size_t kErrorCodeCount = std::size(kErrorCodes);
 
 uint32_t LastError() { return ::GetLastError(); }
-
 void SetLastError(uint32_t code) { ::SetLastError(code); }
-
-Error ErrorOf(uint32_t code) {
-  for (const auto& k : kKinds)
-    if (k.code == code) return k.error;
-  return Error::IoError;
-}
-
-uint32_t CodeOf(Error error) {
-  for (const auto& k : kKinds)
-    if (k.error == error) return k.code;
-  return ERROR_IO_DEVICE;
-}
 
 String SystemErrorText(uint32_t code) {
   // Asking for the text must not disturb the code a caller is about to report. US English first,
   // as the boxes were written for; a system without English messages gives its own language.
   DWORD saved = ::GetLastError();
-  String text = FormatSystemText(code, 1033);
-  if (text.empty()) text = FormatSystemText(code, 0);
+  String out;
+  for (DWORD language : {1033u, 0u}) {
+    wchar_t* text = nullptr;  // allocated by the system
+    DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = ::FormatMessageW(flags, nullptr, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (n != 0 && text != nullptr) out.assign(win32::U(text), n);
+    ::LocalFree(text);
+    if (!out.empty()) break;
+  }
   ::SetLastError(saved);
-  return text;
+  return out;
 }
 
 MemoryFacts GetMemoryFacts() {

@@ -9,7 +9,6 @@
 // A read is kept pending from Open on, two buffers taking turns, so that changes made while the
 // caller is between Reads are not lost (wine drops those made while no read is pending); records
 // that do not fit into the caller's buffer come with the next Read.
-#include <cstring>
 #include <vector>
 
 #include "platform/fault.h"
@@ -61,36 +60,9 @@ struct DirectoryWatch::Impl {
     if (!ok) return done == &io->overlapped && ::GetLastError() == ERROR_NOTIFY_ENUM_DIR ? 1 : -1;
     return key == 0 || done == nullptr ? 0 : 1;
   }
-
-  // Copies the ready records that fit into the buffer, renumbering their offsets. 0 when the next
-  // record alone does not fit (it is dropped, as the system drops what overflows a buffer).
-  int Deliver(uint8_t* buffer, uint32_t size) {
-    const auto* data = reinterpret_cast<const uint8_t*>(io->ready.data());
-    auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, data + at, 4); return v; };
-    size_t used = 0, last = SIZE_MAX;
-    for (size_t& at = io->readyAt; at + 12 <= io->readyEnd;) {
-      size_t next = u32(at), bytes = 12 + u32(at + 8), length = (bytes + 3) & ~3u;
-      bool malformed = at + bytes > io->readyEnd || (next != 0 && next < bytes);
-      if (malformed || used + length > (size & ~3u)) {
-        if (malformed || used == 0) at = next && !malformed ? at + next : io->readyEnd;  // dropped
-        break;
-      }
-      uint32_t offset = uint32_t(used - last);
-      std::memcpy(buffer + used, data + at, bytes);
-      std::memset(buffer + used + bytes, 0, length - bytes);
-      std::memset(buffer + used, 0, 4);
-      if (last != SIZE_MAX) std::memcpy(buffer + last, &offset, 4);
-      last = used;
-      used += length;
-      at = next ? at + next : io->readyEnd;
-    }
-    if (io->readyAt + 12 > io->readyEnd) io->readyAt = io->readyEnd = 0;
-    return int(used);
-  }
 };
 
 DirectoryWatch::DirectoryWatch() : impl_(std::make_unique<Impl>()) {}
-
 DirectoryWatch::~DirectoryWatch() { Close(); }
 
 bool DirectoryWatch::Open(const String& root) {
@@ -105,8 +77,7 @@ bool DirectoryWatch::Open(const String& root) {
   m.dir = dir;
   m.io = new IoState;
   // Changes are recorded from the first read on, so it starts here.
-  if (::CreateIoCompletionPort(dir, m.port, reinterpret_cast<ULONG_PTR>(&m), 0) && m.StartRead())
-    return true;
+  if (::CreateIoCompletionPort(dir, m.port, reinterpret_cast<ULONG_PTR>(&m), 0) && m.StartRead()) return true;
   DWORD error = ::GetLastError();
   Close();
   return ::SetLastError(error), false;
@@ -118,7 +89,13 @@ int DirectoryWatch::Read(uint8_t* buffer, uint32_t size) {
   if (fault::ShouldFail(fault::Op::Watch)) return -1;
   IoState& io = *m.io;
   for (;;) {
-    if (io.readyEnd != 0) return m.Deliver(buffer, size);
+    if (io.readyEnd != 0) {
+      // A record too large for the caller's buffer is dropped, as the system drops what overflows one.
+      const auto* data = reinterpret_cast<const uint8_t*>(io.ready.data());
+      int used = DeliverChangeRecords(data, io.readyAt, io.readyEnd, buffer, size);
+      if (io.readyAt + 12 > io.readyEnd) io.readyAt = io.readyEnd = 0;
+      return used;
+    }
     if (!io.pending && !m.StartRead()) return -1;
     DWORD bytes = 0;
     int taken = m.TakePacket(&bytes, INFINITE);
@@ -142,10 +119,8 @@ void DirectoryWatch::Close() {
   // wake-ups met meanwhile, and those left for the watch that ends, go with it.
   if (m.io->pending) ::CancelIoEx(m.dir, &m.io->overlapped);
   DWORD bytes;
-  while (m.io->pending && m.TakePacket(&bytes, kCancelWaitMs) >= 0) {
-  }
-  while (m.TakePacket(&bytes, 0) >= 0) {
-  }
+  while (m.io->pending && m.TakePacket(&bytes, kCancelWaitMs) >= 0) {}
+  while (m.TakePacket(&bytes, 0) >= 0) {}
   if (!m.io->pending) delete m.io;  // else abandoned: the system may still write into it
   m.io = nullptr;
   ::CloseHandle(m.dir);

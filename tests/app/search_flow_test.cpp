@@ -1,0 +1,430 @@
+// The search flow of lumivex.exe seen from outside: keystrokes, Enter, the Search, Browse and
+// quick-search buttons, the outcome in the status line and the results list, the sort and refine
+// mode, over a small tree of its own on T:. The list holds no rows of its own (owner data): its rows'
+// names are asked for with the program's registered message "Lumivex.RowName".
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "app_driver.h"
+
+namespace lvx::apptest {
+namespace {
+
+constexpr DWORD kWaitMs = 30000;
+constexpr int kPattern = 1018, kFolder = 1003, kSearch = 1004, kBrowse = 1015, kStatus = 1008, kList = 1001,
+              kSortTabs = 1042, kAllowOneChar = 1042;
+constexpr WPARAM kRefineMode = 32874, kSortSize = 32778, kAccelSortName = 32858, kAccelUnsorted = 32863;
+constexpr wchar_t kTree[] = L"T:\\sflow";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Two quick searches: *.doc in the tree, "delta" in the location box's folder.
+constexpr wchar_t kToolbar[] =
+    L"[TOOLBAR]\r\ntbnumber=2\r\nICONTEXT_0=Docs\r\nQUERYPATTER_0=*.doc\r\nSEARCHLOC_0=T:\\sflow\r\n"
+    L"ICONTEXT_1=Delta\r\nQUERYPATTER_1=delta\r\nSEARCHLOC_1=DEFAULT\r\n";
+constexpr wchar_t kBadLocation[] = L" [WARNING] : The search location is invalid!! Default to be My Computer! ";
+
+using Names = std::vector<std::wstring>;
+
+// alpha.txt 3 KB, beta.txt 1 KB, gamma.doc 2 KB, sub\delta.txt 5 KB (a cached size is bytes / 1024 + 1).
+void MakeTree() {
+  std::error_code ignored;
+  std::filesystem::remove_all(kTree, ignored);
+  std::filesystem::create_directories(std::wstring(kTree) + L"\\sub");
+  for (auto [name, bytes] : {std::pair{L"alpha.txt", 3000}, {L"beta.txt", 100}, {L"gamma.doc", 2000},
+                             {L"sub\\delta.txt", 5000}})
+    std::ofstream(std::filesystem::path(std::wstring(kTree) + L"\\" + name)) << std::string(size_t(bytes), 'x');
+}
+
+HWND Edit(HWND combo) { return FindWindowExW(combo, nullptr, L"Edit", nullptr); }
+void SetText(HWND window, const std::wstring& text) {
+  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// The first child anywhere below the parent with the id and class.
+HWND Child(HWND parent, int id, const wchar_t* cls) {
+  struct Find {
+    int id;
+    const wchar_t* cls;
+    HWND found;
+  } find{id, cls, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(param);
+        wchar_t cls[64] = {};
+        GetClassNameW(hwnd, cls, 64);
+        if (GetDlgCtrlID(hwnd) != f->id || lstrcmpiW(cls, f->cls) != 0) return TRUE;
+        f->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+// A visible dialog owned by the window (a picker it opened).
+HWND OwnedDialog(HWND owner) {
+  struct Find {
+    HWND owner, found;
+  } find{owner, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(param);
+        if (GetWindow(hwnd, GW_OWNER) != f->owner || !IsWindowVisible(hwnd)) return TRUE;
+        f->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+bool HasChildText(HWND parent, const std::wstring& text) {
+  struct Find {
+    const std::wstring* text;
+    bool found;
+  } find{&text, false};
+  EnumChildWindows(
+      parent,
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(param);
+        f->found = WindowText(hwnd) == *f->text;
+        return !f->found;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+// Pixels of the refine label's red (#C00000) in a rectangle of the screen.
+int RedPixels(const RECT& r) {
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  // 0x00RRGGBB in a DIB.
+  int count = int(std::count_if(pixels, pixels + size_t(width) * height, [](uint32_t p) {
+    return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80;
+  }));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return count;
+}
+
+std::string U8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// "N items found (KB), in X.XXs" with the count and the KB (a regular expression).
+bool IsFound(const std::wstring& status, int count, const std::wstring& kb) {
+  return std::regex_match(status, std::wregex(L"^" + std::to_wstring(count) + L" items found \\(" + kb +
+                                              L"KB\\), in \\d+\\.\\d\\ds$"));
+}
+
+class SearchFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (HWND left = FindMainWindow()) SendMessageW(left, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([] { return FindMainWindow() == nullptr; }, kWaitMs));
+    PrepareDataFolders(kToolbar);
+    MakeTree();
+  }
+
+  void TearDown() override {
+    if (program_.Running() && main_) {
+      SendMessageW(main_, WM_CLOSE, 0, 0);
+      EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Lumivex");
+    std::error_code ignored;
+    std::filesystem::remove_all(kTree, ignored);
+  }
+
+  // A first start: the welcome is answered and the first build has ended.
+  void StartReady() {
+    ASSERT_TRUE(program_.Start());
+    main_ = program_.MainWindow();
+    ASSERT_NE(main_, nullptr);
+    HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
+    ASSERT_NE(welcome, nullptr);
+    PressOk(welcome);
+    ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs)) << U8(Status());
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
+  }
+
+  HWND Item(int id) const { return GetDlgItem(main_, id); }
+  std::wstring Status() const { return WindowText(Item(kStatus)); }
+  int Rows() const { return int(SendMessageW(Item(kList), LVM_GETITEMCOUNT, 0, 0)); }
+
+  // Runs the trigger and waits for the outcome of the search it started; "-" when it started none.
+  std::wstring Outcome(const std::function<void()>& trigger) {
+    SetText(Item(kStatus), L"-");
+    trigger();
+    if (Status() == L"-") return L"-";
+    WaitUntil([&] { return Status().find(L" items found (") != std::wstring::npos || Status()[0] == L' '; }, kWaitMs);
+    return Status();
+  }
+  std::wstring Type(wchar_t c) {
+    return Outcome([&] { SendMessageW(Edit(Item(kPattern)), WM_CHAR, c, 1); });
+  }
+  std::wstring ClickSearch() {
+    return Outcome([&] { SendMessageW(main_, WM_COMMAND, MAKEWPARAM(kSearch, BN_CLICKED), LPARAM(Item(kSearch))); });
+  }
+  void Command(WPARAM id, WORD source = 0) { SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id, source), 0); }
+
+  // The rows' names in list order; sorted: in name order (the walk order is the disk's).
+  Names RowNames(bool sorted = false) const {
+    static const UINT message = RegisterWindowMessageW(L"Lumivex.RowName");
+    Names names;
+    for (int row = 0, rows = Rows(); row < rows; ++row) {
+      ATOM atom = ATOM(SendMessageW(main_, message, WPARAM(row), 0));
+      wchar_t name[256] = {};
+      if (atom) GlobalGetAtomNameW(atom, name, 256);
+      if (atom) GlobalDeleteAtom(atom);
+      names.push_back(name);
+    }
+    if (sorted) std::sort(names.begin(), names.end());
+    return names;
+  }
+  bool RowsBecome(const Names& wanted) {
+    return WaitUntil([&] { return RowNames() == wanted; }, 5000);
+  }
+  int SortTab() const { return int(SendMessageW(Item(kSortTabs), TCM_GETCURSEL, 0, 0)); }
+
+  Program program_;
+  HWND main_ = nullptr;
+};
+
+TEST_F(SearchFlowTest, AFirstStartWelcomesOnceAndBuildsWithoutQuestionShowingTheCacheStateRows) {
+  {
+    // C: as well: the prefix's system folders keep the build going for minutes; the exit stops it.
+    WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0X80004", (UserDataFolder() + L"\\settings.ini").c_str());
+    Program building;
+    ASSERT_TRUE(building.Start());
+    main_ = building.MainWindow();
+    ASSERT_NE(main_, nullptr);
+    HWND welcome = building.DialogWindow(L"Welcome to Lumivex");
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_EQ(GetWindow(welcome, GW_OWNER), main_);
+    PressOk(welcome);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching Drive C ]", 0) == 0; }, kWaitMs)) << U8(Status());
+    EXPECT_EQ(Rows(), 1) << "the cache-building row";
+    // A search while the first build runs finds nothing, keeps the building row and asks nothing
+    // (the builder's progress may overwrite its status line at once).
+    SetText(Item(kPattern), L"zzqqxx");
+    ClickSearch();
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(building.MessageBoxWindow(1000), nullptr);
+    EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_building"));
+    SendMessageW(main_, WM_CLOSE, 0, 0);
+    ASSERT_EQ(building.WaitForExit(kWaitMs), 0);
+  }
+  PrepareDataFolders(kToolbar);
+  ASSERT_NO_FATAL_FAILURE(StartReady());
+  EXPECT_EQ(program_.MessageBoxWindow(0), nullptr) << "no abnormal-end question on a first start";
+  EXPECT_EQ(Rows(), 1) << "the cache-ready row";
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_ready"));
+  EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"FirstRun"), L"TRUE");
+  const LRESULT rowsPerPage = SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0);
+
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
+  // A saved font of 40 pixels: the list's two-line rows grow.
+  LOGFONTW font{};
+  font.lfHeight = -40;
+  const uint32_t faceLength = 6;
+  std::ofstream fontFile(std::filesystem::path(UserDataFolder() + L"\\fontinfo.ini"), std::ios::binary);
+  fontFile.write(reinterpret_cast<const char*>(&font), 92);
+  fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
+  fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
+  fontFile.close();
+  Program again;
+  ASSERT_TRUE(again.Start());
+  main_ = again.MainWindow();
+  ASSERT_NE(main_, nullptr);
+  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
+  EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
+  SendMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
+}
+
+TEST_F(SearchFlowTest, TypingSearchesFromTheSecondCharacterOfEachAlternative) {
+  ASSERT_NO_FATAL_FAILURE(StartReady());
+  SetText(Item(kFolder), kTree);
+  struct Key {
+    wchar_t c;
+    const char* typed;
+    int rows;  // 0: no search
+  } keys[] = {{L'b', "b", 0}, {L'*', "b*", 1}, {L';', "b*;", 1}, {L'g', "b*;g", 0}, {L'*', "b*;g*", 2}};
+  for (const Key& k : keys) {
+    std::wstring outcome = Type(k.c);
+    if (k.rows == 0) {
+      EXPECT_EQ(outcome, L"-") << k.typed;
+    } else {
+      EXPECT_TRUE(IsFound(outcome, k.rows, L"\\d+")) << k.typed << ": " << U8(outcome);
+      EXPECT_EQ(Rows(), k.rows) << k.typed;
+    }
+  }
+  EXPECT_EQ(RowNames(true), (Names{L"beta.txt", L"gamma.doc"}));
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_results"));
+
+  // One-character search ticked on the advanced page: "s" finds the folder sub.
+  HWND allow = Child(main_, kAllowOneChar, L"Button");
+  ASSERT_NE(allow, nullptr);
+  SendMessageW(allow, BM_CLICK, 0, 0);
+  ASSERT_EQ(SendMessageW(allow, BM_GETCHECK, 0, 0), BST_CHECKED);
+  SetText(Item(kPattern), L"");
+  EXPECT_TRUE(IsFound(Type(L's'), 1, L"5")) << "its size is the files below it";
+  EXPECT_EQ(RowNames(), Names{L"sub"});
+}
+
+TEST_F(SearchFlowTest, TriggersAndOutcomesInTheStatusLineAndTheList) {
+  ASSERT_NO_FATAL_FAILURE(StartReady());
+  struct Where {
+    const wchar_t* folder;
+    const wchar_t* pattern;
+    std::wstring status;  // a regular expression
+  } wheres[] = {
+      {L"T:\\sflow\\missing", L"gamma.doc", L"^ \\[WARNING\\] : The search location is invalid!! Default to be My Computer! $"},
+      {L"C:\\", L"*", L"^0 items found \\(0KB\\), in .*"},  // a drive that is not cached: no warning
+      {L"T:\\sflow\\sub", L"*", L"^1 items found \\(5KB\\), in .*"},
+  };
+  for (const Where& w : wheres) {
+    SetText(Item(kFolder), w.folder);
+    SetText(Item(kPattern), w.pattern);
+    std::wstring status = ClickSearch();
+    EXPECT_TRUE(std::regex_match(status, std::wregex(w.status))) << U8(status);
+  }
+  EXPECT_EQ(RowNames(), Names{L"delta.txt"});
+
+  SetText(Item(kPattern), L"zzqqxx");
+  EXPECT_TRUE(IsFound(ClickSearch(), 0, L"0"));
+  EXPECT_EQ(Rows(), 1) << "the nothing-found row";
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_nothing_found"));
+
+  SetText(Item(kFolder), kTree);
+  SetText(Item(kPattern), L"*.txt");
+  // Enter released in the pattern box: a search, and both texts go into their histories. (Not
+  // straight after the first build: a key that arrives while the window waits for the build thread
+  // to end is dispatched without the window's key handling.)
+  std::wstring outcome = Outcome([&] {
+    PostMessageW(Edit(Item(kPattern)), WM_KEYUP, VK_RETURN, 0xC01C0001);
+    WaitUntil([&] { return Status() != L"-"; }, kWaitMs);
+  });
+  EXPECT_TRUE(IsFound(outcome, 3, L"9")) << U8(outcome);
+  EXPECT_EQ(Rows(), 3);
+  const std::wstring settings = UserDataFolder() + L"\\settings.ini";
+  EXPECT_EQ(ReadIni(settings, L"PATTERNHISTORY", L"PATTERN_0"), L"*.txt");
+  EXPECT_EQ(ReadIni(settings, L"FOLDERHISTORY", L"PATTERN_0"), kTree);
+  // The Search button added the earlier patterns: four, newest first, "*" once.
+  EXPECT_EQ(SendMessageW(Item(kPattern), CB_GETCOUNT, 0, 0), 4) << "the drop-down list follows the history";
+  wchar_t first[64] = {};
+  SendMessageW(Item(kPattern), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+  EXPECT_STREQ(first, L"*.txt");
+  EXPECT_EQ(WindowText(Item(kPattern)), L"*.txt");
+
+  // Quick searches: the button's own location, or the box's for "DEFAULT"; the boxes keep their texts.
+  SetText(Item(kFolder), L"T:\\sflow\\sub");
+  SetText(Item(kPattern), L"kept");
+  EXPECT_TRUE(IsFound(Outcome([&] { SendMessageW(main_, WM_APP + 5, 0, 0); }), 1, L"2"));
+  EXPECT_EQ(RowNames(), Names{L"gamma.doc"});
+  EXPECT_TRUE(IsFound(Outcome([&] { SendMessageW(main_, WM_APP + 5, 1, 0); }), 1, L"5"));
+  EXPECT_EQ(Outcome([&] { SendMessageW(main_, WM_APP + 5, 10000, 0); }), L"-");
+  EXPECT_EQ(WindowText(Item(kPattern)), L"kept");
+  EXPECT_EQ(WindowText(Item(kFolder)), L"T:\\sflow\\sub");
+
+  // Browse: the folder picker asks "Select Folder"; cancelled, the location is My Computer.
+  PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kBrowse, BN_CLICKED), LPARAM(Item(kBrowse)));
+  HWND picker = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (picker = OwnedDialog(main_)) != nullptr; }, kWaitMs));
+  EXPECT_TRUE(WaitUntil([&] { return HasChildText(picker, L"Select Folder"); }, 5000));
+  PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(kFolder)) == L"My Computer"; }, kWaitMs));
+}
+
+TEST_F(SearchFlowTest, SortsKeepTabAndButtonsInStepAndRefineModeNarrowsTheLastFullSearch) {
+  ASSERT_NO_FATAL_FAILURE(StartReady());
+  SetText(Item(kFolder), kTree);
+  SetText(Item(kPattern), L"*.txt");
+  ASSERT_TRUE(IsFound(ClickSearch(), 3, L"9"));
+
+  // The Size button of the layout: its row lies just above the sort tabs.
+  RECT tabs;
+  GetWindowRect(Item(kSortTabs), &tabs);
+  MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&tabs), 2);
+  const LPARAM sizeButton = MAKELPARAM(tabs.left + 305, tabs.top - 17);
+  PostMessageW(main_, WM_LBUTTONDOWN, MK_LBUTTON, sizeButton);
+  PostMessageW(main_, WM_LBUTTONUP, 0, sizeButton);
+  EXPECT_TRUE(RowsBecome({L"delta.txt", L"alpha.txt", L"beta.txt"})) << "largest first";
+  EXPECT_EQ(SortTab(), 3);
+  struct Step {
+    WPARAM command;
+    WORD source;
+    Names rows;
+    int tab;
+  } steps[] = {
+      {kSortSize, 0, {L"beta.txt", L"alpha.txt", L"delta.txt"}, 3},       // the menu: same key flips
+      {kAccelSortName, 1, {L"alpha.txt", L"beta.txt", L"delta.txt"}, 1},  // Alt+N: a new key, A to Z
+      {kAccelSortName, 1, {L"delta.txt", L"beta.txt", L"alpha.txt"}, 1},
+      {kAccelUnsorted, 1, {L"delta.txt", L"beta.txt", L"alpha.txt"}, 0},  // the order stays
+      {kSortSize, 0, {L"delta.txt", L"alpha.txt", L"beta.txt"}, 3},
+  };
+  for (const Step& s : steps) {
+    Command(s.command, s.source);
+    EXPECT_EQ(RowNames(), s.rows) << s.command;
+    EXPECT_EQ(SortTab(), s.tab) << s.command;
+  }
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_sorted_by_size"));
+
+  // The sort tabs under the mouse: a new tab sorts by its key, a click on the selected tab flips it.
+  HWND tabControl = Item(kSortTabs);
+  auto click = [&](int x) {
+    PostMessageW(tabControl, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 8));
+    PostMessageW(tabControl, WM_LBUTTONUP, 0, MAKELPARAM(x, 8));
+  };
+  int nameX = -1;
+  for (int x = 4; x < 300 && nameX < 0; x += 10) {
+    click(x);
+    if (WaitUntil([&] { return SortTab() == 1; }, 300)) nameX = x;
+  }
+  ASSERT_GT(nameX, 0);
+  EXPECT_TRUE(RowsBecome({L"alpha.txt", L"beta.txt", L"delta.txt"}));
+  click(nameX);
+  EXPECT_TRUE(RowsBecome({L"delta.txt", L"beta.txt", L"alpha.txt"})) << "the selected tab again flips";
+  EXPECT_EQ(SortTab(), 1);
+  // A finished search is sorted by the key; a one-character pattern leaves the walk order.
+  SetText(Item(kPattern), L"*.TXT");
+  ASSERT_TRUE(IsFound(ClickSearch(), 3, L"9"));
+  EXPECT_EQ(RowNames(), (Names{L"delta.txt", L"beta.txt", L"alpha.txt"}));
+  SetText(Item(kPattern), L"a");
+  ClickSearch();
+  EXPECT_EQ(SortTab(), 0);
+
+  // Refine mode (Ctrl+R): the label shows, and typing narrows the last full search ("*.txt").
+  SetText(Item(kPattern), L"*.txt");
+  ASSERT_TRUE(IsFound(ClickSearch(), 3, L"9"));
+  // The label is the window's only red.
+  RECT label;
+  GetWindowRect(main_, &label);
+  EXPECT_EQ(RedPixels(label), 0);
+  Command(kRefineMode, 1);
+  EXPECT_TRUE(WaitUntil([&] { return RedPixels(label) > 20; }, 5000)) << "[Refine Mode is On]";
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_refine_mode"));
+  SetText(Item(kPattern), L"");
+  EXPECT_TRUE(IsFound(Type(L'd'), 1, L"5"));
+  EXPECT_EQ(RowNames(), Names{L"delta.txt"}) << "gamma.doc is not in the base";
+  Command(kRefineMode, 1);
+  EXPECT_TRUE(WaitUntil([&] { return RedPixels(label) == 0; }, 5000));
+  SetText(Item(kPattern), L"");
+  EXPECT_EQ(Type(L'e'), L"-") << "refine off: a one-character pattern waits again";
+}
+
+}  // namespace
+}  // namespace lvx::apptest

@@ -1,0 +1,550 @@
+// The actions on the selected rows of the results list, in a hidden window: what each hands to the
+// shell (recorded, nothing started), the clipboard bytes, deleting real files to the Recycle Bin, the
+// result menu with the shell's context menu, and saving the list with its dialog.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "framework/win_api.h"
+
+#include <shellapi.h>
+
+#include "framework/message_box.h"
+#include "framework/pickers.h"
+#include "platform/fault.h"
+#include "list_host.h"
+#include "platform/text.h"
+#include "resource.h"
+#include "results/result_actions.h"
+#include "results/result_menu.h"
+#include "results/save_results.h"
+#include "results/save_results_dlg.h"
+#include "results/shell_calls.h"
+#include "results/shell_context_menu.h"
+#include "support/recording_sink.h"
+#include "support/temp_dir.h"
+#include "ui_test_support.h"
+
+namespace lvx::results {
+namespace {
+
+using listhost::Rows;
+using namespace std::string_literals;
+
+std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+
+class CommandFrame : public listhost::HostFrame {
+ public:
+  std::vector<int> commands;
+
+ protected:
+  bool OnCommand(int id, int code, HWND control) override {
+    commands.push_back(id);
+    return true;
+  }
+};
+
+class ResultActionsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ui::InitCommonControls();
+    ::OleInitialize(nullptr);
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(frame.Create());
+    ASSERT_TRUE(listhost::MakeList(list, frame, 1001, temp.Path()));
+    actions = std::make_unique<CResultActions>(&list, frame.Handle(), [this](const std::u16string& s) { status = s; },
+                                               [this](const std::u16string& s) { location = s; });
+    SetShellResponder([this](const ShellCall& call, ShellOutcome* outcome) {
+      if (call.kind == ShellCall::Delete && passDelete) return false;
+      calls.push_back(Describe(call));
+      *outcome = answer;
+      return true;
+    });
+    ui::SetMessageResponder([this](const ui::MessageRequest& r) {
+      questions.push_back(r.text + L"|" + r.caption);
+      return reply;
+    });
+  }
+  void TearDown() override {
+    SetShellResponder(nullptr);
+    ui::SetMessageResponder(nullptr);
+    list.StopIconThread();
+  }
+
+  static std::wstring Describe(const ShellCall& c) {
+    switch (c.kind) {
+      case ShellCall::Execute: return L"run [" + c.verb + L"] [" + c.file + L"] [" + c.parameters + L"]";
+      case ShellCall::Process: return L"start [" + c.file + L"] [" + c.parameters + L"] in [" + c.directory + L"]";
+      case ShellCall::Delete: {
+        std::wstring list = c.fileList;
+        for (wchar_t& ch : list) ch = ch ? ch : L'|';
+        return L"delete [" + list + L"] " + std::to_wstring(c.flags);
+      }
+    }
+    return L"";
+  }
+  void Select(const std::vector<int>& selected) {
+    list.SetItemState(-1, 0, LVIS_SELECTED);
+    for (int row : selected) list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+  }
+  std::vector<std::u16string> RowNames() {
+    std::vector<std::u16string> names;
+    std::u16string name, path;
+    for (int row = 0; list.GetItemPath(row, &name, &path); ++row) names.push_back(name);
+    return names;
+  }
+  // A small file in the temporary folder (written, not sized: wine sometimes refuses to size one).
+  void Touch(const std::string& relative) { std::ofstream(std::filesystem::path(temp.HostPath()) / relative) << "x"; }
+  // The standard rows: a file, a shortcut, a drive, a folder named to trouble a command interpreter.
+  void ShowStandardRows() {
+    rows.Add(u"D:\\Work\\", u"report.txt", 10);
+    rows.Add(u"C:\\links\\", u"Start.URL", 1);
+    rows.Add(u"", u"E:", 5, true);
+    rows.Add(u"C:\\a&b %PATH%\\", u"sub", 0, true);
+    listhost::ShowRows(list, rows);
+  }
+
+  test::TempDir temp;
+  CommandFrame frame;
+  CListCtrlEx list;
+  Rows rows;
+  std::vector<std::wstring> calls, questions;
+  std::u16string status, location = u"unset";
+  ShellOutcome answer = ShellOutcome::Done;
+  bool passDelete = false;
+  int reply = IDOK;
+  std::unique_ptr<CResultActions> actions;
+};
+
+TEST_F(ResultActionsTest, EachActionHandsTheShellItsExactCall) {
+  ShowStandardRows();
+  const std::wstring cmd = SystemProgram(L"cmd.exe");
+  struct Case {
+    UINT id;
+    std::vector<int> selected;
+    std::vector<std::wstring> expected;
+  } cases[] = {
+      {ID_LIST_OPEN, {0, 1}, {L"run [] [\"D:\\Work\\report.txt\"] []", L"run [open] [rundll32.exe] [shdocvw.dll,OpenURL C:\\links\\Start.URL]"}},
+      {ID_LIST_BROWSE_FILE, {0, 2}, {L"run [Open] [explorer.exe] [ /select,\"D:\\Work\\report.txt\"]", L"run [Open] [explorer.exe] [ /select,\"E:\"]"}},
+      {ID_LIST_BROWSE_FOLDER, {0, 2}, {L"run [Open] [explorer.exe] [ \"D:\\Work\\\"]", L"run [Open] [explorer.exe] [ \"\"]"}},
+      // The folder is the working directory; nothing of it reaches the interpreter's command line.
+      {ID_LIST_COMMAND_PROMPT, {2, 3},
+       {L"start [" + cmd + L"] [\"" + cmd + L"\"] in [E:\\]", L"start [" + cmd + L"] [\"" + cmd + L"\"] in [C:\\a&b %PATH%\\]"}},
+      {ID_LIST_OPEN, {}, {}},
+      {ID_LIST_COMMAND_PROMPT, {}, {}},
+  };
+  for (const Case& c : cases) {
+    calls.clear();
+    Select(c.selected);
+    EXPECT_TRUE(actions->RunCommand(c.id));
+    EXPECT_EQ(calls, c.expected) << c.id;
+  }
+  EXPECT_FALSE(actions->RunCommand(ID_FILE_SAVE_RESULTS));
+}
+
+TEST_F(ResultActionsTest, CommandPromptReallyStartsInTheOddlyNamedFolder) {
+  // cmd.exe runs for real: it writes the folder it started in, and runs nothing the name holds.
+  SetShellResponder(nullptr);
+  const std::u16string folder = temp.Path() + u"a&b %PATH%\\";
+  temp.MakeFolder("a&b %PATH%");
+  const std::wstring cmd = SystemProgram(L"cmd.exe");
+  ASSERT_EQ(StartProgramIn(cmd, L"\"" + cmd + L"\" /c cd > here.txt", W(PromptFolder({0, u"x.txt", folder}))),
+            ShellOutcome::Done);
+  const std::filesystem::path written = std::filesystem::path(temp.HostPath()) / "a&b %PATH%" / "here.txt";
+  ASSERT_TRUE(uitest::PumpUntil([&] { return std::filesystem::exists(written) && std::filesystem::file_size(written) > 0; }, 10000));
+  std::ifstream in(written);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_NE(line.find("a&b %PATH%"), std::string::npos) << line;
+}
+
+TEST_F(ResultActionsTest, ClipboardHoldsTheTextsAndTheDropListByteForByte) {
+  ShowStandardRows();
+  auto clipboard = [&](UINT format) {
+    std::vector<uint8_t> bytes;
+    if (!::OpenClipboard(frame.Handle())) return bytes;
+    if (HGLOBAL data = ::GetClipboardData(format)) {
+      const uint8_t* p = static_cast<const uint8_t*>(::GlobalLock(data));
+      bytes.assign(p, p + ::GlobalSize(data));
+      ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+    return bytes;
+  };
+  auto text = [&] {
+    std::vector<uint8_t> bytes = clipboard(CF_UNICODETEXT);
+    return std::u16string(reinterpret_cast<const char16_t*>(bytes.data()));
+  };
+  Select({0, 2});
+  actions->RunCommand(ID_LIST_COPY_FULL_PATH);
+  EXPECT_EQ(text(), u"D:\\Work\\report.txt\r\nE:\r\n");
+  actions->RunCommand(ID_LIST_COPY_LOCATION);
+  EXPECT_EQ(text(), u"D:\\Work\\\r\nE:\r\n");
+
+  actions->RunCommand(ID_EDIT_COPY_FILES);
+  const std::u16string names = u"D:\\Work\\report.txt\0E:\\\0\0"s;
+  std::vector<uint8_t> expected = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+  const uint8_t* n = reinterpret_cast<const uint8_t*>(names.data());
+  expected.insert(expected.end(), n, n + names.size() * 2);
+  std::vector<uint8_t> drop = clipboard(CF_HDROP);
+  ASSERT_GE(drop.size(), expected.size());
+  EXPECT_EQ(std::vector<uint8_t>(drop.begin(), drop.begin() + long(expected.size())), expected);
+
+  // No selection: the path texts are empty, the drop list leaves the clipboard as it was.
+  Select({});
+  actions->RunCommand(ID_LIST_COPY_LOCATION);
+  EXPECT_EQ(text(), u"");
+  actions->RunCommand(ID_LIST_COPY);
+  EXPECT_EQ(clipboard(CF_HDROP).size(), 0u);
+  EXPECT_EQ(text(), u"");
+}
+
+// Answers the shell's confirmation as a user would, with the button given, from inside the dialog's
+// message loop; counts the dialogs answered.
+struct ConfirmAnswerer {
+  static inline int button = 0, answered = 0;
+  UINT_PTR timer;
+  explicit ConfirmAnswerer(int with) {
+    button = with;
+    answered = 0;
+    timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+      ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL {
+        wchar_t name[16] = {};
+        ::GetClassNameW(w, name, 16);
+        if (std::wstring(name) != L"#32770" || !::IsWindowVisible(w)) return TRUE;
+        ++answered;
+        ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        return FALSE;
+      }, 0);
+    });
+  }
+  ~ConfirmAnswerer() { ::KillTimer(nullptr, timer); }
+};
+
+TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) Touch(name);
+  rows.Add(temp.Path(), u"a.txt", 1);
+  rows.Add(u"", u"C:", 5, true);
+  rows.Add(temp.Path(), u"b.txt", 2);
+  rows.Add(temp.Path(), u"c.txt", UINT32_MAX);
+  listhost::ShowRows(list, rows);
+
+  // A failed or cancelled operation keeps every row.
+  for (ShellOutcome outcome : {ShellOutcome::Failed, ShellOutcome::Cancelled}) {
+    answer = outcome;
+    Select({0, 1, 2});
+    actions->RunCommand(ID_EDIT_DELETE_FILES);
+    EXPECT_EQ(RowNames().size(), 4u);
+  }
+  const std::wstring folder = W(temp.Path());
+  EXPECT_EQ(calls.back(), L"delete [" + folder + L"a.txt|" + folder + L"b.txt||] " + std::to_wstring(FOF_ALLOWUNDO | FOF_WANTNUKEWARNING));
+  EXPECT_EQ(status, u"");
+
+  // For real, under wine's Recycle Bin: the user says No, then Yes.
+  passDelete = true;
+  for (int button : {IDNO, IDYES}) {
+    ConfirmAnswerer user(button);
+    Select({0, 1, 2});
+    actions->RunCommand(ID_LIST_DELETE);
+    EXPECT_EQ(ConfirmAnswerer::answered, 1);
+    if (button == IDNO) {
+      EXPECT_EQ(RowNames().size(), 4u);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp.HostPath()) / "a.txt"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp.HostPath()) / "b.txt"));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(temp.HostPath()) / "c.txt"));
+  EXPECT_EQ(RowNames(), (std::vector<std::u16string>{u"C:", u"c.txt"}));
+  EXPECT_EQ(status, u"2 Items Found (4,294,967,300KB)");
+}
+
+TEST_F(ResultActionsTest, SearchInAFolderSetsTheLocation) {
+  ShowStandardRows();
+  struct Case {
+    UINT id;
+    int row;
+    std::u16string location;
+    std::wstring question;
+  } cases[] = {
+      {ID_LIST_SEARCH_SAME_FOLDER, 0, u"D:\\Work\\", L""},
+      {ID_LIST_SEARCH_SAME_FOLDER, 2, u"E:", L""},
+      {ID_LIST_SEARCH_THIS_FOLDER, 3, u"C:\\a&b %PATH%\\sub", L""},
+      {ID_LIST_SEARCH_THIS_FOLDER, 0, u"", L"This is not a folder!|Lumivex"},
+      {ID_LIST_SEARCH_THIS_FOLDER, -1, u"unset", L""},
+  };
+  for (const Case& c : cases) {
+    location = u"unset";
+    questions.clear();
+    Select(c.row >= 0 ? std::vector<int>{c.row} : std::vector<int>{});
+    actions->RunCommand(c.id);
+    EXPECT_EQ(location, c.location) << c.id << " " << c.row;
+    EXPECT_EQ(questions.empty() ? L"" : questions[0], c.question);
+  }
+}
+
+// The result menu with its tracking answered: the menu as it would show, and the command chosen.
+class AnsweredMenu : public CResultMenu {
+ public:
+  AnsweredMenu(CListCtrlEx* list, HWND owner) : CResultMenu(list, owner), owner_(owner) {}
+  UINT choice = 0;
+  std::vector<std::wstring> explorerItems;  // the texts of "E&xplorer Action" once opened
+  int tracked = 0;
+
+ protected:
+  UINT Track(HMENU menu, POINT) override {
+    ++tracked;
+    explorerItems.clear();
+    ::SendMessageW(owner_, WM_INITMENUPOPUP, WPARAM(::GetSubMenu(menu, 0)), 0);
+    HMENU sub = ::GetSubMenu(menu, 0);
+    for (int i = 0; sub && i < ::GetMenuItemCount(sub); ++i) {
+      wchar_t text[128] = {};
+      ::GetMenuStringW(sub, UINT(i), text, 128, MF_BYPOSITION);
+      explorerItems.push_back(text);
+    }
+    return choice;
+  }
+
+ private:
+  HWND owner_;
+};
+
+TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
+  Touch("one.txt");
+  Touch("two.txt");
+  temp.MakeFolder("sub");
+  Touch("sub\\three.txt");
+  rows.Add(temp.Path(), u"one.txt");
+  rows.Add(temp.Path(), u"two.txt");
+  rows.Add(temp.Path() + u"sub\\", u"three.txt");
+  rows.Add(u"C:\\no such folder\\", u"none.txt");
+  listhost::ShowRows(list, rows);
+  AnsweredMenu menu(&list, frame.Handle());
+
+  menu.ShowAt(POINT{10, 10});
+  EXPECT_EQ(menu.tracked, 0) << "no selection, no menu";
+
+  // Two folders: only the note, and the program's own command still reaches the window.
+  Select({0, 2});
+  menu.choice = ID_LIST_OPEN;
+  menu.ShowAt(POINT{10, 10});
+  EXPECT_EQ(menu.explorerItems, std::vector<std::wstring>{L"Not in the same folder"});
+  EXPECT_EQ(frame.commands, std::vector<int>{ID_LIST_OPEN});
+
+  // One folder: the shell's own menu for the two files.
+  Select({0, 1});
+  menu.choice = 0;
+  menu.ShowAt(POINT{10, 10});
+  EXPECT_GT(menu.explorerItems.size(), 1u);
+  EXPECT_NE(menu.explorerItems[0], L"Not available for this item.");
+
+  // An item the shell does not know.
+  Select({3});
+  menu.ShowAt(POINT{10, 10});
+  EXPECT_EQ(menu.explorerItems, std::vector<std::wstring>{L"Not available for this item."});
+  EXPECT_EQ(frame.commands.size(), 1u);
+
+  CShellContextMenu shell;
+  ASSERT_TRUE(shell.SetObjects({W(temp.Path() + u"one.txt"), W(temp.Path() + u"two.txt")}));
+  EXPECT_EQ(shell.ItemCount(), 2u);
+  ASSERT_NE(shell.BuildShellMenu(frame.Handle()), nullptr);
+  EXPECT_GE(shell.MenuType(), 1);
+  EXPECT_EQ(shell.InvokeShellCommand(frame.Handle(), ID_LIST_OPEN), UINT(ID_LIST_OPEN));
+}
+
+// The real menu, opened on the screen: a user opens "E&xplorer Action" with the keys, the shell's
+// menu takes its place, and the picture is kept (build/<preset>/screenshots/results_menu.png).
+TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
+  Touch("one.txt");
+  rows.Add(temp.Path(), u"one.txt");
+  listhost::ShowRows(list, rows);
+  Select({0});
+  frame.Show(SW_SHOWNORMAL);
+  static int ticks;
+  static std::vector<HWND> menus;
+  ticks = 0;
+  menus.clear();
+  UINT_PTR timer = ::SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND owner = ::GetForegroundWindow();
+    ++ticks;
+    if (ticks == 1 || ticks == 2) {
+      ::PostMessageW(owner, WM_KEYDOWN, ticks == 1 ? VK_DOWN : VK_RIGHT, 0);
+      return;
+    }
+    menus.clear();
+    ::EnumWindows([](HWND w, LPARAM) -> BOOL {
+      wchar_t name[16] = {};
+      ::GetClassNameW(w, name, 16);
+      if (std::wstring(name) == L"#32768" && ::IsWindowVisible(w)) menus.push_back(w);
+      return TRUE;
+    }, 0);
+    if (menus.size() < 2 && ticks < 40) return;  // the shell's menu may take a moment
+    RECT all = {};
+    for (HWND m : menus) {
+      RECT rc;
+      ::GetWindowRect(m, &rc);
+      ::UnionRect(&all, &all, &rc);
+    }
+    uitest::Image image;
+    image.width = all.right - all.left;
+    image.height = all.bottom - all.top;
+    HDC screen = ::GetDC(nullptr);
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) image.pixels.push_back(::GetPixel(screen, all.left + x, all.top + y));
+    }
+    ::ReleaseDC(nullptr, screen);
+    for (uint32_t& px : image.pixels) px = (px & 0xFF) << 16 | (px & 0xFF00) | (px >> 16 & 0xFF);  // BGR to RGB
+    if (image.width > 0) uitest::SaveBmp(image, "results_menu");
+    ::EndMenu();
+  });
+  CResultMenu menu(&list, frame.Handle());
+  menu.ShowAt(POINT{40, 40});
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(menus.size(), 2u) << "the result menu and the shell's menu beside it";
+  EXPECT_TRUE(frame.commands.empty());
+}
+
+TEST_F(ResultActionsTest, KeyboardMenuOpensBesideTheFirstSelectedRow) {
+  ShowStandardRows();
+  CResultMenu menu(&list, frame.Handle());
+  POINT at = {};
+  EXPECT_FALSE(menu.KeyboardPoint(&at));
+  Select({1, 2});
+  ASSERT_TRUE(menu.KeyboardPoint(&at));
+  RECT rc = {LVIR_BOUNDS, 0, 0, 0};
+  list.Send(LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&rc));
+  POINT expected = {rc.left + 100, rc.top};
+  ::ClientToScreen(list.Handle(), &expected);
+  EXPECT_EQ(at.x, expected.x);
+  EXPECT_EQ(at.y, expected.y);
+}
+
+// Saving: the file's bytes for each format and choice, the refusals, and Notepad.
+class SaveResultsTest : public ResultActionsTest {
+ protected:
+  std::string Saved(const std::u16string& format, bool selectedOnly) {
+    calls.clear();
+    const std::u16string file = temp.Path() + u"saved.txt";
+    if (SaveResults(list, file, format, selectedOnly) != 0) return "<not saved>";
+    std::ifstream in(std::filesystem::path(temp.HostPath()) / "saved.txt", std::ios::binary);
+    EXPECT_EQ(calls, std::vector<std::wstring>{L"run [Open] [notepad.exe] [ \"" + W(file) + L"\"]"});
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+TEST_F(SaveResultsTest, LinesFollowTheFormatAndTheSelection) {
+  rows.Add(u"C:\\Windows\\", u"notepad.exe");
+  rows.Add(u"", u"C:", 0, true);
+  rows.Add(u"D:\\[FILENAME]\\", u"x.txt");
+  listhost::ShowRows(list, rows);
+  Select({0, 2});
+  struct Case {
+    std::u16string format;
+    bool selectedOnly;
+    std::string expected;
+  } cases[] = {
+      {u"[FILEDIR][FILENAME]", false, "C:\\Windows\\notepad.exe\r\nC:\r\nD:\\[FILENAME]\\x.txt\r\n"},
+      {u"[FILENAME] in [FILEDIR] ([FILENAME])", true, "notepad.exe in C:\\Windows\\ (notepad.exe)\r\nx.txt in D:\\[FILENAME]\\ (x.txt)\r\n"},
+      {u"[FILEDIR]", true, "C:\\Windows\\\r\nD:\\[FILENAME]\\\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Saved(c.format, c.selectedOnly), c.expected) << U8(c.format);
+  Select({});
+  EXPECT_EQ(Saved(u"[FILENAME]", true), "");
+}
+
+TEST_F(SaveResultsTest, FailuresAreToldAndNotepadStaysClosed) {
+  test::RecordingMessages boxes;
+  EXPECT_EQ(Saved(u"[FILENAME]", false), "<not saved>");
+  rows.Add(u"C:\\", u"a.txt");
+  listhost::ShowRows(list, rows);
+  EXPECT_EQ(SaveResults(list, temp.Path() + u"no folder\\saved.txt", u"[FILENAME]", false), -1);
+  os::fault::FailNth(os::fault::Op::Write, 1, os::Error::DiskFull);
+  EXPECT_EQ(Saved(u"[FILENAME]", false), "<not saved>");
+  os::fault::Reset();
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::u16string>{u"Can not save without results!", u"Couldn't create the file!",
+                                                        u"Couldn't write the file!"}));
+}
+
+TEST_F(SaveResultsTest, NamesOutsideTheCodePageAreMarkedAndTold) {
+  test::RecordingMessages boxes;
+  rows.Add(u"C:\\", u"\u4e2d\u6587.txt");
+  rows.Add(u"C:\\", u"plain.txt");
+  listhost::ShowRows(list, rows);
+  char fallback[8] = {};
+  BOOL used = FALSE;
+  const wchar_t chinese[] = L"\u4e2d";
+  ::WideCharToMultiByte(CP_ACP, 0, chinese, 1, fallback, sizeof fallback, nullptr, &used);
+  if (!used) GTEST_SKIP() << "the code page holds the name";
+  EXPECT_EQ(Saved(u"[FILEDIR][FILENAME]", false), std::string("C:\\") + fallback + fallback + ".txt\r\nC:\\plain.txt\r\n");
+  ASSERT_EQ(boxes.Count(), 1u);
+  EXPECT_EQ(boxes.Texts()[0].rfind(u"1 lines hold characters", 0), 0u) << U8(boxes.Texts()[0]);
+}
+
+TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
+  Touch("old.txt");
+  const std::u16string existing = temp.Path() + u"old.txt";
+  const std::wstring blank = L"Invalid information, file path or save format must not be blank.|";
+  const std::wstring noPlaceholder = L"Invalid save format, format must contain [FILEDIR] or [FILENAME] filed. |";
+  const std::wstring overwrite = L"File already exists. Do you want to overwrite it ?|Confirm Message";
+  struct Case {
+    std::u16string path, format;
+    int reply;
+    std::wstring question;
+    bool ends;
+  } cases[] = {
+      {u"  ", u"[FILENAME]", IDOK, blank, false},
+      {u"C:\\x.txt", u" \t", IDOK, blank, false},
+      {u"C:\\x.txt", u"[NAME]", IDOK, noPlaceholder, false},
+      {existing, u"[FILEDIR]", IDNO, overwrite, false},
+      {existing, u"[FILEDIR]", IDYES, overwrite, true},
+      {u" " + temp.Path() + u"new.txt ", u" [FILENAME] ", IDOK, L"", true},
+  };
+  for (const Case& c : cases) {
+    CSaveResultsDlg dialog;
+    ASSERT_TRUE(dialog.CreateModeless(frame.Handle()));
+    EXPECT_EQ(dialog.FilePath(), u"C:\\SearchResults.txt");
+    EXPECT_EQ(dialog.LineFormat(), u"[FILEDIR][FILENAME]");
+    if (&c == &cases[0]) uitest::Shoot(dialog.Handle(), "results_save_dialog");
+    ::SetDlgItemTextW(dialog.Handle(), IDC_SAVE_FILE_PATH, W(c.path).c_str());
+    ::SetDlgItemTextW(dialog.Handle(), IDC_SAVE_FORMAT, W(c.format).c_str());
+    ::SendDlgItemMessageW(dialog.Handle(), IDC_SAVE_SELECTED_ONLY, BM_CLICK, 0, 0);
+    questions.clear();
+    reply = c.reply;
+    ::SendDlgItemMessageW(dialog.Handle(), IDOK, BM_CLICK, 0, 0);
+    EXPECT_EQ(questions.empty() ? L"" : questions[0], c.question) << U8(c.path);
+    EXPECT_EQ(dialog.Result() == IDOK, c.ends) << U8(c.path);
+    EXPECT_TRUE(dialog.SelectedOnly());
+    if (c.ends) {
+      EXPECT_EQ(dialog.FilePath() + u"|" + dialog.LineFormat(), Trim(c.path) + u"|" + Trim(c.format));
+    }
+    dialog.Destroy();
+  }
+  // The command: cancelling the dialog writes nothing.
+  {
+    ConfirmAnswerer user(IDCANCEL);
+    calls.clear();
+    EXPECT_FALSE(SaveResultsCommand(list, frame.Handle()));
+    EXPECT_EQ(ConfirmAnswerer::answered, 1);
+    EXPECT_TRUE(calls.empty());
+  }
+  // "Browse..." puts the chosen file into the path box.
+  ui::SetPickResponder([](const ui::PickRequest& r, ui::PickAnswer* a) {
+    EXPECT_EQ(r.initial, L"SearchResults.txt");
+    EXPECT_EQ(r.filter, L"Text Files(*.txt)|*.txt|All Files (*.*)|*.*||");
+    a->path = L"D:\\lists\\mine.txt";
+    return true;
+  });
+  CSaveResultsDlg dialog;
+  ASSERT_TRUE(dialog.CreateModeless(frame.Handle()));
+  ::SendDlgItemMessageW(dialog.Handle(), IDC_SAVE_BROWSE, BM_CLICK, 0, 0);
+  ui::SetPickResponder(nullptr);
+  EXPECT_EQ(dialog.FilePath(), u"D:\\lists\\mine.txt");
+  dialog.Destroy();
+}
+
+}  // namespace
+}  // namespace lvx::results

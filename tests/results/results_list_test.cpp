@@ -1,0 +1,434 @@
+// The results list in a hidden window: its accessors at their boundaries, removal, the 64-bit total,
+// sorting, the icon thread (write-back, network drives never asked for real, stop), the tooltip
+// texts, the header, the row height and the drawn rows.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+
+#include "platform/fault.h"
+#include "platform/text.h"
+#include "results/icon_source.h"
+#include "results/list_ctrl_ex.h"
+#include "list_host.h"
+#include "support/temp_dir.h"
+#include "ui_test_support.h"
+
+namespace lvx::results {
+namespace {
+
+constexpr int kListId = 1001;
+using search::ICON_UNRESOLVED;
+using search::SearchResult;
+using listhost::HostFrame;
+using listhost::Rows;
+
+// The shell, except that the drive letters in `remote` are network drives; every question is kept.
+class RecordingSource : public IconSource {
+ public:
+  struct Lookup {
+    std::wstring path;
+    bool byAttributes;
+  };
+  std::wstring remote;
+
+  uint32_t DriveType(const std::wstring& root) override {
+    if (IsRemote(root)) return DRIVE_REMOTE;
+    return ShellIconSource().DriveType(root);
+  }
+  int SmallIconIndex(const std::wstring& path, bool byAttributes, DWORD attributes) override {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      lookups_.push_back({path, byAttributes});
+    }
+    if (IsRemote(path) && !byAttributes) return -1;  // a network drive is never touched
+    return ShellIconSource().SmallIconIndex(path, byAttributes, attributes);
+  }
+  std::vector<Lookup> Lookups() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return lookups_;
+  }
+
+ private:
+  bool IsRemote(const std::wstring& path) const {
+    return path.size() >= 2 && path[1] == L':' && remote.find(path[0]) != std::wstring::npos;
+  }
+  std::mutex mutex_;
+  std::vector<Lookup> lookups_;
+};
+
+class TestList : public CListCtrlEx {
+ public:
+  POINT pointer = {};
+  bool realPointer = false;
+  int tipRequests = 0;
+  int pops = 0;
+  HMENU poppedMenu = nullptr;
+  HWND poppedOwner = nullptr;
+
+ protected:
+  POINT TipPointer() const override { return realPointer ? CListCtrlEx::TipPointer() : pointer; }
+  bool OnToolTipText(NMTTDISPINFOW* info, LRESULT* result) override {
+    ++tipRequests;
+    return CListCtrlEx::OnToolTipText(info, result);
+  }
+  void PopupViewMenu(HMENU menu, POINT, HWND owner) override {
+    ++pops;
+    poppedMenu = menu;
+    poppedOwner = owner;
+  }
+};
+
+// 2024-07-01 14:30 UTC, 16:30 in Berlin (the test's zone).
+constexpr uint64_t kJulyAfternoon = (1719844200ull + 11644473600ull) * 10000000ull;
+
+class ResultsListTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ui::InitCommonControls(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(frame.Create());
+    ASSERT_TRUE(MakeList(list, kListId));
+  }
+  void TearDown() override { os::fault::Reset(); }
+
+  bool MakeList(TestList& target, int id, IconSource* icons = nullptr) {
+    target.SetIconSource(icons ? icons : &source);
+    return listhost::MakeList(target, frame, id, temp.Path());
+  }
+  void Show(Rows& rows, int count = -1) { listhost::ShowRows(list, rows, count); }
+  RECT RowRect(int row, int part = LVIR_BOUNDS) {
+    RECT rc = {};
+    rc.left = part;
+    list.Send(LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&rc));
+    return rc;
+  }
+  std::wstring TipAt(POINT client) {
+    ::ClientToScreen(list.Handle(), &client);
+    list.pointer = client;
+    NMTTDISPINFOW info = {};
+    info.hdr = {list.ToolTip(), 0, TTN_GETDISPINFOW};
+    list.Send(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    return info.lpszText ? info.lpszText : L"";
+  }
+  std::wstring TipOfRow(int row) {
+    RECT rc = RowRect(row);
+    return TipAt(POINT{rc.left + 40, (rc.top + rc.bottom) / 2});
+  }
+  bool AllResolved(const Rows& rows) {
+    for (const SearchResult& e : rows.entries) {
+      if (e.iconIndex == ICON_UNRESOLVED) return false;
+    }
+    return true;
+  }
+
+  test::TempDir temp;
+  RecordingSource source;
+  HostFrame frame;
+  TestList list;
+};
+
+TEST_F(ResultsListTest, RowOperationsKeepToTheRowsAndTheArray) {
+  Rows rows;
+  rows.Add(u"C:\\a\\", u"x.txt", UINT32_MAX);
+  rows.Add(u"C:\\b\\", u"sub", UINT32_MAX, true);
+  rows.Add(u"", u"C:", 2, true);
+  list.SetVirtualCount(3);
+  std::u16string name, path;
+  bool folder = false;
+  EXPECT_FALSE(list.GetItemPath(0, &name, &path)) << "no array";
+  EXPECT_FALSE(list.GetItemIsFolder(0, &folder));
+  EXPECT_FALSE(list.RemoveItem(0));
+  EXPECT_EQ(list.GetTotalSizeKB(), CListCtrlEx::kNoTotal);
+
+  // More rows than entries (the count arrives before the array): the rows past it have none.
+  Show(rows, 5);
+  for (auto [row, ok] : {std::pair{-1, false}, {0, true}, {2, true}, {3, false}, {5, false}}) {
+    EXPECT_EQ(list.GetItemPath(row, &name, &path), ok) << row;
+    EXPECT_EQ(list.GetItemIsFolder(row, &folder), ok) << row;
+  }
+  EXPECT_EQ(list.GetTotalSizeKB(), 0x200000000ull) << "past 32 bits, only rows with entries";
+  list.SetVirtualCount(3);
+  EXPECT_FALSE(list.RemoveItem(3));
+  ASSERT_TRUE(list.RemoveItem(1));
+  EXPECT_EQ(list.Count(), 2);
+  ASSERT_TRUE(list.GetItemPath(1, &name, &path));
+  ASSERT_TRUE(list.GetItemIsFolder(1, &folder));
+  EXPECT_EQ(name + u"|" + path + (folder ? u"|folder" : u""), u"C:||folder");
+  EXPECT_EQ(list.GetTotalSizeKB(), uint64_t(UINT32_MAX) + 2);
+  EXPECT_FALSE(list.GetItemPath(2, &name, &path));
+}
+
+TEST_F(ResultsListTest, SortResultsOrdersTheAttachedRows) {
+  Rows rows;
+  rows.Add(u"C:\\", u"b.txt", 2);
+  rows.Add(u"C:\\", u"a.txt", 1);
+  rows.Add(u"C:\\", u"c.txt", 3);
+  EXPECT_FALSE(list.SortResults(search::SortName, true)) << "no array";
+  EXPECT_FALSE(list.VisitResults([](const SearchResult&) { return true; }));
+  Show(rows);
+  auto order = [&] {
+    std::u16string names;
+    list.VisitResults([&](const SearchResult& e) { return names += e.name, true; });
+    return names;
+  };
+  EXPECT_TRUE(list.SortResults(search::SortName, true));
+  EXPECT_EQ(order(), u"a.txtb.txtc.txt");
+  EXPECT_TRUE(list.SortResults(search::SortSize, false));
+  EXPECT_EQ(order(), u"c.txtb.txta.txt");
+  EXPECT_FALSE(list.SortResults(search::SortUnsorted, true));
+  EXPECT_EQ(order(), u"c.txtb.txta.txt");
+}
+
+TEST_F(ResultsListTest, DrawnRowsGetTheirIconsWithoutUserAction) {
+  Rows rows;
+  rows.Add(u"C:\\windows\\", u"notepad.exe");
+  rows.Add(u"C:\\windows\\", u"system32", 0, true);
+  rows.Add(u"", u"C:", 0, true);
+  Show(rows);
+  uitest::RenderClient(list.Handle());
+  EXPECT_TRUE(uitest::PumpUntil([&] { return AllResolved(rows); }, 30000));
+  bool notepadAskedForReal = false;
+  for (const auto& lookup : source.Lookups()) {
+    notepadAskedForReal |= lookup.path == L"C:\\windows\\notepad.exe" && !lookup.byAttributes;
+  }
+  EXPECT_TRUE(notepadAskedForReal);
+}
+
+// Answers without the shell: index 11 for "C:\\b", held until opened, and 22 for anything else.
+class GatedSource : public IconSource {
+ public:
+  std::atomic<bool> entered{false};
+  os::Event gate{true, false};
+  uint32_t DriveType(const std::wstring&) override { return DRIVE_FIXED; }
+  int SmallIconIndex(const std::wstring& path, bool, DWORD) override {
+    if (path != L"C:\\b") return 22;
+    entered = true;
+    gate.Wait(os::kInfinite);
+    return 11;
+  }
+};
+
+TEST_F(ResultsListTest, AnIconLookedUpBeforeTheRowsMovedIsNotStored) {
+  GatedSource gated;
+  TestList other;
+  ASSERT_TRUE(MakeList(other, kListId + 1, &gated));
+  struct OpenAtEnd {
+    os::Event& gate;
+    ~OpenAtEnd() { gate.Set(); }  // before the list stops its thread, whatever failed
+  } openAtEnd{gated.gate};
+  Rows rows;
+  rows.Add(u"C:\\", u"b");
+  rows.Add(u"C:\\", u"a");
+  other.AttachResults(rows.entries.data(), 2);
+  other.SetVirtualCount(2);
+  other.SetMode(ModeResults);
+  uitest::RenderClient(other.Handle());
+  ASSERT_TRUE(uitest::PumpUntil([&] { return gated.entered.load(); }, 10000));
+  // "b" is being looked up for row 0 when the sort moves "a" there.
+  EXPECT_TRUE(other.SortResults(search::SortName, true));
+  gated.gate.Set();
+  ASSERT_TRUE(uitest::PumpUntil([&] {
+    uitest::RenderClient(other.Handle());
+    return AllResolved(rows);
+  }, 10000));
+  EXPECT_EQ(std::u16string(rows.entries[0].name) + u"=" + lvx::U16(std::to_string(rows.entries[0].iconIndex)) + u" " +
+                rows.entries[1].name + u"=" + lvx::U16(std::to_string(rows.entries[1].iconIndex)),
+            u"a=22 b=11");
+  other.StopIconThread();
+}
+
+TEST_F(ResultsListTest, NetworkDrivesAreNeverAskedForReal) {
+  source.remote = L"N";
+  Rows rows;
+  rows.Add(u"N:\\share\\", u"report.docx");
+  rows.Add(u"N:\\share\\", u"sub", 0, true);
+  rows.Add(u"", u"N:", 0, true);
+  Show(rows);
+  uitest::RenderClient(list.Handle());
+  ASSERT_TRUE(uitest::PumpUntil([&] { return AllResolved(rows); }, 30000));
+  EXPECT_EQ(rows.entries[1].iconIndex, list.FolderIcon());
+  EXPECT_EQ(rows.entries[2].iconIndex, list.FolderIcon());
+  int byName = 0;
+  for (const auto& lookup : source.Lookups()) {
+    EXPECT_FALSE(lookup.path[0] == L'N' && !lookup.byAttributes) << "asked for real: " << std::string(lookup.path.begin(), lookup.path.end());
+    byName += lookup.path == L"report.docx" && lookup.byAttributes;
+  }
+  EXPECT_GE(byName, 1);
+}
+
+TEST_F(ResultsListTest, TipsOfAFileAndADrive) {
+  Rows rows;
+  rows.Add(u"C:\\docs\\", u"notes.txt", 1234567, false, kJulyAfternoon);
+  rows.Add(u"", u"C:", 0, true);
+  Show(rows);
+  EXPECT_EQ(TipOfRow(0), L"notes.txt\r\nLocation:  C:\\docs\\\r\nDate Modified :  2024-07-01 16:30\r\nSize:  1,234,567 KB");
+  EXPECT_EQ(TipOfRow(1), L"C:\r\nLocation:  My Computer \r\nModified Date:  N/A\r\nSize:  0 KB");
+  EXPECT_EQ(TipOfRow(0).substr(0, 9), L"notes.txt") << "back to the first row";
+  RECT below = RowRect(1);
+  EXPECT_EQ(TipAt(POINT{below.left + 40, below.bottom + 20}), L"") << "no row";
+  list.SetMode(ModeSearching);
+  EXPECT_EQ(TipOfRow(0), L"") << "state rows have no tip";
+
+}
+
+TEST_F(ResultsListTest, HoveringShowsTheTipOfTheRowUnderThePointer) {
+  Rows rows;
+  rows.Add(u"C:\\docs\\", u"notes.txt", 1234567, false, kJulyAfternoon);
+  rows.Add(u"", u"C:", 0, true);
+  Show(rows);
+  frame.Show(SW_SHOWNORMAL);
+  list.realPointer = true;
+  auto shownText = [&] {
+    wchar_t text[512] = {};
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = list.Handle();
+    tool.lpszText = text;
+    ::SendMessageW(list.ToolTip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    return std::wstring(text);
+  };
+  for (int row : {0, 1}) {
+    // The pointer comes to rest on the row: one move, as the mouse gives it.
+    RECT rc = RowRect(row);
+    POINT at = {rc.left + 60, (rc.top + rc.bottom) / 2};
+    MSG move = {};
+    move.hwnd = list.Handle();
+    move.message = WM_MOUSEMOVE;
+    move.lParam = MAKELPARAM(at.x, at.y);
+    ::ClientToScreen(list.Handle(), &at);
+    ::SetCursorPos(at.x, at.y);
+    int requests = list.tipRequests;
+    EXPECT_FALSE(list.PreTranslateMessage(&move)) << "the message goes on as usual";
+    ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsWindowVisible(list.ToolTip()) && list.tipRequests > requests; }, 10000))
+        << row;
+    EXPECT_EQ(shownText().substr(0, 4), row == 0 ? L"note" : L"C:\r\n") << row;
+  }
+}
+
+TEST_F(ResultsListTest, HeaderOpensTheViewMenuAndFitsTheColumn) {
+  Rows rows;
+  rows.Add(u"C:\\long\\", std::u16string(200, u'W') + u".txt", 1234);
+  Show(rows);
+  EXPECT_EQ(list.WidestText(), 600u);
+  uitest::RenderClient(list.Handle());
+  EXPECT_GT(list.WidestText(), 600u) << "a row wider than the column was drawn";
+
+  NMHEADERW note = {};
+  note.hdr = {list.Header(), UINT_PTR(::GetDlgCtrlID(list.Header())), UINT(HDN_DIVIDERDBLCLICKW)};
+  list.Send(WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note));
+  EXPECT_EQ(list.ColumnWidth(0), int(list.WidestText()));
+
+  note.hdr.code = UINT(HDN_ITEMCLICKW);
+  list.Send(WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note));
+  EXPECT_EQ(list.pops, 1);
+  EXPECT_EQ(list.poppedMenu, ::GetSubMenu(::GetMenu(frame.Handle()), 2));
+  EXPECT_EQ(list.poppedOwner, frame.Handle());
+
+  list.SetMode(ModeResults);
+  EXPECT_EQ(list.WidestText(), 600u) << "a mode change starts again";
+}
+
+TEST_F(ResultsListTest, ClickStaysWithTheListOtherNotificationsReachTheParent) {
+  for (auto [code, parentSees] : {std::pair{UINT(NM_CLICK), false}, {UINT(NM_DBLCLK), true}, {UINT(NM_RCLICK), true}}) {
+    frame.notifications.clear();
+    NMHDR header = {list.Handle(), UINT_PTR(kListId), code};
+    frame.Send(WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(!frame.notifications.empty(), parentSees) << code;
+  }
+}
+
+TEST_F(ResultsListTest, RowsAreTwoLinesOfTheListFont) {
+  Rows rows;
+  rows.Add(u"C:\\", u"a");
+  Show(rows);
+  int last = 0;
+  for (int height : {-11, -24}) {
+    LOGFONTW font = {};
+    font.lfHeight = height;
+    wcscpy(font.lfFaceName, L"Tahoma");
+    list.SetListFont(font);
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, list.Font());
+    TEXTMETRICW tm = {};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    EXPECT_EQ(list.ItemHeight(), (tm.tmHeight + tm.tmExternalLeading) * 2 + 4) << height;
+    RECT row = RowRect(0);
+    EXPECT_EQ(row.bottom - row.top, list.ItemHeight()) << "the list took the height";
+    EXPECT_GT(list.ItemHeight(), last);
+    last = list.ItemHeight();
+  }
+}
+
+TEST_F(ResultsListTest, StateRowsShowTheirTextAndModeNoneNothing) {
+  list.SetVirtualCount(1);
+  for (int mode = ModeNone; mode <= ModeCacheReady; ++mode) {
+    if (mode == ModeResults) continue;
+    list.SetMode(ListMode(mode));
+    uitest::Image image = uitest::RenderClient(list.Handle());
+    RECT row = RowRect(0);
+    int dark = 0;
+    for (int y = row.top; y < row.bottom; ++y) {
+      for (int x = 0; x < 300; ++x) dark += GetRValue(image.At(x, y)) < 128;
+    }
+    EXPECT_EQ(dark > 0, mode != ModeNone) << mode;
+  }
+}
+
+TEST_F(ResultsListTest, SelectedRowHasTheFrameAndTheGradient) {
+  Rows rows;
+  rows.Add(u"C:\\windows\\", u"notepad.exe", 0, false, kJulyAfternoon);
+  rows.Add(u"C:\\Users\\Public\\Documents\\", u"Quarterly report.docx", 1234, false, kJulyAfternoon);
+  rows.Add(u"C:\\long\\", std::u16string(90, u'x') + u".log", 1234567, false, kJulyAfternoon);
+  rows.Add(u"", u"C:", 51234567, true);
+  Show(rows);
+  list.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+  uitest::RenderClient(list.Handle());
+  uitest::PumpUntil([&] { return AllResolved(rows); }, 30000);
+  uitest::Image image = uitest::Shoot(list.Handle(), "results_list");
+  for (int row : {0, 1}) {
+    RECT label = RowRect(row, LVIR_LABEL);
+    label.left += 16;
+    int middle = (label.top + label.bottom) / 2;
+    bool selected = row == 1;
+    COLORREF edge = image.At(label.left, middle), inside = image.At(label.left + 40, middle - 1);
+    EXPECT_TRUE(uitest::Near(edge, selected ? RGB(172, 168, 153) : RGB(255, 255, 255), 12)) << row << uitest::Describe(edge);
+    EXPECT_TRUE(uitest::Near(inside, selected ? RGB(226, 224, 220) : RGB(255, 255, 255), 6)) << row << uitest::Describe(inside);
+  }
+}
+
+TEST_F(ResultsListTest, GenericIconsFallBackWhenTheProbesCannotBeMade) {
+  struct Case {
+    bool failFile, failFolder;
+  };
+  int id = kListId + 1;
+  for (Case c : {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
+    if (c.failFile) os::fault::FailNth(os::fault::Op::Open, 1, os::Error::AccessDenied);
+    if (c.failFolder) os::fault::FailNth(os::fault::Op::Write, 1, os::Error::AccessDenied);
+    TestList other;
+    ASSERT_TRUE(MakeList(other, id++));
+    os::fault::Reset();
+    if (c.failFile) {
+      EXPECT_EQ(other.DefaultFileIcon(), 3);
+    }
+    if (c.failFolder) {
+      EXPECT_EQ(other.FolderIcon(), other.DefaultFileIcon());
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(temp.HostPath())) << "the probes are gone";
+    other.StopIconThread();
+    other.Destroy();
+  }
+}
+
+TEST_F(ResultsListTest, StopEndsASleepingIconThread) {
+  list.StopIconThread();
+  EXPECT_TRUE(list.IconThreadEnded());
+  list.StopIconThread();  // again: nothing left to stop
+}
+
+}  // namespace
+}  // namespace lvx::results
