@@ -197,6 +197,20 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontAndTheHistoriesAreWritten) {
     PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(WaitUntil([&] { return PopupMenuOf(program_.Id(), 0) == nullptr; }, 5000));
   }
+
+  // The cache file saved under a chosen name, then loaded back: the one replaced stays as ".bak".
+  const std::wstring saved = UserDataFolder() + L"\\saved.db";
+  for (auto [id, title] : {std::pair{kSaveCache, L"Save As"}, {kLoadCache, L"Open"}}) {
+    Command(main, id);
+    HWND picker = Dialog(title);
+    ASSERT_NE(picker, nullptr) << id;
+    for (int name : {0x47c, 0x480}) SetDlgItemTextW(picker, name, saved.c_str());
+    Press(picker, IDOK);
+    EXPECT_TRUE(Gone(picker)) << id;
+  }
+  EXPECT_TRUE(WaitUntil([&] { return FileExists(UserDataFolder() + L"\\default.db.bak"); }, 5000));
+  EXPECT_TRUE(FileExists(saved));
+  EXPECT_TRUE(FileExists(UserDataFolder() + L"\\default.db"));
   Close(main);
 }
 
@@ -207,7 +221,10 @@ TEST_F(CommandsTest, TheUpdateCheckAnswersAsTheUserAskedOrNotAtAll) {
   // A check the user starts shows the updater; the server (nothing listens) cannot be reached.
   SendMessageW(main, WM_COMMAND, 32855, 0);
   HWND updater = Dialog(kUpdaterTitle);
-  if (updater && IsWindowVisible(updater)) SaveScreenshot(updater, "commands_updater");
+  if (updater && IsWindowVisible(updater)) {
+    RedrawWindow(updater, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (IsWindowVisible(updater)) SaveScreenshot(updater, "commands_updater");
+  }
   HWND box = Box(kUpdaterTitle);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), L"Can not connect to the server, please check your network connection.");
