@@ -129,6 +129,22 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontAndTheHistoriesAreWritten) {
     EXPECT_TRUE(Gone(shown)) << dialog.id;
   }
   EXPECT_EQ(ReadIni(Settings(), L"OPTIONS", L"SELECT_DRIVES"), L"0x80000") << "Cancel writes nothing";
+  // OK in the location dialog queues the folder's refresh.
+  Command(main, 32890);
+  HWND location = Dialog(L"Update Location...");
+  ASSERT_NE(location, nullptr);
+  SetDlgItemTextW(location, 1056, L"T:\\apptest\\folder");
+  Press(location, IDOK);
+  EXPECT_TRUE(Gone(location));
+  std::wstring status;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        status = StatusText(main);
+        return status.rfind(L"[Refreshing Location T:\\apptest\\folder", 0) == 0 &&
+               status.find(L"Finished") != std::wstring::npos;
+      },
+      kWaitMs))
+      << std::string(status.begin(), status.end());
   // OK in the drive dialog writes the selection the way the program writes it, and the option.
   Command(main, 32846);
   HWND drives = Dialog(L"Select Drives to Search ...");
@@ -306,6 +322,11 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedAndStopped) {
       << std::string(status.begin(), status.end());
   EXPECT_TRUE(WaitUntil([&] { return !Grayed(main, kUpdateCache); }, 5000));
   ExpectCacheMenus(main, false);
+  // Defrag compacts the file and records its size in MB again.
+  const std::wstring state = UserDataFolder() + L"\\stateinfo.ini";
+  WritePrivateProfileStringW(L"STATEINFO", L"CacheFileSize", L"999", state.c_str());
+  SendMessageW(main, WM_COMMAND, kDefrag, 0);
+  EXPECT_EQ(ReadIni(state, L"STATEINFO", L"CacheFileSize"), L"0");
   Close(main);
 
   // Without warnings the build starts at once and Exit asks nothing.
