@@ -261,6 +261,12 @@ TEST_F(CommandsTest, TheUpdateCheckAnswersAsTheUserAskedOrNotAtAll) {
             L"New?\r\nFaster\r\n\r\nClick Yes to download, click No to cancel.");
   Press(box, IDNO);
   EXPECT_TRUE(Gone(box));
+
+  // Help > Content opens the help file beside the program in the system's help viewer.
+  Command(main, 32788);
+  HWND help = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (help = FindWindowW(L"HH Parent", nullptr)) != nullptr; }, kWaitMs));
+  if (help) PostMessageW(help, WM_CLOSE, 0, 0);
   Close(main);
 }
 
