@@ -12,6 +12,7 @@ namespace {
 
 constexpr DWORD kWaitMs = 30000;
 constexpr int kPatternBox = 1018, kFolderBox = 1003, kResults = 1001, kSearch = 1004;
+constexpr int kShowWarningsBox = 1060;
 constexpr UINT kUpdateResult = WM_APP + 40;
 constexpr wchar_t kUpdaterTitle[] = L"Lumivex Updater";
 constexpr wchar_t kRebuildQuestion[] =
@@ -227,6 +228,28 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontAndTheHistoriesAreWritten) {
   EXPECT_TRUE(WaitUntil([&] { return FileExists(UserDataFolder() + L"\\default.db.bak"); }, 5000));
   EXPECT_TRUE(FileExists(saved));
   EXPECT_TRUE(FileExists(UserDataFolder() + L"\\default.db"));
+
+  // Settings: warnings switched off on the general page apply at once; the rebuild asks nothing.
+  Command(main, 32891);
+  HWND settings = Dialog(L"Settings");
+  ASSERT_NE(settings, nullptr);
+  HWND warnings = nullptr;
+  EnumChildWindows(
+      settings,
+      [](HWND child, LPARAM found) -> BOOL {
+        if (GetDlgCtrlID(child) != kShowWarningsBox) return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&warnings));
+  ASSERT_NE(warnings, nullptr);
+  SendMessageW(warnings, BM_CLICK, 0, 0);
+  Press(settings, IDOK);
+  EXPECT_TRUE(Gone(settings));
+  EXPECT_EQ(ReadIni(Settings(), L"OPTIONS", L"SHOWWARNINGS"), L"FALSE");
+  Command(main, kUpdateCache);
+  EXPECT_EQ(Box(L"Update Search Cache", 1500), nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs));
   Close(main);
 }
 
