@@ -401,15 +401,18 @@ void CLumivexDlg::Notify(uilib::TNotifyUI& msg) {
   if (page >= 0 && tabs && tabs->GetCurSel() != page) tabs->SelectItem(page);
 }
 
-bool CLumivexDlg::OnCommand(int id, int code, HWND control) { return OnSearchCommand(id, code); }
+bool CLumivexDlg::OnCommand(int id, int code, HWND control) {
+  return OnSearchCommand(id, code) || OnMenuCommand(id);
+}
 
 bool CLumivexDlg::OnNotify(NMHDR* header, LRESULT* result) {
   if (header->idFrom == IDC_MAIN_SORT_TABS) return OnSortTabNotify(header);
-  return false;
+  return OnResultsNotify(header);
 }
 
 bool CLumivexDlg::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
   if (OnTrayMessage(msg, w, l, result)) return true;
+  if (OnCommandsMessage(msg, w, l, result)) return true;
   if (msg == rowNameMessage_ && msg != 0) {
     *result = RowNameAtom(w);
     return true;

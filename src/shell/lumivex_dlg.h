@@ -21,10 +21,13 @@
 #include "indexer/change_monitor.h"
 #include "options_ui/advanced_page.h"
 #include "options_ui/dialogs/info_dialogs.h"
+#include "options_ui/dialogs/updater_dialog.h"
 #include "options_ui/size_date_page.h"
 #include "options_ui/toolbar_page.h"
 #include "platform/thread.h"
 #include "results/list_ctrl_ex.h"
+#include "results/result_actions.h"
+#include "results/result_menu.h"
 #include "search/search_engine.h"
 #include "shell/history_list.h"
 #include "shell/options.h"
@@ -131,6 +134,30 @@ class CLumivexDlg : public CUILibDialog {
   // The name of a row as a global atom (0 for none): how a test reads the owner-data list.
   LRESULT RowNameAtom(WPARAM row);
 
+  // --- Menu and accelerator commands, result actions, the update check's answers (main_commands.cpp) ---
+  bool OnMenuCommand(int id);
+  // Double click and right click on the results list.
+  bool OnResultsNotify(NMHDR* header);
+  // Messages the commands take before the window's own handling (false: not taken, or taken and
+  // passed on).
+  bool OnCommandsMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result);
+  void CreateCommandObjects();
+  void EnableFileMenu();
+  void StartFullBuild();
+  void StopUpdating();
+  void PauseOrResumeUpdating();
+  void SetPauseTexts(const wchar_t* text);
+  void CacheFileCommand(bool save);
+  void SelectAllRows();
+  void ChooseListFont();
+  void ChooseStyle(bool vista);
+  void SelectDrives();
+  void UpdateLocation();
+  void OpenSettings();
+  void OpenHelp();
+  void CheckForUpdates();
+  void OnUpdateResult(WPARAM code);
+
   // The tray menu (its first popup), null while there is none.
   HMENU TrayMenu() const;
 
@@ -193,6 +220,14 @@ class CLumivexDlg : public CUILibDialog {
   uint64_t shownTotalKB_ = 0;
   bool firstSearchDone_ = false;
   UINT rowNameMessage_ = 0;
+
+  // Commands.
+  std::unique_ptr<results::CResultActions> actions_;
+  std::unique_ptr<results::CResultMenu> resultMenu_;
+  std::unique_ptr<dialogs::CDialogUpdater> updaterDialog_;  // hidden until a check is asked for
+  bool paused_ = false;      // the running build is paused
+  int staleBuildEnds_ = 0;   // ends of builds stopped to start again, still to come
+  UINT menuStateMessage_ = 0;
 };
 
 }  // namespace lvx::shell

@@ -169,6 +169,33 @@ HWND FocusIn(HWND window) {
   return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
+HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds) {
+  struct Wanted {
+    DWORD process;
+    const wchar_t* title;
+    bool boxOnly;
+    HWND found;
+  } wanted{process, title, boxOnly, nullptr};
+  auto visit = [](HWND hwnd, LPARAM param) -> BOOL {
+    auto* w = reinterpret_cast<Wanted*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid != w->process || lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    if (WindowText(hwnd) != w->title || (w->boxOnly && !GetDlgItem(hwnd, 0xFFFF))) return TRUE;
+    w->found = hwnd;
+    return FALSE;
+  };
+  WaitUntil(
+      [&] {
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&wanted));
+        return wanted.found != nullptr;
+      },
+      milliseconds);
+  return wanted.found;
+}
+
 HWND PopupMenuOf(DWORD process, DWORD milliseconds) {
   struct Menu {
     DWORD process;

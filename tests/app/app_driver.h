@@ -54,6 +54,9 @@ std::wstring MessageBoxText(HWND box);
 void PressOk(HWND box);
 // Polls until done() holds or the time is up.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+// A shown dialog or message box (class "#32770") of the process with the title, waiting up to the
+// time; with boxOnly, only a message box (one with its text static).
+HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds);
 // The window that has the keyboard focus in the thread of the given window (null for none).
 HWND FocusIn(HWND window);
 // A shown popup menu (class "#32768") of the process, waiting up to the time.
