@@ -26,6 +26,23 @@ inline uint32_t DriveBit(char16_t letter) { return 1u << ((uint32_t(letter) - u'
 
 inline uint64_t Time(uint32_t low, uint32_t high) { return (uint64_t(high) << 32) | low; }
 
+// A buffer of allocated + 1 elements cut to used + 1. One with much slack moves to a block of its
+// own: a heap that shrinks a large block in place may keep all of its pages committed. The buffer
+// stays as it is when no memory can be had.
+template <typename T>
+T* FitBuffer(T* buffer, size_t used, size_t allocated) {
+  const size_t bytes = (used + 1) * sizeof(T);
+  if (allocated - used > allocated / 4) {
+    if (void* fresh = std::malloc(bytes)) {
+      std::memcpy(fresh, buffer, used * sizeof(T));
+      std::free(buffer);
+      return static_cast<T*>(fresh);
+    }
+  }
+  void* moved = std::realloc(buffer, bytes);
+  return moved ? static_cast<T*>(moved) : buffer;
+}
+
 }  // namespace
 
 SearchEngine::SearchEngine(cache::CacheContext& context, cache::INotifySink* sink)
@@ -164,14 +181,13 @@ void SearchEngine::RebaseEntries(uintptr_t old) {
 void SearchEngine::ShrinkBuffers() {
   if (pool_) {
     const uintptr_t old = reinterpret_cast<uintptr_t>(pool_);
-    if (auto* moved = static_cast<char16_t*>(std::realloc(pool_, (poolUsed_ + 1) * sizeof(char16_t)))) {
-      pool_ = moved;
-      RebaseEntries(old);
-    }
+    pool_ = FitBuffer(pool_, poolUsed_, poolAllocated_);
+    poolAllocated_ = poolUsed_;
+    RebaseEntries(old);
   }
   if (results_) {
-    if (auto* moved = static_cast<SearchResult*>(std::realloc(results_, (size_t(resultCount_) + 1) * sizeof(SearchResult))))
-      results_ = moved;
+    results_ = FitBuffer(results_, resultCount_, arrayAllocated_);
+    arrayAllocated_ = resultCount_;
   }
 }
 

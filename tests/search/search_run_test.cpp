@@ -164,7 +164,8 @@ TEST_F(SearchRun, HitsOfOneFolderShareOnePathText) {
     EXPECT_EQ(engine_.PoolUsed(), characters) << array;
     const SearchResult* r = engine_.Results();
     for (uint32_t i = 1; i < engine_.ResultCount(); ++i) {
-      if (i != kFiles / 2) EXPECT_EQ(r[i].path, r[0].path) << i;
+      if (i == kFiles / 2) continue;  // x.txt in sub
+      EXPECT_EQ(r[i].path, r[0].path) << i;
     }
   }
 }
