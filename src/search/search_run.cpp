@@ -211,6 +211,8 @@ void SearchEngine::FreeResults() {
   pool_ = nullptr;
   results_ = nullptr;
   refined_ = nullptr;
+  arrayAllocated_ = 0;
+  poolAllocated_ = 0;
   resultCount_ = 0;
   poolUsed_ = 0;
   refinedCount_ = 0;
