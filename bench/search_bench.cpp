@@ -84,6 +84,15 @@ size_t MapAndScan(const std::u16string& path, unsigned char value) {
   return n;
 }
 
+// The process's resident memory now, in MB (Linux; 0 elsewhere).
+double ResidentMB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  return 0;
+}
+
 bool HavePlocate() { return std::system("command -v plocate >/dev/null 2>&1 && command -v updatedb >/dev/null 2>&1") == 0; }
 
 }  // namespace
@@ -163,6 +172,17 @@ int main(int argc, char** argv) {
     std::printf("RunSearch %-15s %8.2f ms  %8u hits  %d walk%s  ratio %5.2f  (goal: %s) %s\n",
                 quoted, t * 1e3, hits, walks, walks == 1 ? " " : "s",
                 t / scan, q.selective ? "<= 3.00" : "< 1 s", ok ? "met" : "MISSED");
+  }
+  {
+    // What the result set of "*" holds, against a pool that copied every hit's path.
+    const search::SearchResult* r = engine.Results();
+    size_t perHit = 0;
+    for (uint32_t i = 0; i < engine.ResultCount(); ++i)
+      perHit += std::char_traits<char16_t>::length(r[i].path) + std::char_traits<char16_t>::length(r[i].name) + 2;
+    const double array = double(engine.ResultCount()) * sizeof(search::SearchResult) / 1e6;
+    std::printf("result set of \"*\"        array %.1f MB, pool %.1f MB (%.1f MB with a path per hit), "
+                "resident %.1f MB\n",
+                array, double(engine.PoolUsed()) * 2 / 1e6, double(perHit) * 2 / 1e6, ResidentMB());
   }
 
   if (HavePlocate()) {

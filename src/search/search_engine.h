@@ -3,7 +3,8 @@
 //
 // A full search (search_run.cpp) walks the folder blocks depth first from the location, tests
 // every record against the filter chain and copies each hit's folder path and name into a name pool
-// of fixed initial size. When the array or the pool would fill, the walk is abandoned, a second walk
+// that grows by doubling up to a fixed capacity; a folder's path is stored once for all its hits.
+// When the array or the pool would pass its capacity, the walk is abandoned, a second walk
 // counts the hits and their characters, and a third collects into buffers of exactly that size. The
 // walk is iterative and validates every record it reads, so a damaged cache file ends the search
 // with -1 instead of a crash or an endless walk. A refine filters the last full result set again.
@@ -32,6 +33,9 @@ class SearchEngine {
   static constexpr uint32_t kInitialArrayCapacity = 600000;
   static constexpr uint32_t kCapacityHeadroom = 70000;
   static constexpr size_t kInitialPoolCapacity = 68900000;  // characters
+  // What a collecting walk allocates first; it doubles up to the capacities above as hits come.
+  static constexpr uint32_t kFirstArrayChunk = 4096;
+  static constexpr size_t kFirstPoolChunk = 65536;  // characters
   static constexpr uint32_t kPathBufferChars = 32768;
   static constexpr uint32_t kAckWaitMs = 100000;
   static constexpr uint32_t kStopWaitMs = 8000;
@@ -79,6 +83,8 @@ class SearchEngine {
   uint64_t PostedTotalSizeKB() const { return postedTotal_.load(); }
   uint32_t StartTick() const { return startTick_; }
   uint32_t EndTick() const { return endTick_; }
+  // Characters of the name pool that the last full search filled.
+  size_t PoolUsed() const { return poolUsed_; }
   // How many walks the last full search made: 1, or 3 after an overflow (0 when none ran).
   int LastWalkCount() const { return walkCount_; }
 
@@ -129,6 +135,9 @@ class SearchEngine {
   template <WalkMode kMode>
   bool OnHit();  // false: overflow
   bool AllocateBuffers(uint32_t entries, size_t characters);
+  bool GrowArray();
+  bool GrowPool(size_t need);
+  void RebaseEntries(uintptr_t old);
   void DropBuffers();
   void ShrinkBuffers();
   void ReleaseBuffer(void* buffer);
@@ -198,8 +207,15 @@ class SearchEngine {
   uint64_t totalSize_ = 0;
   char16_t* pool_ = nullptr;
   size_t poolUsed_ = 0;
+  // The capacities in effect bound the collecting walk; the buffers hold only what is allocated.
   uint32_t arrayCapacity_ = 0;
   size_t poolCapacity_ = 0;
+  uint32_t arrayAllocated_ = 0;
+  size_t poolAllocated_ = 0;
+  // Where the pool holds the current folder's path text (kNoPath: not yet). The hits of one folder
+  // share that text; the counting walk only notes that it has counted it.
+  static constexpr size_t kNoPath = SIZE_MAX;
+  size_t sharedPath_ = kNoPath;
   uint64_t countedChars_ = 0;  // counting walk
   uint64_t countedHits_ = 0;
   SearchResult* refined_ = nullptr;

@@ -6,6 +6,7 @@
 // to a block already open on the stack (an ancestor) ends the search as damaged; and the walk may
 // read at most as many records as the file could hold (a record takes 16 bytes and a block at least
 // 6), so records that share blocks cannot make it walk for ever either.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +25,23 @@ const char16_t kDamagedText[] = u"The cache file is damaged. Please rebuild the 
 inline uint32_t DriveBit(char16_t letter) { return 1u << ((uint32_t(letter) - u'A') & 31u); }
 
 inline uint64_t Time(uint32_t low, uint32_t high) { return (uint64_t(high) << 32) | low; }
+
+// A buffer of allocated + 1 elements cut to used + 1. One with much slack moves to a block of its
+// own: a heap that shrinks a large block in place may keep all of its pages committed. The buffer
+// stays as it is when no memory can be had.
+template <typename T>
+T* FitBuffer(T* buffer, size_t used, size_t allocated) {
+  const size_t bytes = (used + 1) * sizeof(T);
+  if (allocated - used > allocated / 4) {
+    if (void* fresh = std::malloc(bytes)) {
+      std::memcpy(fresh, buffer, used * sizeof(T));
+      std::free(buffer);
+      return static_cast<T*>(fresh);
+    }
+  }
+  void* moved = std::realloc(buffer, bytes);
+  return moved ? static_cast<T*>(moved) : buffer;
+}
 
 }  // namespace
 
@@ -111,37 +129,65 @@ bool SearchEngine::AllocateBuffers(uint32_t entries, size_t characters) {
   results_ = static_cast<SearchResult*>(std::malloc((size_t(entries) + 1) * sizeof(SearchResult)));
   pool_ = static_cast<char16_t*>(std::malloc((characters + 1) * sizeof(char16_t)));
   if (results_ && pool_) {
-    arrayCapacity_ = entries;
-    poolCapacity_ = characters;
+    arrayAllocated_ = entries;
+    poolAllocated_ = characters;
     return true;
   }
-  std::free(results_);
-  std::free(pool_);
-  results_ = nullptr;
-  pool_ = nullptr;
+  DropBuffers();
   return false;
+}
+
+// Doubles the array, up to the capacity in effect; false at the capacity or with no memory. The
+// array is the run's own until it is handed over, so it may move.
+bool SearchEngine::GrowArray() {
+  if (arrayAllocated_ >= arrayCapacity_) return false;
+  const uint32_t entries = arrayAllocated_ >= arrayCapacity_ / 2 ? arrayCapacity_ : arrayAllocated_ * 2 + 1;
+  auto* moved = static_cast<SearchResult*>(std::realloc(results_, (size_t(entries) + 1) * sizeof(SearchResult)));
+  if (moved == nullptr) return false;
+  results_ = moved;
+  arrayAllocated_ = entries;
+  return true;
+}
+
+// Doubles the pool until need more characters fit, up to the capacity in effect; the entries follow
+// a pool that moved.
+bool SearchEngine::GrowPool(size_t need) {
+  if (poolUsed_ + need > poolCapacity_) return false;
+  size_t characters = poolAllocated_;
+  while (poolUsed_ + need > characters)
+    characters = characters >= poolCapacity_ / 2 ? poolCapacity_ : characters * 2 + 1;
+  const uintptr_t old = reinterpret_cast<uintptr_t>(pool_);
+  auto* moved = static_cast<char16_t*>(std::realloc(pool_, (characters + 1) * sizeof(char16_t)));
+  if (moved == nullptr) return false;
+  pool_ = moved;
+  poolAllocated_ = characters;
+  RebaseEntries(old);
+  return true;
+}
+
+// Points the entries into the pool again after it moved from old.
+void SearchEngine::RebaseEntries(uintptr_t old) {
+  if (reinterpret_cast<uintptr_t>(pool_) == old) return;
+  auto rebase = [&](const char16_t* p) {
+    return pool_ + (reinterpret_cast<uintptr_t>(p) - old) / sizeof(char16_t);
+  };
+  for (uint32_t i = 0; i < resultCount_; ++i) {
+    results_[i].path = rebase(results_[i].path);
+    results_[i].name = rebase(results_[i].name);
+  }
 }
 
 // Gives back what the run did not use. The pool may move; the entries then follow it.
 void SearchEngine::ShrinkBuffers() {
   if (pool_) {
     const uintptr_t old = reinterpret_cast<uintptr_t>(pool_);
-    if (auto* moved = static_cast<char16_t*>(std::realloc(pool_, (poolUsed_ + 1) * sizeof(char16_t)))) {
-      pool_ = moved;
-      if (reinterpret_cast<uintptr_t>(moved) != old) {
-        auto rebase = [&](const char16_t* p) {
-          return moved + (reinterpret_cast<uintptr_t>(p) - old) / sizeof(char16_t);
-        };
-        for (uint32_t i = 0; i < resultCount_; ++i) {
-          results_[i].path = rebase(results_[i].path);
-          results_[i].name = rebase(results_[i].name);
-        }
-      }
-    }
+    pool_ = FitBuffer(pool_, poolUsed_, poolAllocated_);
+    poolAllocated_ = poolUsed_;
+    RebaseEntries(old);
   }
   if (results_) {
-    if (auto* moved = static_cast<SearchResult*>(std::realloc(results_, (size_t(resultCount_) + 1) * sizeof(SearchResult))))
-      results_ = moved;
+    results_ = FitBuffer(results_, resultCount_, arrayAllocated_);
+    arrayAllocated_ = resultCount_;
   }
 }
 
@@ -165,6 +211,8 @@ void SearchEngine::FreeResults() {
   pool_ = nullptr;
   results_ = nullptr;
   refined_ = nullptr;
+  arrayAllocated_ = 0;
+  poolAllocated_ = 0;
   resultCount_ = 0;
   poolUsed_ = 0;
   refinedCount_ = 0;
@@ -177,6 +225,8 @@ void SearchEngine::DropBuffers() {
   std::free(pool_);
   results_ = nullptr;
   pool_ = nullptr;
+  arrayAllocated_ = 0;
+  poolAllocated_ = 0;
   resultCount_ = 0;
   totalSize_ = 0;
   poolUsed_ = 0;
@@ -186,10 +236,12 @@ void SearchEngine::DropBuffers() {
 
 template <SearchEngine::WalkMode kMode>
 bool SearchEngine::OnHit() {
-  const size_t need = size_t(pathLength_) + current_.nameLength + 2;
+  const bool newPath = sharedPath_ == kNoPath;
+  const size_t need = (newPath ? size_t(pathLength_) + 1 : 0) + current_.nameLength + 1;
   if constexpr (kMode == WalkMode::Count) {
     ++countedHits_;
     countedChars_ += need;
+    if (newPath) sharedPath_ = 0;
     return true;
   } else {
     if constexpr (kMode == WalkMode::Collect) {
@@ -198,14 +250,20 @@ bool SearchEngine::OnHit() {
       if (current_.isFolder ? int64_t(resultCount_) > limit : int64_t(resultCount_) >= limit)
         return false;
     }
-    if (resultCount_ >= arrayCapacity_ || poolUsed_ + need > poolCapacity_) return false;
-    char16_t* path = pool_ + poolUsed_;
-    std::memcpy(path, pathBuffer_, pathLength_ * sizeof(char16_t));
-    path[pathLength_] = 0;
-    char16_t* name = path + pathLength_ + 1;
+    // The exact walk's buffers were sized by the count: it never grows them.
+    if (resultCount_ >= arrayAllocated_ && (kMode == WalkMode::Exact || !GrowArray())) return false;
+    if (poolUsed_ + need > poolAllocated_ && (kMode == WalkMode::Exact || !GrowPool(need))) return false;
+    if (newPath) {
+      sharedPath_ = poolUsed_;
+      std::memcpy(pool_ + poolUsed_, pathBuffer_, pathLength_ * sizeof(char16_t));
+      pool_[poolUsed_ + pathLength_] = 0;
+      poolUsed_ += pathLength_ + 1;
+    }
+    const char16_t* path = pool_ + sharedPath_;
+    char16_t* name = pool_ + poolUsed_;
     std::memcpy(name, current_.name, current_.nameLength * sizeof(char16_t));
     name[current_.nameLength] = 0;
-    poolUsed_ += need;
+    poolUsed_ += current_.nameLength + 1;
     results_[resultCount_++] = SearchResult{path, ICON_UNRESOLVED, name, current_.sizeKB,
                                             uint8_t(current_.isFolder), os::FileTime::From(current_.time)};
     totalSize_ += current_.sizeKB;
@@ -219,6 +277,7 @@ bool SearchEngine::OnHit() {
 // from its bytes (base), any other through the file.
 struct SearchEngine::WalkFrame {
   uint32_t block, position, limit, pathLength;
+  size_t pathText;  // the frame's path text in the pool, kept while a child frame is open
   uint64_t subtotal;
   const uint8_t* base;
   cache::Record folder;
@@ -232,6 +291,7 @@ bool SearchEngine::OpenFrame(uint32_t block, uint32_t pathLength, WalkFrame* fra
   frame->position = block + 4;
   frame->limit = capacity == 0 ? 0 : block + capacity;
   frame->pathLength = pathLength;
+  frame->pathText = kNoPath;
   frame->subtotal = 0;
   frame->base = (fastRecords_ && capacity != 0) ? file_.GetSpan(block, capacity) : nullptr;
   return true;
@@ -278,6 +338,8 @@ SearchEngine::WalkEnd SearchEngine::VisitFolder(const cache::Record& r, bool hol
   child.holds = holds;
   if (kMode == WalkMode::Collect && int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_)
     return WalkEnd::Overflow;
+  stack.back().pathText = sharedPath_;
+  sharedPath_ = kNoPath;
   stack.push_back(child);
   return WalkEnd::Done;
 }
@@ -292,6 +354,7 @@ bool SearchEngine::CloseFolder(std::vector<WalkFrame>& stack) {
   stack.pop_back();
   WalkFrame& parent = stack.back();
   pathLength_ = parent.pathLength;
+  sharedPath_ = parent.pathText;
   parent.subtotal += done.subtotal;
   return TestEntry<kMode>(done.folder, done.holds, cache::SaturateKB(done.subtotal), true, uint32_t(stack.size()));
 }
@@ -304,6 +367,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
   stack.reserve(64);
   WalkFrame first{};
   if (!OpenFrame(startBlock, startPath, &first)) return WalkEnd::Damaged;
+  sharedPath_ = kNoPath;
   if (kMode == WalkMode::Collect && int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_)
     return WalkEnd::Overflow;
   stack.push_back(first);
@@ -355,7 +419,7 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   bool walk = true;
   const int result = ChooseStart(location, &start, &walk);
   WalkEnd end = WalkEnd::Done;
-  if (!AllocateBuffers(arrayCapacity_, poolCapacity_))
+  if (!AllocateBuffers(std::min(arrayCapacity_, kFirstArrayChunk), std::min(poolCapacity_, kFirstPoolChunk)))
     end = WalkEnd::Overflow;  // as after a failed exact allocation: no memory
   else if (walk)
     end = CollectHits(start);
@@ -442,8 +506,10 @@ SearchEngine::WalkEnd SearchEngine::CollectHits(uint32_t start) {
   walkCount_ = 2;
   end = (this->*countWalk_)(start);
   if (end != WalkEnd::Done) return end;
-  if (countedHits_ > 0xFFFFFFFEu || !AllocateBuffers(uint32_t(countedHits_), size_t(countedChars_)))
-    return WalkEnd::Overflow;
+  if (countedHits_ > 0xFFFFFFFEu || countedChars_ != uint64_t(size_t(countedChars_))) return WalkEnd::Overflow;
+  arrayCapacity_ = uint32_t(countedHits_);
+  poolCapacity_ = size_t(countedChars_);
+  if (!AllocateBuffers(arrayCapacity_, poolCapacity_)) return WalkEnd::Overflow;
   walkCount_ = 3;
   pathLength_ = uint32_t(basePath_.size());
   return (this->*exactWalk_)(start);

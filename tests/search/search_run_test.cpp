@@ -1,6 +1,7 @@
 // Full searches and refines over cache files written by the test, and damaged cache files: a search
 // over one ends with -1 and a message, never a crash or an endless walk.
 #include <functional>
+#include <string>
 #include <tuple>
 
 #include "search_fixture.h"
@@ -122,7 +123,7 @@ TEST_F(SearchRun, OverflowCountsThenCollectsEverything) {
       {6, 2, 1000, u"*.mp3", {NameMatches}, 1, 4},  // four hits fit a limit of four
       {5, 2, 1000, u"*.mp3", {NameMatches}, 3, 4},  // but not a limit of three
       {2, 0, 1000, u"*", {NameMatches, FoldersOnly}, 3, 5},  // no headroom: a folder hit still fits
-      {1000, 0, 30, u"*", {NameMatches}, 3, 10},  // "C:\Music\song.mp3" alone takes 18 characters
+      {1000, 0, 30, u"*", {NameMatches}, 3, 10},  // the hits up to C:\Music\LOUD.MP3 take 38 characters
   };
   for (const auto& c : cases) {
     engine_.SetCapacities(c.array, c.headroom, c.pool);
@@ -134,6 +135,39 @@ TEST_F(SearchRun, OverflowCountsThenCollectsEverything) {
   ASSERT_EQ(Search(u"*", u"", {NameMatches}, kDriveC), 0);
   EXPECT_EQ(Hits(), kAllOfC);
   EXPECT_EQ(engine_.TotalSizeKB(), 58u);
+}
+
+// The hits of one folder share one path text, also after a subfolder's hits came between them, in
+// a collecting walk whose buffers grow and in the exact walk after an overflow alike.
+TEST_F(SearchRun, HitsOfOneFolderShareOnePathText) {
+  constexpr int kFiles = 5000;  // past the first array chunk; their names pass the first pool chunk
+  std::vector<Node> inside;
+  Lines expected;
+  for (int i = 0; i < kFiles; ++i) {
+    if (i == kFiles / 2) {
+      inside.push_back(Folder(u"sub", {File(u"x.txt", 1)}));
+      expected.push_back(u"C:\\dir\\sub\\x.txt");
+    }
+    std::u16string name = U16("file-" + std::to_string(100000 + i) + ".txt");
+    inside.push_back(File(name, 1));
+    expected.push_back(u"C:\\dir\\" + name);
+  }
+  Write(CacheImage::FromTree({{u'C', {Folder(u"dir", inside)}}}));
+  // "C:\dir\" and "C:\dir\sub\" once each, then every name with its end.
+  const size_t characters = 8 + 12 + 6 + size_t(kFiles) * 16;
+  ASSERT_GT(characters, SearchEngine::kFirstPoolChunk);
+  for (uint32_t array : {SearchEngine::kInitialArrayCapacity, 1000u}) {
+    engine_.SetCapacities(array, 0, SearchEngine::kInitialPoolCapacity);
+    ASSERT_EQ(Search(u"*.txt", u"", {NameMatches}, kDriveC), 0);
+    EXPECT_EQ(engine_.LastWalkCount(), array == 1000u ? 3 : 1);
+    EXPECT_EQ(Hits(), expected);
+    EXPECT_EQ(engine_.PoolUsed(), characters) << array;
+    const SearchResult* r = engine_.Results();
+    for (uint32_t i = 1; i < engine_.ResultCount(); ++i) {
+      if (i == kFiles / 2) continue;  // x.txt in sub
+      EXPECT_EQ(r[i].path, r[0].path) << i;
+    }
+  }
 }
 
 // Totals past 32 bits of KB are exact; a folder of 4 TB or more is listed and filtered at the
