@@ -202,6 +202,12 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontAndTheHistoriesAreWritten) {
   EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 2);
   SendMessageW(main, WM_COMMAND, 32809, 0);
   EXPECT_EQ(ClipboardText(), L"T:\\apptest\\folder\\found.txt\r\nT:\\apptest\\folder\r\n");
+  // Refresh draws the same rows again; Copy puts the items themselves on the clipboard.
+  SendMessageW(main, WM_COMMAND, 32786, 0);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
+  SendMessageW(main, WM_COMMAND, 32877, 0);
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
   for (int way = 0; way < 2; ++way) {
     if (way == 0) {
       Command(main, 32868);
