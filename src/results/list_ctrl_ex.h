@@ -100,15 +100,19 @@ class CListCtrlEx : public ui::CListView {
  private:
   void MeasureRow(MEASUREITEMSTRUCT* item);
   // The navigation keys: focus, selection (alone: that row; Shift: the range from the selection
-  // mark; Ctrl: focus only) and scrolling. False for other keys and for Shift moves over so many rows
+  // mark; Ctrl: focus only) and scrolling; Space alone selects the focused row only. False for other keys and for Shift moves over so many rows
   // that the list view's own handling is left to do them.
   bool OnNavigationKey(UINT key);
   void Notify(UINT key);
   void SelectOnly(int focus, int row);
+  // Deselects every row but `row` (-1: every row), starting the search for them at the focus.
+  void DeselectAllBut(int focus, int row);
   bool ExtendSelection(int focus, int row);
   // The `selected` selected rows from row `from` on, when there are few and all lie there; else none.
   std::vector<int> SelectedNear(int from, int selected) const;
   void ClearSelection();
+  // The list view's selection mark, -1 when it has none or it lies past the rows.
+  int SelectionMark() const;
   void Remeasure();
   void DrawResultRow(DRAWITEMSTRUCT* item);
   void DrawStateRow(DRAWITEMSTRUCT* item, const char16_t* text);

@@ -1,11 +1,13 @@
-// The results list's own keyboard navigation (Up, Down, Page Up, Page Down, Home, End, alone, with
-// Shift or with Ctrl). The list view's own handling clears the old selection of an owner-data list
-// row by row over every row of the list (wine), so one key took seconds with a million hits. Here
-// only the rows whose state changes are touched: the selection is found from the rows the last
-// move left selected and checked against the list's own selected count; when it cannot be found so
-// cheaply it is cleared by shrinking the row count to nothing and back, and only if even that left
-// rows selected by the list view's clear-all.
+// The results list's own keyboard navigation: Up, Down, Page Up, Page Down, Home and End, alone,
+// with Shift or with Ctrl, and Space alone. The list view's own handling clears the old selection
+// of an owner-data list row by row over every row of the list (wine), which costs seconds per key
+// with a million hits. Here only the rows whose state changes are touched: the selection is found from
+// the rows the last move left selected and checked against the list's own selected count; when it
+// cannot be found so cheaply it is cleared by shrinking the row count to nothing and back, and only
+// if even that left rows selected by the list view's clear-all.
 #include "results/list_ctrl_ex.h"
+
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,15 +62,29 @@ bool CListCtrlEx::WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
     *result = 0;
     return true;
   }
+  if ((msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) && !(w & (MK_SHIFT | MK_CONTROL))) {
+    // A click that selects its row alone finds nothing else selected, which the list view's own
+    // handling then gets through at once. A right click on a selected row keeps the selection.
+    const int row = HitTest(POINT{GET_X_LPARAM(l), GET_Y_LPARAM(l)});
+    if (row >= 0 && (msg == WM_LBUTTONDOWN || !(ItemState(row, LVIS_SELECTED) & LVIS_SELECTED)))
+      DeselectAllBut(NextItem(-1, LVNI_FOCUSED), -1);
+  }
   return CListView::WindowProc(msg, w, l, result);
 }
 
 bool CListCtrlEx::OnNavigationKey(UINT key) {
   const int count = Count();
   const int focus = NextItem(-1, LVNI_FOCUSED);
+  const bool shift = Down(VK_SHIFT), ctrl = Down(VK_CONTROL);
+  if (key == VK_SPACE) {
+    // Space alone selects the focused row only; with Ctrl it toggles it (the list view's own).
+    if (shift || ctrl || focus < 0) return false;
+    SelectOnly(focus, focus);
+    Notify(key);
+    return true;
+  }
   const int row = NavigationRow(key, focus, int(Send(LVM_GETTOPINDEX)), int(Send(LVM_GETCOUNTPERPAGE)), count);
   if (row < 0) return false;
-  const bool shift = Down(VK_SHIFT), ctrl = Down(VK_CONTROL);
   if (shift && !(Style() & LVS_SINGLESEL)) {
     if (!ExtendSelection(focus, row)) return false;
   } else if (ctrl && !(Style() & LVS_SINGLESEL)) {
@@ -95,35 +111,44 @@ std::vector<int> CListCtrlEx::SelectedNear(int from, int selected) const {
   // The rows from `from` on; all of them only if the list's count says so.
   std::vector<int> rows;
   if (selected > kRowByRowLimit) return rows;
-  for (int r = NextItem(std::max(from, 0) - 1, LVNI_SELECTED); r >= 0 && int(rows.size()) < selected;
-       r = NextItem(r, LVNI_SELECTED)) {
+  // Each search runs to the next selected row or to the end of the list: none after the last.
+  for (int r = NextItem(std::max(from, 0) - 1, LVNI_SELECTED); r >= 0; r = NextItem(r, LVNI_SELECTED)) {
     rows.push_back(r);
+    if (int(rows.size()) == selected) return rows;
   }
-  if (int(rows.size()) != selected) rows.clear();
-  return rows;
+  return {};
+}
+
+void CListCtrlEx::DeselectAllBut(int focus, int row) {
+  const int selected = SelectedCount();
+  if (selected <= 0) return;
+  const int mark = SelectionMark();
+  int from = focus;
+  if (mark >= 0 && (from < 0 || mark < from)) from = mark;
+  std::vector<int> rows = SelectedNear(from, selected);
+  if (rows.empty()) {
+    ClearSelection();
+    return;
+  }
+  for (int r : rows) {
+    if (r != row) SetItemState(r, 0, LVIS_SELECTED);
+  }
 }
 
 void CListCtrlEx::SelectOnly(int focus, int row) {
-  const int selected = SelectedCount();
-  if (selected > 0) {
-    const int mark = int(Send(LVM_GETSELECTIONMARK));
-    int from = focus;
-    if (mark >= 0 && (from < 0 || mark < from)) from = mark;
-    std::vector<int> rows = SelectedNear(from, selected);
-    if (rows.empty()) {
-      ClearSelection();
-    } else {
-      for (int r : rows) {
-        if (r != row) SetItemState(r, 0, LVIS_SELECTED);
-      }
-    }
-  }
+  DeselectAllBut(focus, row);
   SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   Send(LVM_SETSELECTIONMARK, 0, row);
 }
 
+int CListCtrlEx::SelectionMark() const {
+  // The list view keeps a mark of rows that are gone (the row count was lowered since).
+  const int mark = int(Send(LVM_GETSELECTIONMARK));
+  return mark < Count() ? mark : -1;
+}
+
 bool CListCtrlEx::ExtendSelection(int focus, int row) {
-  int mark = int(Send(LVM_GETSELECTIONMARK));
+  int mark = SelectionMark();
   if (mark < 0) mark = focus >= 0 ? focus : row;
   const int oldLo = std::min(mark, focus < 0 ? mark : focus), oldHi = std::max(mark, focus < 0 ? mark : focus);
   const int newLo = std::min(mark, row), newHi = std::max(mark, row);

@@ -456,6 +456,7 @@ TEST_F(ListKeysTest, KeysMoveFocusAndSelectionAsAUserExpects) {
       {VK_NEXT, VK_SHIFT, 3 * P - 2, 2 * P - 2, 3 * P - 2},
       {VK_UP, VK_SHIFT, 3 * P - 3, 2 * P - 2, 3 * P - 3},
       {VK_UP, VK_CONTROL, 3 * P - 4, 2 * P - 2, 3 * P - 3},  // focus alone
+      {VK_SPACE, 0, 3 * P - 4, 3 * P - 4, 3 * P - 4},
       {VK_UP, 0, 3 * P - 5, 3 * P - 5, 3 * P - 5},
       {VK_HOME, VK_SHIFT, 0, 0, 3 * P - 5},        // back over the mark
       {VK_END, 0, kRows - 1, kRows - 1, kRows - 1},  // more rows than are cleared one by one
@@ -497,6 +498,13 @@ TEST_F(ListKeysTest, AMoveClearsEverySelectionItDidNotMake) {
     EXPECT_EQ(Selected(), Range(c.focus + 1, c.focus + 1)) << c.selected.size();
     EXPECT_EQ(Top(), top);
   }
+  // A click selects its row alone.
+  list.SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
+  RECT rc = RowRect(Top() + 1);
+  const LPARAM at = MAKELPARAM(rc.left + 30, rc.top + 3);
+  list.Send(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  list.Send(WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(Selected(), Range(Top() + 1, Top() + 1));
 }
 
 }  // namespace
