@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/common_controls.h"
 #include "platform/thread.h"
@@ -27,6 +28,11 @@
 namespace lvx::results {
 
 class IconSource;
+
+// The row a navigation key (VK_UP, VK_DOWN, VK_PRIOR, VK_NEXT, VK_HOME, VK_END) moves the focus to in
+// a report list of `count` rows whose page shows `perPage` rows from `top`; -1 for another key or no
+// rows.
+int NavigationRow(UINT key, int focus, int top, int perPage, int count);
 
 class CListCtrlEx : public ui::CListView {
  public:
@@ -80,6 +86,7 @@ class CListCtrlEx : public ui::CListView {
   bool OnReflectNotify(NMHDR* header, LRESULT* result) override;
   bool OnReflectDrawItem(DRAWITEMSTRUCT* item) override;
   bool OnReflectMeasureItem(MEASUREITEMSTRUCT* item) override;
+  bool WindowProc(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override;
 
   // One row: the result row or the state row of the current mode.
   virtual void DrawItem(DRAWITEMSTRUCT* item);
@@ -92,6 +99,20 @@ class CListCtrlEx : public ui::CListView {
 
  private:
   void MeasureRow(MEASUREITEMSTRUCT* item);
+  // The navigation keys: focus, selection (alone: that row; Shift: the range from the selection
+  // mark; Ctrl: focus only) and scrolling; Space alone selects the focused row only. False for other keys and for Shift moves over so many rows
+  // that the list view's own handling is left to do them.
+  bool OnNavigationKey(UINT key);
+  void Notify(UINT key);
+  void SelectOnly(int focus, int row);
+  // Deselects every row but `row` (-1: every row), starting the search for them at the focus.
+  void DeselectAllBut(int focus, int row);
+  bool ExtendSelection(int focus, int row);
+  // The `selected` selected rows from row `from` on, when there are few and all lie there; else none.
+  std::vector<int> SelectedNear(int from, int selected) const;
+  void ClearSelection();
+  // The list view's selection mark, -1 when it has none or it lies past the rows.
+  int SelectionMark() const;
   void Remeasure();
   void DrawResultRow(DRAWITEMSTRUCT* item);
   void DrawStateRow(DRAWITEMSTRUCT* item, const char16_t* text);

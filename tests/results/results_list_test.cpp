@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <deque>
+#include <algorithm>
 #include <filesystem>
 #include <mutex>
 
@@ -407,6 +408,103 @@ TEST_F(ResultsListTest, GenericIconsFallBackWhenTheProbesCannotBeMade) {
     other.StopIconThread();
     other.Destroy();
   }
+}
+
+// The navigation keys as a user presses them, alone, with Shift and with Ctrl: the focused row, the
+// selected rows and the top row after each, from a list with a page of P rows.
+class ListKeysTest : public ResultsListTest {
+ protected:
+  struct Step {
+    UINT key;
+    int modifier;  // 0, VK_SHIFT or VK_CONTROL
+    int focus;
+    int firstSelected, lastSelected;  // the one selected range (first -1: none)
+  };
+
+  void Press(UINT key, int modifier) {
+    BYTE keys[256] = {};
+    if (modifier) keys[modifier] = 0x80;
+    ::SetKeyboardState(keys);
+    list.Send(WM_KEYDOWN, key, 0);
+    BYTE none[256] = {};
+    ::SetKeyboardState(none);
+  }
+  std::vector<int> Selected() {
+    std::vector<int> rows;
+    for (int r = list.NextItem(-1); r >= 0; r = list.NextItem(r)) rows.push_back(r);
+    return rows;
+  }
+  static std::vector<int> Range(int first, int last) {
+    std::vector<int> rows;
+    for (int r = first; first >= 0 && r <= last; ++r) rows.push_back(r);
+    return rows;
+  }
+  int Focus() { return list.NextItem(-1, LVNI_FOCUSED); }
+  int Top() { return int(list.Send(LVM_GETTOPINDEX)); }
+};
+
+TEST_F(ListKeysTest, KeysMoveFocusAndSelectionAsAUserExpects) {
+  constexpr int kRows = 1000;
+  list.SetVirtualCount(kRows);
+  const int P = int(list.Send(LVM_GETCOUNTPERPAGE));
+  ASSERT_GT(P, 3);
+  const Step steps[] = {
+      {VK_DOWN, 0, 0, 0, 0},                       // no focus yet: the first row
+      {VK_NEXT, 0, P - 1, P - 1, P - 1},           // the page's bottom row
+      {VK_NEXT, 0, 2 * P - 2, 2 * P - 2, 2 * P - 2},  // from there a page on
+      {VK_DOWN, VK_SHIFT, 2 * P - 1, 2 * P - 2, 2 * P - 1},
+      {VK_NEXT, VK_SHIFT, 3 * P - 2, 2 * P - 2, 3 * P - 2},
+      {VK_UP, VK_SHIFT, 3 * P - 3, 2 * P - 2, 3 * P - 3},
+      {VK_UP, VK_CONTROL, 3 * P - 4, 2 * P - 2, 3 * P - 3},  // focus alone
+      {VK_SPACE, 0, 3 * P - 4, 3 * P - 4, 3 * P - 4},
+      {VK_UP, 0, 3 * P - 5, 3 * P - 5, 3 * P - 5},
+      {VK_HOME, VK_SHIFT, 0, 0, 3 * P - 5},        // back over the mark
+      {VK_END, 0, kRows - 1, kRows - 1, kRows - 1},  // more rows than are cleared one by one
+      {VK_PRIOR, 0, kRows - P, kRows - P, kRows - P},  // the page's top row
+      {VK_PRIOR, 0, kRows - 2 * P + 1, kRows - 2 * P + 1, kRows - 2 * P + 1},
+      {VK_END, VK_SHIFT, kRows - 1, kRows - 2 * P + 1, kRows - 1},
+      {VK_HOME, 0, 0, 0, 0},
+      {VK_UP, 0, 0, 0, 0},                         // nothing above the first row
+      {VK_PRIOR, VK_SHIFT, 0, 0, 0},
+  };
+  for (const Step& step : steps) {
+    Press(step.key, step.modifier);
+    SCOPED_TRACE(testing::Message() << "key " << step.key << " modifier " << step.modifier);
+    EXPECT_EQ(Focus(), step.focus);
+    EXPECT_EQ(Selected(), Range(step.firstSelected, step.lastSelected));
+    EXPECT_LE(Top(), step.focus);
+    EXPECT_GT(Top() + P, step.focus) << "the focused row is shown";
+  }
+  EXPECT_NE(std::find(frame.notifications.begin(), frame.notifications.end(), UINT(LVN_KEYDOWN)),
+            frame.notifications.end());
+}
+
+TEST_F(ListKeysTest, AMoveClearsEverySelectionItDidNotMake) {
+  list.SetVirtualCount(500);
+  // Every row (select-all), a row far after the focus, a row before it: a plain move keeps only its
+  // own row; the shown rows stay where they were.
+  struct Case {
+    std::vector<int> selected;
+    int focus;
+  } cases[] = {{{}, 40}, {{-1}, 40}, {{40, 300}, 40}, {{3, 40}, 40}, {{3, 40, 41, 42, 499}, 42}};
+  for (const Case& c : cases) {
+    list.SetItemState(-1, 0, LVIS_SELECTED);
+    list.EnsureVisible(c.focus + 2);  // the row below the focus is shown too
+    list.SetItemState(c.focus, LVIS_FOCUSED, LVIS_FOCUSED);
+    for (int r : c.selected) list.SetItemState(r, LVIS_SELECTED, LVIS_SELECTED);
+    const int top = Top();
+    Press(VK_DOWN, 0);
+    EXPECT_EQ(Focus(), c.focus + 1);
+    EXPECT_EQ(Selected(), Range(c.focus + 1, c.focus + 1)) << c.selected.size();
+    EXPECT_EQ(Top(), top);
+  }
+  // A click selects its row alone.
+  list.SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
+  RECT rc = RowRect(Top() + 1);
+  const LPARAM at = MAKELPARAM(rc.left + 30, rc.top + 3);
+  list.Send(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  list.Send(WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(Selected(), Range(Top() + 1, Top() + 1));
 }
 
 }  // namespace
