@@ -353,7 +353,10 @@ TEST_F(ResultsListTest, StateRowsShowTheirTextAndModeNoneNothing) {
   for (int mode = ModeNone; mode <= ModeCacheReady; ++mode) {
     if (mode == ModeResults) continue;
     list.SetMode(ListMode(mode));
-    uitest::Image image = uitest::RenderClient(list.Handle());
+    // Each state row is kept as a picture (build/<preset>/screenshots/results_state_*.png).
+    static const char* const kNames[] = {"", "", "searching", "nothing_found", "cache_building", "cache_ready"};
+    uitest::Image image = mode == ModeNone ? uitest::RenderClient(list.Handle())
+                                           : uitest::Shoot(list.Handle(), std::string("results_state_") + kNames[mode]);
     RECT row = RowRect(0);
     int dark = 0;
     for (int y = row.top; y < row.bottom; ++y) {
