@@ -208,9 +208,9 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontAndTheHistoriesAreWritten) {
   EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP));
   SendMessageW(main, WM_COMMAND, 32877, 0);
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
-  for (int way = 0; way < 2; ++way) {
-    if (way == 0) {
-      Command(main, 32868);
+  for (int way = 0; way < 3; ++way) {
+    if (way < 2) {
+      Command(main, way == 0 ? 32868 : 32869);  // the context-menu key, and Shift+F10
     } else {
       PostMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 30));
       PostMessageW(list, WM_RBUTTONUP, 0, MAKELPARAM(40, 30));

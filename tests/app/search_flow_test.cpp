@@ -278,6 +278,19 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
     EXPECT_EQ(SortTab(), s.tab) << s.command;
   }
   EXPECT_TRUE(SaveScreenshot(main_, "search_flow_sorted_by_size"));
+  // The other sort commands of the View menu and the accelerators pick their key's tab.
+  Command(32776, 0);
+  EXPECT_EQ(RowNames(), (Names{L"alpha.txt", L"beta.txt", L"delta.txt"})) << "View > Sort > Name: A to Z";
+  const struct {
+    WPARAM command;
+    WORD source;
+    int tab;
+  } others[] = {{32777, 0, 2}, {32779, 0, 4}, {32782, 0, 5}, {32859, 1, 2}, {32860, 1, 3}, {32861, 1, 4}, {32862, 1, 5}};
+  for (const auto& o : others) {
+    Command(o.command, o.source);
+    EXPECT_EQ(SortTab(), o.tab) << o.command;
+    EXPECT_EQ(RowNames(true), (Names{L"alpha.txt", L"beta.txt", L"delta.txt"})) << o.command;
+  }
 
   // The sort tabs under the mouse: a new tab sorts by its key, a click on the selected tab flips it.
   HWND tabControl = Item(kSortTabs);
