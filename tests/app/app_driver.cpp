@@ -6,7 +6,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "ui_base/ui_test_support.h"
 
 namespace lvx::apptest {
 namespace {
@@ -230,9 +229,7 @@ bool TrayIconShown(HWND window, UINT id) {
   return Shell_NotifyIconW(NIM_MODIFY, &data) != 0;
 }
 
-bool SaveScreenshot(HWND hwnd, const std::string& name) {
-  RECT r;
-  if (!GetWindowRect(hwnd, &r)) return false;
+uitest::Image ScreenPixels(const RECT& r) {
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -252,7 +249,12 @@ bool SaveScreenshot(HWND hwnd, const std::string& name) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return uitest::SaveBmp(image, name);
+  return image;
+}
+
+bool SaveScreenshot(HWND hwnd, const std::string& name) {
+  RECT r;
+  return GetWindowRect(hwnd, &r) && uitest::SaveBmp(ScreenPixels(r), name);
 }
 
 }  // namespace lvx::apptest

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/win_api.h"
+#include "ui_base/ui_test_support.h"
 
 namespace lvx::apptest {
 
@@ -64,6 +65,8 @@ HWND PopupMenuOf(DWORD process, DWORD milliseconds);
 // Whether the notification area holds the icon of the window and id: only an icon that is there
 // can be changed.
 bool TrayIconShown(HWND window, UINT id);
+// The pixels of a rectangle of the screen (0x00RRGGBB).
+uitest::Image ScreenPixels(const RECT& r);
 // The window as it is on the screen, written to screenshots/<name>.bmp.
 bool SaveScreenshot(HWND hwnd, const std::string& name);
 

@@ -61,25 +61,10 @@ HWND FindWindowWhere(HWND parent, const std::function<bool(HWND)>& found) {
 
 // Pixels of the refine label's red (#C00000) in a rectangle of the screen.
 int RedPixels(const RECT& r) {
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  // 0x00RRGGBB in a DIB.
-  int count = int(std::count_if(pixels, pixels + size_t(width) * height, [](uint32_t p) {
+  const uitest::Image image = ScreenPixels(r);
+  return int(std::count_if(image.pixels.begin(), image.pixels.end(), [](uint32_t p) {
     return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80;
   }));
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return count;
 }
 
 std::string U8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
