@@ -19,38 +19,37 @@ std::wstring ShellFolder(int csidl) {
   return std::wstring(path) + L"\\Lumivex Data";
 }
 
-struct Search {
-  DWORD process;       // 0: any
-  const wchar_t* cls;
-  bool marked;
-  const wchar_t* title;  // unmarked windows: the title wanted
-  HWND found;
-};
-
-BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
-  auto* s = reinterpret_cast<Search*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (s->process && pid != s->process) return TRUE;
-  wchar_t cls[64] = {};
-  GetClassNameW(hwnd, cls, 64);
-  if (lstrcmpW(cls, s->cls) != 0) return TRUE;
-  if (s->marked && GetPropW(hwnd, kMarker) != reinterpret_cast<HANDLE>(1)) return TRUE;
-  if (!s->marked && WindowText(hwnd) != s->title) return TRUE;
-  s->found = hwnd;
-  return FALSE;
-}
-
-HWND Find(DWORD process, const wchar_t* cls, bool marked, const wchar_t* title = L"Lumivex") {
-  Search s{process, cls, marked, title, nullptr};
-  EnumWindows(Visit, reinterpret_cast<LPARAM>(&s));
+// The first top-level window of the process (0: any) and class for which wanted() holds.
+HWND FindWindowOf(DWORD process, const wchar_t* cls, const std::function<bool(HWND)>& wanted) {
+  struct Search {
+    DWORD process;
+    const wchar_t* cls;
+    const std::function<bool(HWND)>* wanted;
+    HWND found;
+  } s{process, cls, &wanted, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if ((s->process && pid != s->process) || lstrcmpW(name, s->cls) != 0 || !(*s->wanted)(hwnd)) return TRUE;
+        s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
+
+bool Marked(HWND hwnd) { return GetPropW(hwnd, kMarker) == reinterpret_cast<HANDLE>(1); }
 
 }  // namespace
 
 std::wstring UserDataFolder() { return ShellFolder(CSIDL_APPDATA); }
 std::wstring CommonDataFolder() { return ShellFolder(CSIDL_COMMON_APPDATA); }
+std::wstring SettingsFile() { return UserDataFolder() + L"\\settings.ini"; }
+std::wstring StateFile() { return UserDataFolder() + L"\\stateinfo.ini"; }
 
 void WriteUnicodeFile(const std::wstring& path, const std::wstring& text) {
   std::ofstream out(std::filesystem::path(path), std::ios::binary);
@@ -65,7 +64,7 @@ void PrepareDataFolders(const std::wstring& extraOptions) {
   std::filesystem::create_directories(std::filesystem::path(UserDataFolder()));
   std::filesystem::create_directories(std::filesystem::path(CommonDataFolder()));
   // T: is the tests' own drive (bit 19); every other drive of the prefix stays out of the cache.
-  WriteUnicodeFile(UserDataFolder() + L"\\settings.ini",
+  WriteUnicodeFile(SettingsFile(),
                    L"[FILEVER]\r\nVER=16000\r\n[OPTIONS]\r\nSELECT_DRIVES=0X80000\r\nCHECKUPDATE=3\r\n"
                    L"UPDATE_URL=http://127.0.0.1:9/\r\n" + extraOptions + L"[CACHEFILE]\r\nfilepath=default.db\r\n");
   WriteUnicodeFile(UserDataFolder() + L"\\installinfo.ini", L"[FILEVER]\r\nVER=16000\r\n[Info]\r\nIsChecked=TRUE\r\n");
@@ -73,6 +72,17 @@ void PrepareDataFolders(const std::wstring& extraOptions) {
                    L"[FILEVER]\r\nVER=16000\r\n[INSTALLINFO]\r\nInstallType=Installed\r\n");
   std::filesystem::create_directories("T:\\apptest\\folder");
   std::ofstream("T:\\apptest\\folder\\found.txt") << "x";
+}
+
+bool FreshStart(const std::wstring& extraOptions) {
+  if (HWND left = FindMainWindow()) SendMessageW(left, WM_CLOSE, 0, 0);
+  if (!WaitUntil([] { return FindMainWindow() == nullptr; }, 30000)) return false;
+  PrepareDataFolders(extraOptions);
+  return true;
+}
+
+void RemoveRunValue() {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Lumivex");
 }
 
 std::wstring ReadIni(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
@@ -113,6 +123,12 @@ bool Program::Start(const std::wstring& arguments, const std::wstring& exe) {
                         &info_) != 0;
 }
 
+HWND Program::StartAndWaitForCache(const std::wstring& arguments) {
+  HWND main = Start(arguments) ? MainWindow() : nullptr;
+  if (main) WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, 30000);
+  return main;
+}
+
 int Program::WaitForExit(DWORD milliseconds) {
   if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;
@@ -120,27 +136,22 @@ int Program::WaitForExit(DWORD milliseconds) {
   return int(code);
 }
 
+int Program::CloseAndWait(HWND main) {
+  SendMessageW(main, WM_CLOSE, 0, 0);
+  return WaitForExit(30000);
+}
+
 bool Program::Running() const { return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
-HWND Program::MainWindow(DWORD milliseconds) const {
-  HWND found = nullptr;
-  WaitUntil([&] { return (found = Find(info_.dwProcessId, kClass, true)) != nullptr; }, milliseconds);
-  return found;
-}
+HWND Program::MainWindow(DWORD milliseconds) const { return WaitForWindow(info_.dwProcessId, kClass, Marked, milliseconds); }
 
-HWND Program::MessageBoxWindow(DWORD milliseconds) const {
-  HWND found = nullptr;
-  WaitUntil([&] { return (found = Find(info_.dwProcessId, L"#32770", false)) != nullptr; }, milliseconds);
-  return found;
-}
+HWND Program::MessageBoxWindow(DWORD milliseconds) const { return DialogWindow(L"Lumivex", milliseconds); }
 
 HWND Program::DialogWindow(const wchar_t* title, DWORD milliseconds) const {
-  HWND found = nullptr;
-  WaitUntil([&] { return (found = Find(info_.dwProcessId, L"#32770", false, title)) != nullptr; }, milliseconds);
-  return found;
+  return WaitForWindow(info_.dwProcessId, L"#32770", [&](HWND h) { return WindowText(h) == title; }, milliseconds);
 }
 
-HWND FindMainWindow() { return Find(0, kClass, true); }
+HWND FindMainWindow() { return FindWindowOf(0, kClass, Marked); }
 
 std::wstring WindowText(HWND hwnd) {
   wchar_t text[2048] = {};
@@ -149,9 +160,15 @@ std::wstring WindowText(HWND hwnd) {
   return text;
 }
 
+std::wstring StatusText(HWND main) { return WindowText(GetDlgItem(main, kStatusBox)); }
+
+std::string U8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
 std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 
-void PressOk(HWND box) { PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+void PressOk(HWND box) { Press(box, IDOK); }
+
+void Press(HWND dialog, int button) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
   DWORD start = GetTickCount();
@@ -162,6 +179,26 @@ bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
   }
 }
 
+HWND WaitForWindow(DWORD process, const wchar_t* cls, const std::function<bool(HWND)>& wanted, DWORD milliseconds) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindWindowOf(process, cls, wanted)) != nullptr; }, milliseconds);
+  return found;
+}
+
+HWND ChildWhere(HWND parent, const std::function<bool(HWND)>& wanted) {
+  std::pair<const std::function<bool(HWND)>*, HWND> search{&wanted, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<decltype(search)*>(param);
+        if (!(*s->first)(hwnd)) return TRUE;
+        s->second = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
 HWND FocusIn(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -169,54 +206,21 @@ HWND FocusIn(HWND window) {
 }
 
 HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds) {
-  struct Wanted {
-    DWORD process;
-    const wchar_t* title;
-    bool boxOnly;
-    HWND found;
-  } wanted{process, title, boxOnly, nullptr};
-  auto visit = [](HWND hwnd, LPARAM param) -> BOOL {
-    auto* w = reinterpret_cast<Wanted*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = {};
-    GetClassNameW(hwnd, cls, 16);
-    if (pid != w->process || lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    if (WindowText(hwnd) != w->title || (w->boxOnly && !GetDlgItem(hwnd, 0xFFFF))) return TRUE;
-    w->found = hwnd;
-    return FALSE;
-  };
-  WaitUntil(
-      [&] {
-        EnumWindows(visit, reinterpret_cast<LPARAM>(&wanted));
-        return wanted.found != nullptr;
-      },
+  return WaitForWindow(
+      process, L"#32770",
+      [&](HWND h) { return IsWindowVisible(h) && WindowText(h) == title && (!boxOnly || GetDlgItem(h, 0xFFFF)); },
       milliseconds);
-  return wanted.found;
 }
 
 HWND PopupMenuOf(DWORD process, DWORD milliseconds) {
-  struct Menu {
-    DWORD process;
-    HWND found;
-  } menu{process, nullptr};
-  auto visit = [](HWND hwnd, LPARAM param) -> BOOL {
-    auto* m = reinterpret_cast<Menu*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = {};
-    GetClassNameW(hwnd, cls, 16);
-    if (pid != m->process || lstrcmpW(cls, L"#32768") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-    m->found = hwnd;
-    return FALSE;
-  };
-  WaitUntil(
-      [&] {
-        EnumWindows(visit, reinterpret_cast<LPARAM>(&menu));
-        return menu.found != nullptr;
-      },
-      milliseconds);
-  return menu.found;
+  return WaitForWindow(process, L"#32768", [](HWND h) { return IsWindowVisible(h) != FALSE; }, milliseconds);
+}
+
+bool CloseMenuOf(DWORD process) {
+  HWND menu = PopupMenuOf(process, 5000);
+  if (!menu) return false;
+  PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  return WaitUntil([&] { return PopupMenuOf(process, 0) == nullptr; }, 5000);
 }
 
 bool TrayIconShown(HWND window, UINT id) {

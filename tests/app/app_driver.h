@@ -12,11 +12,21 @@
 
 namespace lvx::apptest {
 
+constexpr int kStatusBox = 1008, kPatternBox = 1018, kFolderBox = 1003, kResultsList = 1001, kSearchButton = 1004;
+
 std::wstring UserDataFolder();    // CSIDL_APPDATA\Lumivex Data
 std::wstring CommonDataFolder();  // CSIDL_COMMON_APPDATA\Lumivex Data
+std::wstring SettingsFile();      // settings.ini of the user's data folder
+std::wstring StateFile();         // stateinfo.ini of the user's data folder
 // Removes both data folders and writes the settings a test starts from: the drive T: only, no
 // update check, the install bookkeeping done.
 void PrepareDataFolders(const std::wstring& extraOptions = L"");
+// Ends a copy an earlier failed test left (it would take over every start), then prepares the data
+// folders; false when the copy does not end.
+bool FreshStart(const std::wstring& extraOptions = L"");
+// wine starts the programs of the Run key whenever the prefix boots: a value left behind would
+// start a hidden copy in every later wine test.
+void RemoveRunValue();
 // A UTF-16LE INI file with its byte-order mark.
 void WriteUnicodeFile(const std::wstring& path, const std::wstring& text);
 std::wstring ReadIni(const std::wstring& file, const wchar_t* section, const wchar_t* key);
@@ -31,8 +41,13 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   bool Start(const std::wstring& arguments = L"", const std::wstring& exe = L"");
+  // Starts, finds the main window and waits for the end of the first build ("[Caching is
+  // Finished]"); null when there is no window.
+  HWND StartAndWaitForCache(const std::wstring& arguments = L"");
   // Waits for the end; the exit code, or -1 when it did not end in time.
   int WaitForExit(DWORD milliseconds);
+  // WM_CLOSE to the window, then the exit code as WaitForExit gives it.
+  int CloseAndWait(HWND main);
   bool Running() const;
   DWORD Id() const { return info_.dwProcessId; }
 
@@ -50,11 +65,19 @@ class Program {
 // The main window of whatever copy runs, by class and marker.
 HWND FindMainWindow();
 std::wstring WindowText(HWND hwnd);
+std::wstring StatusText(HWND main);
+std::string U8(const std::wstring& text);  // for failure messages
 // The text of a message box (its static text).
 std::wstring MessageBoxText(HWND box);
 void PressOk(HWND box);
+void Press(HWND dialog, int button);  // a BN_CLICKED of the button
 // Polls until done() holds or the time is up.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+// Waits up to the time for a top-level window of the process (0: any) and class for which wanted()
+// holds.
+HWND WaitForWindow(DWORD process, const wchar_t* cls, const std::function<bool(HWND)>& wanted, DWORD milliseconds);
+// The first window below the parent for which wanted() holds.
+HWND ChildWhere(HWND parent, const std::function<bool(HWND)>& wanted);
 // A shown dialog or message box (class "#32770") of the process with the title, waiting up to the
 // time; with boxOnly, only a message box (one with its text static).
 HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds);
@@ -62,6 +85,8 @@ HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD mill
 HWND FocusIn(HWND window);
 // A shown popup menu (class "#32768") of the process, waiting up to the time.
 HWND PopupMenuOf(DWORD process, DWORD milliseconds);
+// Escape to the shown popup menu of the process; whether it closed.
+bool CloseMenuOf(DWORD process);
 // Whether the notification area holds the icon of the window and id: only an icon that is there
 // can be changed.
 bool TrayIconShown(HWND window, UINT id);

@@ -1,7 +1,8 @@
-// The search flow of lumivex.exe seen from outside: keystrokes, Enter, the Search, Browse and
-// quick-search buttons, the outcome in the status line and the results list, the sort and refine
-// mode, over a small tree of its own on T:. The list holds no rows of its own (owner data): its rows'
-// names are asked for with the program's registered message "Lumivex.RowName".
+// The search flow of lumivex.exe seen from outside: a first start and what it leaves, keystrokes,
+// Enter, the Search, Browse and quick-search buttons, the outcome in the status line and the results
+// list, the sort and refine mode, over a small tree of its own on T:; the orderly exit and the end
+// of the Windows session. The list holds no rows of its own (owner data): its rows' names are asked
+// for with the program's registered message "Lumivex.RowName".
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -15,16 +16,14 @@ namespace lvx::apptest {
 namespace {
 
 constexpr DWORD kWaitMs = 30000;
-constexpr int kPattern = 1018, kFolder = 1003, kSearch = 1004, kBrowse = 1015, kStatus = 1008, kList = 1001,
-              kSortTabs = 1042, kAllowOneChar = 1042;
+constexpr int kPattern = kPatternBox, kFolder = kFolderBox, kSearch = kSearchButton, kBrowse = 1015,
+              kStatus = kStatusBox, kList = kResultsList, kSortTabs = 1042, kAllowOneChar = 1042;
 constexpr WPARAM kRefineMode = 32874, kSortSize = 32778, kAccelSortName = 32858, kAccelUnsorted = 32863;
 constexpr wchar_t kTree[] = L"T:\\sflow";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Two quick searches: *.doc in the tree, "delta" in the location box's folder.
 constexpr wchar_t kToolbar[] =
     L"[TOOLBAR]\r\ntbnumber=2\r\nICONTEXT_0=Docs\r\nQUERYPATTER_0=*.doc\r\nSEARCHLOC_0=T:\\sflow\r\n"
     L"ICONTEXT_1=Delta\r\nQUERYPATTER_1=delta\r\nSEARCHLOC_1=DEFAULT\r\n";
-constexpr wchar_t kBadLocation[] = L" [WARNING] : The search location is invalid!! Default to be My Computer! ";
 
 using Names = std::vector<std::wstring>;
 
@@ -43,22 +42,6 @@ void SetText(HWND window, const std::wstring& text) {
   SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// The first window for which found() holds: below the parent, or among the top-level windows.
-HWND FindWindowWhere(HWND parent, const std::function<bool(HWND)>& found) {
-  struct Find {
-    const std::function<bool(HWND)>* found;
-    HWND hwnd;
-  } find{&found, nullptr};
-  WNDENUMPROC visit = [](HWND hwnd, LPARAM param) -> BOOL {
-    auto* f = reinterpret_cast<Find*>(param);
-    if (!(*f->found)(hwnd)) return TRUE;
-    f->hwnd = hwnd;
-    return FALSE;
-  };
-  parent ? EnumChildWindows(parent, visit, LPARAM(&find)) : EnumWindows(visit, LPARAM(&find));
-  return find.hwnd;
-}
-
 // Pixels of the refine label's red (#C00000) in a rectangle of the screen.
 int RedPixels(const RECT& r) {
   const uitest::Image image = ScreenPixels(r);
@@ -66,8 +49,6 @@ int RedPixels(const RECT& r) {
     return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80;
   }));
 }
-
-std::string U8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // "N items found (KB), in X.XXs" with the count and the KB (a regular expression).
 bool IsFound(const std::wstring& status, int count, const std::wstring& kb) {
@@ -78,18 +59,15 @@ bool IsFound(const std::wstring& status, int count, const std::wstring& kb) {
 class SearchFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (HWND left = FindMainWindow()) SendMessageW(left, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitUntil([] { return FindMainWindow() == nullptr; }, kWaitMs));
-    PrepareDataFolders(kToolbar);
+    ASSERT_TRUE(FreshStart(kToolbar));
     MakeTree();
   }
 
   void TearDown() override {
     if (program_.Running() && main_) {
-      SendMessageW(main_, WM_CLOSE, 0, 0);
-      EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
+      EXPECT_EQ(program_.CloseAndWait(main_), 0);
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Lumivex");
+    RemoveRunValue();
     std::error_code ignored;
     std::filesystem::remove_all(kTree, ignored);
   }
@@ -137,10 +115,10 @@ class SearchFlowTest : public ::testing::Test {
   HWND main_ = nullptr;
 };
 
-TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSortsAndRefines) {
+TEST_F(SearchFlowTest, AFirstStartSearchesSortsRefinesExitsInOrderAndASessionEndKeepsTheHistories) {
   {
     // C: as well: the prefix's system folders keep the build going for minutes; the exit stops it.
-    WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0X80004", (UserDataFolder() + L"\\settings.ini").c_str());
+    WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0X80004", SettingsFile().c_str());
     Program building;
     ASSERT_TRUE(building.Start());
     main_ = building.MainWindow();
@@ -163,6 +141,7 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
     ASSERT_EQ(building.WaitForExit(kWaitMs), 0);
   }
   PrepareDataFolders(kToolbar);
+  WriteUnicodeFile(CommonDataFolder() + L"\\User(3).session", L"");  // left by a crashed copy: no count
   // A first start of a T:-only selection: the welcome is answered and the first build ends.
   ASSERT_TRUE(program_.Start());
   main_ = program_.MainWindow();
@@ -170,12 +149,25 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
   HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
   ASSERT_NE(welcome, nullptr);
   PressOk(welcome);
-  ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished]", 0) == 0; }, kWaitMs)) << U8(Status());
+  ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished] ", 0) == 0; }, kWaitMs)) << U8(Status());
+  EXPECT_NE(Status().find(L" items cached,  "), std::wstring::npos) << U8(Status());
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
   EXPECT_EQ(program_.MessageBoxWindow(0), nullptr) << "no abnormal-end question on a first start";
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_EQ(WindowText(main_), L"Lumivex");
   EXPECT_EQ(Rows(), 1) << "the cache-ready row";
-  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_ready"));
-  EXPECT_EQ(ReadIni(UserDataFolder() + L"\\stateinfo.ini", L"STATEINFO", L"FirstRun"), L"TRUE");
+  EXPECT_TRUE(SaveScreenshot(main_, "search_flow_cache_ready") && SaveScreenshot(main_, "app_main_window"));
+  EXPECT_TRUE(FileExists(UserDataFolder() + L"\\default.db"));
+  for (auto [key, value] : {std::pair{L"CacheFileVersion", L"1"}, {L"ProgramExit", L"FALSE"}, {L"FirstRun", L"TRUE"}})
+    EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", key), value) << U8(key);
+  EXPECT_EQ(SessionFiles(), Names{L"User.session"});
+  // The layout placed the boxes: the pattern box lies above the status line, in the lower half.
+  RECT pattern, statusRect, window;
+  GetWindowRect(Item(kPattern), &pattern);
+  GetWindowRect(Item(kStatus), &statusRect);
+  GetWindowRect(main_, &window);
+  EXPECT_LT(pattern.bottom, statusRect.top);
+  EXPECT_GT(statusRect.top, window.top + (window.bottom - window.top) / 2);
   const LRESULT rowsPerPage = SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0);
 
   // The same start: the triggers and their outcomes, the sorts and refine mode, Browse, typing.
@@ -212,14 +204,11 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
   });
   EXPECT_TRUE(IsFound(outcome, 3, L"9")) << U8(outcome);
   EXPECT_EQ(Rows(), 3);
-  const std::wstring settings = UserDataFolder() + L"\\settings.ini";
+  const std::wstring settings = SettingsFile();
   EXPECT_EQ(ReadIni(settings, L"PATTERNHISTORY", L"PATTERN_0"), L"*.txt");
   EXPECT_EQ(ReadIni(settings, L"FOLDERHISTORY", L"PATTERN_0"), kTree);
-  // The Search button added the earlier patterns: four, newest first, "*" once.
+  // The Search button added the earlier patterns to the list too: four, "*" once.
   EXPECT_EQ(SendMessageW(Item(kPattern), CB_GETCOUNT, 0, 0), 4) << "the drop-down list follows the history";
-  wchar_t first[64] = {};
-  SendMessageW(Item(kPattern), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-  EXPECT_STREQ(first, L"*.txt");
   EXPECT_EQ(WindowText(Item(kPattern)), L"*.txt");
 
   // Quick searches: the button's own location, or the box's for "DEFAULT"; the boxes keep their texts.
@@ -322,37 +311,27 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
   // Browse: the folder picker asks "Select Folder"; cancelled, the location is My Computer.
   PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kBrowse, BN_CLICKED), LPARAM(Item(kBrowse)));
   // Other owned windows (the list's tooltip) may show too: the picker is the one that asks.
-  HWND picker = nullptr;
-  auto asks = [&](HWND h) {
+  HWND picker = WaitForWindow(program_.Id(), L"#32770", [&](HWND h) {
     return GetWindow(h, GW_OWNER) == main_ && IsWindowVisible(h) &&
-           FindWindowWhere(h, [](HWND c) { return WindowText(c) == L"Select Folder"; }) != nullptr;
-  };
-  ASSERT_TRUE(WaitUntil([&] { return (picker = FindWindowWhere(nullptr, asks)) != nullptr; }, kWaitMs));
+           ChildWhere(h, [](HWND c) { return WindowText(c) == L"Select Folder"; }) != nullptr;
+  }, kWaitMs);
+  ASSERT_NE(picker, nullptr);
   PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(Item(kFolder)) == L"My Computer"; }, kWaitMs));
 
   // Typing searches from the second character of each alternative.
   SetText(Item(kFolder), kTree);
   SetText(Item(kPattern), L"");
-  struct Key {
-    wchar_t c;
-    const char* typed;
-    int rows;  // 0: no search
-  } keys[] = {{L'b', "b", 0}, {L'*', "b*", 1}, {L';', "b*;", 1}, {L'g', "b*;g", 0}, {L'*', "b*;g*", 2}};
-  for (const Key& k : keys) {
-    std::wstring outcome = Type(k.c);
-    if (k.rows == 0) {
-      EXPECT_EQ(outcome, L"-") << k.typed;
-    } else {
-      EXPECT_TRUE(IsFound(outcome, k.rows, L"\\d+")) << k.typed << ": " << U8(outcome);
-      EXPECT_EQ(Rows(), k.rows) << k.typed;
-    }
+  for (auto [c, rows] : {std::pair{L'b', 0}, {L'*', 1}, {L';', 1}, {L'g', 0}, {L'*', 2}}) {  // 0: no search
+    const std::wstring outcome = Type(c);
+    EXPECT_TRUE(rows ? IsFound(outcome, rows, L"\\d+") && Rows() == rows : outcome == L"-")
+        << U8(WindowText(Item(kPattern))) << ": " << U8(outcome);
   }
   EXPECT_EQ(RowNames(true), (Names{L"beta.txt", L"gamma.doc"}));
   EXPECT_TRUE(SaveScreenshot(main_, "search_flow_results"));
 
   // One-character search ticked on the advanced page: "s" finds the folder sub.
-  HWND allow = FindWindowWhere(main_, [](HWND h) {
+  HWND allow = ChildWhere(main_, [](HWND h) {
     wchar_t cls[64] = {};
     GetClassNameW(h, cls, 64);
     return GetDlgCtrlID(h) == kAllowOneChar && lstrcmpiW(cls, L"Button") == 0;
@@ -364,8 +343,14 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
   EXPECT_TRUE(IsFound(Type(L's'), 1, L"5")) << "its size is the files below it";
   EXPECT_EQ(RowNames(), Names{L"sub"});
 
-  SendMessageW(main_, WM_CLOSE, 0, 0);
-  ASSERT_EQ(program_.WaitForExit(kWaitMs), 0);
+  // The orderly exit: the texts in the boxes go into the histories, the end is recorded, the session
+  // file goes with its process.
+  SetText(Item(kPattern), L"needle*.txt");
+  ASSERT_EQ(program_.CloseAndWait(main_), 0);
+  EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE");
+  EXPECT_EQ(ReadIni(settings, L"PATTERNHISTORY", L"PATTERN_0"), L"needle*.txt");
+  EXPECT_TRUE(SessionFiles().empty());
+
   // A saved font of 40 pixels: the list's two-line rows grow.
   LOGFONTW font{};
   font.lfHeight = -40;
@@ -375,14 +360,26 @@ TEST_F(SearchFlowTest, AFirstStartWelcomesOnceBuildsWithoutQuestionAndSearchesSo
   fontFile.write(reinterpret_cast<const char*>(&faceLength), 4);
   fontFile.write(reinterpret_cast<const char*>(L"Tahoma"), 12);
   fontFile.close();
+  // "/hide" with a further argument is no hidden start.
   Program again;
-  ASSERT_TRUE(again.Start());
+  ASSERT_TRUE(again.Start(L"/hide extra"));
   main_ = again.MainWindow();
   ASSERT_NE(main_, nullptr);
   EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
+  EXPECT_TRUE(IsWindowVisible(main_));
   EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
-  SendMessageW(main_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(again.WaitForExit(kWaitMs), 0);
+  EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"FALSE");
+  // The end of the Windows session records the end and takes the tray icon away (while the window
+  // still exists: the shell drops a destroyed window's icons itself) without saving the histories.
+  SetText(Item(kPattern), L"unsaved");
+  EXPECT_EQ(SendMessageW(main_, WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageW(main_, WM_ENDSESSION, TRUE, 0);
+  EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE");
+  EXPECT_FALSE(IsWindowVisible(main_));
+  EXPECT_FALSE(TrayIconShown(main_, 0));
+  EXPECT_EQ(ReadIni(settings, L"PATTERNHISTORY", L"PATTERN_0"), L"needle*.txt");
+  // Windows ends the process; a later close request only ends the dialog.
+  EXPECT_EQ(again.CloseAndWait(main_), 0);
 }
 
 }  // namespace
