@@ -109,6 +109,17 @@ class SearchFlowTest : public ::testing::Test {
   bool RowsBecome(const Names& wanted) {
     return WaitUntil([&] { return RowNames() == wanted; }, 5000);
   }
+  // A first start: the main window, and the welcome it shows (owned by it) answered.
+  void StartWelcomed(Program& program) {
+    ASSERT_TRUE(program.Start());
+    main_ = program.MainWindow();
+    ASSERT_NE(main_, nullptr);
+    HWND welcome = program.DialogWindow(L"Welcome to Lumivex");
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_EQ(GetWindow(welcome, GW_OWNER), main_);
+    PressOk(welcome);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
+  }
   int SortTab() const { return int(SendMessageW(Item(kSortTabs), TCM_GETCURSEL, 0, 0)); }
 
   Program program_;
@@ -120,14 +131,7 @@ TEST_F(SearchFlowTest, AFirstStartSearchesSortsRefinesExitsInOrderAndASessionEnd
     // C: as well: the prefix's system folders keep the build going for minutes; the exit stops it.
     WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0X80004", SettingsFile().c_str());
     Program building;
-    ASSERT_TRUE(building.Start());
-    main_ = building.MainWindow();
-    ASSERT_NE(main_, nullptr);
-    HWND welcome = building.DialogWindow(L"Welcome to Lumivex");
-    ASSERT_NE(welcome, nullptr);
-    EXPECT_EQ(GetWindow(welcome, GW_OWNER), main_);
-    PressOk(welcome);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
+    ASSERT_NO_FATAL_FAILURE(StartWelcomed(building));
     EXPECT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching Drive C ]", 0) == 0; }, kWaitMs)) << U8(Status());
     EXPECT_EQ(Rows(), 1) << "the cache-building row";
     // A search while the first build runs finds nothing, keeps the building row and asks nothing
@@ -143,15 +147,9 @@ TEST_F(SearchFlowTest, AFirstStartSearchesSortsRefinesExitsInOrderAndASessionEnd
   PrepareDataFolders(kToolbar);
   WriteUnicodeFile(CommonDataFolder() + L"\\User(3).session", L"");  // left by a crashed copy: no count
   // A first start of a T:-only selection: the welcome is answered and the first build ends.
-  ASSERT_TRUE(program_.Start());
-  main_ = program_.MainWindow();
-  ASSERT_NE(main_, nullptr);
-  HWND welcome = program_.DialogWindow(L"Welcome to Lumivex");
-  ASSERT_NE(welcome, nullptr);
-  PressOk(welcome);
+  ASSERT_NO_FATAL_FAILURE(StartWelcomed(program_));
   ASSERT_TRUE(WaitUntil([&] { return Status().rfind(L"[Caching is Finished] ", 0) == 0; }, kWaitMs)) << U8(Status());
   EXPECT_NE(Status().find(L" items cached,  "), std::wstring::npos) << U8(Status());
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(welcome); }, kWaitMs));
   EXPECT_EQ(program_.MessageBoxWindow(0), nullptr) << "no abnormal-end question on a first start";
   EXPECT_TRUE(IsWindowVisible(main_));
   EXPECT_EQ(WindowText(main_), L"Lumivex");
