@@ -49,11 +49,21 @@ TEST(DriveSelection, StoredMaskAndDriveTypes) {
   EXPECT_EQ(ActiveDriveMask(0x4, typeOf), 0u);
 }
 
-TEST(SkinStyle, EmptyDependsOnTheWindowsVersion) {
-  EXPECT_EQ(ChooseSkinStyle(u"", 5), SkinStyle::Vista);
-  EXPECT_EQ(ChooseSkinStyle(u"", 6), SkinStyle::Default);
-  EXPECT_EQ(ChooseSkinStyle(u"VISTA", 10), SkinStyle::Vista);
-  EXPECT_EQ(ChooseSkinStyle(u"xp", 5), SkinStyle::Default);
+TEST(SkinStyleAndRegistryRules, FromTheStoredTexts) {
+  // An empty style depends on the Windows version.
+  for (auto [text, major, style] : {std::tuple{u"", 5, SkinStyle::Vista}, {u"", 6, SkinStyle::Default},
+                                    {u"VISTA", 10, SkinStyle::Vista}, {u"xp", 5, SkinStyle::Default}})
+    EXPECT_EQ(ChooseSkinStyle(text, major), style) << U8(text) << " " << major;
+  EXPECT_EQ(RunValueText(u"C:\\Lumivex\\lumivex.exe"), u"C:\\Lumivex\\lumivex.exe /hide");
+  EXPECT_EQ(RunValueText(u"C:\\Program Files\\Lumivex\\lumivex.exe"),
+            u"\"C:\\Program Files\\Lumivex\\lumivex.exe\" /hide");
+  EXPECT_TRUE(RunValueMatches(u"c:\\lumivex\\LUMIVEX.EXE /HIDE", u"C:\\Lumivex\\lumivex.exe /hide"));
+  EXPECT_FALSE(RunValueMatches(u"C:\\Lumivex\\lumivex.exe", u"C:\\Lumivex\\lumivex.exe /hide"));
+  for (auto [isString, text, rewrite] : {std::tuple{true, u"0", false}, {true, u"1", true}, {false, u"0", true}})
+    EXPECT_EQ(AutoEndTasksNeedsRewrite(isString, text), rewrite) << U8(text);
+  for (auto [isString, text, rewrite] : {std::tuple{true, u"5000", false}, {true, u"20000", false},
+                                         {true, u"4999", true}, {true, u"", true}, {false, u"20000", true}})
+    EXPECT_EQ(TimeoutNeedsRewrite(isString, text), rewrite) << U8(text);
 }
 
 std::vector<uint8_t> FontBytes(int32_t n, size_t faceUnits) {
@@ -74,31 +84,14 @@ TEST(FontFile, WholeFilesWithAShortFaceNameOnly) {
   }
   EXPECT_FALSE(ParseFontFile(FontBytes(5, 5).data(), kLogFontBytes + 3, &font));
   for (size_t i = 0; i < kLogFontBytes; ++i) font.logFont[i] = uint8_t(i);
-  font.faceName = u"Segoe UI";
-  std::vector<uint8_t> bytes = SerializeFontFile(font);
-  EXPECT_EQ(bytes.size(), kLogFontBytes + 4 + 16);
   FontRecord back;
-  ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
-  EXPECT_EQ(back.faceName, font.faceName);
-  EXPECT_EQ(back.logFont, font.logFont);
-  font.faceName = std::u16string(40, u'x');  // cut to 31 units
-  bytes = SerializeFontFile(font);
-  ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
-  EXPECT_EQ(back.faceName.size(), 31u);
-}
-
-TEST(RegistryRules, RunValueAndShutdownTimeouts) {
-  EXPECT_EQ(RunValueText(u"C:\\Lumivex\\lumivex.exe"), u"C:\\Lumivex\\lumivex.exe /hide");
-  EXPECT_EQ(RunValueText(u"C:\\Program Files\\Lumivex\\lumivex.exe"),
-            u"\"C:\\Program Files\\Lumivex\\lumivex.exe\" /hide");
-  EXPECT_TRUE(RunValueMatches(u"c:\\lumivex\\LUMIVEX.EXE /HIDE", u"C:\\Lumivex\\lumivex.exe /hide"));
-  EXPECT_FALSE(RunValueMatches(u"C:\\Lumivex\\lumivex.exe", u"C:\\Lumivex\\lumivex.exe /hide"));
-  EXPECT_FALSE(AutoEndTasksNeedsRewrite(true, u"0"));
-  EXPECT_TRUE(AutoEndTasksNeedsRewrite(true, u"1"));
-  EXPECT_TRUE(AutoEndTasksNeedsRewrite(false, u"0"));
-  for (auto [isString, text, rewrite] : {std::tuple{true, u"5000", false}, {true, u"20000", false},
-                                         {true, u"4999", true}, {true, u"", true}, {false, u"20000", true}})
-    EXPECT_EQ(TimeoutNeedsRewrite(isString, text), rewrite) << U8(text);
+  for (size_t units : {8, 40}) {  // a longer name is cut to 31 units
+    font.faceName = std::u16string(units, u'x');
+    std::vector<uint8_t> bytes = SerializeFontFile(font);
+    ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
+    EXPECT_EQ(back.faceName, font.faceName.substr(0, 31));
+    EXPECT_EQ(back.logFont, font.logFont);
+  }
 }
 
 // The escape rule in its plainest form, one step at a time: remove the first backslash that has a character
