@@ -7,7 +7,6 @@
 // options_logic_test.cpp.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -25,6 +24,7 @@
 #include "shell/ini_store.h"
 #include "shell/settings_files.h"
 #include "skin/skin.h"
+#include "support/temp_dir.h"
 #include "ui_test_support.h"
 
 namespace lvx::options {
@@ -78,9 +78,6 @@ class OptionsUiTest : public ::testing::Test {
   static void SetUpTestSuite() { ui::InitCommonControls(); }
   void SetUp() override {
     ASSERT_TRUE(host_.CreateFrame(0, L"host", WS_OVERLAPPEDWINDOW, RECT{0, 0, 700, 300}, nullptr));
-    dir_ = std::filesystem::temp_directory_path() / ("options_ui_" + std::to_string(::GetCurrentProcessId()));
-    std::filesystem::create_directories(dir_);
-    settings_ = (dir_ / "settings.ini").u16string();
     appDir_ = U16(LVX_APP_DIR);
     for (char16_t& c : appDir_) c = c == u'/' ? u'\\' : c;
     ui::SetMessageResponder([this](const ui::MessageRequest& r) { return asked_.push_back(r.text), IDOK; });
@@ -91,14 +88,12 @@ class OptionsUiTest : public ::testing::Test {
   void TearDown() override {
     ui::SetMessageResponder(nullptr);
     ui::SetPickResponder(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
   std::u16string Key(const std::u16string& key) { return shell::ReadIniString(u"TOOLBAR", key, settings_, u"(missing)"); }
 
   Host host_;
-  std::filesystem::path dir_;
-  std::u16string settings_, appDir_;
+  test::TempDir dir_;
+  std::u16string settings_ = dir_.Child("settings.ini"), appDir_;
   std::vector<std::wstring> asked_;
 };
 
@@ -316,7 +311,7 @@ TEST_F(OptionsUiTest, AddAppendsDeleteEmptiesAndAFailedSaveTells) {
   EXPECT_EQ(Key(u"tbnumber"), u"0");
   for (const char16_t* key : {u"ICON_0", u"ICONTEXT_0", u"QUERYPATTER_4", u"SEARCHLOC_4"}) EXPECT_EQ(Key(key), u"(missing)");
 
-  CEditToolbarDlg unwritable((dir_ / "missing" / "settings.ini").u16string(), appDir_);
+  CEditToolbarDlg unwritable(dir_.Child("missing\\settings.ini"), appDir_);
   ASSERT_TRUE(unwritable.CreateModeless(host_.Handle()));
   Click(unwritable.Handle(), IDC_ETB_SAVE);
   ASSERT_EQ(asked_.size(), 1u);
