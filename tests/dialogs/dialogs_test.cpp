@@ -1,7 +1,6 @@
 // The dialogs created hidden and driven as a user drives them (clicks, typed text, list selections),
 // with a temporary data folder; the questions asked, folders picked, addresses opened and settings
-// written are checked. Each dialog is drawn, plain and skinned, into build/<preset>/screenshots (the
-// gradient and the skin's painting are checked where they live, in tests/ui_base).
+// written are checked. The dialogs' templates are drawn by the resource test into previews/dialogs.
 #include <deque>
 #include <map>
 #include <memory>
@@ -23,9 +22,7 @@
 #include "shell/settings_files.h"
 #include "shell/update_checker.h"
 #include "shell/version.h"
-#include "skin/skin.h"
 #include "support/temp_dir.h"
-#include "ui_base/ui_test_support.h"
 #include "version_info.h"
 
 namespace lvx::dialogs {
@@ -125,9 +122,6 @@ TEST_F(DialogTest, DrivesOfWineAreListedAsTheSystemReportsThem) {
   std::wstring seen;
   for (const DriveRow& row : ListDriveRows(SystemDriveProbe())) {
     seen += row.letter;
-    wchar_t label[MAX_PATH + 1] = {};
-    ::GetVolumeInformationW((row.letter + std::wstring(L":\\")).c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0);
-    EXPECT_EQ(row.description, L" " + std::wstring(label) + L"(" + row.letter + L":)");
     if (std::wstring(L"CTZ").find(row.letter) != std::wstring::npos) {
       EXPECT_EQ(row.drive, row.letter + std::wstring(L":    [Hard Disk]"));
     }
@@ -341,24 +335,6 @@ TEST_F(DialogTest, LinkShowsTheHandOnlyStrictlyInsideAndAboutShowsTheVersion) {
     if (!::SetCursorPos(int(box.left + box.right) / 2, int(box.top + box.bottom) / 2)) GTEST_SKIP() << "no pointer to move";
     ::SendMessageW(link, WM_SETCURSOR, WPARAM(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
-  }
-}
-
-// ---- Pictures ----
-
-TEST_F(DialogTest, EachDialogIsDrawnPlainAndSkinned) {
-  for (bool skinned : {false, true}) {
-    ASSERT_TRUE(!skinned || skin::SkinAttach());
-    std::unique_ptr<ui::CDialogBox> dialogs[] = {std::make_unique<CSelectDrivesDlg>(), std::make_unique<CDlgUpdateLoc>(),
-        std::make_unique<CSettingsDialog>(), std::make_unique<CDialogUpdater>(), std::make_unique<CWelcomeDlg>(),
-        std::make_unique<CMyAboutDlg>(), std::make_unique<CMyAboutDlg>(IDD_ABOUTBOX)};
-    const char* names[] = {"select_drives", "update_location", "settings", "updater", "welcome", "about", "about_box"};
-    for (int i = 0; i < 7; ++i) {
-      ASSERT_TRUE(dialogs[i]->CreateModeless(nullptr)) << names[i];
-      for (int tick = 0; tick < 4; ++tick) dialogs[i]->Send(WM_TIMER, kProgressTimer);  // the updater's bar at 40
-      EXPECT_GT(uitest::Shoot(dialogs[i]->Handle(), std::string("dialogs_") + names[i] + (skinned ? "_skinned" : "_plain")).height, 2);
-    }
-    if (skinned) skin::SkinDetach();
   }
 }
 

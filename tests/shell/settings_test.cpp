@@ -277,15 +277,12 @@ std::optional<std::wstring> Query(const wchar_t* key, const wchar_t* name) {
 }
 
 void Put(const wchar_t* key, const wchar_t* name, const std::optional<std::wstring>& text, DWORD number = 0) {
-  HKEY h = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr), ERROR_SUCCESS);
   if (number)
-    RegSetValueExW(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &number, sizeof number);
   else if (text)
-    RegSetValueExW(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()), DWORD((text->size() + 1) * 2));
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, text->c_str(), DWORD((text->size() + 1) * 2));
   else
-    RegDeleteValueW(h, name);
-  RegCloseKey(h);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key, name);
 }
 
 // Puts back the values a test found (the prefix holds them as REG_SZ).
