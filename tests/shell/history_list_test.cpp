@@ -58,6 +58,8 @@ TEST(History, AddingASearchedText) {
       {"empty text", P, 10, {u"a", u"b"}, -1, u"", {u"a", u"b"}, 0},
       {"full: the selected last item is spared", P, 3, {u"a", u"b", u"c"}, 2, u"d", {u"d", u"a", u"c"}, 2},
       {"full single item, selected", P, 1, {u"only"}, 0, u"new", {u"only"}, 0},
+      {"an insert above moves the selection down", P, 10, {u"a", u"b"}, 1, u"z", {u"z", u"a", u"b"}, 2},
+      {"the selected item moves to the top: selected there", P, 10, {u"a", u"b"}, 1, u"b", {u"b", u"a"}, 0},
       {"patterns are neither trimmed nor folded", P, 10, {u"*.txt"}, -1, u"*.TXT", {u"*.TXT", u"*.txt"}, 0},
       {"folders below My Computer", F, 10, {u"C:\\a\\", u"D:\\b\\"}, -1, u"E:\\c\\",
        {mc, u"E:\\c\\", u"C:\\a\\", u"D:\\b\\"}, 0},
@@ -120,18 +122,6 @@ TEST(History, LoadSaveCleanAndDamagedCounts) {
   store.keys[u"maxnumber"] = store.keys[u"hisnumber"] = u"2147483647";
   list.Load(store);  // bounded by the history limit, not two billion reads
   EXPECT_EQ(int(list.Items().size()), kHistoryLimit);
-}
-
-TEST(History, SelectionFollowsInsertsAndDeletes) {
-  MapStore store(10, {u"a", u"b", u"c"});
-  HistoryList list(HistoryKind::Pattern);
-  list.Load(store);
-  list.Select(1);        // "b"
-  list.AddToList(u"z");  // inserted above: the selection moves down with "b"
-  EXPECT_EQ(list.Selection(), 2);
-  list.AddToList(u"b");  // the selected item itself moves to the top: selection lost, then item 0
-  EXPECT_EQ(list.Selection(), 0);
-  EXPECT_EQ(list.Items()[0], u"b");
 }
 
 }  // namespace

