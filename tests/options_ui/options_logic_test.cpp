@@ -117,37 +117,33 @@ TEST(LocalDayTest, BoundsTakeTheOffsetOfThatDay) {
   }
 #endif
   if (!zone || !*zone) GTEST_SKIP() << "no TZ given";
-  struct Case {
+  // Each row: a day, and the offsets in force at its first and at its last millisecond.
+  const struct {
     const char* zone;
-    int y, m, d;
-    bool end;
-    uint64_t utc;
+    int y, m, d, startOffset, endOffset;
   } cases[] = {
-      {"Europe/Berlin", 2026, 7, 15, false, Utc(2026, 7, 14, 22, 0, 0, 0)},  // summer, +2
-      {"Europe/Berlin", 2026, 1, 15, true, Utc(2026, 1, 15, 22, 59, 59, 999)},  // winter, +1
-      {"Europe/Berlin", 2026, 3, 29, false, Utc(2026, 3, 28, 23, 0, 0, 0)},  // the day the clocks go on
-      {"Europe/Berlin", 2026, 3, 29, true, Utc(2026, 3, 29, 21, 59, 59, 999)},
-      {"Europe/Berlin", 2026, 10, 25, false, Utc(2026, 10, 24, 22, 0, 0, 0)},  // and back
-      {"Europe/Berlin", 2026, 10, 25, true, Utc(2026, 10, 25, 22, 59, 59, 999)},
-      {"Australia/Sydney", 2026, 7, 15, false, Utc(2026, 7, 14, 14, 0, 0, 0)},  // winter there, +10
-      {"Australia/Sydney", 2026, 1, 15, true, Utc(2026, 1, 15, 12, 59, 59, 999)},  // summer, +11
-      {"Australia/Sydney", 2026, 4, 5, false, Utc(2026, 4, 4, 13, 0, 0, 0)},  // 25 hours: the clocks go back
-      {"Australia/Sydney", 2026, 4, 5, true, Utc(2026, 4, 5, 13, 59, 59, 999)},
-      {"Australia/Sydney", 2026, 10, 4, false, Utc(2026, 10, 3, 14, 0, 0, 0)},  // 23 hours: and on
-      {"Australia/Sydney", 2026, 10, 4, true, Utc(2026, 10, 4, 12, 59, 59, 999)},
+      {"Europe/Berlin", 2026, 7, 15, 2, 2},       {"Europe/Berlin", 2026, 1, 15, 1, 1},
+      {"Europe/Berlin", 2026, 3, 29, 1, 2},       {"Europe/Berlin", 2026, 10, 25, 2, 1},  // the clocks go on, and back
+      {"Australia/Sydney", 2026, 7, 15, 10, 10},  {"Australia/Sydney", 2026, 1, 15, 11, 11},
+      {"Australia/Sydney", 2026, 4, 5, 11, 10},   {"Australia/Sydney", 2026, 10, 4, 10, 11},
   };
   int checked = 0;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     if (std::string(c.zone) != zone) continue;
-    os::FileTime got;
-    ASSERT_TRUE(os::LocalDayToUtc(c.y, c.m, c.d, c.end, &got));
-    EXPECT_EQ(got.Value(), c.utc) << c.y << "-" << c.m << "-" << c.d << (c.end ? " end" : " start") << " in " << zone;
-    // Shown back as the same wall-clock time, as the results list shows a file's date.
-    os::LocalTime shown;
-    ASSERT_TRUE(os::UtcToLocal(got, &shown));
-    EXPECT_EQ((std::vector<int>{shown.year, shown.month, shown.day, shown.hour, shown.minute, shown.second, shown.millisecond}),
-              (std::vector<int>{c.y, c.m, c.d, c.end ? 23 : 0, c.end ? 59 : 0, c.end ? 59 : 0, c.end ? 999 : 0}));
-    ++checked;
+    for (bool end : {false, true}) {
+      const uint64_t hour = 36000000000ull;
+      const uint64_t want = end ? Utc(c.y, c.m, c.d, 23, 59, 59, 999) - c.endOffset * hour
+                                : Utc(c.y, c.m, c.d, 0, 0, 0, 0) - c.startOffset * hour;
+      os::FileTime got;
+      ASSERT_TRUE(os::LocalDayToUtc(c.y, c.m, c.d, end, &got));
+      EXPECT_EQ(got.Value(), want) << c.y << "-" << c.m << "-" << c.d << (end ? " end" : " start") << " in " << zone;
+      // Shown back as the same wall-clock time, as the results list shows a file's date.
+      os::LocalTime shown;
+      ASSERT_TRUE(os::UtcToLocal(got, &shown));
+      EXPECT_EQ((std::vector<int>{shown.year, shown.month, shown.day, shown.hour, shown.minute, shown.second, shown.millisecond}),
+                (std::vector<int>{c.y, c.m, c.d, end ? 23 : 0, end ? 59 : 0, end ? 59 : 0, end ? 999 : 0}));
+      ++checked;
+    }
   }
   EXPECT_GT(checked, 0) << "no cases for the zone " << zone;
   os::FileTime unused;

@@ -1,5 +1,6 @@
-// The text rules of the settings store and the language table: value conversion, drive selection,
-// skin style, the font file, the registry values, and the language file escapes and override.
+// The text rules of the settings store and the language table: value conversion, drive selection
+// and volume events, skin style, the font file, the registry values, and the language file escapes
+// and override.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,6 +11,7 @@
 #include "shell/ini_values.h"
 #include "shell/language_table.h"
 #include "shell/registry_rules.h"
+#include "shell/volume_rules.h"
 #include "shell/window_look.h"
 
 namespace lvx::shell {
@@ -49,11 +51,70 @@ TEST(DriveSelection, StoredMaskAndDriveTypes) {
   EXPECT_EQ(ActiveDriveMask(0x4, typeOf), 0u);
 }
 
-TEST(SkinStyle, EmptyDependsOnTheWindowsVersion) {
-  EXPECT_EQ(ChooseSkinStyle(u"", 5), SkinStyle::Vista);
-  EXPECT_EQ(ChooseSkinStyle(u"", 6), SkinStyle::Default);
-  EXPECT_EQ(ChooseSkinStyle(u"VISTA", 10), SkinStyle::Vista);
-  EXPECT_EQ(ChooseSkinStyle(u"xp", 5), SkinStyle::Default);
+constexpr uint32_t Bit(char letter) { return 1u << (letter - 'A'); }
+
+// D: removable, E: fixed, F: optical, G: network, H: nothing there; C: fixed.
+uint32_t TypeOf(const std::u16string& root) {
+  EXPECT_TRUE(root.size() == 3 && root.substr(1) == u":\\") << U8(root);
+  switch (root[0]) {
+    case u'C': case u'E': return 3;
+    case u'D': return 2;
+    case u'F': return 5;
+    case u'G': return 4;
+    default: return 1;
+  }
+}
+
+TEST(VolumeRules, MaskAndJoinedDrives) {
+  const auto A = VolumeEvent::Arrival;
+  const auto R = VolumeEvent::Removal;
+  const uint32_t c = Bit('C');
+  const struct {
+    const char* what;
+    uint32_t active;
+    VolumeEvent event;
+    uint32_t unit;
+    bool autoSelect;
+    uint32_t mask, joined;
+  } cases[] = {
+      {"auto: a removable drive joins", c, A, Bit('D'), true, c | Bit('D'), Bit('D')},
+      {"auto: a fixed drive joins", c, A, Bit('E'), true, c | Bit('E'), Bit('E')},
+      {"auto: optical, network and empty letters stay out", c, A, Bit('F') | Bit('G') | Bit('H'), true, c, 0},
+      {"auto: one volume of several letters, only the fitting join", c, A, Bit('D') | Bit('F') | Bit('E'), true,
+       c | Bit('D') | Bit('E'), Bit('D') | Bit('E')},
+      {"auto: an arriving drive already selected is refreshed again", c | Bit('D'), A, Bit('D'), true,
+       c | Bit('D'), Bit('D')},
+      {"auto: removal takes the letters out", c | Bit('D') | Bit('E'), R, Bit('D') | Bit('E'), true, c, 0},
+      {"auto: removal of a letter not selected changes nothing", c, R, Bit('D'), true, c, 0},
+      {"off: arrival only drops the letter", c | Bit('D'), A, Bit('D'), false, c, 0},
+      {"off: arrival of an unselected fixed drive does not add it", c, A, Bit('E'), false, c, 0},
+      {"off: removal drops the letter", c | Bit('E'), R, Bit('E'), false, c, 0},
+      {"bits past Z are no drives", c, A, 0xFC000000u | Bit('D'), true, c | Bit('D'), Bit('D')},
+      {"bits past Z are not cleared from the mask either", 0xFC000000u | c, R, 0xFFFFFFFFu, false, 0xFC000000u, 0},
+      {"an empty unit mask changes nothing", c, A, 0, true, c, 0},
+  };
+  for (const auto& k : cases) {
+    VolumeOutcome out = ApplyVolumeEvent(k.active, k.event, k.unit, k.autoSelect, TypeOf);
+    EXPECT_EQ(std::pair(out.mask, out.joined), std::pair(k.mask, k.joined)) << k.what;
+  }
+  EXPECT_EQ(RootRefreshRequest(0) + RootRefreshRequest(25), u"@A:\\@Z:\\");
+}
+
+TEST(SkinStyleAndRegistryRules, FromTheStoredTexts) {
+  // An empty style depends on the Windows version.
+  for (auto [text, major, style] : {std::tuple{u"", 5, SkinStyle::Vista}, {u"", 6, SkinStyle::Default},
+                                    {u"VISTA", 10, SkinStyle::Vista}, {u"xp", 5, SkinStyle::Default}})
+    EXPECT_EQ(ChooseSkinStyle(text, major), style) << U8(text) << " " << major;
+  EXPECT_EQ(RunValueText(u"C:\\Lumivex\\lumivex.exe"), u"C:\\Lumivex\\lumivex.exe /hide");
+  EXPECT_EQ(RunValueText(u"C:\\Program Files\\Lumivex\\lumivex.exe"),
+            u"\"C:\\Program Files\\Lumivex\\lumivex.exe\" /hide");
+  EXPECT_TRUE(RunValueMatches(u"c:\\lumivex\\LUMIVEX.EXE /HIDE", u"C:\\Lumivex\\lumivex.exe /hide"));
+  EXPECT_FALSE(RunValueMatches(u"C:\\Lumivex\\lumivex.exe", u"C:\\Lumivex\\lumivex.exe /hide"));
+  for (auto [isString, text, rewrite] : {std::tuple{true, u"0", false}, {true, u"1", true}, {false, u"0", true}})
+    EXPECT_EQ(AutoEndTasksNeedsRewrite(isString, text), rewrite) << U8(text);
+  for (auto [isString, text, rewrite] : {std::tuple{true, u"5000", false}, {true, u"20000", false},
+                                         {true, u"4999", true}, {true, u"", true}, {false, u"20000", true}})
+    EXPECT_EQ(TimeoutNeedsRewrite(isString, text), rewrite) << U8(text);
 }
 
 std::vector<uint8_t> FontBytes(int32_t n, size_t faceUnits) {
@@ -74,31 +135,14 @@ TEST(FontFile, WholeFilesWithAShortFaceNameOnly) {
   }
   EXPECT_FALSE(ParseFontFile(FontBytes(5, 5).data(), kLogFontBytes + 3, &font));
   for (size_t i = 0; i < kLogFontBytes; ++i) font.logFont[i] = uint8_t(i);
-  font.faceName = u"Segoe UI";
-  std::vector<uint8_t> bytes = SerializeFontFile(font);
-  EXPECT_EQ(bytes.size(), kLogFontBytes + 4 + 16);
   FontRecord back;
-  ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
-  EXPECT_EQ(back.faceName, font.faceName);
-  EXPECT_EQ(back.logFont, font.logFont);
-  font.faceName = std::u16string(40, u'x');  // cut to 31 units
-  bytes = SerializeFontFile(font);
-  ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
-  EXPECT_EQ(back.faceName.size(), 31u);
-}
-
-TEST(RegistryRules, RunValueAndShutdownTimeouts) {
-  EXPECT_EQ(RunValueText(u"C:\\Lumivex\\lumivex.exe"), u"C:\\Lumivex\\lumivex.exe /hide");
-  EXPECT_EQ(RunValueText(u"C:\\Program Files\\Lumivex\\lumivex.exe"),
-            u"\"C:\\Program Files\\Lumivex\\lumivex.exe\" /hide");
-  EXPECT_TRUE(RunValueMatches(u"c:\\lumivex\\LUMIVEX.EXE /HIDE", u"C:\\Lumivex\\lumivex.exe /hide"));
-  EXPECT_FALSE(RunValueMatches(u"C:\\Lumivex\\lumivex.exe", u"C:\\Lumivex\\lumivex.exe /hide"));
-  EXPECT_FALSE(AutoEndTasksNeedsRewrite(true, u"0"));
-  EXPECT_TRUE(AutoEndTasksNeedsRewrite(true, u"1"));
-  EXPECT_TRUE(AutoEndTasksNeedsRewrite(false, u"0"));
-  for (auto [isString, text, rewrite] : {std::tuple{true, u"5000", false}, {true, u"20000", false},
-                                         {true, u"4999", true}, {true, u"", true}, {false, u"20000", true}})
-    EXPECT_EQ(TimeoutNeedsRewrite(isString, text), rewrite) << U8(text);
+  for (size_t units : {8, 40}) {  // a longer name is cut to 31 units
+    font.faceName = std::u16string(units, u'x');
+    std::vector<uint8_t> bytes = SerializeFontFile(font);
+    ASSERT_TRUE(ParseFontFile(bytes.data(), bytes.size(), &back));
+    EXPECT_EQ(back.faceName, font.faceName.substr(0, 31));
+    EXPECT_EQ(back.logFont, font.logFont);
+  }
 }
 
 // The escape rule in its plainest form, one step at a time: remove the first backslash that has a character

@@ -12,17 +12,14 @@
 namespace lvx::test {
 
 inline std::filesystem::path HostFile(const std::u16string& path) { return std::wstring(path.begin(), path.end()); }
-
+inline bool PathExists(const std::u16string& path) { return std::filesystem::exists(HostFile(path)); }
 inline void WriteBytes(const std::u16string& path, const std::string& bytes) {
   std::ofstream(HostFile(path), std::ios::binary | std::ios::trunc) << bytes;
 }
-
 inline std::string ReadBytes(const std::u16string& path) {
   std::ifstream in(HostFile(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-inline bool PathExists(const std::u16string& path) { return std::filesystem::exists(HostFile(path)); }
 
 // UTF-8 text as UTF-16LE with FF FE, "\n" written as "\r\n".
 inline std::string UnicodeText(const std::string& text) {
@@ -33,9 +30,6 @@ inline std::string UnicodeText(const std::string& text) {
   }
   return bytes;
 }
-
-inline void WriteUnicodeIni(const std::u16string& path, const std::string& text) {
-  WriteBytes(path, UnicodeText(text));
-}
+inline void WriteUnicodeIni(const std::u16string& path, const std::string& text) { WriteBytes(path, UnicodeText(text)); }
 
 }  // namespace lvx::test

@@ -49,10 +49,8 @@ TEST(UpdateResultCode, ComparesWithRunningAndRememberedVersions) {
 
 TEST(RetrySchedule, FailedAutomaticChecksRetryAfter5_10_20_30_30Minutes) {
   RetrySchedule retry;
-  EXPECT_EQ(retry.WaitMs(), kInfiniteWait);
   retry.Failed(true);  // a manual failure changes nothing
-  EXPECT_EQ(retry.WaitMs(), kInfiniteWait);
-  EXPECT_EQ(retry.Counter(), 5);
+  EXPECT_EQ(std::pair(retry.WaitMs(), retry.Counter()), std::pair(kInfiniteWait, 5));
   for (uint32_t wait : {300000u, 600000u, 1200000u, 1800000u, 1800000u, kInfiniteWait, kInfiniteWait}) {
     retry.Failed(false);
     EXPECT_EQ(retry.WaitMs(), wait);
@@ -62,24 +60,22 @@ TEST(RetrySchedule, FailedAutomaticChecksRetryAfter5_10_20_30_30Minutes) {
   again.Failed(true);  // in between, a manual failure leaves the pending retry as it was
   EXPECT_EQ(again.WaitMs(), 300000u);
   again.Completed();
-  EXPECT_EQ(again.WaitMs(), kInfiniteWait);
   again.Failed(false);  // after a completed check a failure waits for the next request
   EXPECT_EQ(again.WaitMs(), kInfiniteWait);
 }
 
 TEST(UpdateUrls, OnlyWebAddressesAreOpened) {
   const std::u16string server = u"https://www.lumivex.example";
-  EXPECT_EQ(SafeFreeUrl(u"https://dl.example/lumivex.exe", server), u"https://dl.example/lumivex.exe");
-  EXPECT_EQ(SafeFreeUrl(u"HTTP://dl.example/x", server), u"HTTP://dl.example/x");
+  for (const char16_t* web : {u"https://dl.example/lumivex.exe", u"HTTP://dl.example/x"}) EXPECT_EQ(SafeFreeUrl(web, server), web);
   for (const char16_t* hostile :
        {u"file:///C:/Windows/System32/calc.exe", u"C:\\Windows\\System32\\cmd.exe", u"javascript:alert(1)",
         u"calc", u"http://", u"https://a b", u"http://a\tb", u"\\\\server\\share\\x.exe", u"", u"ftp://x/y",
         u"http:/x"})
     EXPECT_EQ(SafeFreeUrl(hostile, server), server + u"/download.htm");
-  EXPECT_EQ(UpdateServer(u"http://127.0.0.1:8080/"), u"http://127.0.0.1:8080");
-  EXPECT_EQ(UpdateServer(u"  https://mirror.example  "), u"https://mirror.example");
-  EXPECT_EQ(UpdateServer(u""), kDefaultUpdateServer);
-  EXPECT_EQ(UpdateServer(u"file://c:/x"), kDefaultUpdateServer);
+  for (auto [stored, used] : {std::pair<const char16_t*, std::u16string>{u"http://127.0.0.1:8080/", u"http://127.0.0.1:8080"},
+                              {u"  https://mirror.example  ", u"https://mirror.example"}, {u"", kDefaultUpdateServer},
+                              {u"file://c:/x", kDefaultUpdateServer}})
+    EXPECT_EQ(UpdateServer(stored), used) << U8(stored);
 }
 
 LocalTime At(int y, int mo, int d, int h = 12, int mi = 0, int s = 0) { return LocalTime{y, mo, d, h, mi, s}; }
