@@ -209,8 +209,10 @@ TEST_F(ResourcesTest, EveryDialogLoadsHiddenFitsAndDraws) {
     }
 
     if (id == IDD_SETTINGS) EXPECT_TRUE(HostGeneralPage(dlg)) << "the general page fits the settings tab";
-    std::string name = std::to_string(id) + "_";
-    for (wchar_t c : style & WS_CHILD ? L"page" : TextOf(dlg)) name += std::iswalnum(c) ? char(std::towlower(c)) : '_';
+    std::string name = std::to_string(id), word;  // "<id>_<words of the title>"
+    for (wchar_t c : (style & WS_CHILD ? std::wstring(L"page") : TextOf(dlg)) + L" ")
+      if (std::iswalnum(c)) word += char(std::towlower(c));
+      else if (!word.empty()) name += "_" + word, word.clear();
     lvx::uitest::Image image = lvx::uitest::Shoot(dlg, name, folder.c_str());
     std::set<uint32_t> colours(image.pixels.begin(), image.pixels.end());
     EXPECT_EQ(std::min<size_t>(colours.size(), 3), children.empty() ? 1u : 3u);
