@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <tuple>
 
 #include "framework/app.h"
 #include "framework/basic_controls.h"
@@ -118,8 +117,8 @@ TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
 }
 
 // The wrappers' own rules: text of any length and alphabet, indexes and commands out of range, a
-// spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menu
-// states) are left to the windows that use them.
+// spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menus)
+// are left to the windows that use them.
 TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   RoutingDialog dialog;
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
@@ -147,12 +146,12 @@ TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   spin.SetRange(0, 0x7FFFFFFF);
   spin.SetPosition(2147483647);
   EXPECT_EQ(spinEdit.Text(), L"2147483647");
-  for (auto [text, position, valid] : {std::tuple{L"77", 77, true}, {L"12x", 0, false}}) {
+  for (auto [text, valid] : {std::pair{L"77", true}, {L"12x", false}}) {
     spinEdit.SetText(text);
     bool read = !valid;
-    int got = spin.Position(&read);
+    const int got = spin.Position(&read);
     EXPECT_EQ(read, valid) << testing::PrintToString(std::wstring(text));
-    EXPECT_EQ(got, valid ? position : got);
+    EXPECT_TRUE(!valid || got == 77) << got;
   }
 
   CListView list;
@@ -162,7 +161,6 @@ TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   ASSERT_EQ(list.InsertItem(0, L"C:"), 0);
   EXPECT_TRUE(list.SetItemText(0, 0, longText));
   EXPECT_EQ(list.ItemText(0, 0), longText);
-
 }
 
 TEST_F(FrameworkTest, MessageBoxesGoThroughTheSeamFromAnyThread) {
