@@ -160,6 +160,7 @@ TEST(DialogBuilder, TheRealArchiveHoldsEveryControlTheMainWindowLooksUp) {
   EXPECT_EQ(m.GetOptionGroup(static_cast<COptionUI*>(m.FindControl(u"tabQuickBtn"))->GetGroup()).size(), 3u);
   EXPECT_EQ(m.GetOptionGroup(static_cast<COptionUI*>(m.FindControl(u"tbSortName"))->GetGroup()).size(), 6u);
   EXPECT_FALSE(m.FindControl(u"textRefine")->IsVisible()) << "refine mode is off at start";
+  EXPECT_EQ(PlainText(static_cast<CLabelUI*>(m.FindControl(u"tbSortName"))->GetRuns()), u"Name");
   // Laid out in its smallest size, every host control has room.
   m.Resize(m.GetMinWidth(), m.GetMinHeight());
   for (const char16_t* host : {u"cbSearch", u"cbFolder", u"listResult", u"statusBar", u"tabQuickButtons"}) {
