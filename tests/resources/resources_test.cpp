@@ -61,15 +61,6 @@ std::vector<int> DialogIds() {
   return ids;
 }
 
-// A dialog loaded hidden, owned by (a page: hosted in) a plain hidden window, as the program hosts it.
-using Window = std::unique_ptr<HWND__, void (*)(HWND)>;
-Window Load(int id) {
-  static HWND host = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 800, 600, nullptr,
-                                     nullptr, GetModuleHandleW(nullptr), nullptr);
-  return Window(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), host, DialogProc, 0),
-                [](HWND w) { DestroyWindow(w); });
-}
-
 class ResourcesTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -92,13 +83,6 @@ struct Child {
   DWORD style;
   RECT rect;  // in the dialog's client coordinates
 };
-
-std::vector<Child> ChildrenOf(HWND dlg) {
-  std::vector<Child> children;
-  for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-    children.push_back({c, GetDlgCtrlID(c), ClassOf(c), DWORD(GetWindowLongW(c, GWL_STYLE)), RectIn(c, dlg)});
-  return children;
-}
 
 bool IsGroupBox(const Child& c) { return Is(c.cls, L"Button") && (c.style & BS_TYPEMASK) == BS_GROUPBOX; }
 
@@ -166,7 +150,11 @@ TEST_F(ResourcesTest, EveryDialogLoadsHiddenFitsAndDraws) {
   EXPECT_GE(ids.size(), 15u);
   for (int id : ids) {
     SCOPED_TRACE(id);
-    Window loaded = Load(id);
+    // Loaded hidden, owned by (a page: hosted in) a plain hidden window, as the program hosts it.
+    static HWND host = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 800, 600, nullptr,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+    std::unique_ptr<HWND__, BOOL(WINAPI*)(HWND)> loaded(
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), host, DialogProc, 0), DestroyWindow);
     HWND dlg = loaded.get();
     ASSERT_NE(dlg, nullptr) << "CreateDialogParam failed: " << GetLastError();
     DWORD style = DWORD(GetWindowLongW(dlg, GWL_STYLE));
@@ -184,7 +172,9 @@ TEST_F(ResourcesTest, EveryDialogLoadsHiddenFitsAndDraws) {
 
     RECT client;
     GetClientRect(dlg, &client);
-    std::vector<Child> children = ChildrenOf(dlg);
+    std::vector<Child> children;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+      children.push_back({c, GetDlgCtrlID(c), ClassOf(c), DWORD(GetWindowLongW(c, GWL_STYLE)), RectIn(c, dlg)});
     for (size_t i = 0; i < children.size(); ++i) {
       const Child& a = children[i];
       SCOPED_TRACE(Narrow(TextOf(a.hwnd)) + " #" + std::to_string(a.id));
