@@ -1,15 +1,14 @@
 // The framework: message routing and reflection in a dialog made from a template, the modal loop,
-// the control wrappers, the message-box and picker seams, the wait cursor and workers posting back.
+// the control wrappers, the message-box seam from any thread, the pickers' filter text, the wait
+// cursor and workers posting back.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <tuple>
 
 #include "framework/app.h"
 #include "framework/basic_controls.h"
 #include "framework/common_controls.h"
 #include "framework/dialog.h"
-#include "framework/menu.h"
 #include "framework/message_box.h"
 #include "framework/pickers.h"
 #include "framework/wait_cursor.h"
@@ -118,8 +117,8 @@ TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
 }
 
 // The wrappers' own rules: text of any length and alphabet, indexes and commands out of range, a
-// spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menu
-// states) are left to the windows that use them.
+// spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menus)
+// are left to the windows that use them.
 TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   RoutingDialog dialog;
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
@@ -147,12 +146,12 @@ TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   spin.SetRange(0, 0x7FFFFFFF);
   spin.SetPosition(2147483647);
   EXPECT_EQ(spinEdit.Text(), L"2147483647");
-  for (auto [text, position, valid] : {std::tuple{L"77", 77, true}, {L"12x", 0, false}}) {
+  for (auto [text, valid] : {std::pair{L"77", true}, {L"12x", false}}) {
     spinEdit.SetText(text);
     bool read = !valid;
-    int got = spin.Position(&read);
+    const int got = spin.Position(&read);
     EXPECT_EQ(read, valid) << testing::PrintToString(std::wstring(text));
-    EXPECT_EQ(got, valid ? position : got);
+    EXPECT_TRUE(!valid || got == 77) << got;
   }
 
   CListView list;
@@ -162,18 +161,9 @@ TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
   ASSERT_EQ(list.InsertItem(0, L"C:"), 0);
   EXPECT_TRUE(list.SetItemText(0, 0, longText));
   EXPECT_EQ(list.ItemText(0, 0), longText);
-
-  CMenu menu;
-  ASSERT_TRUE(menu.CreatePopup());
-  menu.Append(2010, L"&Pause Updating");
-  EXPECT_TRUE(menu.SetText(2010, L"&Resume Updating"));
-  EXPECT_EQ(menu.Text(2010), L"&Resume Updating");
-  EXPECT_FALSE(menu.Check(2999, true) || menu.IsChecked(2999) || menu.IsEnabled(2999)) << "unknown command";
-  menu.Clear();
-  EXPECT_EQ(menu.Count(), 0);
 }
 
-TEST_F(FrameworkTest, MessageBoxesAndPickersGoThroughTheSeam) {
+TEST_F(FrameworkTest, MessageBoxesGoThroughTheSeamFromAnyThread) {
   TestApp app;
   app.SetTitle(L"Lumivex");
   std::vector<MessageRequest> asked;
@@ -199,22 +189,7 @@ TEST_F(FrameworkTest, MessageBoxesAndPickersGoThroughTheSeam) {
   EXPECT_EQ(asked[1].text, L"Stop ?");
   EXPECT_EQ(asked[2].caption, L"Lumivex");
 
-  std::vector<PickRequest> picks;
-  SetPickResponder([&](const PickRequest& r, PickAnswer* answer) {
-    picks.push_back(r);
-    answer->path = L"C:\\Music";
-    return r.kind == PickKind::Folder;
-  });
-  std::wstring folder = L"My Computer", file = L"old.ico";
-  EXPECT_TRUE(PickFolder(nullptr, L"Select Folder", &folder));
-  EXPECT_FALSE(PickOpenFile(nullptr, L"Icon Files(*.ico)|*.ico||", L"*.ico", &file));
-  SetPickResponder(nullptr);
-  EXPECT_EQ(folder, L"C:\\Music");
-  EXPECT_EQ(file, L"old.ico") << "a cancelled picker changes nothing";
-  ASSERT_EQ(picks.size(), 2u);
-  EXPECT_EQ(picks[0].title, L"Select Folder");
-  EXPECT_EQ(picks[1].initial, L"old.ico");
-
+  // The pickers' seam is driven by the tests of the windows that browse; their filter text is made here.
   using namespace std::literals;
   for (auto [bars, expected] : {std::pair{L"Icon Files(*.ico)|*.ico|All Files (*.*)|*.*||"sv,
                                           L"Icon Files(*.ico)\0*.ico\0All Files (*.*)\0*.*\0\0"sv},

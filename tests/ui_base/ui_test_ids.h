@@ -5,7 +5,6 @@
 #define IDD_TABS 101
 #define IDD_PAGE_A 102
 #define IDD_PAGE_B 103
-#define IDD_LOOK 104
 #define IDD_PLAIN 105
 
 #define IDC_PRESS 1001

@@ -1,5 +1,5 @@
 // The builder against faulty layouts, the formatted text of the sort buttons, images, and the real
-// archive made from resources/skin: every named control the main window looks up, of its kind.
+// archive made from resources/skin: every control the main window looks up by name, of its kind.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,37 +127,29 @@ TEST(DialogBuilder, ImagesMustBeInTheArchiveAndDecode) {
     EXPECT_NE(BuildError(std::string("<Window>") + xml + "</Window>", &m).find(message), std::u16string::npos) << xml;
 }
 
-TEST(DialogBuilder, TheRealArchiveHoldsEveryNamedControlOfTheMainWindow) {
+TEST(DialogBuilder, TheRealArchiveHoldsEveryControlTheMainWindowLooksUp) {
   CResourceArchive archive;
   std::u16string error;
   ASSERT_EQ(archive.Load(U16(LVX_SKIN_ARCHIVE), &error), 0) << U8(error);
   CControlManager m;
   m.SetResources(&archive);
-  CDialogBuilder builder;
-  std::unique_ptr<CControlUI> root = builder.Create(u"AppMain.xml", &m, &error);
+  std::unique_ptr<CControlUI> root = CDialogBuilder().Create(u"AppMain.xml", &m, &error);
   ASSERT_TRUE(root) << U8(error);
   ASSERT_TRUE(m.AttachDialog(std::move(root)));
-  const struct {
-    const char16_t* names[6];
-    const char16_t* kind;
-  } kNamed[] = {
-      {{u"cbSearch", u"cbFolder", u"btnBrowse", u"btnSearch", u"listResult", u"tabSort"}, u"WindowCtrlUI"},
-      {{u"statusBar", u"tabQuickButtons", u"tabSizeDate", u"tabAdvanced"}, u"WindowCtrlUI"},
-      {{u"tabPagesToolbar"}, u"TabLayoutUI"},
-      {{u"tabQuickBtn", u"tabSizeDateBtn", u"tabAdvancedBtn"}, u"OptionUI"},
-      {{u"tbSortDefault", u"tbSortName", u"tbSortLocation", u"tbSortSize", u"tbSortType", u"tbSortDateModified"},
-       u"OptionUI"},
-      {{u"hLayoutBtns", u"hLayoutTabSort", u"hLayoutStatusBar"}, u"HorizontalLayoutUI"},
-      {{u"textRefine"}, u"LabelUI"},
+  const std::pair<std::u16string, std::vector<const char16_t*>> kNamed[] = {
+      {u"WindowCtrlUI", {u"cbSearch", u"cbFolder", u"btnBrowse", u"btnSearch", u"listResult", u"tabSort",
+                         u"statusBar", u"tabQuickButtons", u"tabSizeDate", u"tabAdvanced"}},
+      {u"TabLayoutUI", {u"tabPagesToolbar"}},
+      {u"OptionUI", {u"tabQuickBtn", u"tabSizeDateBtn", u"tabAdvancedBtn", u"tbSortDefault", u"tbSortName",
+                     u"tbSortLocation", u"tbSortSize", u"tbSortType", u"tbSortDateModified"}},
+      {u"LabelUI", {u"textRefine"}},
   };
-  for (const auto& group : kNamed) {
-    for (const char16_t* name : group.names) {
-      if (!name) continue;
+  for (const auto& [kind, names] : kNamed)
+    for (const char16_t* name : names) {
       const CControlUI* control = m.FindControl(name);
       ASSERT_NE(control, nullptr) << U8(name);
-      EXPECT_EQ(control->GetClass(), group.kind) << U8(name);
+      EXPECT_EQ(control->GetClass(), kind) << U8(name);
     }
-  }
   // The three page buttons choose the pages of the tab layout, in order, the first one shown.
   auto* pages = static_cast<CTabLayoutUI*>(m.FindControl(u"tabPagesToolbar"));
   ASSERT_EQ(pages->GetCount(), 3);
@@ -169,8 +161,6 @@ TEST(DialogBuilder, TheRealArchiveHoldsEveryNamedControlOfTheMainWindow) {
   EXPECT_EQ(m.GetOptionGroup(static_cast<COptionUI*>(m.FindControl(u"tbSortName"))->GetGroup()).size(), 6u);
   EXPECT_FALSE(m.FindControl(u"textRefine")->IsVisible()) << "refine mode is off at start";
   EXPECT_EQ(PlainText(static_cast<CLabelUI*>(m.FindControl(u"tbSortName"))->GetRuns()), u"Name");
-  EXPECT_GE(m.GetFonts().size(), 5u) << "the sort texts use fonts 3 and 4";
-  EXPECT_GE(m.GetMinWidth(), 400);
   // Laid out in its smallest size, every host control has room.
   m.Resize(m.GetMinWidth(), m.GetMinHeight());
   for (const char16_t* host : {u"cbSearch", u"cbFolder", u"listResult", u"statusBar", u"tabQuickButtons"}) {
