@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <random>
 #include <string>
@@ -90,16 +91,19 @@ int main(int argc, char** argv) {
   } keys[] = {{"name", SortName, CompareByName}, {"location", SortLocation, CompareByLocation},
               {"size", SortSize, CompareBySize}, {"type", SortType, CompareByType},
               {"date", SortDate, CompareByDate}};
-  std::printf("%-8s %-4s %10s %12s %8s %s\n", "key", "flag", "sort ms", "comparator", "goal", "order");
+  std::printf("%-8s %-4s %10s %10s %12s %8s %s\n", "key", "flag", "sort ms", "cpu ms", "comparator", "goal", "order");
   int failures = 0;
   for (const auto& k : keys) {
     if (argc > 3 && std::string(argv[3]) != k.name) continue;
     for (bool ascending : {true, false}) {
       std::vector<SearchResult> sorted;
+      double cpu = 1e18;
       double fast = Best(rounds, [&] {
         sorted = walk;
         auto start = Clock::now();
+        std::clock_t cpuStart = std::clock();
         SortResultArray(sorted.data(), count, k.key, ascending);
+        cpu = std::min(cpu, double(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC);
         return Ms(start);
       });
       std::vector<SearchResult> reference = walk;
@@ -112,10 +116,11 @@ int main(int argc, char** argv) {
         return a.name == b.name && a.path == b.path;
       });
       failures += !same;
-      std::printf("%-8s %-4d %10.1f %12.1f %8s %s\n", k.name, int(ascending), fast, plain,
+      std::printf("%-8s %-4d %10.1f %10.1f %12.1f %8s %s\n", k.name, int(ascending), fast, cpu, plain,
                   fast <= 150.0 ? "met" : "MISSED", same ? "same" : "DIFFERS");
     }
   }
-  std::printf("goal: at most 150 ms per key and direction; \"comparator\" is std::stable_sort with it\n");
+  std::printf("goal: at most 150 ms per key and direction (sort ms, wall clock); cpu ms is the time of\n"
+              "every thread of the process; \"comparator\" is std::stable_sort with the key's comparator\n");
   return failures ? 1 : 0;
 }

@@ -67,6 +67,8 @@ class KeySorter {
 
  private:
   uint64_t Load(const Slot& s, Part part, uint32_t offset) const;
+  // The keys of one part for a range; false when they all equal the first (then only some are set).
+  bool LoadKeys(Slot* begin, Slot* end, int part, uint32_t offset) const;
   // Points the slots at the text of a part, which they are about to be compared by.
   void Aim(Slot* begin, Slot* end, Part part) const;
   void SortByKey(Slot* begin, Slot* end);
@@ -137,10 +139,23 @@ void KeySorter::RadixSort(Slot* begin, Slot* end) {
   if (from != begin) std::memcpy(static_cast<void*>(begin), from, n * sizeof(Slot));
 }
 
-void KeySorter::SortLevel(Slot* begin, Slot* end, int part, uint32_t offset) {
+// The texts lie all over the pool: each is asked for a few slots ahead, so that the reads overlap.
+bool KeySorter::LoadKeys(Slot* begin, Slot* end, int part, uint32_t offset) const {
   const Part p = chain_.parts[part];
   const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
-  for (Slot* s = begin; s != end; ++s) s->key = Load(*s, p, offset) ^ flip;
+  const bool text = IsText(p);
+  constexpr ptrdiff_t kAhead = 8;
+  bool differ = false;
+  for (Slot* s = begin; s != end; ++s) {
+    if (text && end - s > kAhead) __builtin_prefetch(s[kAhead].text + offset);
+    s->key = Load(*s, p, offset) ^ flip;
+    differ |= s->key != begin->key;
+  }
+  return differ;
+}
+
+void KeySorter::SortLevel(Slot* begin, Slot* end, int part, uint32_t offset) {
+  LoadKeys(begin, end, part, offset);
   SortByKey(begin, end);
 }
 
@@ -171,19 +186,12 @@ void KeySorter::Sort(Slot* begin, Slot* end, int part, uint32_t offset) {
     }
     const Part p = chain_.parts[part];
     const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
-    uint64_t first = Load(*begin, p, offset) ^ flip;
-    Slot* s = begin;
-    for (; s != end; ++s) {
-      s->key = Load(*s, p, offset) ^ flip;
-      if (s->key != first) break;
-    }
-    if (s != end) {  // the keys differ: sort and go on with each run
-      for (; s != end; ++s) s->key = Load(*s, p, offset) ^ flip;
+    if (LoadKeys(begin, end, part, offset)) {  // the keys differ: sort and go on with each run
       SortByKey(begin, end);
       return SortRuns(begin, end, part, offset);
     }
     // One run (a shared prefix, or a folder's many entries): the next level at once.
-    if (IsText(p) && !Ended(first ^ flip)) {
+    if (IsText(p) && !Ended(begin->key ^ flip)) {
       offset += 4;
     } else {
       if (++part < chain_.count) Aim(begin, end, chain_.parts[part]);
@@ -239,12 +247,43 @@ bool RankPaths(const SearchResult* results, uint32_t count, uint32_t* ranks) {
   return true;
 }
 
+// Below this many entries a second thread costs more than it saves.
+constexpr uint32_t kParallelFrom = 65536;
+
+// Runs work on a helper thread, or on the calling thread when none can be had; the destructor waits
+// for it.
+class Helper {
+ public:
+  explicit Helper(std::function<void()> work) : work_(std::move(work)), thread_([this] {
+    work_();
+    return 0u;
+  }) {
+    if (!thread_.Start()) work_();
+  }
+  ~Helper() { thread_.Join(os::kInfinite); }
+
+ private:
+  std::function<void()> work_;
+  os::Thread thread_;
+};
+
 // Puts entry slots[i].index at position i: gathered into a copy where memory allows (the reads
 // are independent, so they overlap), else by following each cycle of the permutation once.
 void Permute(SearchResult* results, Slot* slots, uint32_t count) {
   std::unique_ptr<SearchResult[]> copy(new (std::nothrow) SearchResult[count]);
   if (copy) {
-    for (uint32_t i = 0; i < count; ++i) copy[i] = results[slots[i].index];
+    auto gather = [&](uint32_t from, uint32_t to) {
+      for (uint32_t i = from; i < to; ++i) {
+        if (to - i > 8) __builtin_prefetch(&results[slots[i + 8].index]);
+        copy[i] = results[slots[i].index];
+      }
+    };
+    if (count < kParallelFrom) {
+      gather(0, count);
+    } else {
+      Helper second([&] { gather(count / 2, count); });
+      gather(0, count / 2);
+    }
     std::memcpy(static_cast<void*>(results), copy.get(), size_t(count) * sizeof(SearchResult));
     return;
   }
@@ -263,25 +302,6 @@ void Permute(SearchResult* results, Slot* slots, uint32_t count) {
     }
   }
 }
-
-// Below this many entries a second thread costs more than it saves.
-constexpr uint32_t kParallelFrom = 65536;
-
-// Runs work on a helper thread, or on the calling thread when none can be had; Wait joins it.
-class Helper {
- public:
-  explicit Helper(std::function<void()> work) : work_(std::move(work)), thread_([this] {
-    work_();
-    return 0u;
-  }) {
-    if (!thread_.Start()) work_();
-  }
-  ~Helper() { thread_.Join(os::kInfinite); }
-
- private:
-  std::function<void()> work_;
-  os::Thread thread_;
-};
 
 }  // namespace
 
