@@ -71,6 +71,13 @@ class KeySorter {
   bool LoadKeys(Slot* begin, Slot* end, int part, uint32_t offset) const;
   // Points the slots at the text of a part, which they are about to be compared by.
   void Aim(Slot* begin, Slot* end, Part part) const;
+  struct Range {
+    Slot *begin, *end;
+    int part;
+    uint32_t offset;
+  };
+  void PushRuns(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work) const;
+  void Drain(std::vector<Range>* work);
   void SortByKey(Slot* begin, Slot* end);
   void RadixSort(Slot* begin, Slot* end);
 
@@ -160,6 +167,18 @@ void KeySorter::SortLevel(Slot* begin, Slot* end, int part, uint32_t offset) {
 }
 
 void KeySorter::SortRuns(Slot* begin, Slot* end, int part, uint32_t offset) {
+  std::vector<Range> work;
+  PushRuns(begin, end, part, offset, &work);
+  Drain(&work);
+}
+
+void KeySorter::Sort(Slot* begin, Slot* end, int part, uint32_t offset) {
+  std::vector<Range> work{{begin, end, part, offset}};
+  Drain(&work);
+}
+
+// Each run of equal keys goes on with the next four units of a text, or the next part.
+void KeySorter::PushRuns(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work) const {
   if (end - begin < 2) return;
   const bool text = IsText(chain_.parts[part]);
   const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
@@ -168,34 +187,41 @@ void KeySorter::SortRuns(Slot* begin, Slot* end, int part, uint32_t offset) {
     if (s != end && s->key == run->key) continue;
     if (s - run > 1) {
       if (text && !Ended(run->key ^ flip)) {
-        Sort(run, s, part, offset + 4);
+        work->push_back({run, s, part, offset + 4});
       } else {
         if (part + 1 < chain_.count) Aim(run, s, chain_.parts[part + 1]);
-        Sort(run, s, part + 1, 0);
+        work->push_back({run, s, part + 1, 0});
       }
     }
     run = s;
   }
 }
 
-void KeySorter::Sort(Slot* begin, Slot* end, int part, uint32_t offset) {
-  while (end - begin > 1) {
-    if (part == chain_.count) {  // equal on the whole chain: the order they came in
-      std::sort(begin, end, [](const Slot& a, const Slot& b) { return a.index < b.index; });
-      return;
-    }
-    const Part p = chain_.parts[part];
-    const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
-    if (LoadKeys(begin, end, part, offset)) {  // the keys differ: sort and go on with each run
-      SortByKey(begin, end);
-      return SortRuns(begin, end, part, offset);
-    }
-    // One run (a shared prefix, or a folder's many entries): the next level at once.
-    if (IsText(p) && !Ended(begin->key ^ flip)) {
-      offset += 4;
-    } else {
-      if (++part < chain_.count) Aim(begin, end, chain_.parts[part]);
-      offset = 0;
+// The ranges are apart, so their order does not matter; a list rather than recursion keeps the
+// stack small whatever the texts share.
+void KeySorter::Drain(std::vector<Range>* work) {
+  while (!work->empty()) {
+    auto [begin, end, part, offset] = work->back();
+    work->pop_back();
+    while (end - begin > 1) {
+      if (part == chain_.count) {  // equal on the whole chain: the order they came in
+        std::sort(begin, end, [](const Slot& a, const Slot& b) { return a.index < b.index; });
+        break;
+      }
+      const Part p = chain_.parts[part];
+      const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
+      if (LoadKeys(begin, end, part, offset)) {  // the keys differ: sort, then each run
+        SortByKey(begin, end);
+        PushRuns(begin, end, part, offset, work);
+        break;
+      }
+      // One run (a shared prefix, or a folder's many entries): the next level at once.
+      if (IsText(p) && !Ended(begin->key ^ flip)) {
+        offset += 4;
+      } else {
+        if (++part < chain_.count) Aim(begin, end, chain_.parts[part]);
+        offset = 0;
+      }
     }
   }
 }
