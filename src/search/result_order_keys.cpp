@@ -62,8 +62,15 @@ class KeySorter {
   void Sort(Slot* begin, Slot* end, int part, uint32_t offset);
   // Loads the keys of one part and sorts by them: the first level, which callers may share out.
   void SortLevel(Slot* begin, Slot* end, int part, uint32_t offset);
-  // The level after the runs of equal keys that a sorted level left.
-  void SortRuns(Slot* begin, Slot* end, int part, uint32_t offset);
+  struct Range {
+    Slot *begin, *end;
+    int part;
+    uint32_t offset;
+  };
+  // The runs that a sorted level left: while one of them holds most of the slots, its next level is
+  // sorted here; the rest are left in work, about even in size, for threads to share.
+  void Narrow(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work);
+  void Drain(std::vector<Range>* work);
 
  private:
   uint64_t Load(const Slot& s, Part part, uint32_t offset) const;
@@ -71,13 +78,9 @@ class KeySorter {
   bool LoadKeys(Slot* begin, Slot* end, int part, uint32_t offset) const;
   // Points the slots at the text of a part, which they are about to be compared by.
   void Aim(Slot* begin, Slot* end, Part part) const;
-  struct Range {
-    Slot *begin, *end;
-    int part;
-    uint32_t offset;
-  };
   void PushRuns(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work) const;
-  void Drain(std::vector<Range>* work);
+  // Moves a range whose keys at this level are all equal on to the next level.
+  void Advance(Slot* begin, Slot* end, int* part, uint32_t* offset) const;
   void SortByKey(Slot* begin, Slot* end);
   void RadixSort(Slot* begin, Slot* end);
 
@@ -166,10 +169,33 @@ void KeySorter::SortLevel(Slot* begin, Slot* end, int part, uint32_t offset) {
   SortByKey(begin, end);
 }
 
-void KeySorter::SortRuns(Slot* begin, Slot* end, int part, uint32_t offset) {
-  std::vector<Range> work;
-  PushRuns(begin, end, part, offset, &work);
-  Drain(&work);
+void KeySorter::Narrow(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work) {
+  for (;;) {
+    const size_t before = work->size();
+    PushRuns(begin, end, part, offset, work);
+    auto size = [](const Range& r) { return r.end - r.begin; };
+    auto big = std::max_element(work->begin() + ptrdiff_t(before), work->end(),
+                                [&](const Range& a, const Range& b) { return size(a) < size(b); });
+    if (big == work->end() || size(*big) * 4 < (end - begin) * 3) return;
+    Range r = *big;
+    work->erase(big);
+    for (begin = r.begin, end = r.end, part = r.part, offset = r.offset;;) {
+      if (part == chain_.count) return work->push_back({begin, end, part, offset});
+      if (LoadKeys(begin, end, part, offset)) break;
+      Advance(begin, end, &part, &offset);
+    }
+    SortByKey(begin, end);
+  }
+}
+
+void KeySorter::Advance(Slot* begin, Slot* end, int* part, uint32_t* offset) const {
+  const uint64_t flip = chain_.invert[*part] ? ~uint64_t(0) : 0;
+  if (IsText(chain_.parts[*part]) && !Ended(begin->key ^ flip)) {
+    *offset += 4;
+  } else {
+    if (++*part < chain_.count) Aim(begin, end, chain_.parts[*part]);
+    *offset = 0;
+  }
 }
 
 void KeySorter::Sort(Slot* begin, Slot* end, int part, uint32_t offset) {
@@ -208,20 +234,13 @@ void KeySorter::Drain(std::vector<Range>* work) {
         std::sort(begin, end, [](const Slot& a, const Slot& b) { return a.index < b.index; });
         break;
       }
-      const Part p = chain_.parts[part];
-      const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
       if (LoadKeys(begin, end, part, offset)) {  // the keys differ: sort, then each run
         SortByKey(begin, end);
         PushRuns(begin, end, part, offset, work);
         break;
       }
       // One run (a shared prefix, or a folder's many entries): the next level at once.
-      if (IsText(p) && !Ended(begin->key ^ flip)) {
-        offset += 4;
-      } else {
-        if (++part < chain_.count) Aim(begin, end, chain_.parts[part]);
-        offset = 0;
-      }
+      Advance(begin, end, &part, &offset);
     }
   }
 }
@@ -362,12 +381,17 @@ bool SortByExtractedKeys(SearchResult* results, uint32_t count, SortKey key, boo
       sorter.SortLevel(begin, end, 0, 0);
     }
     if (!ranked) return false;
-    // The runs that the first level leaves are independent: the second half of them (cut at a run
-    // boundary) is sorted on a helper thread.
-    Slot* cut = begin + count / 2;
-    while (cut != end && cut->key == (cut - 1)->key) ++cut;
-    Helper second([&] { sorter.SortRuns(cut, end, 0, 0); });
-    sorter.SortRuns(begin, cut, 0, 0);
+    // The runs left are apart from each other: about half of their slots go to a helper thread.
+    std::vector<KeySorter::Range> mine, other;
+    sorter.Narrow(begin, end, 0, 0, &mine);
+    ptrdiff_t share = 0;
+    while (!mine.empty() && share < ptrdiff_t(count / 2)) {
+      share += mine.back().end - mine.back().begin;
+      other.push_back(mine.back());
+      mine.pop_back();
+    }
+    Helper second([&] { sorter.Drain(&other); });
+    sorter.Drain(&mine);
   }
   Permute(results, begin, count);
   return true;
