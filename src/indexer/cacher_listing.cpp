@@ -59,11 +59,11 @@ bool FolderPrefetcher::Excluded(const std::u16string& path) const {
   return !excluded_.empty() && path.size() == excluded_.size() && CompareFolded(path.c_str(), excluded_.c_str()) == 0;
 }
 
-void FolderPrefetcher::List(Listing* folder, os::FolderListing* listing) {
+void FolderPrefetcher::List(Listing* folder, os::FolderListing* listing, bool helper) {
   folder->opened = listing->Open(folder->path);
   if (!folder->opened) return;
   os::FolderEntry e;
-  while (listing->Next(&e)) {
+  while (!(helper && quit_.load(std::memory_order_relaxed)) && listing->Next(&e)) {
     folder->entries.push_back(Entry{uint32_t(folder->names.size()), e.isFolder, e.sizeHigh, e.sizeLow, e.lastWriteTime});
     folder->names.append(e.name);
     folder->names.push_back(0);
@@ -100,7 +100,7 @@ void FolderPrefetcher::Work() {
     queue_.pop_front();
     folder->state = Listing::State::Busy;
     hold.unlock();
-    List(folder, &listing);
+    List(folder, &listing, true);
     hold.lock();
     Finish(folder);
     done_.notify_all();
@@ -115,7 +115,7 @@ FolderPrefetcher::Listing* FolderPrefetcher::Take(Listing* folder) {
     if (at != queue_.end()) queue_.erase(at);
     folder->state = Listing::State::Busy;
     hold.unlock();
-    List(folder, &ownListing_);
+    List(folder, &ownListing_, false);
     hold.lock();
     Finish(folder);
     if (!queue_.empty()) work_.notify_all();

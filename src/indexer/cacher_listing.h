@@ -57,8 +57,9 @@ class FolderPrefetcher {
 
  private:
   void Work();
-  // Lists the folder with the given listing object; the lock is not held.
-  static void List(Listing* folder, os::FolderListing* listing);
+  // Lists the folder with the given listing object; the lock is not held. A helper's listing is cut
+  // short when the walk ends (the writer has left by then).
+  void List(Listing* folder, os::FolderListing* listing, bool helper);
   // Under the lock: the folder is listed; its subfolders go to the front of the queue.
   void Finish(Listing* folder);
   bool Excluded(const std::u16string& path) const;
@@ -72,7 +73,7 @@ class FolderPrefetcher {
   std::deque<Listing*> queue_;                      // guarded by mutex_, the soonest needed first
   std::unique_ptr<Listing> root_;                   // guarded by mutex_
   size_t buffered_ = 0;                             // guarded by mutex_: entries listed, not released
-  bool quit_ = false;                               // guarded by mutex_
+  std::atomic<bool> quit_{false};                   // set under mutex_
   std::vector<std::unique_ptr<os::Thread>> threads_;
   os::FolderListing ownListing_;  // the writer's own
 };
