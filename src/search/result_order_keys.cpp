@@ -1,8 +1,8 @@
 #include "search/result_order_keys.h"
 
 #include <algorithm>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -74,7 +74,7 @@ class KeySorter {
 
  private:
   uint64_t Load(const Slot& s, Part part, uint32_t offset) const;
-  // The keys of one part for a range; false when they all equal the first (then only some are set).
+  // The keys of one part for a range; false when they are all the same.
   bool LoadKeys(Slot* begin, Slot* end, int part, uint32_t offset) const;
   // Points the slots at the text of a part, which they are about to be compared by.
   void Aim(Slot* begin, Slot* end, Part part) const;
@@ -364,19 +364,18 @@ bool SortByExtractedKeys(SearchResult* results, uint32_t count, SortKey key, boo
     for (uint32_t i = 0; i < count; ++i)
       slots[i] = Slot{0, type ? Extension(results[i].name) : results[i].name, i};
   };
-  bool ranked = false;
   if (count < kParallelFrom) {
     extract();
     if (!RankPaths(results, count, ranks.get())) return false;
     sorter.Sort(begin, end, 0, 0);
   } else {
     // The path ranks are made beside the first level unless the paths are that level.
-    {
-      const bool pathFirst = chain.parts[0] == Part::Path;
-      if (pathFirst) ranked = RankPaths(results, count, ranks.get());
-      Helper ranker([&] {
-        if (!pathFirst) ranked = RankPaths(results, count, ranks.get());
-      });
+    bool ranked = true;
+    if (chain.parts[0] == Part::Path) {
+      ranked = RankPaths(results, count, ranks.get());
+      if (ranked) extract(), sorter.SortLevel(begin, end, 0, 0);
+    } else {
+      Helper ranker([&] { ranked = RankPaths(results, count, ranks.get()); });
       extract();
       sorter.SortLevel(begin, end, 0, 0);
     }
