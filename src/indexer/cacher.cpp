@@ -154,7 +154,12 @@ int CCacher::BuildDrive(int index, const std::vector<std::u16string>& driveList,
   writer_.AddRootRecord(CacheItem{name, NO_BLOCK, 1, 0, 0}, &linkOffset);
   std::u16string path{name[0], u':', u'\\'};
   bool walked = std::find(driveList.begin(), driveList.end(), path) != driveList.end();
-  int walk = walked ? TraverseDirectory(path, linkOffset) : 0;
+  int walk = 0;
+  if (walked) {
+    prefetcher_ = std::make_unique<FolderPrefetcher>(paused_, excludedFolder_);
+    walk = TraverseDirectory(path, linkOffset, prefetcher_->Begin(path, listingThreads_));
+    prefetcher_.reset();
+  }
   if (walk != -2) {
     *drivesDone |= 1u << index;
     writer_.SetDrivesDone(*drivesDone);
@@ -188,15 +193,20 @@ int CCacher::FinishBuild(bool stopped) {
   return stopped ? -2 : 0;
 }
 
-// Subfolders met in one folder: names packed in one buffer, each with its link offset.
+// Subfolders met in one folder: names packed in one buffer, each with its link offset and its
+// place among the listing's subfolders.
 struct CCacher::Subfolders {
+  struct Link {
+    uint32_t name, offset;
+    size_t subfolder;
+  };
   std::u16string names;
-  std::vector<std::pair<uint32_t, uint32_t>> links;  // (name start, link offset)
+  std::vector<Link> links;
 };
 
 // Lists one folder into its block, then walks its subfolders in record order. path ends in '\\' and
 // is restored before returning. 0 done, -1 this folder failed (the walk goes on), -2 stopped.
-int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
+int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset, FolderPrefetcher::Listing* folder) {
   if (StopRequested()) return -2;
   if (paused_) {
     resumeEvent_.Wait(os::kInfinite);
@@ -212,12 +222,13 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
   }
   Subfolders subfolders;
   // A stop in the middle of a folder ends the walk: the drive is not complete.
-  if (!ListFolder(path, linkOffset, &subfolders)) return -2;
+  if (!ListFolder(path, linkOffset, folder, &subfolders)) return -2;
   size_t folderLength = path.size();
-  for (const auto& [nameStart, childLink] : subfolders.links) {
-    path.append(subfolders.names.c_str() + nameStart);
+  for (const Subfolders::Link& link : subfolders.links) {
+    path.append(subfolders.names.c_str() + link.name);
     path += u'\\';
-    int result = TraverseDirectory(path, childLink);
+    int result = TraverseDirectory(path, link.offset, folder->subfolders[link.subfolder].get());
+    prefetcher_->Drop(folder, link.subfolder);
     path.resize(folderLength);
     if (result == -2) return -2;
   }
@@ -226,21 +237,23 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset) {
 
 // Writes the folder's block from its listing; a folder that cannot be listed gets an empty block.
 // False when a stop request cut the listing short.
-bool CCacher::ListFolder(std::u16string& path, uint32_t linkOffset, Subfolders* subfolders) {
-  bool listed = listing_.Open(path);
+bool CCacher::ListFolder(std::u16string& path, uint32_t linkOffset, FolderPrefetcher::Listing* folder,
+                         Subfolders* subfolders) {
+  prefetcher_->Take(folder);
   uint32_t blockStart = writer_.BeginBlock(linkOffset);
   bool stopped = false;
-  if (listed) {
-    while (listing_.Next(&find_)) {
-      if (StopRequested()) {
-        stopped = true;
-        break;
-      }
-      ReportProgress(path[0]);
-      AddEntry(subfolders);
+  size_t subfolder = 0;
+  for (const FolderPrefetcher::Entry& entry : folder->entries) {
+    if (StopRequested()) {
+      stopped = true;
+      break;
     }
-    listing_.Close();
+    ReportProgress(path[0]);
+    const char16_t* name = folder->names.c_str() + entry.name;
+    AddEntry(name, entry, subfolder, subfolders);
+    subfolder += entry.isFolder && !IsDotOrDotDot(name);
   }
+  prefetcher_->Release(folder);
   writer_.EndBlock(blockStart);
   return !stopped;
 }
@@ -255,18 +268,19 @@ void CCacher::ReportProgress(char16_t drive) {
 }
 
 // Appends the record of the entry just listed; a folder is remembered for the walk below.
-void CCacher::AddEntry(Subfolders* subfolders) {
-  CacheItem item{find_.name, 0, 0, find_.lastWriteTime.low, find_.lastWriteTime.high};
-  if (find_.isFolder) {
-    if (IsDotOrDotDot(find_.name)) return;
+void CCacher::AddEntry(const char16_t* name, const FolderPrefetcher::Entry& entry, size_t subfolder,
+                       Subfolders* subfolders) {
+  CacheItem item{name, 0, 0, entry.lastWriteTime.low, entry.lastWriteTime.high};
+  if (entry.isFolder) {
+    if (IsDotOrDotDot(name)) return;
     item.isFolder = 1;
     uint32_t childLink = NO_BLOCK;
     if (!writer_.AppendRecord(item, &childLink)) return;
-    subfolders->links.emplace_back(uint32_t(subfolders->names.size()), childLink);
-    subfolders->names.append(find_.name);
+    subfolders->links.push_back({uint32_t(subfolders->names.size()), childLink, subfolder});
+    subfolders->names.append(name);
     subfolders->names.push_back(0);
   } else {
-    item.sizeOrLink = cache::SizeInKB(find_.sizeHigh, find_.sizeLow);
+    item.sizeOrLink = cache::SizeInKB(entry.sizeHigh, entry.sizeLow);
     totalSize_ += item.sizeOrLink;
     if (!writer_.AppendRecord(item, nullptr)) return;
   }

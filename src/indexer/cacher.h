@@ -12,6 +12,7 @@
 #include "cache/cache_context.h"
 #include "cache/engine_sinks.h"
 #include "cache/fresh_file_writer.h"
+#include "indexer/cacher_listing.h"
 #include "platform/dir.h"
 #include "platform/thread.h"
 
@@ -48,6 +49,9 @@ class CCacher {
   // The scratch file's first mapping size (50 MB by default; later builds reuse what growth made).
   // Tests start small to reach growth quickly.
   void SetScratchMappingSize(uint32_t bytes) { scratchSize_ = bytes; }
+  // Threads that list folders ahead of the writer; 0 lists every folder on the build's own thread.
+  // The file is the same either way.
+  void SetListingThreads(int threads) { listingThreads_ = threads; }
 
   uint32_t Items() const { return items_; }
   uint64_t TotalSizeKB() const { return totalSize_; }
@@ -61,9 +65,11 @@ class CCacher {
   bool BeginBuild();
   int BuildDrive(int index, const std::vector<std::u16string>& driveList, uint32_t* drivesDone);
   int FinishBuild(bool stopped);
-  int TraverseDirectory(std::u16string& path, uint32_t linkOffset);
-  bool ListFolder(std::u16string& path, uint32_t linkOffset, Subfolders* subfolders);
-  void AddEntry(Subfolders* subfolders);
+  int TraverseDirectory(std::u16string& path, uint32_t linkOffset, FolderPrefetcher::Listing* folder);
+  bool ListFolder(std::u16string& path, uint32_t linkOffset, FolderPrefetcher::Listing* folder,
+                  Subfolders* subfolders);
+  void AddEntry(const char16_t* name, const FolderPrefetcher::Entry& entry, size_t subfolder,
+                Subfolders* subfolders);
   void ReportProgress(char16_t drive);
   // Copies the scratch file over the cache file under the cache lock.
   bool SaveToCacheFile();
@@ -91,9 +97,8 @@ class CCacher {
   uint32_t items_ = 0;
   uint32_t lastReported_ = 0;  // items at the last progress text
   uint32_t scratchSize_ = 0;   // 0: the scratch instance's current mapping size
-  // One listing at a time: the walk finishes a folder before it descends.
-  os::FolderListing listing_;
-  os::FolderEntry find_;
+  int listingThreads_ = FolderPrefetcher::DefaultThreads();
+  std::unique_ptr<FolderPrefetcher> prefetcher_;  // during a drive's walk
 };
 
 }  // namespace lvx::indexer

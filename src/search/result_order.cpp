@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "search/result_order_keys.h"
 
 namespace lvx::search {
 
@@ -70,7 +71,9 @@ bool SortResultArray(SearchResult* results, uint32_t count, SortKey key, bool so
     default: return false;
   }
   if (!results) return false;
-  std::sort(results, results + count, [compare, sortAscending](const SearchResult& a, const SearchResult& b) {
+  if (SortByExtractedKeys(results, count, key, sortAscending)) return true;
+  // Without memory for the keys: the comparator itself, as stable as the sort by keys.
+  std::stable_sort(results, results + count, [compare, sortAscending](const SearchResult& a, const SearchResult& b) {
     return compare(a, b, sortAscending) < 0;
   });
   return true;

@@ -3,6 +3,7 @@
 // an OS call fails is the fault sweep's (writer_sweep_test.cpp).
 #include <chrono>
 #include <functional>
+#include <random>
 
 #include "indexer_fixture.h"
 #include "platform/drive.h"
@@ -165,6 +166,31 @@ TEST_F(CacherTest, PauseHoldsTheWalkAndAStopEndsTheDriveBeingWalked) {
   EXPECT_TRUE(cached.sound);
   EXPECT_LT(cached.lines.size(), disk.size()) << "partly walked";
   EXPECT_TRUE(std::includes(disk.begin(), disk.end(), cached.lines.begin(), cached.lines.end()));
+}
+
+// Folders listed ahead on several threads give the very file of a walk that lists each folder itself,
+// on random trees of nested, empty and crowded folders.
+TEST_F(CacherTest, FoldersListedAheadGiveTheOneThreadFile) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    std::mt19937 rng(seed);
+    const std::string parts[] = {"a", "B", "\xC3\xA9", "\xE2\x98\x83", "long-name-", "x.txt", "."};
+    std::vector<std::string> folders = {""};
+    for (int i = 0; i < 400; ++i) {
+      std::string name = parts[rng() % 7] + parts[rng() % 6] + std::to_string(seed * 1000 + i);
+      std::string& parent = folders[rng() % folders.size()];
+      if (rng() % 4 == 0) folders.push_back((parent.empty() ? "" : parent + "/") + name), drive_.MakeFolder(folders.back());
+      else drive_.MakeFile((parent.empty() ? "" : parent + "/") + name, rng() % 5000);
+    }
+    cacher_.SetListingThreads(0);
+    ASSERT_EQ(cacher_.BuildNow(drive_.Mask()), 0);
+    const std::vector<uint8_t> alone = Bytes();
+    for (int threads : {1, 3}) {
+      cacher_.SetListingThreads(threads);
+      ASSERT_EQ(cacher_.BuildNow(drive_.Mask()), 0);
+      EXPECT_EQ(Bytes(), alone) << "seed " << seed << ", " << threads << " threads";
+    }
+    ExpectCacheMatchesDisk();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Folders and drives on Win32: listings through FindFirstFileW/FindNextFileW, with the facts the
-// cache keeps copied out of WIN32_FIND_DATAW; drive kinds and shell folders as the system gives
-// them, a host path being the path itself.
+// Folders and drives on Win32: listings through FindFirstFileExW (no short names, large fetches: the
+// cheaper listing) and FindNextFileW, with the facts the cache keeps copied out of WIN32_FIND_DATAW;
+// drive kinds and shell folders as the system gives them, a host path being the path itself.
 #include <cstring>
 
 #include "platform/dir.h"
@@ -26,8 +26,8 @@ FolderListing::~FolderListing() { Close(); }
 bool FolderListing::Open(std::u16string_view folder) {
   Close();
   if (fault::ShouldFail(fault::Op::List)) return false;
-  String pattern = String(folder) + u"*";
-  impl_->find = ::FindFirstFileW(win32::W(pattern), &impl_->data);
+  impl_->find = ::FindFirstFileExW(win32::W(String(folder) + u"*"), FindExInfoBasic, &impl_->data,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   impl_->first = impl_->find != INVALID_HANDLE_VALUE;
   return impl_->first;
 }
