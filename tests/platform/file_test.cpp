@@ -162,6 +162,7 @@ TEST_F(FileTest, TheFaultSeamFailsEachKindOfCall) {
   FolderEntry entry;
   String ini = dir_.Child("seam.ini");
   auto opens = [&](File g) { bool ok = g.IsOpen(); Close(g); return ok; };
+  auto maps = [&](Mapping g) { bool ok = g.IsOpen(); Unmap(g); return ok; };
   struct Case {
     fault::Op op;
     Error error;
@@ -176,16 +177,10 @@ TEST_F(FileTest, TheFaultSeamFailsEachKindOfCall) {
       {fault::Op::Write, Error::DiskFull, [&] { return WriteTo(f, "w", 1); }},
       {fault::Op::Write, Error::DiskFull, [&] { return CopyOver(path, path + u".copy"); }},
       {fault::Op::Write, Error::AccessDenied, [&] { return MakeFolder(dir_.Child(std::to_string(++folders))); }},
-      {fault::Op::Map, Error::DiskFull, [&] {
-         Mapping g = Map(f, 200000, true);
-         bool ok = g.IsOpen();
-         Unmap(g);
-         return ok;
-       }},
+      {fault::Op::Map, Error::DiskFull, [&] { return maps(Map(f, 200000, true)); }},
       {fault::Op::View, Error::OutOfMemory, [&] {
          uint8_t* v = View(m, 65536, 100);
-         Unview(v, 100);
-         return v != nullptr;
+         return Unview(v, 100), v != nullptr;
        }},
       {fault::Op::List, Error::AccessDenied, [&] { return listing.Open(dir_.Path()); }},
       {fault::Op::List, Error::IoError, [&] { return listing.Next(&entry); }},
