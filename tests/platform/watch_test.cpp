@@ -167,7 +167,7 @@ TEST_F(WatchTest, WakeEndsAReadBeforeDuringAndAfterOpenWithoutLosingChanges) {
   EXPECT_TRUE(reader.WaitFor(kActionAdded, u"after-wake.txt")) << reader.Describe();
 }
 
-TEST_F(WatchTest, AWatchClosedWithAReadPendingOpensAgainAndMissingPathsFail) {
+TEST_F(WatchTest, FailedAndClosedWatchesOpenAgainAndGoOnAfterAFailedRead) {
   uint8_t buffer[64];
   EXPECT_EQ(watch_.Read(buffer, sizeof buffer), -1) << "a closed watch";
   EXPECT_FALSE(watch_.Open(drive_.Path("missing\\")));
@@ -176,6 +176,9 @@ TEST_F(WatchTest, AWatchClosedWithAReadPendingOpensAgainAndMissingPathsFail) {
   EXPECT_EQ(ErrorOf(LastError()), Error::NotFound);
   drive_.MakeFolder("Long Folder Name");
   EXPECT_EQ(LongPathOf(drive_.Path("Long Folder Name\\")), drive_.Path("Long Folder Name\\"));
+  fault::FailNth(fault::Op::Watch, 1, Error::OutOfMemory);
+  EXPECT_FALSE(watch_.Open(drive_.Root()));
+  EXPECT_EQ(ErrorOf(LastError()), Error::OutOfMemory);
   for (int round = 0; round < 2; ++round) {
     ASSERT_TRUE(watch_.Open(drive_.Root())) << round;
     drive_.MakeFile("pending" + std::to_string(round));  // its record is pending at Close
@@ -183,10 +186,14 @@ TEST_F(WatchTest, AWatchClosedWithAReadPendingOpensAgainAndMissingPathsFail) {
     watch_.Close();
   }
   ASSERT_TRUE(watch_.Open(drive_.Root()));
+  fault::FailNth(fault::Op::Watch, 1, Error::IoError);
   WatchReader reader(watch_);
   drive_.MakeFile("fresh.txt");
   EXPECT_TRUE(reader.WaitFor(kActionAdded, u"fresh.txt")) << reader.Describe();
+  reader.Stop();
   EXPECT_EQ(reader.IndexOf(kActionAdded, u"pending0"), -1) << "a closed watch's changes are gone";
+  EXPECT_EQ(reader.failures, 1);
+  EXPECT_EQ(ErrorOf(reader.failureError), Error::IoError);
 }
 
 TEST_F(WatchTest, SmallBuffersTakeTheRestAtTheNextReadAndDropWhatNeverFits) {
@@ -203,20 +210,6 @@ TEST_F(WatchTest, SmallBuffersTakeTheRestAtTheNextReadAndDropWhatNeverFits) {
   ASSERT_EQ(added.size(), 13u) << reader.Describe();
   for (int i = 0; i < 12; ++i) EXPECT_EQ(added[i], u"file" + U16(std::to_string(i)));
   EXPECT_EQ(reader.problems, "");
-}
-
-TEST_F(WatchTest, TheSeamFailsTheOpenAndAReadAndTheWatchGoesOn) {
-  fault::FailNth(fault::Op::Watch, 1, Error::OutOfMemory);
-  EXPECT_FALSE(watch_.Open(drive_.Root()));
-  EXPECT_EQ(ErrorOf(LastError()), Error::OutOfMemory);
-  ASSERT_TRUE(watch_.Open(drive_.Root()));
-  fault::FailNth(fault::Op::Watch, 1, Error::IoError);
-  WatchReader reader(watch_);
-  drive_.MakeFile("after-failure.txt");
-  EXPECT_TRUE(reader.WaitFor(kActionAdded, u"after-failure.txt")) << reader.Describe();
-  reader.Stop();
-  EXPECT_EQ(reader.failures, 1);
-  EXPECT_EQ(ErrorOf(reader.failureError), Error::IoError);
 }
 
 #ifndef _WIN32
