@@ -1,8 +1,5 @@
-// Threads, events, locks and message boxes on every backend: a thread runs only once started,
-// every join is bounded, a thread dropped while its body runs lets the body finish with what it
-// holds, a start can be failed through the seam, events and locks behave as their Win32 namesakes;
-// the boxes carry the code, the system's text and where, and quiet and held-back stretches belong
-// to their thread.
+// Threads, events, locks and message boxes on every backend, as their Win32 namesakes behave; a
+// dropped thread finishes with what it holds; quiet and held-back stretches belong to their thread.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -49,7 +49,6 @@ std::u16string TestDrive::Path(const std::string& relative) const {
 void TestDrive::MakeFile(const std::string& relative, uint64_t size) const { MakeFileAt(Below(host_, relative), size); }
 void TestDrive::MakeFolder(const std::string& relative) const { fs::create_directories(Below(host_, relative)); }
 void TestDrive::Remove(const std::string& relative) const { fs::remove_all(Below(host_, relative)); }
-bool TestDrive::Exists(const std::string& relative) const { return fs::exists(Below(host_, relative)); }
 void TestDrive::Rename(const std::string& from, const std::string& to) const {
   fs::rename(Below(host_, from), Below(host_, to));
 }

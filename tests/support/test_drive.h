@@ -26,7 +26,6 @@ class TestDrive {
   void MakeFolder(const std::string& relative) const;
   void Remove(const std::string& relative) const;
   void Rename(const std::string& from, const std::string& to) const;
-  bool Exists(const std::string& relative) const;
 
  private:
   char16_t letter_;
