@@ -53,7 +53,8 @@ inline bool FileExists(const String& path) { return KindOf(path) == PathKind::Fi
 bool RemoveFile(const String& path);
 // Copies a file's bytes and last-write time over another, or into a new one.
 bool CopyOver(const String& from, const String& to);
-// Renames a file, replacing any file of the new name.
+// Puts a file in another's place in one step, its bytes flushed to the disk first: a crash or a
+// power cut leaves the one or the other under the name to, never a mix or nothing.
 bool MoveOver(const String& from, const String& to);
 bool MakeFolder(const String& path);
 

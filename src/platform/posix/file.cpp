@@ -52,6 +52,15 @@ bool Extend(int fd, uint64_t length, uint64_t size) {
   return Fail(err);
 }
 
+// Flushes a file's or a folder's bytes to the disk; a file system that cannot is taken at its word.
+bool Sync(const std::string& host) {
+  int fd = RetryEintr([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC); });
+  if (fd < 0) return Fail(errno);
+  int err = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  return err == 0 || err == EINVAL || Fail(err);
+}
+
 }  // namespace
 
 File OpenToRead(const String& path) { return OpenExisting(path, O_RDONLY); }
@@ -158,7 +167,10 @@ bool MoveOver(const String& from, const String& to) {
   std::string source, target;
   if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) || !posix::ResolvePath(to, &target))
     return false;
-  return ::rename(source.c_str(), target.c_str()) == 0 || Fail(errno);
+  // The data first, then the name, then the folder that records the name.
+  std::string folder = std::filesystem::path(target).parent_path().string();
+  return Sync(source) && (::rename(source.c_str(), target.c_str()) == 0 || Fail(errno)) &&
+         Sync(folder.empty() ? "." : folder);
 }
 
 bool MakeFolder(const String& path) {

@@ -109,8 +109,13 @@ bool CopyOver(const String& from, const String& to) {
 }
 
 bool MoveOver(const String& from, const String& to) {
-  return !fault::ShouldFail(Op::Write) &&
-         ::MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+  if (fault::ShouldFail(Op::Write)) return false;
+  // The bytes first (a mapping's too, once its views are gone), then the name, written through.
+  HANDLE h = ::CreateFileW(W(from), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool flushed = h != INVALID_HANDLE_VALUE && ::FlushFileBuffers(h);
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  return flushed && ::MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool MakeFolder(const String& path) {
