@@ -53,8 +53,7 @@ inline bool FileExists(const String& path) { return KindOf(path) == PathKind::Fi
 bool RemoveFile(const String& path);
 // Copies a file's bytes and last-write time over another, or into a new one.
 bool CopyOver(const String& from, const String& to);
-// Puts a file in another's place in one step, its bytes flushed to the disk first: a crash or a
-// power cut leaves the one or the other under the name to, never a mix or nothing.
+// Puts a file in another's place in one step, flushed first: a crash leaves the one or the other.
 bool MoveOver(const String& from, const String& to);
 bool MakeFolder(const String& path);
 
