@@ -36,6 +36,7 @@ bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize)
     uint32_t code = size > kMaxMappingSize ? os::CodeOf(os::Error::OutOfMemory) : os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(size), u" In CDBMapFile::OpenMapFile - 001");
+    os::SetLastError(code);  // the memory facts asked for the box may have changed it
     return false;
   }
   if (mappingSize == 0) mappingSize_ = uint32_t(size);
@@ -45,6 +46,7 @@ bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize)
     uint32_t code = os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, mappingSize_, u" In CDBMapFile::OpenMapFile - 001");
+    os::SetLastError(code);  // the memory facts asked for the box may have changed it
     return false;
   }
   return true;
@@ -134,6 +136,7 @@ bool CDBMapFile::GrowMapping(uint64_t newSize) {
     uint32_t code = os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(newSize), u" In CDBMapFile::CheckMapFileSize - 001");
+    os::SetLastError(code);  // the memory facts asked for the box may have changed it
     return false;
   }
   mappingSize_ = uint32_t(newSize);
