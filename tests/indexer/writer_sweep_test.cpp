@@ -259,6 +259,12 @@ TEST_F(WriterSweepTest, CompactionGivesTheFileOfAFreshBuild) {
     EXPECT_EQ(state_.ReadState(key, u""), value);
   Build();
   EXPECT_EQ(test::ReadImage(Beside("")), new_) << "compacted and freshly built differ";
+  // The start-up check's signals survive a compaction: an unfinished build, a drive marked busy.
+  std::vector<uint8_t> marked = *old_;
+  cache::StoreU32(&marked[cache::kDrivesDoneOffset], 0x8), cache::StoreU32(&marked[cache::kDrivesBusyOffset], 0x4);
+  test::WriteImage(Beside(""), marked);
+  ASSERT_EQ(defragmenter.Defragment(cachePath_, state_), 0);
+  EXPECT_TRUE(U32(cache::kDrivesDoneOffset) == 0x8 && U32(cache::kDrivesBusyOffset) == 0x4);
 }
 
 TEST_F(WriterSweepTest, LoadAndSave) {
