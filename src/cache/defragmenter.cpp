@@ -28,10 +28,16 @@ int CacheDefragmenter::Defragment(const std::u16string& cachePath, IStateStore& 
     source_.CloseMapFile(false);
     return -1;
   }
-  target_.FinishRoot(true);
+  // The signals of the start-up check survive: a build that did not complete stays incomplete,
+  // and a drive whose change was cut short stays marked.
+  uint32_t done = 0, busy = 0;
+  source_.GetU32(kDrivesDoneOffset, &done);
+  source_.GetU32(kDrivesBusyOffset, &busy);
+  target_.FinishRoot(done == kAllDrivesDone);
+  if (done != kAllDrivesDone) target_.SetDrivesDone(done);
+  target_.SetDrivesBusy(busy);
 
   source_.CloseMapFile(false);
-  os::RemoveFile(cachePath_);
   bool written = target_.CopyTo(cachePath_);
   target_.Close();
   if (!written) return -1;

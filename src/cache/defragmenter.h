@@ -1,7 +1,8 @@
 // CacheDefragmenter: compaction. Rewrites the cache file as a fresh full build lays it out (pre-order,
 // every block exactly as long as its content, an empty free list, no taken-over records) by copying
 // the tree block by block through the build's FreshFileWriter into a delete-on-close ".frag" file,
-// and that file over the cache file. The caller has stopped the refresh threads; no lock is taken.
+// which then replaces the cache file in one step. The caller has stopped the refresh threads; no
+// lock is taken.
 #pragma once
 
 #include <string>
@@ -15,8 +16,8 @@ namespace lvx::cache {
 
 class CacheDefragmenter {
  public:
-  // 0 compacted; -1 nothing changed (a file could not be opened, or the source is damaged) or the
-  // new cache file could not be written (the next start builds a new one).
+  // 0 compacted; -1 nothing changed: a file could not be opened or written, or the source is
+  // damaged (all reported).
   int Defragment(const std::u16string& cachePath, IStateStore& state);
 
  private:

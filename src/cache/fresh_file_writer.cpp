@@ -1,5 +1,7 @@
 #include "cache/fresh_file_writer.h"
 
+#include "platform/file.h"
+#include "platform/message.h"
 #include "platform/text.h"
 
 namespace lvx::cache {
@@ -74,13 +76,28 @@ bool FreshFileWriter::CopyTo(const std::u16string& cachePath) {
   // A scratch file that lost its mapping holds nothing to copy: the cache file is left alone.
   if (full_ || !scratch_.IsOpen()) return false;
   uint32_t length = scratch_.AppendPosition();
-  CDBMapFile cache;
-  if (!cache.CreateNew(cachePath, length)) return false;
   scratch_.PutU32(kDataEndOffset, length);
   scratch_.PutU32(kMappedSizeOffset, length);
-  bool copied = cache.CopyFileContents(scratch_, length);
-  cache.CloseMapFile(false);
-  return copied;
+  if (ReplaceCacheFile(scratch_, length, cachePath)) return true;
+  os::SystemErrorBox(os::LastError(), u" In FreshFileWriter::CopyTo - 000");
+  return false;
+}
+
+bool ReplaceCacheFile(CDBMapFile& source, uint32_t length, const std::u16string& cachePath) {
+  const std::u16string fresh = cachePath + kReplacementSuffix;
+  CDBMapFile file;
+  bool created;
+  {
+    os::QuietMessages quiet;  // the caller reports the failure in its own words
+    created = file.CreateNew(fresh, length);
+  }
+  bool copied = created && file.CopyFileContents(source, length);
+  file.CloseMapFile(false);
+  if (copied && os::MoveOver(fresh, cachePath)) return true;
+  uint32_t code = created && !copied ? os::CodeOf(os::Error::IoError) : os::LastError();
+  os::RemoveFile(fresh);
+  os::SetLastError(code);
+  return false;
 }
 
 void FreshFileWriter::RecordInState(IStateStore& state) const {

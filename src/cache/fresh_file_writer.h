@@ -2,8 +2,8 @@
 // It works in a delete-on-close scratch file: a new header (no drive done, none busy, an empty free
 // list), the root records written one after another from offset 136, and the folder blocks in the
 // order the caller writes them from DataStart on, each block whole: its capacity word, its records,
-// its end mark. CopyTo then recreates the cache file with exactly the data written so far, so a copy
-// can be taken after every drive and again at the end.
+// its end mark. CopyTo then replaces the cache file with one of exactly the data written so far, so a
+// copy can be taken after every drive and again at the end.
 //
 // The scratch file grows as a build's does (32 MB at a time, keeping 16 MB ahead of the append
 // position). Once it cannot grow, the writer is full: every later append is refused and nothing is
@@ -18,6 +18,15 @@
 #include "cache/map_file.h"
 
 namespace lvx::cache {
+
+// The file beside the cache file that becomes the cache file in one step.
+constexpr char16_t kReplacementSuffix[] = u".new";
+
+// Copies the first length bytes of source into a new file beside the cache file, flushes it and puts
+// it in the cache file's place in one step: a crash, a kill or a full disk at any moment leaves the
+// old cache file or the new one. False when the cache file is left as it was (LastError set; the
+// caller reports it).
+bool ReplaceCacheFile(CDBMapFile& source, uint32_t length, const std::u16string& cachePath);
 
 class FreshFileWriter {
  public:
@@ -36,6 +45,7 @@ class FreshFileWriter {
   // Ends the root block: its end mark and capacity, and DrivesDone for all drives when complete.
   void FinishRoot(bool complete);
   void SetDrivesDone(uint32_t drives);
+  void SetDrivesBusy(uint32_t drives) { scratch_.PutU32(kDrivesBusyOffset, drives); }
 
   // Starts a folder's block at the append position and stores its offset in the link word at
   // linkOffset; returns where the block starts, for EndBlock.
@@ -48,9 +58,9 @@ class FreshFileWriter {
   // Keeps 16 MB free ahead of the append position, growing the scratch file; false once full.
   bool ReserveRoom();
 
-  // Creates the cache file anew with exactly the data written (DataEnd and MappedSize its length)
-  // and copies the scratch file into it. The caller keeps searches and refreshes away from the
-  // cache file meanwhile. False when nothing could be copied.
+  // Replaces the cache file (ReplaceCacheFile) with exactly the data written (DataEnd and MappedSize
+  // its length). The caller keeps searches and refreshes away from the cache file meanwhile. False,
+  // reported, when the cache file could not be replaced: it is then the one it was.
   bool CopyTo(const std::u16string& cachePath);
   // After the last copy: CacheFileSize (the data length in whole MB) and CacheFileVersion "1".
   void RecordInState(IStateStore& state) const;

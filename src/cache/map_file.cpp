@@ -8,6 +8,8 @@
 
 namespace lvx::cache {
 
+const char16_t kDamagedCacheText[] = u"The cache file is damaged. Please rebuild the cache.";
+
 CDBMapFile::CDBMapFile() = default;
 
 CDBMapFile::~CDBMapFile() { CloseMapFile(false); }
@@ -34,17 +36,46 @@ bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize)
     uint32_t code = size > kMaxMappingSize ? os::CodeOf(os::Error::OutOfMemory) : os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(size), u" In CDBMapFile::OpenMapFile - 001");
+    os::SetLastError(code);  // the memory facts asked for the box may have changed it
     return false;
   }
   if (mappingSize == 0) mappingSize_ = uint32_t(size);
+  if (how != How::Create && how != How::Scratch && !CheckHeader(size)) return false;
   mapping_ = os::Map(file_, mappingSize, writable_);
   if (!mapping_.IsOpen()) {
     uint32_t code = os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, mappingSize_, u" In CDBMapFile::OpenMapFile - 001");
+    os::SetLastError(code);  // the memory facts asked for the box may have changed it
     return false;
   }
   return true;
+}
+
+// The header of a complete cache database: the format word, DataEnd between DataStart and the
+// recorded length, which is within the real one, a free list that starts among the blocks, and a
+// root block that ends before DataStart (or is still being written). It is read, not mapped: an
+// open maps no window. A file that fails is closed and reported as damaged.
+bool CDBMapFile::CheckHeader(uint64_t size) {
+  uint8_t h[kRootRecordsOffset] = {};
+  uint32_t got = 0;
+  damaged_ = false;
+  if (size >= kDataStart && !os::ReadFrom(file_, h, sizeof h, &got)) {
+    uint32_t code = os::LastError();
+    os::Close(file_);
+    os::SystemErrorBox(code, u" In CDBMapFile::OpenMapFile - 000");
+    return false;
+  }
+  uint32_t dataEnd = LoadU32(h + kDataEndOffset), mappedSize = LoadU32(h + kMappedSizeOffset);
+  uint32_t freeHead = LoadU32(h + kFreeListHeadOffset), root = LoadU32(h + kRootBlockOffset);
+  damaged_ = size < kDataStart || got < sizeof h || LoadU32(h + kFormatWordOffset) != kFormatWord ||
+             dataEnd < kDataStart || dataEnd > mappedSize || mappedSize > size ||
+             (freeHead != NO_BLOCK && (freeHead < kDataStart || freeHead >= dataEnd)) ||
+             (root != 0 && (root < kEmptyBlockSize || root > kDataStart - kRootBlockOffset));
+  if (!damaged_) return true;
+  os::Close(file_);
+  os::ErrorBox(kDamagedCacheText);
+  return false;
 }
 
 // A window's view runs 1 MB into the next window, or to the end of the mapping when that is nearer.
@@ -105,6 +136,7 @@ bool CDBMapFile::GrowMapping(uint64_t newSize) {
     uint32_t code = os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(newSize), u" In CDBMapFile::CheckMapFileSize - 001");
+    os::SetLastError(code);  // the memory facts asked for the box may have changed it
     return false;
   }
   mappingSize_ = uint32_t(newSize);

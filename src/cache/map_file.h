@@ -31,6 +31,8 @@ struct Record {
   uint32_t length = 0;      // bytes of the record (2n + 16); 2 for the end mark
 };
 
+extern const char16_t kDamagedCacheText[];
+
 class CDBMapFile {
  public:
   static constexpr uint32_t kWindowSize = 52428800;  // 50 MB
@@ -50,7 +52,9 @@ class CDBMapFile {
 
   // --- mapped file ---
   // Each open maps the whole file (or, for a new file, the size asked for, which the file takes);
-  // no window is mapped yet. A failure has been reported and leaves nothing open.
+  // no window is mapped yet. A failure has been reported and leaves nothing open. The opens of an
+  // existing cache refuse a file whose header is not that of a complete cache database (all zero,
+  // cut short, foreign, bounds out of range) with kDamagedCacheText, and Damaged() tells so.
   // An existing file, read-only, while others may read and change it (searches, the CLI).
   bool OpenForReading(const std::u16string& path) { return Open(path, How::Read, 0); }
   // An existing file, read-only, that no one else may have open (compaction's source).
@@ -65,6 +69,7 @@ class CDBMapFile {
   bool CreateScratch(const std::u16string& path, uint32_t mappingSize) {
     return Open(path, How::Scratch, mappingSize);
   }
+  bool Damaged() const { return damaged_; }
   bool MapFilePos(uint32_t window);
   // Null for NO_BLOCK, beyond the mapping, or beyond the last window.
   uint8_t* GetPointer(uint32_t offset);
@@ -119,12 +124,14 @@ class CDBMapFile {
  private:
   enum class How { Read, ReadAlone, Update, Create, Scratch };
   bool Open(const std::u16string& path, How how, uint32_t mappingSize);
+  bool CheckHeader(uint64_t size);
   uint32_t ViewLength(uint32_t window) const;
   bool GrowForAppend(uint32_t length, uint32_t* newMappedSize);
   bool FreeTree(uint32_t block, bool keepTop);
   bool WriteBlockAt(uint32_t offset, std::span<const uint8_t> block);
 
   bool writable_ = false;
+  bool damaged_ = false;
   uint32_t windowSize_ = kWindowSize;
   uint32_t mappingSize_ = kWindowSize;
   std::u16string path_;

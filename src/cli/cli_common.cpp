@@ -46,6 +46,20 @@ bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
   return true;
 }
 
+void WarnIfUnfinished(const std::u16string& cachePath) {
+  cache::CDBMapFile file;
+  uint32_t done = cache::kAllDrivesDone, busy = 0;
+  {
+    os::QuietMessages quiet;  // a file that cannot be read is reported by the command itself
+    if (!file.OpenForReading(cachePath)) return;
+  }
+  file.GetU32(cache::kDrivesDoneOffset, &done);
+  file.GetU32(cache::kDrivesBusyOffset, &busy);
+  if (done != cache::kAllDrivesDone || busy != 0)
+    PrintError("warning: a build or a change of this cache was cut short, so it may miss entries; "
+               "the program rebuilds it at its next start (or run lvx build)");
+}
+
 bool ApplyDriveMap(const std::string& text, std::string* error) {
 #ifdef _WIN32
   *error = "--map is for the POSIX build; on Windows drive letters are the system's";

@@ -259,6 +259,7 @@ int RunSearchCommand(const Args& args, std::FILE* out, std::FILE* err) {
   const std::u16string cachePath = U16(options.cachePath);
   if (!options.maskGiven && !CachedDrives(cachePath, &options.mask))
     return kExitFailed;  // the message is shown
+  WarnIfUnfinished(cachePath);
 
   cache::CacheContext context;
   context.SetPath(cachePath);

@@ -23,7 +23,18 @@ uint32_t Number(const std::u16string& text) {
   return value < 0 ? 0 : uint32_t(value);
 }
 
+// A failure's text, followed by the system's own words for its cause when there are any.
+std::u16string WithReason(const std::u16string& text, uint32_t code) {
+  std::u16string reason = code != 0 ? os::SystemErrorText(code) : std::u16string();
+  return reason.empty() ? text : text + u"\r\n" + reason;
+}
+
 }  // namespace
+
+void RemoveLeftovers(const std::u16string& cachePath) {
+  for (const char16_t* suffix : {u".tmp", u".frag", cache::kReplacementSuffix})
+    if (os::KindOf(cachePath + suffix) == os::PathKind::File) os::RemoveFile(cachePath + suffix);
+}
 
 std::u16string CacheFilePath(const std::u16string& dataFolder, const std::u16string& fileName) {
   std::u16string folder = dataFolder;
@@ -96,6 +107,7 @@ CacheLifecycle::CacheLifecycle(cache::CacheContext& context, cache::IStateStore&
 
 StartupDecision CacheLifecycle::StartupCheck(const StartupOptions& options,
                                              IStartupQuestion& question) {
+  RemoveLeftovers(context_.Path());
   StartupDecision decision = DecideAtStartup(context_.Path(), state_, options, question);
   if (decision.startWatchers) monitor_.StartWatchers(options.driveMask);
   if (decision.startDrains) monitor_.StartDrains(options.driveMask);
@@ -146,24 +158,16 @@ bool CacheLifecycle::SaveCacheFileAs(const std::u16string& target, uint32_t driv
   bool wereRunning = false;
   StopDrains(&wereRunning);
   bool saved = os::CopyOver(cachePath, target);
-  if (!saved) os::ErrorBox(u"Can not save file as " + target);
+  if (!saved) os::ErrorBox(WithReason(u"Can not save file as " + target, os::LastError()));
   RestartDrains(wereRunning, driveMask);
   return saved;
 }
 
-bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
-  CDBMapFile file;
-  bool opened;
-  {
-    os::QuietMessages quiet;
-    opened = file.OpenForReading(path);
-  }
-  if (!opened) return false;
-  uint32_t format = 0, dataEnd = 0;
-  if (!file.GetU32(cache::kFormatWordOffset, &format) || format != cache::kFormatWord ||
-      !file.GetU32(cache::kDataEndOffset, &dataEnd) || dataEnd < cache::kDataStart ||
-      dataEnd > file.GetMapSize())
-    return false;
+// Beyond the header, which the open checks: a root block of at most 26 records whose links lie
+// among the blocks.
+bool CacheLifecycle::LooksLikeCacheFile(CDBMapFile& file) {
+  uint32_t dataEnd = 0;
+  file.GetU32(cache::kDataEndOffset, &dataEnd);
   cache::BlockCursor root(file, cache::kRootBlockOffset);
   cache::Record record;
   int drives = 0;
@@ -176,26 +180,31 @@ bool CacheLifecycle::LooksLikeCacheFile(const std::u16string& path) {
   return !root.Damaged();
 }
 
+// The old cache file is kept as ".bak" first; then a copy of the chosen file replaces the cache file
+// in one step, so that a failure or a crash at any moment leaves the old cache or the loaded one.
 bool CacheLifecycle::LoadCacheFile(const std::u16string& source, uint32_t driveMask) {
   if (cacher_.IsRunning()) {
     os::ErrorBox(u"Can not load file " + source + u" while the cache is being built.");
     return false;
   }
   std::u16string cachePath = context_.Path();
-  if (!LooksLikeCacheFile(source)) {
-    os::ErrorBox(u"Can not load file " + source);
-    return false;
+  CDBMapFile chosen;
+  bool loaded = false, wereRunning = false;
+  uint32_t code = 0;  // the system's code of a failure that has one
+  {
+    os::QuietMessages quiet;  // the load's own message says what failed
+    loaded = chosen.OpenForReading(source);
+    if (!loaded && !chosen.Damaged()) code = os::LastError();
   }
-  bool wereRunning = false;
-  StopDrains(&wereRunning);
-  std::u16string backup = cachePath + u".bak";
-  bool loaded = false;
-  if (os::MoveOver(cachePath, backup)) {
-    loaded = os::CopyOver(source, cachePath);
-    // The user keeps the cache they had when the copy fails.
-    if (!loaded) os::MoveOver(backup, cachePath);
+  loaded = loaded && LooksLikeCacheFile(chosen);
+  if (loaded) {
+    StopDrains(&wereRunning);
+    loaded = (os::KindOf(cachePath) == os::PathKind::Missing || os::CopyOver(cachePath, cachePath + u".bak")) &&
+             cache::ReplaceCacheFile(chosen, chosen.GetMapSize(), cachePath);
+    if (!loaded) code = os::LastError();
   }
-  if (!loaded) os::ErrorBox(u"Can not load file " + source);
+  chosen.CloseMapFile(false);
+  if (!loaded) os::ErrorBox(WithReason(u"Can not load file " + source, code));
   RestartDrains(wereRunning, driveMask);
   return loaded;
 }

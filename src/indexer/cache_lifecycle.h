@@ -7,6 +7,7 @@
 
 #include "cache/cache_context.h"
 #include "cache/engine_sinks.h"
+#include "cache/map_file.h"
 #include "indexer/cacher.h"
 #include "indexer/change_monitor.h"
 
@@ -42,6 +43,8 @@ struct StartupDecision {
   uint32_t drivesDone = 0, drivesBusy = 0;
 };
 
+// Removes the scratch and replacement files beside the cache file that a killed process left.
+void RemoveLeftovers(const std::u16string& cachePath);
 // The cache file path: the data folder, a backslash, and the settings value (relative to it).
 std::u16string CacheFilePath(const std::u16string& dataFolder, const std::u16string& fileName);
 bool CacheUsable(const std::u16string& cachePath, cache::IStateStore& state);
@@ -61,11 +64,11 @@ class CacheLifecycle {
   // Copies the cache file to target (overwriting); false after "Can not save file as ...". Both
   // refuse while a full build runs.
   bool SaveCacheFileAs(const std::u16string& target, uint32_t driveMask);
-  // Replaces the cache file by a copy of source, keeping the old one as ".bak"; refuses a file that
-  // is not a cache database; false after "Can not load file ...".
+  // Replaces the cache file in one step by a copy of source, keeping the old one as ".bak"; refuses
+  // a file that is not a cache database; false after "Can not load file ...".
   bool LoadCacheFile(const std::u16string& source, uint32_t driveMask);
-  // Whether a file has the shape of a cache database (header, root block).
-  static bool LooksLikeCacheFile(const std::u16string& path);
+  // Whether a cache file opened for reading (its header checked) has a sound root block.
+  static bool LooksLikeCacheFile(cache::CDBMapFile& file);
 
  private:
   void StopDrains(bool* wereRunning);

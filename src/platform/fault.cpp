@@ -1,6 +1,7 @@
 #include "platform/fault.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace lvx::os::fault {
@@ -15,6 +16,7 @@ struct Armed {
 std::mutex gMutex;
 Armed gArmed[int(Op::kCount)];  // guarded by gMutex
 std::atomic<bool> gAnyArmed{false};
+int gExitAt = 0, gExitCode = 0, gAllCalls = 0;  // guarded by gMutex
 
 void Arm(Op op, int n, Error error, bool andAfter) {
   std::lock_guard<std::mutex> hold(gMutex);
@@ -30,7 +32,13 @@ void FailFrom(Op op, int n, Error error) { Arm(op, n, error, true); }
 void Reset() {
   std::lock_guard<std::mutex> hold(gMutex);
   for (Armed& a : gArmed) a = Armed{};
+  gExitAt = gAllCalls = 0;
   gAnyArmed = true;  // keep counting calls after a reset
+}
+
+void ExitAt(int n, int exitCode) {
+  std::lock_guard<std::mutex> hold(gMutex);
+  gExitAt = gAllCalls + n, gExitCode = exitCode, gAnyArmed = true;
 }
 
 int Calls(Op op) {
@@ -46,6 +54,7 @@ bool ShouldFail(Op op) {
     std::lock_guard<std::mutex> hold(gMutex);
     Armed& a = gArmed[int(op)];
     ++a.calls;
+    if (++gAllCalls == gExitAt) std::_Exit(gExitCode);
     if (a.failAt == 0 || a.calls < a.failAt || (!a.andAfter && a.calls > a.failAt)) return false;
     error = a.error;
   }

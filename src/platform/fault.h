@@ -28,6 +28,8 @@ void FailFrom(Op op, int n, Error error);
 void Reset();
 // How many calls of op were made since the last Reset (armed or not).
 int Calls(Op op);
+// The nth OS call of any kind from now on ends the process with exitCode, as a kill would there.
+void ExitAt(int n, int exitCode);
 
 // For the backends: counts a call and tells whether it must fail (then LastError is set).
 bool ShouldFail(Op op);

@@ -53,7 +53,7 @@ inline bool FileExists(const String& path) { return KindOf(path) == PathKind::Fi
 bool RemoveFile(const String& path);
 // Copies a file's bytes and last-write time over another, or into a new one.
 bool CopyOver(const String& from, const String& to);
-// Renames a file, replacing any file of the new name.
+// Puts a file in another's place in one step, flushed first: a crash leaves the one or the other.
 bool MoveOver(const String& from, const String& to);
 bool MakeFolder(const String& path);
 

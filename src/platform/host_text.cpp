@@ -7,21 +7,17 @@ namespace utf {
 
 size_t DecodeUtf8(const unsigned char* s, size_t n, uint32_t* cp) {
   unsigned char c = s[0];
-  if (c < 0x80) {
-    *cp = c;
-    return 1;
-  }
+  if (c < 0x80) return *cp = c, 1;
   size_t len;
   uint32_t v, min;
-  if (c >= 0xC2 && c <= 0xDF) {
+  if (c >= 0xC2 && c <= 0xDF)
     len = 2, v = c & 0x1F, min = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
+  else if (c >= 0xE0 && c <= 0xEF)
     len = 3, v = c & 0x0F, min = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
+  else if (c >= 0xF0 && c <= 0xF4)
     len = 4, v = c & 0x07, min = 0x10000;
-  } else {
+  else
     return 0;
-  }
   if (len > n) return 0;
   for (size_t k = 1; k < len; ++k) {
     if ((s[k] & 0xC0) != 0x80) return 0;
@@ -61,19 +57,11 @@ size_t DecodeHostName(const char* bytes, size_t n, char16_t* out, bool hostName)
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
   size_t o = 0, i = 0;
   while (i < n) {
-    if (s[i] < 0x80) {  // most names are ASCII
-      out[o++] = s[i++];
-      continue;
-    }
-    uint32_t cp = 0;
-    size_t len = DecodeUtf8(s + i, n - i, &cp);
-    if (len == 0) {
-      out[o++] = hostName ? char16_t(0xDC00 + s[i]) : u'\uFFFD';
-      ++i;
-    } else {
-      o += EncodeUtf16(cp, out + o);
-      i += len;
-    }
+    uint32_t cp = s[i];
+    size_t len = cp < 0x80 ? 1 : DecodeUtf8(s + i, n - i, &cp);  // most names are ASCII
+    if (len == 0) out[o++] = hostName ? char16_t(0xDC00 + s[i]) : u'\uFFFD';
+    if (len != 0) o += EncodeUtf16(cp, out + o);
+    i += len == 0 ? 1 : len;
   }
   return o;
 }

@@ -23,9 +23,13 @@ constexpr uint32_t W = CDBMapFile::kWindowSize;
 class MapFileTest : public ::testing::Test {
  protected:
   ~MapFileTest() override { os::fault::Reset(); }
-  // A sparse file of the given length; returns its engine path.
+  // A sparse file of the given length with the header of an empty cache; returns its engine path.
   std::u16string MakeFile(const std::string& name, uint64_t length) {
-    std::ofstream(Host(name)).close();
+    uint8_t header[kHeaderSize] = {};
+    for (auto [at, value] : {std::pair{kFormatWordOffset, kFormatWord}, {kDataEndOffset, kDataStart},
+                             {kMappedSizeOffset, kDataStart}, {kFreeListHeadOffset, NO_BLOCK}})
+      StoreU32(header + at, value);
+    std::ofstream(Host(name), std::ios::binary).write(reinterpret_cast<const char*>(header), sizeof header);
     fs::resize_file(Host(name), length);
     return dir_.Path() + U16(name);
   }
@@ -113,7 +117,7 @@ TEST_F(MapFileTest, CopiesAndWritesCrossWindowsWholly) {
 }
 
 TEST_F(MapFileTest, FailuresReportWhereAndCloseTheFile) {
-  std::u16string path = MakeFile("file.db", 4096);
+  std::u16string path = MakeFile("file.db", kDataStart + 4096);
   struct {
     const char* what;
     std::function<bool(CDBMapFile&)> fail;
@@ -126,7 +130,7 @@ TEST_F(MapFileTest, FailuresReportWhereAndCloseTheFile) {
          os::fault::FailNth(os::fault::Op::Map, 1, os::Error::OutOfMemory);
          return f.OpenForReading(path);
        },
-       {u" In CDBMapFile::OpenMapFile - 001", u"RequestSize = \t4096 Bytes", u"Memory :\t"}},
+       {u" In CDBMapFile::OpenMapFile - 001", u"RequestSize = \t135168 Bytes", u"Memory :\t"}},
       {"no mapping for growth",
        [&](CDBMapFile& f) {
          os::fault::FailNth(os::fault::Op::Map, 2, os::Error::OutOfMemory);

@@ -24,10 +24,11 @@ using test::Entry;
 
 class RecordHeapTest : public ::testing::Test {
  protected:
-  CDBMapFile& Open(const CacheImage& image) {
+  // A damaged header may make the open refuse the file (then mayRefuse says so).
+  CDBMapFile& Open(const CacheImage& image, bool mayRefuse = false) {
     file_.CloseMapFile(false);
     image.WriteTo(path_);
-    EXPECT_TRUE(file_.OpenForUpdate(path_));
+    EXPECT_TRUE(file_.OpenForUpdate(path_) || (mayRefuse && file_.Damaged()));
     return file_;
   }
   bool Found(const char16_t* path) {
@@ -211,6 +212,7 @@ TEST_F(RecordHeapTest, FindPathWalksComponentsWithoutRegardToCaseAndSkipsWhatIsT
   EXPECT_EQ(FreeList(), std::vector<uint32_t>{c}) << "the taken-over block belongs to another record";
 }
 
+// Damage behind a sound header (a damaged header is refused by the open: the lifecycle tests).
 TEST_F(RecordHeapTest, DamageIsRefusedWhereItIsAndWhatLiesBeforeItStaysReadable) {
   const uint32_t docs = kDataStart + 200;
   auto link = [](uint32_t value) { return [=](CacheImage& i) { i.SetU32(i.LinkOffset(kDataStart, 0), value); }; };
@@ -230,13 +232,6 @@ TEST_F(RecordHeapTest, DamageIsRefusedWhereItIsAndWhatLiesBeforeItStaysReadable)
     bool treeDamaged;
     std::vector<std::u16string> messages;  // of StoreNewBlock and FreeBlock(the drive's block)
   } rows[] = {
-      {"header cut before DataEnd", [](CacheImage& i) { i.Resize(120); }, u"C:\\docs", nullptr, true, {alloc, free}},
-      {"docs cut off", [](CacheImage& i) { i.Resize(kDataStart + 150); }, u"C:\\docs\\one.txt", u"C:\\docs", true,
-       {alloc, free}},
-      {"a foreign format word", [](CacheImage& i) { i.SetU32(kFormatWordOffset, 0x46445025); }, nullptr, u"C:\\docs",
-       true, {}},
-      {"DataEnd past the file", [](CacheImage& i) { i.SetU32(kDataEndOffset, 0x7FFFFFFF); }, nullptr, u"C:\\docs",
-       true, {alloc}},
       {"a link past the file", link(0x7FFFFFF0), u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
       {"an odd link", link(kDataStart + 1), u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
       {"a link to no block", link(kDataStart + 1020), u"C:\\docs\\one.txt", u"C:\\a.txt", true, {free}},
@@ -254,10 +249,6 @@ TEST_F(RecordHeapTest, DamageIsRefusedWhereItIsAndWhatLiesBeforeItStaysReadable)
        u"C:\\docs\\two.txt", false, {alloc}},
       {"a free list that leaves the file", freeList({kDataStart + 400}, 0x7FFFFF00u), nullptr, u"C:\\docs", false,
        {alloc}},
-      {"a free list into the header", freeList({100}, NO_BLOCK), nullptr, u"C:\\docs", false, {alloc}},
-      {"a free list into the root (a capacity written over it)", freeList({kRootBlockOffset}, NO_BLOCK), nullptr,
-       u"C:\\docs", true, {alloc}},
-      {"a free list past DataEnd", freeList({kDataStart + 1000}, NO_BLOCK), nullptr, u"C:\\docs", false, {alloc}},
   };
   StateFile state(dir_.Path() + u"stateinfo.ini");
   for (const auto& row : rows) {
@@ -327,7 +318,7 @@ TEST_F(RecordHeapTest, RandomDamageNeverCrashes) {
     for (int i = 0, hits = 1 + int(random() % 8); i < hits; ++i)
       image.bytes[random() % 2 ? kDataStart + random() % 400 : random() % 700] = uint8_t(random());
     if (random() % 5 == 0) image.Resize(uint32_t(random() % image.bytes.size()) + 4);
-    CDBMapFile& file = Open(image);
+    CDBMapFile& file = Open(image, true);
     if (!file.IsOpen()) continue;
     DumpCache(file, nullptr);
     uint32_t child = 0, link = 0;

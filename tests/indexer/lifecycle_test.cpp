@@ -2,6 +2,7 @@
 // compaction, saving and loading leave when an OS call fails is the fault sweep's.
 #include <functional>
 
+#include "cache/defragmenter.h"
 #include "indexer/cache_lifecycle.h"
 #include "indexer_fixture.h"
 
@@ -129,15 +130,12 @@ TEST_F(LifecycleTest, SaveAndLoadRoundTripAndForeignFilesAreRefused) {
   ASSERT_TRUE(lifecycle_.LoadCacheFile(saved, drive_.Mask()));
   EXPECT_EQ(Bytes(), first);
   EXPECT_EQ(test::ReadImage(Beside(".bak")), second) << "the .bak is replaced";
-  test::CacheImage wrongFormat, rootPastEnd;
-  wrongFormat.SetU32(cache::kFormatWordOffset, 7);
+  test::CacheImage rootPastEnd;  // a sound header over a root that leaves the file
   rootPastEnd.SetDrive(u'C', 0x7FFFFFF0);
-  for (const test::CacheImage& foreign : {wrongFormat, rootPastEnd}) {
-    test::WriteImage(test::fs::path(dir_.HostPath()) / "notes.db", foreign.bytes);
-    EXPECT_FALSE(lifecycle_.LoadCacheFile(dir_.Path() + u"notes.db", drive_.Mask()));
-    EXPECT_EQ(Bytes(), first) << "refused before anything is replaced";
-  }
-  EXPECT_EQ(messages_.Texts(), std::vector<std::u16string>(2, u"Can not load file " + dir_.Path() + u"notes.db"));
+  test::WriteImage(test::fs::path(dir_.HostPath()) / "notes.db", rootPastEnd.bytes);
+  EXPECT_FALSE(lifecycle_.LoadCacheFile(dir_.Path() + u"notes.db", drive_.Mask()));
+  EXPECT_EQ(Bytes(), first) << "refused before anything is replaced";
+  EXPECT_EQ(messages_.Texts(), std::vector<std::u16string>(1, u"Can not load file " + dir_.Path() + u"notes.db"));
   EXPECT_FALSE(lifecycle_.SaveCacheFileAs(dir_.Path() + u"no/such/folder/x.db", drive_.Mask()));
   EXPECT_TRUE(messages_.Contains(u"Can not save file as "));
 
@@ -175,6 +173,57 @@ TEST_F(LifecycleTest, CompactionSaveAndLoadRestartTheDrainsThatRan) {
       EXPECT_EQ(monitor_.AnyDrainRunning(), running) << what;
       monitor_.StopDrains();
     }
+}
+
+// A file that is not a complete cache database: every reader refuses it with the damaged-cache
+// message, compaction and a load change nothing, and the next start rebuilds.
+TEST_F(LifecycleTest, EveryReaderRefusesAFileThatIsNotACompleteCache) {
+  using cache::CDBMapFile;
+  drive_.MakeFile("one.txt", 1);
+  Build();
+  const std::vector<uint8_t> built = Bytes();
+  const uint32_t end = uint32_t(built.size());
+  auto with = [&](uint32_t at, uint32_t value) {
+    std::vector<uint8_t> bytes = built;
+    cache::StoreU32(&bytes[at], value);
+    return bytes;
+  };
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } rows[] = {
+      {"empty", {}},
+      {"all zero", std::vector<uint8_t>(built.size(), 0)},
+      {"cut short", std::vector<uint8_t>(built.begin(), built.end() - 2)},
+      {"the header alone", std::vector<uint8_t>(built.begin(), built.begin() + cache::kHeaderSize)},
+      {"a foreign format word", with(cache::kFormatWordOffset, 0x46445025)},
+      {"DataEnd before DataStart", with(cache::kDataEndOffset, cache::kDataStart - 2)},
+      {"DataEnd past MappedSize", with(cache::kDataEndOffset, end + 2)},
+      {"MappedSize past the file", with(cache::kMappedSizeOffset, end + 65536)},
+      {"a free list into the header", with(cache::kFreeListHeadOffset, 100)},
+      {"a free list past DataEnd", with(cache::kFreeListHeadOffset, end)},
+      {"a root block that reaches DataStart", with(cache::kRootBlockOffset, cache::kDataStart)},
+  };
+  const std::u16string chosen = dir_.Path() + u"chosen.db";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    test::WriteImage(Beside(""), row.bytes);
+    test::RecordingMessages messages;
+    CDBMapFile file;
+    for (auto open : {&CDBMapFile::OpenForReading, &CDBMapFile::OpenForReadingAlone, &CDBMapFile::OpenForUpdate})
+      EXPECT_TRUE(!(file.*open)(cachePath_) && file.Damaged() && !file.IsOpen());
+    EXPECT_EQ(cache::CacheDefragmenter().Defragment(cachePath_, state_), -1);
+    EXPECT_EQ(Bytes(), row.bytes) << "compaction wrote";
+    Answer no(false);
+    EXPECT_EQ(DecideAtStartup(cachePath_, state_, {}, no).action, StartupAction::Build);
+    test::WriteImage(Beside(""), built);
+    test::WriteImage(test::fs::path(dir_.HostPath()) / "chosen.db", row.bytes);
+    EXPECT_FALSE(lifecycle_.LoadCacheFile(chosen, drive_.Mask()));
+    EXPECT_EQ(Bytes(), built) << "the load replaced the cache";
+    std::vector<std::u16string> texts(4, cache::kDamagedCacheText);
+    texts.push_back(u"Can not load file " + chosen);
+    EXPECT_EQ(messages.Texts(), texts);
+  }
 }
 
 }  // namespace

@@ -52,6 +52,14 @@ bool Extend(int fd, uint64_t length, uint64_t size) {
   return Fail(err);
 }
 
+// Flushes a file's or a folder's bytes to the disk; a file system that cannot is taken at its word.
+bool Sync(const std::string& host) {
+  int fd = RetryEintr([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC); });
+  int err = fd < 0 ? errno : ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  if (fd >= 0) ::close(fd);
+  return err == 0 || Fail(err);
+}
+
 }  // namespace
 
 File OpenToRead(const String& path) { return OpenExisting(path, O_RDONLY); }
@@ -60,10 +68,7 @@ File OpenToUpdate(const String& path) { return OpenExisting(path, O_RDWR); }
 File CreateAnew(const String& path) { return Create(path, false); }
 File CreateScratch(const String& path) { return Create(path, true); }
 
-void Close(File& file) {
-  if (file.IsOpen()) ::close(int(file.id));
-  file = {};
-}
+void Close(File& file) { file.IsOpen() && ::close(int(file.id)), file = {}; }
 
 bool SizeOf(File file, uint64_t* size) {
   struct stat st;
@@ -121,9 +126,7 @@ uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length) {
   return static_cast<uint8_t*>(view);
 }
 
-void Unview(uint8_t* view, uint32_t length) {
-  if (view != nullptr) ::munmap(view, length);
-}
+void Unview(uint8_t* view, uint32_t length) { view != nullptr && ::munmap(view, length); }
 
 PathKind KindOf(const String& path) {
   std::string host;
@@ -158,7 +161,10 @@ bool MoveOver(const String& from, const String& to) {
   std::string source, target;
   if (fault::ShouldFail(Op::Write) || !posix::ResolvePath(from, &source) || !posix::ResolvePath(to, &target))
     return false;
-  return ::rename(source.c_str(), target.c_str()) == 0 || Fail(errno);
+  // The data first, then the name, then the folder that records the name.
+  std::string folder = std::filesystem::path(target).parent_path().string();
+  return Sync(source) && (::rename(source.c_str(), target.c_str()) == 0 || Fail(errno)) &&
+         Sync(folder.empty() ? "." : folder);
 }
 
 bool MakeFolder(const String& path) {

@@ -38,10 +38,7 @@ File CreateScratch(const String& path) {
   return Open(path, kReadWrite, 0, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_NORMAL);
 }
 
-void Close(File& file) {
-  if (file.IsOpen()) ::CloseHandle(H(file));
-  file = {};
-}
+void Close(File& file) { file.IsOpen() && ::CloseHandle(H(file)), file = {}; }
 
 bool SizeOf(File file, uint64_t* size) {
   LARGE_INTEGER li;
@@ -76,10 +73,7 @@ Mapping Map(File file, uint32_t size, bool writable) {
   return {reinterpret_cast<intptr_t>(h), size != 0 ? size : uint32_t(length.QuadPart), writable};
 }
 
-void Unmap(Mapping& mapping) {
-  if (mapping.IsOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(mapping.id));
-  mapping = {};
-}
+void Unmap(Mapping& mapping) { mapping.IsOpen() && ::CloseHandle(reinterpret_cast<HANDLE>(mapping.id)), mapping = {}; }
 
 uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length) {
   if (fault::ShouldFail(Op::View)) return nullptr;
@@ -89,9 +83,7 @@ uint8_t* View(const Mapping& mapping, uint32_t offset, uint32_t length) {
                                                0, offset, length));
 }
 
-void Unview(uint8_t* view, uint32_t) {
-  if (view != nullptr) ::UnmapViewOfFile(view);
-}
+void Unview(uint8_t* view, uint32_t) { view != nullptr && ::UnmapViewOfFile(view); }
 
 PathKind KindOf(const String& path) {
   DWORD attributes = fault::ShouldFail(Op::Read) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(W(path));
@@ -109,8 +101,11 @@ bool CopyOver(const String& from, const String& to) {
 }
 
 bool MoveOver(const String& from, const String& to) {
-  return !fault::ShouldFail(Op::Write) &&
-         ::MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+  // The bytes first (a mapping's too, once its views are gone), then the name, written through.
+  File file = fault::ShouldFail(Op::Write) ? File{} : Open(from, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+  bool flushed = file.IsOpen() && ::FlushFileBuffers(H(file));
+  Close(file);
+  return flushed && ::MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 bool MakeFolder(const String& path) {
