@@ -1,25 +1,23 @@
 #include "platform/fault.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace lvx::os::fault {
 namespace {
 
-struct Armed {
-  int failAt = 0, calls = 0;  // failAt: the number of the call that fails (0 = none)
-  bool andAfter = false;
-  Error error = Error::None;
-};
+// failAt: the number of the call that fails (0 = none).
+struct Armed { int failAt = 0, calls = 0; bool andAfter = false; Error error = Error::None; };
 
 std::mutex gMutex;
 Armed gArmed[int(Op::kCount)];  // guarded by gMutex
+int gExitAt = 0;                // guarded by gMutex: calls of any kind left before the end
 std::atomic<bool> gAnyArmed{false};
 
 void Arm(Op op, int n, Error error, bool andAfter) {
   std::lock_guard<std::mutex> hold(gMutex);
-  Armed& a = gArmed[int(op)];
-  a = {a.calls + n, a.calls, andAfter, error};
+  gArmed[int(op)] = {gArmed[int(op)].calls + n, gArmed[int(op)].calls, andAfter, error};
   gAnyArmed = true;
 }
 
@@ -27,16 +25,15 @@ void Arm(Op op, int n, Error error, bool andAfter) {
 
 void FailNth(Op op, int n, Error error) { Arm(op, n, error, false); }
 void FailFrom(Op op, int n, Error error) { Arm(op, n, error, true); }
+void ExitAt(int n) { std::lock_guard<std::mutex> hold(gMutex); gExitAt = n; gAnyArmed = true; }
 void Reset() {
   std::lock_guard<std::mutex> hold(gMutex);
   for (Armed& a : gArmed) a = Armed{};
+  gExitAt = 0;
   gAnyArmed = true;  // keep counting calls after a reset
 }
 
-int Calls(Op op) {
-  std::lock_guard<std::mutex> hold(gMutex);
-  return gArmed[int(op)].calls;
-}
+int Calls(Op op) { std::lock_guard<std::mutex> hold(gMutex); return gArmed[int(op)].calls; }
 
 bool ShouldFail(Op op) {
   // The program never arms the seam; until a test touches it, calls cost one relaxed load.
@@ -44,6 +41,7 @@ bool ShouldFail(Op op) {
   Error error;
   {
     std::lock_guard<std::mutex> hold(gMutex);
+    if (gExitAt > 0 && --gExitAt == 0) std::_Exit(86);
     Armed& a = gArmed[int(op)];
     ++a.calls;
     if (a.failAt == 0 || a.calls < a.failAt || (!a.andAfter && a.calls > a.failAt)) return false;
