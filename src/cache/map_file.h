@@ -79,6 +79,8 @@ class CDBMapFile {
   void UnmapAllViews();
   bool CloseMapFile(bool deleteFile);
   bool IsOpen() const { return mapping_.IsOpen(); }
+  // The system's code of the last open or growth that failed (0 when none has), for a caller's report.
+  uint32_t FailureCode() const { return failureCode_; }
   bool IsWindowMapped(uint32_t window) const { return window < kMaxWindows && views_[window]; }
   const std::u16string& Path() const { return path_; }
 
@@ -129,6 +131,7 @@ class CDBMapFile {
   uint32_t mappingSize_ = kWindowSize;
   std::u16string path_;
   uint32_t appendPosition_ = 0;
+  uint32_t failureCode_ = 0;
   os::File file_;
   os::Mapping mapping_;
   uint8_t* views_[kMaxWindows] = {};

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 #include "cache/map_file.h"
@@ -46,19 +47,41 @@ bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
   return true;
 }
 
-bool ApplyDriveMap(const std::string& text, std::string* error) {
+int ApplyDriveMap(const std::string& text, std::string* error) {
 #ifdef _WIN32
   *error = "--map is for the POSIX build; on Windows drive letters are the system's";
-  return false;
+  return kExitUsage;
 #else
   if (text.size() < 3 || text[1] != '=' || !std::isalpha(static_cast<unsigned char>(text[0]))) {
     *error = "--map takes L=DIR, e.g. --map C=/srv/data";
-    return false;
+    return kExitUsage;
+  }
+  // A mistyped folder would read as an empty drive, and a build or refresh would empty the cache.
+  std::error_code failed;
+  if (!std::filesystem::is_directory(text.substr(2), failed)) {
+    *error = "--map " + text + ": there is no folder " + text.substr(2) +
+             (failed ? " (" + failed.message() + ")" : "") + "; nothing was changed";
+    return kExitFailed;
   }
   char16_t letter = char16_t(std::toupper(static_cast<unsigned char>(text[0])));
   os::MapDrive(letter, text.substr(2));
-  return true;
+  return kExitOk;
 #endif
+}
+
+void WarnIfBusy(const std::u16string& cachePath) {
+  cache::CDBMapFile file;
+  uint32_t busy = 0;
+  {
+    os::QuietMessages quiet;  // a missing or foreign file is the command's own failure to report
+    if (!file.OpenForReading(cachePath) || !file.GetU32(cache::kDrivesBusyOffset, &busy) || busy == 0)
+      return;
+  }
+  std::string drives;
+  for (int i = 0; i < 26; ++i)
+    if (busy & (1u << i)) drives += std::string(drives.empty() ? "" : " ") + char('A' + i) + ":";
+  PrintError("warning: a refresh of " + drives +
+             " did not finish; the cache may miss entries there until it is rebuilt (lvx build)");
 }
 
 void InstallStderrMessages() {

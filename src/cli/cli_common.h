@@ -23,8 +23,11 @@ bool ParseNumber(const std::string& text, uint32_t* value);
 // The drives whose root folders are in the cache (their records in the root block have a block);
 // false when the cache file cannot be opened.
 bool CachedDrives(const std::u16string& cachePath, uint32_t* mask);
-// "--map C=/some/dir": maps the letter to the folder (POSIX; refused on Windows). False on bad text.
-bool ApplyDriveMap(const std::string& text, std::string* error);
+// "--map C=/some/dir": maps the letter to the folder (POSIX; refused on Windows). kExitOk, or
+// kExitUsage for bad text, kExitFailed for a folder that does not exist (error says which).
+int ApplyDriveMap(const std::string& text, std::string* error);
+// Prints a warning when the cache's DrivesBusy names drives that a refresh left half-changed.
+void WarnIfBusy(const std::u16string& cachePath);
 // The text of the message boxes goes to stderr; status texts go to stderr on their own line.
 void InstallStderrMessages();
 

@@ -257,6 +257,7 @@ int RunSearchCommand(const Args& args, std::FILE* out, std::FILE* err) {
   SearchOptions options;
   if (!ParseSearchOptions(args, &options)) return kExitUsage;
   const std::u16string cachePath = U16(options.cachePath);
+  WarnIfBusy(cachePath);
   if (!options.maskGiven && !CachedDrives(cachePath, &options.mask))
     return kExitFailed;  // the message is shown
 
