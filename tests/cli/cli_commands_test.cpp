@@ -80,11 +80,56 @@ TEST_F(CliTest, DamagedAndForeignFilesAreRefusedByDump) {
   EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 000"));
 }
 
+// A deep chain of folders prints a bounded number of bytes per record: the output grows with the
+// file, not with the square of the depth.
+TEST_F(CliTest, TheDumpOfADeepChainGrowsWithTheFile) {
+  constexpr uint32_t kDepth = 5000, kBlock = 24;  // one folder record "d" per block
+  test::CacheImage image(cache::kDataStart + kDepth * kBlock);
+  for (uint32_t i = 0, at = cache::kDataStart; i < kDepth; ++i, at += kBlock)
+    image.Block(at, {{u"d", true, i + 1 < kDepth ? at + kBlock : cache::NO_BLOCK}});
+  image.SetDrive(u'C', cache::kDataStart);
+  image.SetU32(cache::kDrivesBusyOffset, 0x4);
+  image.WriteTo(U16(cache_));
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("warning: a refresh of C: did not finish"), std::string::npos);
+  EXPECT_NE(out_.find("[5000] d  -> NO_BLOCK"), std::string::npos);
+  EXPECT_LT(out_.size(), 80u * kDepth);
+}
+
+#ifndef _WIN32
+// A --map folder that does not exist would read as an empty drive: the command stops before it
+// touches the cache.
+TEST_F(CliTest, AMapToAMissingFolderIsRefused) {
+  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  auto contents = [this] {
+    std::ifstream in(cache_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = contents();
+  const std::string typo = std::string(1, char(drive_.Letter())) + "=" + dir_.HostPath() + "/typo";
+  const struct {
+    int (*command)(const Args&);
+    Args args;
+  } kRows[] = {{RunBuild, {cache_, "--drives", Mask(), "--map", typo}},
+               {RunRefresh, {cache_, "#" + Path("docs/"), "--map", typo}},
+               {RunWatch, {cache_, "--map", typo}}};
+  for (const auto& row : kRows) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(row.command, row.args), kExitFailed);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("there is no folder " + dir_.HostPath() + "/typo"),
+              std::string::npos);
+    EXPECT_EQ(contents(), before);
+  }
+}
+#endif
+
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run(RunBuild, {}), kExitUsage);
   EXPECT_EQ(Run(RunBuild, {cache_, "--drives", "0xZZ"}), kExitUsage);
   EXPECT_EQ(Run(RunBuild, {cache_, "--drives", "123456789"}), kExitUsage) << "more than 32 bits";
   EXPECT_EQ(Run(RunBuild, {cache_, "--frobnicate"}), kExitUsage);
+  EXPECT_EQ(Run(RunBuild, {cache_, "--map", "C"}), kExitUsage);
   EXPECT_EQ(Run(RunDump, {}), kExitUsage);
   EXPECT_EQ(Run(RunFind, {cache_}), kExitUsage);
   EXPECT_EQ(Run(RunRefresh, {cache_, "docs"}), kExitUsage) << "not a folder path";
