@@ -111,12 +111,8 @@ class CDBMapFile {
   int ReplaceBlock(std::span<const uint8_t> block, uint32_t oldBlock, uint32_t linkOffset);
   uint32_t FindPath(uint32_t block, const char16_t* path, uint32_t* child, uint32_t* linkOffset);
   uint32_t TakeOverFolder(uint32_t block, const char16_t* name);
-  // Undo for an abandoned refresh: puts one block on the free list without descending into it, and
-  // turns the taken-over records of a block back into folder records.
+  // Undo for an abandoned refresh: puts one block on the free list without descending into it.
   void FreeOneBlock(uint32_t block);
-  void RestoreTakenOver(uint32_t block);
-  // Sets or clears a drive's bit in DrivesBusy (the caller holds the cache lock).
-  void SetDriveBusy(uint32_t bit, bool busy);
 
  private:
   enum class How { Read, ReadAlone, Update, Create, Scratch };

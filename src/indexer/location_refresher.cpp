@@ -1,6 +1,7 @@
 #include "indexer/location_refresher.h"
 
 #include "platform/dir.h"
+#include "platform/file.h"
 #include "platform/message.h"
 #include "platform/text.h"
 
@@ -134,14 +135,18 @@ std::u16string CLocationRefresher::GrowthFailure() const {
 
 // Whether the folder can be listed, or, when it cannot, whether its parent can (then the folder
 // itself is unreadable or gone, and its block is emptied). A drive root that cannot be listed, or
-// a folder whose parent cannot be, means that the drive cannot be read.
+// a folder whose parent cannot be, means that the drive cannot be read; only an empty root that is
+// there (Windows lists nothing at all for it) lists as empty.
 bool CLocationRefresher::DriveReadable(const std::u16string& folder) {
   os::FolderListing listing;
   if (listing.Open(folder)) return true;
   uint32_t code = os::LastError();
   size_t parentEnd = folder.rfind(u'\\', folder.size() - 2);
-  if (parentEnd != std::u16string::npos && parentEnd >= 2 && listing.Open(folder.substr(0, parentEnd + 1)))
+  if (parentEnd == std::u16string::npos || parentEnd < 2) {
+    if (os::ErrorOf(code) == os::Error::NotFound && os::KindOf(folder) == os::PathKind::Folder) return true;
+  } else if (listing.Open(folder.substr(0, parentEnd + 1))) {
     return true;
+  }
   Fail(-1, folder + u" cannot be read: " + SystemText(code));
   // The user asked for this refresh; the change monitor's requests fail quietly.
   if (progress_) os::ErrorBox(u"Not refreshed: " + failure_);
