@@ -117,11 +117,17 @@ int RunWatch(const Args& args) {
   indexer::ChangeMonitor monitor(context);
   StderrStatus status;
   monitor.SetSinks(&status, nullptr);
-  for (char16_t letter = u'A'; letter <= u'Z'; ++letter)
-    monitor.Refresher(letter).SetRefreshObserver([](const std::u16string& location, int result) {
-      std::printf("%s %s\n", result == 0 ? "refreshed" : "not refreshed", U8(location).c_str());
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+    // Called on the drain thread right after its refresh, so the failure text is that refresh's.
+    indexer::CLocationRefresher& refresher = monitor.Refresher(letter);
+    refresher.SetRefreshObserver([&refresher](const std::u16string& location, int result) {
+      if (result == 0)
+        std::printf("refreshed %s\n", U8(location).c_str());
+      else
+        std::printf("not refreshed %s: %s\n", U8(location).c_str(), U8(refresher.FailureText()).c_str());
       std::fflush(stdout);
     });
+  }
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   monitor.StartWatchers(mask);
