@@ -10,6 +10,15 @@ namespace {
 
 std::string Name(const Record& r) { return U8(std::u16string(r.name, r.nameLength)); }
 
+// Two spaces per level up to this depth; deeper records show their depth as a number instead, so
+// that a deep chain of folders prints a bounded number of bytes per record.
+constexpr int kMaxIndentDepth = 32;
+
+std::string Indent(int depth) {
+  if (depth <= kMaxIndentDepth) return std::string(size_t(depth) * 2, ' ');
+  return "[" + std::to_string(depth) + "] ";
+}
+
 std::string Hex(uint32_t v) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", v);
@@ -67,7 +76,7 @@ DumpResult DumpCache(CDBMapFile& file, std::FILE* out) {
     int depth = top.depth;
     if (depth > 0) ++result.records;
     if (out) {
-      std::string indent(size_t(depth) * 2, ' ');
+      std::string indent = Indent(depth);
       const char* type = r.type == RECORD_FILE     ? "file"
                          : r.type == RECORD_FOLDER ? "dir "
                          : r.type == RECORD_TAKEN_OVER ? "took"

@@ -16,7 +16,7 @@ CDBMapFile::~CDBMapFile() { CloseMapFile(false); }
 
 bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize) {
   CloseMapFile(false);  // an instance is reused build after build
-  appendPosition_ = 0;
+  appendPosition_ = failureCode_ = 0;
   path_ = path;
   writable_ = how != How::Read && how != How::ReadAlone;
   switch (how) {
@@ -27,13 +27,15 @@ bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize)
     case How::Scratch: file_ = os::CreateScratch(path); break;
   }
   if (!file_.IsOpen()) {
-    os::SystemErrorBox(os::LastError(), u" In CDBMapFile::OpenMapFile - 000");
+    failureCode_ = os::LastError();
+    os::SystemErrorBox(failureCode_, u" In CDBMapFile::OpenMapFile - 000");
     return false;
   }
   mappingSize_ = mappingSize;
   uint64_t size = 0;
   if (mappingSize == 0 && (!os::SizeOf(file_, &size) || size > kMaxMappingSize)) {
-    uint32_t code = size > kMaxMappingSize ? os::CodeOf(os::Error::OutOfMemory) : os::LastError();
+    uint32_t code = failureCode_ =
+        size > kMaxMappingSize ? os::CodeOf(os::Error::OutOfMemory) : os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(size), u" In CDBMapFile::OpenMapFile - 001");
     os::SetLastError(code);  // the memory facts asked for the box may have changed it
@@ -43,7 +45,7 @@ bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize)
   if (how != How::Create && how != How::Scratch && !CheckHeader(size)) return false;
   mapping_ = os::Map(file_, mappingSize, writable_);
   if (!mapping_.IsOpen()) {
-    uint32_t code = os::LastError();
+    uint32_t code = failureCode_ = os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, mappingSize_, u" In CDBMapFile::OpenMapFile - 001");
     os::SetLastError(code);  // the memory facts asked for the box may have changed it
@@ -133,7 +135,7 @@ bool CDBMapFile::GrowMapping(uint64_t newSize) {
   os::Unmap(mapping_);
   mapping_ = os::Map(file_, uint32_t(newSize), writable_);
   if (!mapping_.IsOpen()) {
-    uint32_t code = os::LastError();
+    uint32_t code = failureCode_ = os::LastError();
     os::Close(file_);
     os::MemoryErrorBox(code, uint32_t(newSize), u" In CDBMapFile::CheckMapFileSize - 001");
     os::SetLastError(code);  // the memory facts asked for the box may have changed it

@@ -84,6 +84,8 @@ class CDBMapFile {
   void UnmapAllViews();
   bool CloseMapFile(bool deleteFile);
   bool IsOpen() const { return mapping_.IsOpen(); }
+  // The system's code of the last open or growth that failed (0 when none has), for a caller's report.
+  uint32_t FailureCode() const { return failureCode_; }
   bool IsWindowMapped(uint32_t window) const { return window < kMaxWindows && views_[window]; }
   const std::u16string& Path() const { return path_; }
 
@@ -114,12 +116,8 @@ class CDBMapFile {
   int ReplaceBlock(std::span<const uint8_t> block, uint32_t oldBlock, uint32_t linkOffset);
   uint32_t FindPath(uint32_t block, const char16_t* path, uint32_t* child, uint32_t* linkOffset);
   uint32_t TakeOverFolder(uint32_t block, const char16_t* name);
-  // Undo for an abandoned refresh: puts one block on the free list without descending into it, and
-  // turns the taken-over records of a block back into folder records.
+  // Undo for an abandoned refresh: puts one block on the free list without descending into it.
   void FreeOneBlock(uint32_t block);
-  void RestoreTakenOver(uint32_t block);
-  // Sets or clears a drive's bit in DrivesBusy (the caller holds the cache lock).
-  void SetDriveBusy(uint32_t bit, bool busy);
 
  private:
   enum class How { Read, ReadAlone, Update, Create, Scratch };
@@ -136,6 +134,7 @@ class CDBMapFile {
   uint32_t mappingSize_ = kWindowSize;
   std::u16string path_;
   uint32_t appendPosition_ = 0;
+  uint32_t failureCode_ = 0;
   os::File file_;
   os::Mapping mapping_;
   uint8_t* views_[kMaxWindows] = {};

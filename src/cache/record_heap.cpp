@@ -323,17 +323,4 @@ void CDBMapFile::FreeOneBlock(uint32_t block) {
   PutU32(kFreeListHeadOffset, block);
 }
 
-void CDBMapFile::RestoreTakenOver(uint32_t block) {
-  BlockCursor cursor(*this, block);
-  Record record;
-  while (cursor.Next(&record))
-    if (record.type == RECORD_TAKEN_OVER) PutU16(record.offset, RECORD_FOLDER);
-}
-
-void CDBMapFile::SetDriveBusy(uint32_t bit, bool busy) {
-  uint32_t drives = 0;
-  if (!GetU32(kDrivesBusyOffset, &drives)) return;
-  PutU32(kDrivesBusyOffset, busy ? drives | bit : drives & ~bit);
-}
-
 }  // namespace lvx::cache

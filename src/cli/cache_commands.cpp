@@ -40,9 +40,9 @@ int RunBuild(const Args& args) {
       }
       maskGiven = true;
     } else if (args[i] == "--map" && i + 1 < args.size()) {
-      if (!ApplyDriveMap(args[++i], &error)) {
+      if (int mapped = ApplyDriveMap(args[++i], &error); mapped != kExitOk) {
         PrintError(error);
-        return kExitUsage;
+        return mapped;
       }
     } else if (args[i].rfind("--", 0) == 0 || !cachePath.empty()) {
       PrintError("unexpected argument '" + args[i] + "'");
@@ -78,6 +78,7 @@ int RunDump(const Args& args) {
   }
   CDBMapFile file;
   if (!file.OpenForReading(U16(args[0]))) return kExitFailed;
+  WarnIfUnfinished(U16(args[0]));
   cache::DumpResult result = cache::DumpCache(file, stdout);
   std::fflush(stdout);
   if (!result.ok) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 #include "cache/map_file.h"
@@ -46,33 +47,46 @@ bool CachedDrives(const std::u16string& cachePath, uint32_t* mask) {
   return true;
 }
 
+int ApplyDriveMap(const std::string& text, std::string* error) {
+#ifdef _WIN32
+  *error = "--map is for the POSIX build; on Windows drive letters are the system's";
+  return kExitUsage;
+#else
+  if (text.size() < 3 || text[1] != '=' || !std::isalpha(static_cast<unsigned char>(text[0]))) {
+    *error = "--map takes L=DIR, e.g. --map C=/srv/data";
+    return kExitUsage;
+  }
+  // A mistyped folder would read as an empty drive, and a build or refresh would empty the cache.
+  std::error_code failed;
+  if (!std::filesystem::is_directory(text.substr(2), failed)) {
+    *error = "--map " + text + ": there is no folder " + text.substr(2) +
+             (failed ? " (" + failed.message() + ")" : "") + "; nothing was changed";
+    return kExitFailed;
+  }
+  char16_t letter = char16_t(std::toupper(static_cast<unsigned char>(text[0])));
+  os::MapDrive(letter, text.substr(2));
+  return kExitOk;
+#endif
+}
+
 void WarnIfUnfinished(const std::u16string& cachePath) {
   cache::CDBMapFile file;
   uint32_t done = cache::kAllDrivesDone, busy = 0;
   {
-    os::QuietMessages quiet;  // a file that cannot be read is reported by the command itself
+    os::QuietMessages quiet;  // a missing or foreign file is the command's own failure to report
     if (!file.OpenForReading(cachePath)) return;
   }
   file.GetU32(cache::kDrivesDoneOffset, &done);
   file.GetU32(cache::kDrivesBusyOffset, &busy);
-  if (done != cache::kAllDrivesDone || busy != 0)
-    PrintError("warning: a build or a change of this cache was cut short, so it may miss entries; "
+  std::string drives;
+  for (int i = 0; i < 26; ++i)
+    if (busy & (1u << i)) drives += std::string(drives.empty() ? "" : " ") + char('A' + i) + ":";
+  if (!drives.empty())
+    PrintError("warning: a refresh of " + drives +
+               " did not finish; the cache may miss entries there until it is rebuilt (lvx build)");
+  else if (done != cache::kAllDrivesDone)
+    PrintError("warning: a build of this cache was cut short, so it may miss entries; "
                "the program rebuilds it at its next start (or run lvx build)");
-}
-
-bool ApplyDriveMap(const std::string& text, std::string* error) {
-#ifdef _WIN32
-  *error = "--map is for the POSIX build; on Windows drive letters are the system's";
-  return false;
-#else
-  if (text.size() < 3 || text[1] != '=' || !std::isalpha(static_cast<unsigned char>(text[0]))) {
-    *error = "--map takes L=DIR, e.g. --map C=/srv/data";
-    return false;
-  }
-  char16_t letter = char16_t(std::toupper(static_cast<unsigned char>(text[0])));
-  os::MapDrive(letter, text.substr(2));
-  return true;
-#endif
 }
 
 void InstallStderrMessages() {

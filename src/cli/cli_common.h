@@ -23,11 +23,12 @@ bool ParseNumber(const std::string& text, uint32_t* value);
 // The drives whose root folders are in the cache (their records in the root block have a block);
 // false when the cache file cannot be opened.
 bool CachedDrives(const std::u16string& cachePath, uint32_t* mask);
-// Warns when the header says a build or a change to the tree was cut short: the program rebuilds
-// such a cache at its next start, and what it holds until then may miss entries.
+// Warns when the header says a refresh left drives half-changed, or that a build was cut short:
+// the program rebuilds such a cache at its next start, and what it holds until then may miss entries.
 void WarnIfUnfinished(const std::u16string& cachePath);
-// "--map C=/some/dir": maps the letter to the folder (POSIX; refused on Windows). False on bad text.
-bool ApplyDriveMap(const std::string& text, std::string* error);
+// "--map C=/some/dir": maps the letter to the folder (POSIX; refused on Windows). kExitOk, or
+// kExitUsage for bad text, kExitFailed for a folder that does not exist (error says which).
+int ApplyDriveMap(const std::string& text, std::string* error);
 // The text of the message boxes goes to stderr; status texts go to stderr on their own line.
 void InstallStderrMessages();
 

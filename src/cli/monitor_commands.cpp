@@ -9,6 +9,7 @@
 #include "cache/state_file.h"
 #include "indexer/change_monitor.h"
 #include "indexer/location_refresher.h"
+#include "platform/message.h"
 #include "platform/text.h"
 
 namespace lvx::cli {
@@ -25,35 +26,36 @@ struct Parsed {
   bool maskGiven = false;
 };
 
-bool Parse(const Args& args, bool allowDrives, Parsed* parsed) {
+// kExitOk, or the exit code of the error printed.
+int Parse(const Args& args, bool allowDrives, Parsed* parsed) {
   for (size_t i = 0; i < args.size(); ++i) {
     std::string error;
     if (args[i] == "--map" && i + 1 < args.size()) {
-      if (!ApplyDriveMap(args[++i], &error)) {
+      if (int mapped = ApplyDriveMap(args[++i], &error); mapped != kExitOk) {
         PrintError(error);
-        return false;
+        return mapped;
       }
     } else if (allowDrives && args[i] == "--drives" && i + 1 < args.size()) {
       if (!ParseDriveMask(args[++i], &parsed->mask)) {
         PrintError("--drives takes a hexadecimal mask such as 0x4 (drive C)");
-        return false;
+        return kExitUsage;
       }
       parsed->maskGiven = true;
     } else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0) {
       PrintError("unknown option '" + args[i] + "'");
-      return false;
+      return kExitUsage;
     } else {
       parsed->positional.push_back(args[i]);
     }
   }
-  return true;
+  return kExitOk;
 }
 
 }  // namespace
 
 int RunRefresh(const Args& args) {
   Parsed parsed;
-  if (!Parse(args, false, &parsed)) return kExitUsage;
+  if (int parsedResult = Parse(args, false, &parsed); parsedResult != kExitOk) return parsedResult;
   if (parsed.positional.size() != 2) {
     PrintError("refresh takes the cache file and a request such as \"#C:\\A\\\", \"@C:\\\" or \"C:\\A\\\"");
     return kExitUsage;
@@ -70,10 +72,16 @@ int RunRefresh(const Args& args) {
   indexer::CLocationRefresher refresher(context);
   StderrStatus status;
   refresher.SetStatusSink(&status);
-  if (refresher.RefreshLocation(request) != 0) {
-    PrintError("not refreshed: the cache file cannot be opened or the location is not in the cache");
+  int result;
+  {
+    os::QuietMessages quiet;  // the failure's own text, with the system's reason, is printed below
+    result = refresher.RefreshLocation(request);
+  }
+  if (result != 0) {
+    PrintError("not refreshed: " + U8(refresher.FailureText()));
     return kExitFailed;
   }
+  WarnIfUnfinished(context.Path());
   std::printf("refreshed %s\n", U8(path).c_str());
   return kExitOk;
 }
@@ -96,7 +104,7 @@ int RunCompact(const Args& args) {
 
 int RunWatch(const Args& args) {
   Parsed parsed;
-  if (!Parse(args, true, &parsed)) return kExitUsage;
+  if (int parsedResult = Parse(args, true, &parsed); parsedResult != kExitOk) return parsedResult;
   if (parsed.positional.size() != 1) {
     PrintError("watch takes the path of the cache file");
     return kExitUsage;
@@ -105,14 +113,21 @@ int RunWatch(const Args& args) {
   context.SetPath(U16(parsed.positional[0]));
   uint32_t mask = parsed.mask;
   if (!parsed.maskGiven && !CachedDrives(context.Path(), &mask)) mask = 0;
+  WarnIfUnfinished(context.Path());
   indexer::ChangeMonitor monitor(context);
   StderrStatus status;
   monitor.SetSinks(&status, nullptr);
-  for (char16_t letter = u'A'; letter <= u'Z'; ++letter)
-    monitor.Refresher(letter).SetRefreshObserver([](const std::u16string& location, int result) {
-      std::printf("%s %s\n", result == 0 ? "refreshed" : "not refreshed", U8(location).c_str());
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+    // Called on the drain thread right after its refresh, so the failure text is that refresh's.
+    indexer::CLocationRefresher& refresher = monitor.Refresher(letter);
+    refresher.SetRefreshObserver([&refresher](const std::u16string& location, int result) {
+      if (result == 0)
+        std::printf("refreshed %s\n", U8(location).c_str());
+      else
+        std::printf("not refreshed %s: %s\n", U8(location).c_str(), U8(refresher.FailureText()).c_str());
       std::fflush(stdout);
     });
+  }
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   monitor.StartWatchers(mask);

@@ -1,6 +1,7 @@
 #include "indexer/location_refresher.h"
 
 #include "platform/dir.h"
+#include "platform/file.h"
 #include "platform/message.h"
 #include "platform/text.h"
 
@@ -9,9 +10,35 @@ namespace lvx::indexer {
 using cache::CacheItem;
 using cache::NO_BLOCK;
 
-// What one refresh has stored so far, so that an abandoned refresh can be undone.
+namespace {
+
+std::u16string SystemText(uint32_t code) {
+  std::u16string text = Trim(os::SystemErrorText(code));
+  return text.empty() ? Format("system error %lu", static_cast<unsigned long>(code)) : text;
+}
+
+std::u16string FoldedName(const char16_t* name, uint32_t length) {
+  std::u16string folded(name, length);
+  for (char16_t& c : folded) c = FoldAscii(c);
+  return folded;
+}
+
+}  // namespace
+
+// What one refresh has read and stored so far. The old block is only read while the folder is
+// listed: its folder records are found here by name, and marked taken over in the file only after
+// the new block is linked in.
 struct CLocationRefresher::Scan {
-  std::vector<uint32_t> storedBlocks;
+  struct OldFolder {
+    uint32_t record, link;
+  };
+  struct SameName {
+    std::vector<OldFolder> folders;  // in record order
+    size_t taken = 0;                // a name met again takes the next record of that name
+  };
+  std::unordered_map<std::u16string, SameName> oldFolders;  // by ASCII-folded name
+  std::vector<uint32_t> takenRecords;
+  std::vector<uint32_t> storedBlocks;  // blocks stored for new subfolders, freed if abandoned
 };
 
 CLocationRefresher::CLocationRefresher(cache::CacheContext& context) : context_(context) {}
@@ -40,6 +67,7 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   std::u16string path = request;
   full_ = progress_ = false;
   items_ = 0;
+  failure_.clear();
   bool postEnd = false;
   if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) {
     full_ = path[0] == u'#';
@@ -49,9 +77,10 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
     path.erase(0, 1);
   }
   // No location at all names nothing in the cache.
-  if (path.empty()) return -1;
+  if (path.empty()) return Fail(-1, u"the location is not in the cache");
   if (cachePath_.empty()) cachePath_ = context_.Path();
-  if (!cacheFile_.OpenForUpdate(cachePath_)) return -1;
+  if (!cacheFile_.OpenForUpdate(cachePath_))
+    return Fail(-1, u"the cache file cannot be opened: " + SystemText(cacheFile_.FailureCode()));
   // A location is a folder: without its backslash the pattern would list the folder's siblings.
   if (path.back() != u'\\') path.push_back(u'\\');
   std::u16string lookup = path;
@@ -60,47 +89,33 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   uint32_t recordOffset = cacheFile_.FindPath(cache::kRootBlockOffset, lookup.c_str(), &oldBlock,
                                               &linkOffset);
   cache::Record record;
-  int drive = DriveIndex(path[0]);
   if (recordOffset == NO_BLOCK || !cacheFile_.ReadRecord(recordOffset, 0, &record) ||
-      record.type != cache::RECORD_FOLDER || drive < 0) {
+      record.type != cache::RECORD_FOLDER || DriveIndex(path[0]) < 0) {
     cacheFile_.CloseMapFile(false);
-    return -1;
+    return Fail(-1, u"the location is not in the cache");
   }
-  uint32_t bit = 1u << drive;
 
-  bool freedOldTree = false;
-  if (full_ && oldBlock != NO_BLOCK) {
-    freedOldTree = true;
+  Scan scan;
+  // A full refresh lists the whole subtree anew; the old tree stays linked until the new one is.
+  if (!full_ && oldBlock != NO_BLOCK) {
     os::LockGuard hold(context_.cacheLock);
-    cacheFile_.SetDriveBusy(bit, true);
-    cacheFile_.FreeBlock(oldBlock);
-    // The link must not name freed space while the scan below may reuse it.
-    cacheFile_.PutU32(linkOffset, NO_BLOCK);
-    cacheFile_.SetDriveBusy(bit, false);
-    oldBlock = NO_BLOCK;
+    cache::BlockCursor cursor(cacheFile_, oldBlock);
+    while (cursor.Next(&record))
+      if (record.type == cache::RECORD_FOLDER)
+        scan.oldFolders[FoldedName(record.name, record.nameLength)].folders.push_back(
+            {record.offset, record.sizeOrLink});
   }
-
   locationText_ = path + u"*";
   std::u16string pattern = locationText_;
-  Scan scan;
   cache::BlockBuilder block;
-  int scanned = ScanFolder(pattern, &block, oldBlock, scan);
+  int scanned = ScanFolder(pattern, &block, full_ ? NO_BLOCK : oldBlock, scan);
+  // A drive that cannot be read (unplugged, a network drive that is down) lists as empty: that is
+  // no reason to drop what the cache holds of it.
+  if (scanned == 0 && !DriveReadable(path)) scanned = -1;
+  if (scanned == 0) scanned = Commit(scan, block.Finish(), oldBlock, linkOffset);
   if (scanned != 0) {
-    Abandon(scan, oldBlock, bit, freedOldTree);
+    Abandon(scan);
     return scanned;
-  }
-  int replaced;
-  {
-    os::LockGuard hold(context_.cacheLock);
-    cacheFile_.SetDriveBusy(bit, true);
-    replaced = cacheFile_.ReplaceBlock(block.Finish(), oldBlock, linkOffset);
-    if (replaced == 0) cacheFile_.SetDriveBusy(bit, false);
-  }
-  if (replaced != 0) {
-    // The file could not be grown: the old block stays, its taken-over folders are given back, and
-    // the drive's busy bit stays set so that the next start offers a rebuild.
-    Abandon(scan, oldBlock, bit, true);
-    return -1;
   }
   cacheFile_.CloseMapFile(false);
   if (progress_) Progress(true);
@@ -108,20 +123,68 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   return 0;
 }
 
-// Undoes what a refresh stored before it ended early: the old block's taken-over folders become
-// folder records again and the blocks stored for new subfolders go back to the free list. When the
-// old tree was freed already (a '#' request) or the file could not be grown, the drive's busy bit
-// is left set, so that the next start knows the cache lost part of that drive.
-void CLocationRefresher::Abandon(const Scan& scan, uint32_t oldBlock, uint32_t bit, bool markBusy) {
+int CLocationRefresher::Fail(int result, const std::u16string& why) {
+  failure_ = why;
+  return result;
+}
+
+std::u16string CLocationRefresher::GrowthFailure() const {
+  uint32_t code = cacheFile_.FailureCode();
+  return code == 0 ? u"the cache file cannot grow" : u"the cache file cannot grow: " + SystemText(code);
+}
+
+// Whether the folder can be listed, or, when it cannot, whether its parent can (then the folder
+// itself is unreadable or gone, and its block is emptied). A drive root that cannot be listed, or
+// a folder whose parent cannot be, means that the drive cannot be read; only an empty root that is
+// there (Windows lists nothing at all for it) lists as empty.
+bool CLocationRefresher::DriveReadable(const std::u16string& folder) {
+  os::FolderListing listing;
+  if (listing.Open(folder)) return true;
+  uint32_t code = os::LastError();
+  size_t parentEnd = folder.rfind(u'\\', folder.size() - 2);
+  if (parentEnd == std::u16string::npos || parentEnd < 2) {
+    if (os::ErrorOf(code) == os::Error::NotFound && os::KindOf(folder) == os::PathKind::Folder) return true;
+  } else if (listing.Open(folder.substr(0, parentEnd + 1))) {
+    return true;
+  }
+  Fail(-1, folder + u" cannot be read: " + SystemText(code));
+  // The user asked for this refresh; the change monitor's requests fail quietly.
+  if (progress_) os::ErrorBox(u"Not refreshed: " + failure_);
+  return false;
+}
+
+// Links the new block in place of the old one, then frees what the new tree no longer holds. The
+// link word is the one write that switches readers from the old tree to the new.
+int CLocationRefresher::Commit(const Scan& scan, std::span<const uint8_t> block, uint32_t oldBlock,
+                               uint32_t linkOffset) {
+  os::LockGuard hold(context_.cacheLock);
+  uint32_t stored = NO_BLOCK;
+  if (cacheFile_.StoreNewBlock(block, &stored) != 0) return Fail(-1, GrowthFailure());
+  cacheFile_.PutU32(linkOffset, stored);
+  for (uint32_t taken : scan.takenRecords) cacheFile_.PutU16(taken, cache::RECORD_TAKEN_OVER);
+  if (oldBlock != NO_BLOCK) cacheFile_.FreeBlock(oldBlock);
+  return 0;
+}
+
+// Undoes what a refresh stored before it ended early: the blocks stored for new subfolders go back
+// to the free list. Nothing else was changed.
+void CLocationRefresher::Abandon(const Scan& scan) {
   // A failed growth has closed the mapping: the file is opened again for the undo.
-  if (!cacheFile_.IsOpen()) cacheFile_.OpenForUpdate(cachePath_);
+  if (!cacheFile_.IsOpen() && !scan.storedBlocks.empty()) cacheFile_.OpenForUpdate(cachePath_);
   if (cacheFile_.IsOpen()) {
     os::LockGuard hold(context_.cacheLock);
-    if (oldBlock != NO_BLOCK) cacheFile_.RestoreTakenOver(oldBlock);
     for (uint32_t stored : scan.storedBlocks) cacheFile_.FreeOneBlock(stored);
-    if (markBusy) cacheFile_.SetDriveBusy(bit, true);
   }
   cacheFile_.CloseMapFile(false);
+}
+
+uint32_t CLocationRefresher::TakeOver(Scan& scan, const char16_t* name) {
+  auto found = scan.oldFolders.find(FoldedName(name, uint32_t(std::char_traits<char16_t>::length(name))));
+  if (found == scan.oldFolders.end() || found->second.taken == found->second.folders.size())
+    return NO_BLOCK;
+  const Scan::OldFolder& old = found->second.folders[found->second.taken++];
+  scan.takenRecords.push_back(old.record);
+  return old.link;
 }
 
 int CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLength,
@@ -136,7 +199,7 @@ int CLocationRefresher::StoreSubfolder(std::u16string& pattern, size_t folderLen
   if (scanned != 0) return scanned;
   os::LockGuard hold(context_.cacheLock);
   uint32_t offset = NO_BLOCK;
-  if (cacheFile_.StoreNewBlock(block.Finish(), &offset) != 0) return -1;
+  if (cacheFile_.StoreNewBlock(block.Finish(), &offset) != 0) return Fail(-1, GrowthFailure());
   scan.storedBlocks.push_back(offset);
   *link = offset;
   return 0;
@@ -150,7 +213,7 @@ int CLocationRefresher::ScanFolder(std::u16string& pattern, cache::BlockBuilder*
                                    uint32_t oldBlock, Scan& scan) {
   if (!block->Start()) {
     os::ErrorBox(u"Out of memory!");
-    return -1;
+    return Fail(-1, u"out of memory");
   }
   size_t folderLength = pattern.size() - 1;
   os::FolderEntry data;
@@ -171,11 +234,7 @@ int CLocationRefresher::ScanFolder(std::u16string& pattern, cache::BlockBuilder*
       CacheItem item{data.name, 0, 0, data.lastWriteTime.low, data.lastWriteTime.high};
       if (data.isFolder) {
         if (IsDotOrDotDot(data.name)) continue;
-        uint32_t link = NO_BLOCK;
-        if (oldBlock != NO_BLOCK) {
-          os::LockGuard hold(context_.cacheLock);
-          link = cacheFile_.TakeOverFolder(oldBlock, data.name);
-        }
+        uint32_t link = oldBlock != NO_BLOCK ? TakeOver(scan, data.name) : NO_BLOCK;
         if (link == NO_BLOCK) {
           int stored = StoreSubfolder(pattern, folderLength, data.name, &link, scan);
           if (stored != 0) {
@@ -190,12 +249,13 @@ int CLocationRefresher::ScanFolder(std::u16string& pattern, cache::BlockBuilder*
       }
       if (!block->Append(item)) {
         os::ErrorBox(u"Out of memory!");
+        Fail(-1, u"out of memory");
         failed = true;
         break;
       }
     }
   }
-  if (stopped) return -2;
+  if (stopped) return Fail(-2, u"stopped");
   return failed ? -1 : 0;
 }
 

@@ -1,15 +1,21 @@
 // CLocationRefresher: the per-drive refresh worker. It brings one folder of the cache (or a whole
 // subtree) back in line with the disk: the folder is listed again into a new block in memory,
 // subfolders that still exist keep their cached blocks (taken over from the old block), new
-// subfolders are scanned completely, and the new block replaces the old one under the cache lock,
-// which frees the blocks of subfolders that have gone. Requests come through the drive's change
-// queue, drained by the drive's drain thread (drain.cpp), one refresh at a time in the whole program
-// under the refresh lock.
+// subfolders are scanned completely, and the new block is linked in place of the old one under the
+// cache lock, which then frees the blocks of subfolders that have gone. Requests come through the
+// drive's change queue, drained by the drive's drain thread (drain.cpp), one refresh at a time in
+// the whole program under the refresh lock.
+//
+// Nothing reachable from the root changes until the new block is complete: new blocks go into free
+// space or past DataEnd, one link word switches the folder to its new block, and only then are the
+// old blocks freed. A process that ends at any moment leaves the old tree or the new one; what it
+// stored or had not yet freed is only unused space, which compaction takes back.
 #pragma once
 
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,9 +41,12 @@ class CLocationRefresher {
   // One request: "#" + folder (rescan the whole subtree, progress, posts its end), "@" + folder (this
   // folder, progress, posts its end), or a plain folder path (from the change monitor). Folder paths
   // end in '\\'. 0 refreshed; -1 the cache file cannot be opened, the location is not in the
-  // cache, or the refresh was abandoned (out of memory, the file cannot grow: the old block stays);
-  // -2 stopped (the old block stays; the drain thread queues the location again).
+  // cache, its drive cannot be read (the drive root, or the folder and its parent, cannot be
+  // listed), or the refresh was abandoned (out of memory, the file cannot grow); -2 stopped (the
+  // drain thread queues the location again). After -1 and -2 the cache is as it was.
   int RefreshLocation(const std::u16string& request);
+  // Why the last refresh returned -1 or -2, with the system's text where the system gave a reason.
+  const std::u16string& FailureText() const { return failure_; }
 
   // --- change queue and drain thread ---
   void EnqueueLocation(const std::u16string& location);
@@ -75,7 +84,12 @@ class CLocationRefresher {
   int ScanFolder(std::u16string& pattern, cache::BlockBuilder* block, uint32_t oldBlock, Scan& scan);
   int StoreSubfolder(std::u16string& pattern, size_t folderLength, const char16_t* name,
                      uint32_t* link, Scan& scan);
-  void Abandon(const Scan& scan, uint32_t oldBlock, uint32_t bit, bool markBusy);
+  uint32_t TakeOver(Scan& scan, const char16_t* name);
+  bool DriveReadable(const std::u16string& folder);
+  int Commit(const Scan& scan, std::span<const uint8_t> block, uint32_t oldBlock, uint32_t linkOffset);
+  int Fail(int result, const std::u16string& why);
+  std::u16string GrowthFailure() const;
+  void Abandon(const Scan& scan);
   void Progress(bool finished);
   uint32_t DrainThreadProc();
   bool TakeFront(std::u16string* location);
@@ -87,6 +101,7 @@ class CLocationRefresher {
   cache::INotifySink* notify_ = nullptr;
 
   std::u16string locationText_;  // the location followed by "*"; shown in progress text
+  std::u16string failure_;       // why the last refresh failed
   std::u16string cachePath_;
   cache::CDBMapFile cacheFile_;
   // Set to end the drain thread; a refresh in progress also ends its listing early.

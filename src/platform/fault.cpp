@@ -7,11 +7,8 @@
 namespace lvx::os::fault {
 namespace {
 
-struct Armed {
-  int failAt = 0, calls = 0;  // failAt: the number of the call that fails (0 = none)
-  bool andAfter = false;
-  Error error = Error::None;
-};
+// failAt: the number of the call that fails (0 = none).
+struct Armed { int failAt = 0, calls = 0; bool andAfter = false; Error error = Error::None; };
 
 std::mutex gMutex;
 Armed gArmed[int(Op::kCount)];  // guarded by gMutex
@@ -20,8 +17,7 @@ int gExitAt = 0, gExitCode = 0, gAllCalls = 0;  // guarded by gMutex
 
 void Arm(Op op, int n, Error error, bool andAfter) {
   std::lock_guard<std::mutex> hold(gMutex);
-  Armed& a = gArmed[int(op)];
-  a = {a.calls + n, a.calls, andAfter, error};
+  gArmed[int(op)] = {gArmed[int(op)].calls + n, gArmed[int(op)].calls, andAfter, error};
   gAnyArmed = true;
 }
 
@@ -41,10 +37,7 @@ void ExitAt(int n, int exitCode) {
   gExitAt = gAllCalls + n, gExitCode = exitCode, gAnyArmed = true;
 }
 
-int Calls(Op op) {
-  std::lock_guard<std::mutex> hold(gMutex);
-  return gArmed[int(op)].calls;
-}
+int Calls(Op op) { std::lock_guard<std::mutex> hold(gMutex); return gArmed[int(op)].calls; }
 
 bool ShouldFail(Op op) {
   // The program never arms the seam; until a test touches it, calls cost one relaxed load.

@@ -1,6 +1,6 @@
-// Test seam: makes the Nth call of a kind of OS operation fail with a chosen error, so that tests can
-// fail step 1, then 2, then 3 ... of an operation and check what survives. Both backends ask
-// ShouldFail before each call that can fail; the program never arms it.
+// Test seam: makes the Nth call of a kind of OS operation fail with a chosen error (or the Nth call
+// of any kind end the process), so that tests can stop an operation at step 1, 2, 3 ... and check
+// what survives. Both backends ask ShouldFail before each call that can fail; the program never arms it.
 #pragma once
 
 #include "platform/os_types.h"
@@ -23,13 +23,13 @@ enum class Op {
 // The nth call of op from now on (1 = the next one) fails with error. One failure per kind is
 // armed at a time; arming again replaces it.
 void FailNth(Op op, int n, Error error);
-// Every call of op from the nth on fails with error.
-void FailFrom(Op op, int n, Error error);
+void FailFrom(Op op, int n, Error error);  // every call of op from the nth on
 void Reset();
 // How many calls of op were made since the last Reset (armed or not).
 int Calls(Op op);
-// The nth OS call of any kind from now on ends the process with exitCode, as a kill would there.
-void ExitAt(int n, int exitCode);
+// The nth OS call of any kind from now on ends the process at once with exitCode (a crash test's
+// child process: what the files hold then is what a kill there leaves).
+void ExitAt(int n, int exitCode = 86);
 
 // For the backends: counts a call and tells whether it must fail (then LastError is set).
 bool ShouldFail(Op op);
