@@ -20,15 +20,12 @@ enum class Op {
   kCount
 };
 
-// The nth call of op from now on (1 = the next one) fails with error. One failure per kind is
-// armed at a time; arming again replaces it.
+// The nth call of op from now on (1 = the next one) fails with error; arming again replaces it.
 void FailNth(Op op, int n, Error error);
 void FailFrom(Op op, int n, Error error);  // every call of op from the nth on
 void Reset();
-// How many calls of op were made since the last Reset (armed or not).
-int Calls(Op op);
-// The nth OS call of any kind from now on ends the process at once with exitCode (a crash test's
-// child process: what the files hold then is what a kill there leaves).
+int Calls(Op op);  // calls of op since the last Reset (armed or not)
+// The nth OS call of any kind from now on ends the process at once, as a kill there would.
 void ExitAt(int n, int exitCode = 86);
 
 // For the backends: counts a call and tells whether it must fail (then LastError is set).
