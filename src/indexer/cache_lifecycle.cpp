@@ -190,11 +190,13 @@ bool CacheLifecycle::LoadCacheFile(const std::u16string& source, uint32_t driveM
   StopDrains(&wereRunning);
   std::u16string backup = cachePath + u".bak";
   bool loaded = false;
+  cache::CacheContext::FileChanging();
   if (os::MoveOver(cachePath, backup)) {
     loaded = os::CopyOver(source, cachePath);
     // The user keeps the cache they had when the copy fails.
     if (!loaded) os::MoveOver(backup, cachePath);
   }
+  cache::CacheContext::FileChanging();
   if (!loaded) os::ErrorBox(u"Can not load file " + source);
   RestartDrains(wereRunning, driveMask);
   return loaded;

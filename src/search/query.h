@@ -19,8 +19,8 @@
 
 #include "platform/text.h"
 
-// The fast scans use SSE2 where the target has it; LVX_NO_SIMD forces the scalar loops, which
-// the release target (i686) runs and a test build checks.
+// The fast scans use SSE2 where the target has it (every target: the i686 build asks for it);
+// LVX_NO_SIMD forces the scalar loops, which a test build checks.
 #if defined(__SSE2__) && !defined(LVX_NO_SIMD)
 #define LVX_SEARCH_SSE2 1
 #else
