@@ -139,6 +139,7 @@ class SearchEngine : public cache::IKeptReader {
     SearchEngine* walker = nullptr;
     uint32_t first = 0, count = 0;
     size_t poolFirst = 0, poolEnd = 0;
+    uint64_t chars = 0;  // counted pool characters
     uint64_t subtotal = 0, total = 0;
     WalkEnd end = WalkEnd::Done;
   };
@@ -151,6 +152,9 @@ class SearchEngine : public cache::IKeptReader {
   bool PlanUnits(uint32_t block, uint32_t depth, uint32_t pathLength, uint32_t unitDepth,
                  std::vector<Unit>* units);
   bool PrepareWalker(SearchEngine& walker, uint32_t share);
+  template <WalkMode kMode>
+  WalkEnd WalkParts(uint32_t start, int walkers);
+  template <WalkMode kMode>
   void WalkUnits(std::vector<Unit>& units, std::atomic<uint32_t>& next);
   bool SpliceUnit(const Unit& unit);
   bool OverLimits();

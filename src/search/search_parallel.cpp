@@ -63,39 +63,87 @@ bool SearchEngine::ParallelCollect(uint32_t start, WalkEnd* end) {
   while (walkerEngines_.size() < size_t(walkers)) walkerEngines_.push_back(std::unique_ptr<SearchEngine>(new SearchEngine(*this)));
   for (int i = 0; i < walkers; ++i)
     if (!PrepareWalker(*walkerEngines_[i], uint32_t(walkers))) return false;
+  units_.swap(units);
 
+  *end = WalkParts<WalkMode::Collect>(start, walkers);
+  for (int i = 0; i < walkers; ++i) walkerEngines_[i]->DropBuffers();
+  if (*end == WalkEnd::Overflow) {
+    // As the one-thread walk does: count, then collect into buffers of exactly that size.
+    DropBuffers();
+    arrayCapacity_ = 0;
+    poolCapacity_ = 0;
+    countedHits_ = 0;
+    countedChars_ = 0;
+    walkCount_ = 2;
+    *end = WalkParts<WalkMode::Count>(start, walkers);
+    if (*end == WalkEnd::Done) {
+      if (countedHits_ > 0xFFFFFFFEu || countedChars_ != uint64_t(size_t(countedChars_)) ||
+          !AllocateBuffers(uint32_t(countedHits_), size_t(countedChars_))) {
+        *end = WalkEnd::Overflow;
+      } else {
+        arrayCapacity_ = uint32_t(countedHits_);
+        poolCapacity_ = size_t(countedChars_);
+        walkCount_ = 3;
+        *end = WalkParts<WalkMode::Exact>(start, walkers);
+      }
+    }
+  }
+  units_.clear();
+  return true;
+}
+
+// One walk of the given mode: the walkers take the units, then this engine walks the levels above
+// them and splices the units in.
+template <SearchEngine::WalkMode kMode>
+SearchEngine::WalkEnd SearchEngine::WalkParts(uint32_t start, int walkers) {
+  for (int i = 0; i < walkers; ++i) {
+    SearchEngine& walker = *walkerEngines_[i];
+    walker.countedHits_ = 0;
+    walker.countedChars_ = 0;
+    if (kMode == WalkMode::Exact) {
+      // The walkers write their units' parts of this engine's buffers, as the count laid them out.
+      walker.results_ = results_;
+      walker.pool_ = pool_;
+      walker.totalSize_ = 0;
+    }
+  }
   abort_.store(false);
   std::atomic<uint32_t> next{0};
   std::vector<std::unique_ptr<os::Thread>> threads;
   for (int i = 1; i < walkers; ++i) {
     SearchEngine* walker = walkerEngines_[i].get();
-    auto thread = std::make_unique<os::Thread>([walker, &units, &next] {
-      walker->WalkUnits(units, next);
+    auto thread = std::make_unique<os::Thread>([walker, this, &next] {
+      walker->WalkUnits<kMode>(units_, next);
       return 0u;
     });
     if (thread->Start()) threads.push_back(std::move(thread));  // else the others take its share
   }
-  walkerEngines_[0]->WalkUnits(units, next);
+  walkerEngines_[0]->WalkUnits<kMode>(units_, next);
   for (auto& thread : threads) thread->Join(os::kInfinite);
+  if (kMode == WalkMode::Exact) {
+    for (int i = 0; i < walkers; ++i) {
+      SearchEngine& walker = *walkerEngines_[i];
+      walker.results_ = nullptr;
+      walker.pool_ = nullptr;
+      walker.DropBuffers();
+    }
+  }
 
   // Damage before overflow before a stop: whatever the one-thread walk would have met first, each
   // leads to the same outcome.
-  *end = WalkEnd::Done;
-  for (const Unit& unit : units)
-    if (unit.end != WalkEnd::Done && (*end == WalkEnd::Done || unit.end == WalkEnd::Damaged ||
-                                      (unit.end == WalkEnd::Overflow && *end == WalkEnd::Stopped)))
-      *end = unit.end;
-  if (*end == WalkEnd::Done) {
-    units_.swap(units);
-    nextUnit_ = 0;
-    splicing_ = true;
-    *end = WalkTree<WalkMode::Collect>(start);
-    splicing_ = false;
-    if (*end == WalkEnd::Done && nextUnit_ != units_.size()) *end = WalkEnd::Damaged;
-    units_.clear();
-  }
-  for (int i = 0; i < walkers; ++i) walkerEngines_[i]->DropBuffers();
-  return true;
+  WalkEnd end = WalkEnd::Done;
+  for (const Unit& unit : units_)
+    if (unit.end != WalkEnd::Done && (end == WalkEnd::Done || unit.end == WalkEnd::Damaged ||
+                                      (unit.end == WalkEnd::Overflow && end == WalkEnd::Stopped)))
+      end = unit.end;
+  if (end != WalkEnd::Done) return end;
+  pathLength_ = uint32_t(basePath_.size());
+  nextUnit_ = 0;
+  splicing_ = true;
+  end = WalkTree<kMode>(start);
+  splicing_ = false;
+  if (end == WalkEnd::Done && nextUnit_ != units_.size()) end = WalkEnd::Damaged;
+  return end;
 }
 
 // The folders at unitDepth under block (at depth), with their paths, in walk order; the walk's own
@@ -161,7 +209,10 @@ bool SearchEngine::PrepareWalker(SearchEngine& walker, uint32_t share) {
                                 std::min(walker.poolCapacity_, kFirstPoolChunk));
 }
 
-// On a walker: takes units until none is left, each collected after the ones before it.
+// On a walker: takes units until none is left, each walked after the ones before it. The count
+// gives each unit its hits and characters, and the splicing walk its place in the final buffers,
+// which the exact walk fills.
+template <SearchEngine::WalkMode kMode>
 void SearchEngine::WalkUnits(std::vector<Unit>& units, std::atomic<uint32_t>& next) {
   for (;;) {
     const uint32_t i = next.fetch_add(1);
@@ -172,16 +223,28 @@ void SearchEngine::WalkUnits(std::vector<Unit>& units, std::atomic<uint32_t>& ne
       unit.end = WalkEnd::Stopped;
       continue;
     }
-    unit.first = resultCount_;
-    unit.poolFirst = poolUsed_;
-    const uint64_t before = totalSize_;
+    if (kMode == WalkMode::Collect) {
+      unit.first = resultCount_;
+      unit.poolFirst = poolUsed_;
+    } else if (kMode == WalkMode::Exact) {
+      resultCount_ = unit.first;
+      poolUsed_ = unit.poolFirst;
+      arrayAllocated_ = unit.first + unit.count;
+      poolAllocated_ = unit.poolEnd;
+    }
+    const uint64_t hits = countedHits_, chars = countedChars_, total = totalSize_;
     std::memcpy(pathBuffer_, parent_->unitPaths_.data() + unit.pathStart, unit.pathLength * sizeof(char16_t));
     pathLength_ = unit.pathLength;
     sharedPath_ = kNoPath;
-    unit.end = WalkTree<WalkMode::Collect>(unit.block);
-    unit.count = resultCount_ - unit.first;
-    unit.poolEnd = poolUsed_;
-    unit.total = totalSize_ - before;
+    unit.end = WalkTree<kMode>(unit.block);
+    if (kMode == WalkMode::Collect) {
+      unit.count = resultCount_ - unit.first;
+      unit.poolEnd = poolUsed_;
+    } else if (kMode == WalkMode::Count) {
+      unit.count = uint32_t(std::min<uint64_t>(countedHits_ - hits, 0xFFFFFFFFu));
+      unit.chars = countedChars_ - chars;
+    }
+    unit.total = totalSize_ - total;
     unit.subtotal = lastSubtotal_;
     if (unit.end != WalkEnd::Done) parent_->abort_.store(true);
   }

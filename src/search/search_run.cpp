@@ -330,17 +330,29 @@ SearchEngine::WalkEnd SearchEngine::VisitFolder(const cache::Record& r, bool hol
     return TestEntry<kMode>(r, holds, 0, true, depth) ? WalkEnd::Done : WalkEnd::Overflow;
   for (const WalkFrame& ancestor : stack)
     if (ancestor.block == r.sizeOrLink) return WalkEnd::Damaged;
-  if constexpr (kMode == WalkMode::Collect) {
-    if (splicing_ && depth == unitDepth_) {
-      // A subtree that a walker has collected: its hits, then the folder with the subtree's total.
-      if (int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_) return WalkEnd::Overflow;
-      if (nextUnit_ >= units_.size() || units_[nextUnit_].block != r.sizeOrLink) return WalkEnd::Damaged;
-      const Unit& unit = units_[nextUnit_++];
+  if (splicing_ && depth == unitDepth_) {
+    // A subtree that the walkers have walked: its hits, then the folder with the subtree's total.
+    if (kMode == WalkMode::Collect && int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_)
+      return WalkEnd::Overflow;
+    if (nextUnit_ >= units_.size() || units_[nextUnit_].block != r.sizeOrLink) return WalkEnd::Damaged;
+    Unit& unit = units_[nextUnit_++];
+    if constexpr (kMode == WalkMode::Collect) {
       if (!SpliceUnit(unit)) return WalkEnd::Overflow;
-      stack.back().subtotal += unit.subtotal;
-      return TestEntry<kMode>(r, holds, cache::SaturateKB(unit.subtotal), true, depth) ? WalkEnd::Done
-                                                                                       : WalkEnd::Overflow;
+    } else if constexpr (kMode == WalkMode::Count) {
+      // The unit's place in the exact buffers.
+      unit.first = uint32_t(countedHits_);
+      unit.poolFirst = size_t(countedChars_);
+      unit.poolEnd = size_t(countedChars_ + unit.chars);
+      countedHits_ += unit.count;
+      countedChars_ += unit.chars;
+    } else {
+      resultCount_ += unit.count;
+      poolUsed_ = unit.poolEnd;
+      totalSize_ += unit.total;
     }
+    stack.back().subtotal += unit.subtotal;
+    return TestEntry<kMode>(r, holds, cache::SaturateKB(unit.subtotal), true, depth) ? WalkEnd::Done
+                                                                                     : WalkEnd::Overflow;
   }
   WalkFrame child{};
   if (!OpenFrame(r.sizeOrLink, uint32_t(pathLength_ + r.nameLength + 1), &child))
@@ -430,6 +442,8 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
 
 // The parallel walk's walkers and splicing run the collecting walk from search_parallel.cpp.
 template SearchEngine::WalkEnd SearchEngine::WalkTree<SearchEngine::WalkMode::Collect>(uint32_t);
+template SearchEngine::WalkEnd SearchEngine::WalkTree<SearchEngine::WalkMode::Count>(uint32_t);
+template SearchEngine::WalkEnd SearchEngine::WalkTree<SearchEngine::WalkMode::Exact>(uint32_t);
 
 // The bytes of a block that lies whole in one view of the mapping, or null.
 const uint8_t* SearchEngine::BlockBytes(uint32_t block, uint32_t capacity) {
