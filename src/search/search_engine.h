@@ -174,6 +174,7 @@ class SearchEngine : public cache::IKeptReader {
   bool TestEntry(const cache::Record& r, bool holds, uint32_t sizeKB, bool isFolder, uint32_t depth);
   template <WalkMode kMode>
   bool OnHit();  // false: overflow
+  bool PassesFiltersFrom(int first) const;
   bool AllocateBuffers(uint32_t entries, size_t characters);
   bool GrowArray();
   bool GrowPool(size_t need);
@@ -223,6 +224,7 @@ class SearchEngine : public cache::IKeptReader {
   // Working copy of the request for the running search (search thread only).
   Filter filters_[kMaxFilters] = {};
   int filterCount_ = 0;
+  bool nameFirst_ = false;  // the chain starts with the name test
   uint32_t minSizeKB_ = 0, maxSizeKB_ = 0;
   uint64_t modifiedFrom_ = 0, modifiedTo_ = 0;
   std::u16string location_;

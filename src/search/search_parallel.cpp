@@ -182,6 +182,7 @@ bool SearchEngine::PrepareWalker(SearchEngine& walker, uint32_t share) {
   walker.stop_.store(false);
   std::copy(filters_, filters_ + kMaxFilters, walker.filters_);
   walker.filterCount_ = filterCount_;
+  walker.nameFirst_ = nameFirst_;
   walker.minSizeKB_ = minSizeKB_;
   walker.maxSizeKB_ = maxSizeKB_;
   walker.modifiedFrom_ = modifiedFrom_;

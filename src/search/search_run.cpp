@@ -88,15 +88,19 @@ void SearchEngine::BuildFilterChain(const SearchRequest& request) {
                                                     FilterMaxSize, FilterFrom,     FilterTo,
                                                     FilterFiles,   FilterFolders};
   filterCount_ = 0;
+  nameFirst_ = false;
   int count = request.filterCount < 0 ? 0 : (request.filterCount > kMaxFilters ? kMaxFilters : request.filterCount);
   for (int i = 0; i < count; ++i) {
     uint32_t code = request.filterCodes[i];
     if (code < kFilterCodeCount) filters_[filterCount_++] = kFilters[code];  // unknown codes pass
   }
+  nameFirst_ = filterCount_ > 0 && filters_[0] == FilterName;
 }
 
-bool SearchEngine::PassesFilters() const {
-  for (int i = 0; i < filterCount_; ++i)
+bool SearchEngine::PassesFilters() const { return PassesFiltersFrom(0); }
+
+bool SearchEngine::PassesFiltersFrom(int first) const {
+  for (int i = first; i < filterCount_; ++i)
     if (!filters_[i](*this)) return false;
   return true;
 }
@@ -303,6 +307,13 @@ bool SearchEngine::OpenFrame(uint32_t block, uint32_t pathLength, WalkFrame* fra
 template <SearchEngine::WalkMode kMode>
 inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t sizeKB,
                                     bool isFolder, uint32_t depth) {
+  // The name test first, as the chain would make it, before the entry is made current: most names
+  // fail it, and most of those at the scan for the characters a match needs.
+  int first = 0;
+  if (nameFirst_) {
+    if (!holds || !(query_.MatchesAll() || query_.Matches(r.name, r.nameLength))) return true;
+    first = 1;
+  }
   current_.name = r.name;
   current_.nameLength = r.nameLength;
   current_.holdsRequired = holds;
@@ -310,7 +321,7 @@ inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t
   current_.isFolder = isFolder;
   current_.time = Time(r.timeLow, r.timeHigh);
   current_.depth = depth;
-  return !PassesFilters() || OnHit<kMode>();
+  return !PassesFiltersFrom(first) || OnHit<kMode>();
 }
 
 // A folder record met in the walk: skipped when it is a drive outside the mask, entered when it has
