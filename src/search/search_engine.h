@@ -8,6 +8,8 @@
 // counts the hits and their characters, and a third collects into buffers of exactly that size. The
 // walk is iterative and validates every record it reads, so a damaged cache file ends the search
 // with -1 instead of a crash or an endless walk. A refine filters the last full result set again.
+// On a machine with several cores the walks are split into subtrees that walkers take in parallel
+// (search_parallel.cpp); the result array is the one-thread array all the same.
 //
 // The cache file stays mapped from one search to the next while it is unchanged: the engine is a
 // kept reader of the cache context, which lets go of the mapping whenever a writer replaces the file
