@@ -331,18 +331,19 @@ int main(int argc, char** argv) {
     }
     engine.StopSearchThread();
   }
-  {
+  for (int walkers : {1, 0}) {
     TimingSink sink;
     search::SearchEngine engine(context, &sink);
     sink.engine = &engine;
+    engine.SetWalkers(walkers);
     engine.StartSearchThread();
     const double peak = PeakPrivateMB([&] {
       engine.SubmitRequest(request(u"*"));
       engine.SignalRequest();
       sink.Wait();
     });
-    std::printf("peak private memory of \"*\" %.1f MB (result set and walk buffers), resident %.1f MB\n", peak,
-                ResidentMB());
+    std::printf("peak private memory of \"*\" %.1f MB with %s (result set and walk buffers), resident %.1f MB\n",
+                peak, walkers == 1 ? "one walker" : "one walker per core", ResidentMB());
     engine.StopSearchThread();
   }
 

@@ -10,6 +10,10 @@
 #include <cstring>
 #include <thread>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "search/search_engine.h"
 
 namespace lvx::search {
@@ -68,8 +72,12 @@ bool SearchEngine::ParallelCollect(uint32_t start, WalkEnd* end) {
   *end = WalkParts<WalkMode::Collect>(start, walkers);
   for (int i = 0; i < walkers; ++i) walkerEngines_[i]->DropBuffers();
   if (*end == WalkEnd::Overflow) {
-    // As the one-thread walk does: count, then collect into buffers of exactly that size.
+    // As the one-thread walk does: count, then collect into buffers of exactly that size. What the
+    // walkers' threads freed goes back to the system first, or the exact buffers would come on top.
     DropBuffers();
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
     arrayCapacity_ = 0;
     poolCapacity_ = 0;
     countedHits_ = 0;
