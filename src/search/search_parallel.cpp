@@ -24,6 +24,8 @@ namespace {
 constexpr size_t kUnitsPerWalker = 8;
 constexpr uint32_t kDeepestSplit = 3;
 constexpr size_t kMaxUnits = 65536;
+// How many records a walker reads between two looks at the stop flag and the collecting limits.
+constexpr uint32_t kWalkerPoll = 4096;
 // A 32-bit process maps every window of the file for the walkers: only while that is modest.
 constexpr uint64_t kMaxParallelMapping =
     sizeof(void*) == 4 ? 8ull * cache::CDBMapFile::kWindowSize : uint64_t(cache::CDBMapFile::kMaxMappingSize);
@@ -198,7 +200,7 @@ bool SearchEngine::PrepareWalker(SearchEngine& walker, uint32_t share) {
   walker.driveMask_ = driveMask_;
   walker.refining_ = false;
   walker.fastRecords_ = fastRecords_;
-  walker.stopPoll_ = stopPoll_;
+  walker.stopPoll_ = std::min(stopPoll_, kWalkerPoll);
   walker.depthBase_ = unitDepth_;
   if (!walker.query_.Valid() || walker.runPattern_ != runPattern_) {
     walker.runPattern_ = runPattern_;
@@ -259,8 +261,10 @@ void SearchEngine::WalkUnits(std::vector<Unit>& units, std::atomic<uint32_t>& ne
   }
 }
 
-// On a walker, at a look at the stop flag: have all walkers together passed the collecting limits?
-// Then the one-thread walk would have overflowed too.
+// On a walker, at a look at the stop flag: have all walkers together collected half as much as the
+// collecting limits allow? Then the walk goes over to counting and collecting exactly: buffers
+// that grow on several threads leave much of what they outgrew with the threads' heaps, and near
+// the limits together they would hold more than the exact buffers of the whole result.
 bool SearchEngine::OverLimits() {
   publishedHits_.store(resultCount_, std::memory_order_relaxed);
   publishedChars_.store(poolUsed_, std::memory_order_relaxed);
@@ -269,7 +273,7 @@ bool SearchEngine::OverLimits() {
     hits += walker->publishedHits_.load(std::memory_order_relaxed);
     chars += walker->publishedChars_.load(std::memory_order_relaxed);
   }
-  return int64_t(hits) > int64_t(arrayCapacity_) - headroom_ + 1 || chars > poolCapacity_;
+  return int64_t(hits) > (int64_t(arrayCapacity_) - headroom_) / 2 || chars > poolCapacity_ / 2;
 }
 
 // Appends a unit's hits and their pool text; false where the one-thread walk would have overflowed:
