@@ -3,6 +3,8 @@
 # scripts/make_tree.py).
 # Usage: bench/run.sh [ENTRIES] [BENCH...]
 #        bench/run.sh --ui [ENTRIES]     the UI benchmark under wine (bench/ui_bench.sh)
+# search_bench times lvx search against plocate when both are there (bench builds lvx beside it);
+# LVX_BENCH_CACHE=FILE keeps its cache file there between runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = --ui ]; then

@@ -1,5 +1,7 @@
 #include "cache/fresh_file_writer.h"
 
+#include "cache/cache_context.h"
+
 #include "platform/file.h"
 #include "platform/message.h"
 #include "platform/text.h"
@@ -93,6 +95,7 @@ bool ReplaceCacheFile(CDBMapFile& source, uint32_t length, const std::u16string&
   }
   bool copied = created && file.CopyFileContents(source, length);
   file.CloseMapFile(false);
+  if (copied) CacheContext::FileChanging();  // kept mappings of the old file would bar the replace
   if (copied && os::MoveOver(fresh, cachePath)) return true;
   uint32_t code = created && !copied ? os::CodeOf(os::Error::IoError) : os::LastError();
   os::RemoveFile(fresh);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "cache/cache_context.h"
+
 #include "platform/message.h"
 #include "platform/text.h"
 
@@ -19,6 +21,8 @@ bool CDBMapFile::Open(const std::u16string& path, How how, uint32_t mappingSize)
   appendPosition_ = failureCode_ = 0;
   path_ = path;
   writable_ = how != How::Read && how != How::ReadAlone;
+  // Readers that keep a cache file mapped let go of it first.
+  if (how == How::Create || how == How::ReadAlone) CacheContext::FileChanging();
   switch (how) {
     case How::Read: file_ = os::OpenToRead(path); break;
     case How::ReadAlone: file_ = os::OpenToReadAlone(path); break;
@@ -131,6 +135,7 @@ bool CDBMapFile::GrowMapping(uint64_t newSize) {
     os::ErrorBox(u"The cache file cannot grow beyond 2,097,152,000 bytes; please compact or rebuild the cache.");
     return false;
   }
+  CacheContext::FileChanging();
   UnmapAllViews();
   os::Unmap(mapping_);
   mapping_ = os::Map(file_, uint32_t(newSize), writable_);

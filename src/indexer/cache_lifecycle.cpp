@@ -199,6 +199,7 @@ bool CacheLifecycle::LoadCacheFile(const std::u16string& source, uint32_t driveM
   loaded = loaded && LooksLikeCacheFile(chosen);
   if (loaded) {
     StopDrains(&wereRunning);
+    os::LockGuard hold(context_.cacheLock);  // no search maps the cache again before it is replaced
     loaded = (os::KindOf(cachePath) == os::PathKind::Missing || os::CopyOver(cachePath, cachePath + u".bak")) &&
              cache::ReplaceCacheFile(chosen, chosen.GetMapSize(), cachePath);
     if (!loaded) code = os::LastError();

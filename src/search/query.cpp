@@ -128,6 +128,9 @@ int Rarity(char16_t c) {
 
 }  // namespace
 
+// How many of a single pattern's literals the scan looks for.
+constexpr int kSingleRequired = 1;
+
 RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
   RequiredChars none, found;
   const bool list = kind == MatcherKind::StarList || kind == MatcherKind::WildList;
@@ -146,7 +149,7 @@ RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
   for (const char16_t* p = alt; *p; ++p)
     if (*p >= u'A' && *p <= u'Z') return none;  // not folded: leave every name to the matcher
   if (!list) {
-    // Every literal, rarest first, up to four.
+    // The rarest literals, up to kSingleRequired.
     found.all = true;
     for (;;) {
       char16_t best = 0;
@@ -159,7 +162,7 @@ RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
           bestRarity = Rarity(*p);
         }
       }
-      if (bestRarity < 0 || !add(best)) break;
+      if (bestRarity < 0 || found.count == kSingleRequired || !add(best)) break;
     }
     return found;
   }
@@ -260,6 +263,8 @@ CompiledQuery CompileQuery(const std::u16string& query) {
   compiled.matcher_ = kMatchers[int(compiled.kind_)].plain;
   compiled.sizedMatcher_ = kMatchers[int(compiled.kind_)].sized;
   compiled.required_ = FindRequiredChars(compiled.kind_, list);
+  compiled.matchesAll_ = compiled.kind_ == MatcherKind::Star;
+  for (size_t i = 0; i < n; ++i) compiled.matchesAll_ &= list[i] == u'*';
   return compiled;
 }
 

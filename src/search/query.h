@@ -19,8 +19,8 @@
 
 #include "platform/text.h"
 
-// The fast scans use SSE2 where the target has it; LVX_NO_SIMD forces the scalar loops, which
-// the release target (i686) runs and a test build checks.
+// The fast scans use SSE2 where the target has it (every target: the i686 build asks for it);
+// LVX_NO_SIMD forces the scalar loops, which a test build checks.
 #if defined(__SSE2__) && !defined(LVX_NO_SIMD)
 #define LVX_SEARCH_SSE2 1
 #else
@@ -65,10 +65,10 @@ enum class MatcherKind { Substring, Star, StarList, Wild, WildList };
 // "*" -> Star, none of them -> Substring.
 MatcherKind ChooseMatcher(const char16_t* query, size_t length);
 
-// Characters that a matching name must hold (after folding): for a single pattern every one of its
-// literal characters (the rarest four), for a list the rarest literal of each alternative, of which
-// the name must hold one. A name that lacks them cannot match, which the walk can tell while it
-// looks for the name's end, without calling the matcher. count 0: no such set (an alternative
+// Characters that a matching name must hold (after folding): for a single pattern its rarest
+// literal (a further compare per scanned unit costs more than it rejects), for a list the rarest
+// literal of each alternative, of which the name must hold one. A name that lacks them cannot
+// match, which the walk can tell while it looks for the name's end, without calling the matcher. count 0: no such set (an alternative
 // without literals, or more than four alternatives); every name must go to the matcher.
 struct RequiredChars {
   static constexpr int kMax = 4;
@@ -105,6 +105,8 @@ class CompiledQuery {
     return sizedMatcher_(name, length, patternList_.get());
   }
   const RequiredChars& Required() const { return required_; }
+  // The query is stars alone: every name matches.
+  bool MatchesAll() const { return matchesAll_; }
 
  private:
   friend CompiledQuery CompileQuery(const std::u16string& query);
@@ -113,6 +115,7 @@ class CompiledQuery {
   Matcher matcher_ = nullptr;
   SizedMatcher sizedMatcher_ = nullptr;
   RequiredChars required_;
+  bool matchesAll_ = false;
 };
 
 // Folds the query, picks the matcher and builds the pattern list (query length + 2 code units:

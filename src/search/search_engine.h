@@ -8,6 +8,12 @@
 // counts the hits and their characters, and a third collects into buffers of exactly that size. The
 // walk is iterative and validates every record it reads, so a damaged cache file ends the search
 // with -1 instead of a crash or an endless walk. A refine filters the last full result set again.
+// On a machine with several cores the walks are split into subtrees that walkers take in parallel
+// (search_parallel.cpp); the result array is the one-thread array all the same.
+//
+// The cache file stays mapped from one search to the next while it is unchanged: the engine is a
+// kept reader of the cache context, which lets go of the mapping whenever a writer replaces the file
+// or grows it, and a search checks the file's generation and size before it uses the mapping again.
 //
 // The search thread (search_thread.cpp) takes only the newest request, and hands the result array
 // over with the notification sequence described there.
@@ -28,7 +34,7 @@
 
 namespace lvx::search {
 
-class SearchEngine {
+class SearchEngine : public cache::IKeptReader {
  public:
   static constexpr uint32_t kInitialArrayCapacity = 600000;
   static constexpr uint32_t kCapacityHeadroom = 70000;
@@ -40,10 +46,12 @@ class SearchEngine {
   static constexpr uint32_t kAckWaitMs = 100000;
   static constexpr uint32_t kStopWaitMs = 8000;
   static constexpr uint32_t kStopPollInterval = 65536;  // records
+  // An idle search thread lets go of the kept mapping after this long, for other processes' writers.
+  static constexpr uint32_t kIdleLetGoMs = 5000;
 
   // The sink receives the notifications (WM_ENGINE_NOTIFY codes 0 to 7) from the search thread.
   SearchEngine(cache::CacheContext& context, cache::INotifySink* sink);
-  ~SearchEngine();
+  ~SearchEngine() override;
   SearchEngine(const SearchEngine&) = delete;
   SearchEngine& operator=(const SearchEngine&) = delete;
 
@@ -69,6 +77,8 @@ class SearchEngine {
   int RefineResults(const std::u16string& pattern);
   bool PassesFilters() const;
   void FreeResults();
+  // Closes the kept mapping once no search uses it (any thread).
+  void LetGo() override;
 
   // --- results (owned by the engine; read them only while no search runs) ---
   SearchResult* Results() const { return results_; }
@@ -96,6 +106,9 @@ class SearchEngine {
   uint32_t AckTimeouts() const { return ackTimeouts_.load(); }
   // Off: every record is read through CDBMapFile::ReadRecord (the reference reader).
   void SetFastRecords(bool on) { fastRecords_ = on; }
+  // How many threads a full search walks with; 0: one per core, at most kMaxWalkers.
+  void SetWalkers(int walkers) { walkers_ = walkers; }
+  static constexpr int kMaxWalkers = 4;
   // How many records the walk reads between two looks at the stop flag.
   void SetStopPollInterval(uint32_t records) { stopPoll_ = records ? records : 1; }
 
@@ -119,8 +132,37 @@ class SearchEngine {
   };
 
   struct WalkFrame;
+  // A subtree of the parallel collecting walk: the folder's block and path, and what its walker
+  // collected (entries [first, first + count) and pool [poolFirst, poolEnd) of that walker).
+  struct Unit {
+    uint32_t block = 0;
+    size_t pathStart = 0;
+    uint32_t pathLength = 0;
+    SearchEngine* walker = nullptr;
+    uint32_t first = 0, count = 0;
+    size_t poolFirst = 0, poolEnd = 0;
+    uint64_t chars = 0;  // counted pool characters
+    uint64_t subtotal = 0, total = 0;
+    WalkEnd end = WalkEnd::Done;
+  };
 
-  bool BeginRun(const std::u16string& pattern);
+  explicit SearchEngine(SearchEngine& parent);  // a walker of the parallel walk
+  const uint8_t* BlockBytes(uint32_t block, uint32_t capacity);
+  bool StopRequested() const;
+  // Parallel collecting walk (search_parallel.cpp); false when the walk is not split.
+  bool ParallelCollect(uint32_t start, WalkEnd* end);
+  bool PlanUnits(uint32_t block, uint32_t depth, uint32_t pathLength, uint32_t unitDepth,
+                 std::vector<Unit>* units);
+  bool PrepareWalker(SearchEngine& walker, uint32_t share);
+  template <WalkMode kMode>
+  WalkEnd WalkParts(uint32_t start, int walkers);
+  template <WalkMode kMode>
+  void WalkUnits(std::vector<Unit>& units, std::atomic<uint32_t>& next);
+  bool SpliceUnit(const Unit& unit);
+  bool OverLimits();
+
+  bool BeginRun(const std::u16string& pattern, bool* fresh);
+  bool MapCacheFile(const std::u16string& path, bool* fresh);
   int ChooseStart(const std::u16string& location, uint32_t* start, bool* walk);
   WalkEnd CollectHits(uint32_t start);
   template <WalkMode kMode>
@@ -134,6 +176,7 @@ class SearchEngine {
   bool TestEntry(const cache::Record& r, bool holds, uint32_t sizeKB, bool isFolder, uint32_t depth);
   template <WalkMode kMode>
   bool OnHit();  // false: overflow
+  bool PassesFiltersFrom(int first) const;
   bool AllocateBuffers(uint32_t entries, size_t characters);
   bool GrowArray();
   bool GrowPool(size_t need);
@@ -183,6 +226,7 @@ class SearchEngine {
   // Working copy of the request for the running search (search thread only).
   Filter filters_[kMaxFilters] = {};
   int filterCount_ = 0;
+  bool nameFirst_ = false;  // the chain starts with the name test
   uint32_t minSizeKB_ = 0, maxSizeKB_ = 0;
   uint64_t modifiedFrom_ = 0, modifiedTo_ = 0;
   std::u16string location_;
@@ -194,7 +238,12 @@ class SearchEngine {
   uint32_t stopPoll_ = kStopPollInterval;
 
   CompiledQuery query_;
+  // The kept mapping: held under keptLock_ by a search and by LetGo, with the path and the file
+  // generation it was made for.
+  os::Lock keptLock_;
   cache::CDBMapFile file_;
+  std::u16string keptPath_;
+  uint32_t keptGeneration_ = 0;
   char16_t pathBuffer_[kPathBufferChars] = {};
   uint32_t pathLength_ = 0;
   Entry current_;
@@ -230,6 +279,25 @@ class SearchEngine {
   size_t initialPoolCapacity_ = kInitialPoolCapacity;
 
   Walk collectWalk_ = nullptr, exactWalk_ = nullptr, countWalk_ = nullptr;
+
+  // Parallel walk. A walker is an engine of its own that reads its parent's mapping (every window
+  // mapped before the walkers start) and collects whole subtrees into its own buffers; the parent
+  // then walks the levels above them and splices their hits in walk order.
+  int walkers_ = 0;
+  SearchEngine* parent_ = nullptr;  // set on a walker
+  std::atomic<bool> abort_{false};  // a walker met damage or overflow: the others stop
+  std::atomic<uint32_t> publishedHits_{0};  // a walker's hits and pool characters so far
+  std::atomic<size_t> publishedChars_{0};
+  cache::CDBMapFile* map_ = &file_;
+  uint32_t depthBase_ = 0;     // depth of the walk's start block, less one
+  uint64_t lastSubtotal_ = 0;  // the file total of the last walk's start block
+  std::u16string runPattern_;  // the pattern the run compiled
+  std::vector<std::unique_ptr<SearchEngine>> walkerEngines_;
+  std::vector<Unit> units_;
+  std::u16string unitPaths_;
+  size_t nextUnit_ = 0;
+  uint32_t unitDepth_ = 0;
+  bool splicing_ = false;
 
   // Arrays the main window may still hold because it did not acknowledge letting go of them: they
   // are freed once a later hand-over has been acknowledged (search thread only).

@@ -50,9 +50,11 @@ SearchEngine::SearchEngine(cache::CacheContext& context, cache::INotifySink* sin
   collectWalk_ = &SearchEngine::WalkTree<WalkMode::Collect>;
   countWalk_ = &SearchEngine::WalkTree<WalkMode::Count>;
   exactWalk_ = &SearchEngine::WalkTree<WalkMode::Exact>;
+  cache::CacheContext::AddKeptReader(this);
 }
 
 SearchEngine::~SearchEngine() {
+  cache::CacheContext::RemoveKeptReader(this);
   StopSearchThread();
   // A thread that outlived the stop wait (blocked on the cache lock behind a writer, say) still
   // uses this engine: wait for it, since everything it touches is freed below.
@@ -86,15 +88,19 @@ void SearchEngine::BuildFilterChain(const SearchRequest& request) {
                                                     FilterMaxSize, FilterFrom,     FilterTo,
                                                     FilterFiles,   FilterFolders};
   filterCount_ = 0;
+  nameFirst_ = false;
   int count = request.filterCount < 0 ? 0 : (request.filterCount > kMaxFilters ? kMaxFilters : request.filterCount);
   for (int i = 0; i < count; ++i) {
     uint32_t code = request.filterCodes[i];
     if (code < kFilterCodeCount) filters_[filterCount_++] = kFilters[code];  // unknown codes pass
   }
+  nameFirst_ = filterCount_ > 0 && filters_[0] == FilterName;
 }
 
-bool SearchEngine::PassesFilters() const {
-  for (int i = 0; i < filterCount_; ++i)
+bool SearchEngine::PassesFilters() const { return PassesFiltersFrom(0); }
+
+bool SearchEngine::PassesFiltersFrom(int first) const {
+  for (int i = first; i < filterCount_; ++i)
     if (!filters_[i](*this)) return false;
   return true;
 }
@@ -286,14 +292,14 @@ struct SearchEngine::WalkFrame {
 
 bool SearchEngine::OpenFrame(uint32_t block, uint32_t pathLength, WalkFrame* frame) {
   uint32_t capacity = 0;
-  if (!file_.ReadBlockCapacity(block, &capacity)) return false;
+  if (!map_->ReadBlockCapacity(block, &capacity)) return false;
   frame->block = block;
   frame->position = block + 4;
   frame->limit = capacity == 0 ? 0 : block + capacity;
   frame->pathLength = pathLength;
   frame->pathText = kNoPath;
   frame->subtotal = 0;
-  frame->base = (fastRecords_ && capacity != 0) ? file_.GetSpan(block, capacity) : nullptr;
+  frame->base = (fastRecords_ && capacity != 0) ? BlockBytes(block, capacity) : nullptr;
   return true;
 }
 
@@ -301,6 +307,13 @@ bool SearchEngine::OpenFrame(uint32_t block, uint32_t pathLength, WalkFrame* fra
 template <SearchEngine::WalkMode kMode>
 inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t sizeKB,
                                     bool isFolder, uint32_t depth) {
+  // The name test first, as the chain would make it, before the entry is made current: most names
+  // fail it, and most of those at the scan for the characters a match needs.
+  int first = 0;
+  if (nameFirst_) {
+    if (!holds || !(query_.MatchesAll() || query_.Matches(r.name, r.nameLength))) return true;
+    first = 1;
+  }
   current_.name = r.name;
   current_.nameLength = r.nameLength;
   current_.holdsRequired = holds;
@@ -308,7 +321,7 @@ inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t
   current_.isFolder = isFolder;
   current_.time = Time(r.timeLow, r.timeHigh);
   current_.depth = depth;
-  return !PassesFilters() || OnHit<kMode>();
+  return !PassesFiltersFrom(first) || OnHit<kMode>();
 }
 
 // A folder record met in the walk: skipped when it is a drive outside the mask, entered when it has
@@ -316,7 +329,7 @@ inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t
 template <SearchEngine::WalkMode kMode>
 SearchEngine::WalkEnd SearchEngine::VisitFolder(const cache::Record& r, bool holds,
                                                 std::vector<WalkFrame>& stack) {
-  const uint32_t depth = uint32_t(stack.size());
+  const uint32_t depth = depthBase_ + uint32_t(stack.size());
   if (depth == 1) {
     // A top-level entry of a drive outside the mask is skipped with its whole subtree.
     char16_t letter = pathLength_ > 0 ? pathBuffer_[0] : (r.nameLength > 0 ? r.name[0] : u'\\');
@@ -328,6 +341,30 @@ SearchEngine::WalkEnd SearchEngine::VisitFolder(const cache::Record& r, bool hol
     return TestEntry<kMode>(r, holds, 0, true, depth) ? WalkEnd::Done : WalkEnd::Overflow;
   for (const WalkFrame& ancestor : stack)
     if (ancestor.block == r.sizeOrLink) return WalkEnd::Damaged;
+  if (splicing_ && depth == unitDepth_) {
+    // A subtree that the walkers have walked: its hits, then the folder with the subtree's total.
+    if (kMode == WalkMode::Collect && int64_t(resultCount_) > int64_t(arrayCapacity_) - headroom_)
+      return WalkEnd::Overflow;
+    if (nextUnit_ >= units_.size() || units_[nextUnit_].block != r.sizeOrLink) return WalkEnd::Damaged;
+    Unit& unit = units_[nextUnit_++];
+    if constexpr (kMode == WalkMode::Collect) {
+      if (!SpliceUnit(unit)) return WalkEnd::Overflow;
+    } else if constexpr (kMode == WalkMode::Count) {
+      // The unit's place in the exact buffers.
+      unit.first = uint32_t(countedHits_);
+      unit.poolFirst = size_t(countedChars_);
+      unit.poolEnd = size_t(countedChars_ + unit.chars);
+      countedHits_ += unit.count;
+      countedChars_ += unit.chars;
+    } else {
+      resultCount_ += unit.count;
+      poolUsed_ = unit.poolEnd;
+      totalSize_ += unit.total;
+    }
+    stack.back().subtotal += unit.subtotal;
+    return TestEntry<kMode>(r, holds, cache::SaturateKB(unit.subtotal), true, depth) ? WalkEnd::Done
+                                                                                     : WalkEnd::Overflow;
+  }
   WalkFrame child{};
   if (!OpenFrame(r.sizeOrLink, uint32_t(pathLength_ + r.nameLength + 1), &child))
     return WalkEnd::Damaged;
@@ -356,7 +393,8 @@ bool SearchEngine::CloseFolder(std::vector<WalkFrame>& stack) {
   pathLength_ = parent.pathLength;
   sharedPath_ = parent.pathText;
   parent.subtotal += done.subtotal;
-  return TestEntry<kMode>(done.folder, done.holds, cache::SaturateKB(done.subtotal), true, uint32_t(stack.size()));
+  return TestEntry<kMode>(done.folder, done.holds, cache::SaturateKB(done.subtotal), true,
+                          depthBase_ + uint32_t(stack.size()));
 }
 
 template <SearchEngine::WalkMode kMode>
@@ -372,7 +410,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
     return WalkEnd::Overflow;
   stack.push_back(first);
 
-  uint64_t budget = uint64_t(file_.GetMapSize()) / 6 + 16;
+  uint64_t budget = uint64_t(map_->GetMapSize()) / 6 + 16;
   uint32_t poll = stopPoll_;
   cache::Record r;
   bool holds = true;  // the current record's name holds a required character
@@ -383,12 +421,13 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
       valid = ParseRecord(f.base + (f.position - f.block), f.position, f.limit - f.position, scanner, &r, &holds);
     } else {
       holds = true;
-      valid = file_.ReadRecord(f.position, f.limit, &r);
+      valid = map_->ReadRecord(f.position, f.limit, &r);
     }
     if (!valid || --budget == 0) return WalkEnd::Damaged;
     if (--poll == 0) {
       poll = stopPoll_;
-      if (stop_.load(std::memory_order_relaxed)) return WalkEnd::Stopped;
+      if (StopRequested()) return WalkEnd::Stopped;
+      if (kMode == WalkMode::Collect && parent_ && OverLimits()) return WalkEnd::Overflow;
     }
     if (r.type == cache::RECORD_END) {
       if (stack.size() == 1) break;
@@ -398,7 +437,7 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
     f.position += r.length;
     if (r.type == cache::RECORD_FILE) {
       f.subtotal += r.sizeOrLink;
-      if (!TestEntry<kMode>(r, holds, r.sizeOrLink, false, uint32_t(stack.size())))
+      if (!TestEntry<kMode>(r, holds, r.sizeOrLink, false, depthBase_ + uint32_t(stack.size())))
         return WalkEnd::Overflow;
     } else if (r.type == cache::RECORD_FOLDER) {
       // f is not used after this: the folder may push a frame.
@@ -407,24 +446,62 @@ SearchEngine::WalkEnd SearchEngine::WalkTree(uint32_t startBlock) {
     }
     // Any other type (a folder taken over by a replacement block) is passed over.
   }
+  lastSubtotal_ = stack.back().subtotal;
   pathLength_ = startPath;
   return WalkEnd::Done;
+}
+
+// The parallel walk's walkers and splicing run the collecting walk from search_parallel.cpp.
+template SearchEngine::WalkEnd SearchEngine::WalkTree<SearchEngine::WalkMode::Collect>(uint32_t);
+template SearchEngine::WalkEnd SearchEngine::WalkTree<SearchEngine::WalkMode::Count>(uint32_t);
+template SearchEngine::WalkEnd SearchEngine::WalkTree<SearchEngine::WalkMode::Exact>(uint32_t);
+
+// The bytes of a block that lies whole in one view of the mapping, or null.
+const uint8_t* SearchEngine::BlockBytes(uint32_t block, uint32_t capacity) {
+  if (const uint8_t* span = map_->GetSpan(block, capacity)) return span;
+  // A longer block is read from its bytes too when its window's view holds it whole.
+  const uint64_t windowStart = uint64_t(block / cache::CDBMapFile::kWindowSize) * cache::CDBMapFile::kWindowSize;
+  const uint64_t viewEnd = std::min<uint64_t>(windowStart + cache::CDBMapFile::kWindowSize + cache::CDBMapFile::kOverlap,
+                                              map_->GetMapSize());
+  if (uint64_t(block) + capacity > viewEnd) return nullptr;
+  return map_->GetPointer(block);
+}
+
+bool SearchEngine::StopRequested() const {
+  if (stop_.load(std::memory_order_relaxed)) return true;
+  return parent_ && (parent_->stop_.load(std::memory_order_relaxed) || parent_->abort_.load(std::memory_order_relaxed));
 }
 
 // --- the runs ---
 
 int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string& location) {
-  if (!BeginRun(pattern)) return -1;
-  uint32_t start = cache::kRootBlockOffset;
-  bool walk = true;
-  const int result = ChooseStart(location, &start, &walk);
+  os::LockGuard kept(keptLock_);
+  bool fresh = false;
+  if (!BeginRun(pattern, &fresh)) return -1;
+  int result = 0;
   WalkEnd end = WalkEnd::Done;
-  if (!AllocateBuffers(std::min(arrayCapacity_, kFirstArrayChunk), std::min(poolCapacity_, kFirstPoolChunk)))
-    end = WalkEnd::Overflow;  // as after a failed exact allocation: no memory
-  else if (walk)
-    end = CollectHits(start);
+  for (;;) {
+    uint32_t start = cache::kRootBlockOffset;
+    bool walk = true;
+    result = ChooseStart(location, &start, &walk);
+    end = WalkEnd::Done;
+    arrayCapacity_ = initialArrayCapacity_;
+    poolCapacity_ = initialPoolCapacity_;
+    if (!AllocateBuffers(std::min(arrayCapacity_, kFirstArrayChunk), std::min(poolCapacity_, kFirstPoolChunk)))
+      end = WalkEnd::Overflow;  // as after a failed exact allocation: no memory
+    else if (walk)
+      end = CollectHits(start);
+    // A kept mapping that reads as damaged is made afresh once: the file may have changed in a way
+    // that neither its generation nor its size told.
+    if (end != WalkEnd::Damaged || fresh) break;
+    DropBuffers();
+    file_.CloseMapFile(false);
+    if (!MapCacheFile(keptPath_, &fresh)) {
+      end = WalkEnd::Stopped;  // the file has shown its message
+      break;
+    }
+  }
   query_ = CompiledQuery();
-  file_.CloseMapFile(false);
   if (end != WalkEnd::Done) {
     // Overflow here means that the exact-size buffers could not be had.
     if (end == WalkEnd::Damaged) failure_ = Failure::Damaged;
@@ -437,9 +514,36 @@ int SearchEngine::RunSearch(const std::u16string& pattern, const std::u16string&
   return result;
 }
 
-// Clears the last result set, opens the cache file and compiles the query; false (-1 for the run)
+// Uses the kept mapping when it was made for this path and file generation and the file still has
+// its size; else maps the file afresh (*fresh). False when the file cannot be opened (it has shown
+// its own message).
+bool SearchEngine::MapCacheFile(const std::u16string& path, bool* fresh) {
+  const uint32_t generation = cache::CacheContext::FileGeneration();
+  if (file_.IsOpen() && keptPath_ == path && keptGeneration_ == generation) {
+    os::File probe = os::OpenToRead(path);
+    uint64_t size = 0;
+    const bool same = probe.IsOpen() && os::SizeOf(probe, &size) && size == file_.GetMapSize();
+    os::Close(probe);
+    if (same) {
+      *fresh = false;
+      return true;
+    }
+  }
+  file_.CloseMapFile(false);
+  *fresh = true;
+  keptPath_ = path;
+  keptGeneration_ = generation;
+  return file_.OpenForReading(path);
+}
+
+void SearchEngine::LetGo() {
+  os::LockGuard kept(keptLock_);
+  file_.CloseMapFile(false);
+}
+
+// Clears the last result set, maps the cache file and compiles the query; false (-1 for the run)
 // when the file cannot be opened or there is no memory for the pattern list.
-bool SearchEngine::BeginRun(const std::u16string& pattern) {
+bool SearchEngine::BeginRun(const std::u16string& pattern, bool* fresh) {
   const std::u16string cachePath = context_.Path();
   startTick_ = os::TickCount();
   resultCount_ = 0;
@@ -448,15 +552,13 @@ bool SearchEngine::BeginRun(const std::u16string& pattern) {
   refining_ = false;
   failure_ = Failure::None;
   FreeResults();
-  if (!file_.OpenForReading(cachePath)) {
+  if (!MapCacheFile(cachePath, fresh)) {
     endTick_ = os::TickCount();
     return false;  // the file has shown its own message
   }
-  arrayCapacity_ = initialArrayCapacity_;
-  poolCapacity_ = initialPoolCapacity_;
+  runPattern_ = pattern;
   query_ = CompileQuery(pattern);
   if (query_.Valid()) return true;
-  file_.CloseMapFile(false);
   failure_ = Failure::NoMemory;
   endTick_ = os::TickCount();
   return false;
@@ -495,7 +597,8 @@ int SearchEngine::ChooseStart(const std::u16string& location, uint32_t* start, b
 // buffers of the counted size.
 SearchEngine::WalkEnd SearchEngine::CollectHits(uint32_t start) {
   walkCount_ = 1;
-  WalkEnd end = (this->*collectWalk_)(start);
+  WalkEnd end = WalkEnd::Done;
+  if (!ParallelCollect(start, &end)) end = (this->*collectWalk_)(start);
   if (end != WalkEnd::Overflow) return end;
   DropBuffers();
   arrayCapacity_ = 0;

@@ -104,7 +104,10 @@ bool SearchEngine::AwaitAcknowledgement() {
 
 uint32_t SearchEngine::ThreadProc() {
   for (;;) {
-    requestEvent_.Wait(os::kInfinite);
+    if (!requestEvent_.Wait(kIdleLetGoMs)) {
+      LetGo();
+      requestEvent_.Wait(os::kInfinite);
+    }
     if (stop_.load()) return 0;
 
     Post(NotifyState, StateSearching);

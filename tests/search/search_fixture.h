@@ -38,7 +38,11 @@ class SearchFixture : public ::testing::Test {
     image_ = image;
     Rewrite();
   }
-  void Rewrite() { image_.WriteTo(cachePath_); }
+  // As a writer does: the engine's kept mapping is let go of before the file is written over.
+  void Rewrite() {
+    cache::CacheContext::FileChanging();
+    image_.WriteTo(cachePath_);
+  }
 
   // Runs a full search the way the search thread does: submit, apply, run, show any failure.
   int Search(const std::u16string& pattern, const std::u16string& location = u"",
