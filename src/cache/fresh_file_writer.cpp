@@ -1,7 +1,6 @@
 #include "cache/fresh_file_writer.h"
 
 #include "cache/cache_context.h"
-
 #include "platform/file.h"
 #include "platform/message.h"
 #include "platform/text.h"
