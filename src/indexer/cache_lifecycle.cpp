@@ -97,6 +97,8 @@ CacheLifecycle::CacheLifecycle(cache::CacheContext& context, cache::IStateStore&
 StartupDecision CacheLifecycle::StartupCheck(const StartupOptions& options,
                                              IStartupQuestion& question) {
   StartupDecision decision = DecideAtStartup(context_.Path(), state_, options, question);
+  // Changes seen before the last stop but not yet refreshed wait for the drains like new ones.
+  monitor_.ApplyPending(options.driveMask);
   if (decision.startWatchers) monitor_.StartWatchers(options.driveMask);
   if (decision.startDrains) monitor_.StartDrains(options.driveMask);
   switch (decision.action) {

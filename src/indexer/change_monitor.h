@@ -34,6 +34,16 @@ class ChangeMonitor {
   bool Watching(char16_t letter) const { return watchers_[Slot(letter)]->Running(); }
   bool AnyDrainRunning() const;
 
+  // Keeps every queued request in the pending file beside the cache file (no file when none is
+  // queued); called once the drains and watchers have stopped. When the file cannot be written, the
+  // drives with requests are marked busy in the cache file, so that the next start offers a rebuild.
+  // 0, or -1 (reported).
+  int SavePending();
+  // Queues the requests of the pending file ahead of anything else and writes the file again from
+  // the queues, so that a stop without SavePending still finds them. A damaged file is reported,
+  // and every drive in driveMask is rescanned instead. 0, or -1 when the file was damaged.
+  int ApplyPending(uint32_t driveMask);
+
  private:
   // Drive letters in either case; anything else is refused by the callers' contract (A is used).
   static size_t Slot(char16_t letter) {
@@ -41,6 +51,10 @@ class ChangeMonitor {
     return index < 0 ? 0 : size_t(index);
   }
 
+  void Report(const std::u16string& text);
+
+  cache::CacheContext& context_;
+  cache::IStatusSink* status_ = nullptr;
   uint32_t stopWaitMs_ = kStopWaitMs;
   // Destroyed in reverse: the watchers, which queue into the refreshers, end first.
   std::array<std::unique_ptr<CLocationRefresher>, 26> refreshers_;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "indexer/change_records.h"
+#include "indexer/change_monitor_queue.h"
 #include "indexer/location_refresher.h"
 
 namespace lvx::indexer {
@@ -56,8 +57,13 @@ uint32_t DriveWatcher::ThreadProc() {
       os::Sleep(kPauseAfterFailureMs);
       continue;
     }
-    // 0 bytes: the stop wake-up, or an overflow in which the system dropped the changes.
-    if (bytes == 0 || queue_ == nullptr) continue;
+    if (queue_ == nullptr) continue;
+    // 0 bytes without a stop: the system dropped changes (an overflow). Which folders they touched
+    // is unknown, so the whole drive is rescanned, silently, once the queue reaches it.
+    if (bytes == 0) {
+      queue_->EnqueueLocation(ChangeQueue::kSubtree + root_);
+      continue;
+    }
     WalkChangeRecords(buffer, uint32_t(bytes), root_,
                       [this](const std::u16string& folder) { queue_->EnqueueChange(folder); });
   }

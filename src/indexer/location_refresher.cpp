@@ -41,7 +41,10 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   full_ = progress_ = false;
   items_ = 0;
   bool postEnd = false;
-  if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) {
+  if (!path.empty() && path[0] == ChangeQueue::kSubtree) {
+    full_ = true;
+    path.erase(0, 1);
+  } else if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) {
     full_ = path[0] == u'#';
     progress_ = true;
     postEnd = true;
