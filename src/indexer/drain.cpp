@@ -29,7 +29,9 @@ void CLocationRefresher::EnqueueChange(const std::u16string& location) {
     // A watched drive outside the selection would collect changes for the whole session: past
     // kMaxIdleQueue its changes become one rescan of its root, and nothing that changed is forgotten.
     if (!drainRunning_.load() && !selected_.load() && queue_.Size() >= kMaxIdleQueue)
-      queue_.FoldAllInto(location.substr(0, 3));
+      queue_.FoldAllInto(RequestFolder(location).substr(0, 3));
+    else if (!location.empty() && location[0] == ChangeQueue::kSubtree)
+      queue_.PushRequest(location);
     else
       queue_.PushChange(location);
   }

@@ -42,7 +42,8 @@ class CLocationRefresher {
 
   // --- change queue and drain thread ---
   void EnqueueLocation(const std::u16string& location);
-  // From a watcher: merged with what is queued (change_monitor_queue.h). While no drain thread runs,
+  // From a watcher, a changed folder or "*" + a folder that arrived: merged with what is queued
+  // (change_monitor_queue.h). While no drain thread runs,
   // a drive outside the selection keeps at most kMaxIdleQueue changes, then one "#" rescan of its
   // root instead of them.
   void EnqueueChange(const std::u16string& location);

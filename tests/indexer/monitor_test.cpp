@@ -59,9 +59,12 @@ TEST_F(MonitorTest, ChangeRecordsNameTheFoldersThatHoldTheChangedEntries) {
   at += WriteChangeRecord(buffer + at, os::kActionAdded, u"root-file.txt", false);
   at += WriteChangeRecord(buffer + at, os::kActionRemoved, u"gone\\x.txt", false);
   at += WriteChangeRecord(buffer + at, os::kActionAdded, u"B\\deep\\y.txt", false);
+  at += WriteChangeRecord(buffer + at, os::kActionRenamedNewName, u"B\\deep", false);
   at += WriteChangeRecord(buffer + at, 9, u"A\\unknown-action.txt", true);
-  std::vector<std::u16string> expected{drive_.Path("A/"), drive_.Path("B/"), drive_.Root(), drive_.Path("B/deep/")};
-  EXPECT_EQ(Walk(buffer, at), expected) << "old names, unknown actions and vanished folders queue nothing";
+  std::vector<std::u16string> expected{drive_.Path("A/"), drive_.Path("B/"), drive_.Root(), drive_.Path("B/deep/"),
+                                       drive_.Path("B/"), u"*" + drive_.Path("B/deep/")};
+  EXPECT_EQ(Walk(buffer, at), expected) << "old names, unknown actions and vanished folders queue nothing; "
+                                            "a folder arriving is rescanned";
   // Damaged buffers end the walk: what was read before stays.
   struct {
     const char* what;
@@ -285,6 +288,8 @@ TEST_F(MonitorTest, ThePendingFileRoundTripsAndRefusesDamage) {
     EXPECT_FALSE(test::fs::exists(Beside(".pending.new")));
   }
   std::vector<uint8_t> good = *test::ReadImage(Beside(".pending"));
+  EXPECT_EQ(WritePendingFile(path, {}), 0);
+  EXPECT_FALSE(test::fs::exists(Beside(".pending"))) << "nothing left to keep";
   WritePendingFile(path, {u"no drive\\"});
   std::vector<uint8_t> noDrive = *test::ReadImage(Beside(".pending"));
   auto with = [&](size_t at, int delta) { auto b = good; b[at] = uint8_t(b[at] + delta); return b; };
@@ -350,11 +355,11 @@ TEST_F(MonitorTest, ARestartRefreshesWhatTheLastRunLeftQueued) {
   ChangeMonitor monitor(context_);
   EXPECT_EQ(monitor.ApplyPending(drive_.Mask()), 0);
   monitor.StartDrains(drive_.Mask());
-  EXPECT_TRUE(Eventually([&] { return Cached().lines == Disk(); }));
+  EXPECT_TRUE(Eventually([&] {
+    return monitor.Refresher(drive_.Letter()).QueuedLocations().empty() && Cached().lines == Disk();
+  }));
   monitor.StopDrains();
   ExpectCacheMatchesDisk();
-  EXPECT_EQ(monitor.SavePending(), 0);
-  EXPECT_FALSE(test::fs::exists(Beside(".pending"))) << "nothing left to keep";
   monitor.Refresher(drive_.Letter()).EnqueueChange(drive_.Root());
   os::fault::FailNth(os::fault::Op::Open, 1, os::Error::DiskFull);
   EXPECT_EQ(monitor.SavePending(), -1);
