@@ -119,7 +119,8 @@ class Burst {
       if (!ec) folders_.push_back(into / fresh);
     } else {  // delete a folder whole (a small one: the leaves are the most)
       fs::path folder = Folder();
-      if (folder != root_ && std::distance(fs::recursive_directory_iterator(folder, ec), fs::recursive_directory_iterator()) < 50) fs::remove_all(folder, ec);
+      fs::recursive_directory_iterator below(folder, ec), end;
+      if (folder != root_ && std::distance(below, end) < 50) fs::remove_all(folder, ec);
     }
   }
 
@@ -263,8 +264,10 @@ int main(int argc, char** argv) {
                 refreshes.done - doneBefore, refreshes.failed - failedBefore, refreshes.subtrees.size());
     std::printf("  cache against a fresh build: %zu entries, %zu missing, %zu extra %s\n", fresh.size(),
                 missing.size(), extra.size(), met ? "MET" : "MISSED");
-    for (size_t i = 0; i < std::min<size_t>(3, missing.size()); ++i) std::printf("    missing %s\n", missing[i].c_str());
-    for (size_t i = 0; i < std::min<size_t>(3, extra.size()); ++i) std::printf("    extra   %s\n", extra[i].c_str());
+    for (size_t i = 0; i < std::min<size_t>(3, missing.size()); ++i)
+      std::printf("    missing %s\n", missing[i].c_str());
+    for (size_t i = 0; i < std::min<size_t>(3, extra.size()); ++i)
+      std::printf("    extra   %s\n", extra[i].c_str());
     std::remove("/tmp/lvx-burst-bench-fresh.db");
   }
   monitor.StopDrains();
