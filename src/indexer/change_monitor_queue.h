@@ -2,7 +2,8 @@
 //
 //   "#" + folder   rescan of the whole subtree, with progress, posts its end (explicit)
 //   "@" + folder   this folder, with progress, posts its end (explicit)
-//   "*" + folder   rescan of the whole subtree, silently (a burst folded by the queue)
+//   "*" + folder   rescan of the whole subtree, silently (a folder that arrived, a burst folded
+//                  by the queue, changes the system dropped)
 //   folder         this folder (a change seen by a watcher)
 //
 // A change that a queued request already covers (the same folder, or a subtree rescan of it or of a

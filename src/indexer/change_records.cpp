@@ -30,10 +30,12 @@ void WalkChangeRecords(const uint8_t* buffer, uint32_t bytes, const std::u16stri
         std::u16string longForm = os::LongPathOf(path);
         if (!longForm.empty()) {
           if (longForm.back() != u'\\') longForm.push_back(u'\\');
-          queueFolder(longForm);
           // What was put into a folder before its watch was ready is reported nowhere, and the
           // holding folder's refresh keeps a folder it has cached already: rescan the folder itself.
+          // Queued first, it costs nothing when the folder is new to the cache (not found there);
+          // the holding folder's refresh then scans it whole.
           if (folderArrived) queueFolder(u'*' + longForm + name + u'\\');
+          queueFolder(longForm);
         }
       }
     }

@@ -33,8 +33,8 @@ class CLocationRefresher {
   void SetNotifySink(cache::INotifySink* sink) { notify_ = sink; }
 
   // One request: "#" + folder (rescan the whole subtree, progress, posts its end), "@" + folder (this
-  // folder, progress, posts its end), "*" + folder (rescan the whole subtree, silently: a burst of
-  // changes folded by the queue), or a plain folder path (from the change monitor). Folder paths
+  // folder, progress, posts its end), "*" + folder (rescan the whole subtree, silently: a folder that
+  // arrived, a burst folded by the queue, changes the system dropped), or a plain folder path (from the change monitor). Folder paths
   // end in '\\'. 0 refreshed; -1 the cache file cannot be opened, the location is not in the
   // cache, or the refresh was abandoned (out of memory, the file cannot grow: the old block stays);
   // -2 stopped (the old block stays; the drain thread queues the location again).
@@ -43,9 +43,8 @@ class CLocationRefresher {
   // --- change queue and drain thread ---
   void EnqueueLocation(const std::u16string& location);
   // From a watcher, a changed folder or "*" + a folder that arrived: merged with what is queued
-  // (change_monitor_queue.h). While no drain thread runs,
-  // a drive outside the selection keeps at most kMaxIdleQueue changes, then one "#" rescan of its
-  // root instead of them.
+  // (change_monitor_queue.h). While no drain thread runs, a drive outside the selection keeps at
+  // most kMaxIdleQueue changes, then one "#" rescan of its root instead of them.
   void EnqueueChange(const std::u16string& location);
   // A request kept from before: at the front, ahead of later changes.
   void RestoreRequest(const std::u16string& request);

@@ -63,7 +63,7 @@ TEST_F(MonitorTest, ChangeRecordsNameTheFoldersThatHoldTheChangedEntries) {
   at += WriteChangeRecord(buffer + at, os::kActionRenamedNewName, u"B\\deep", false);
   at += WriteChangeRecord(buffer + at, 9, u"A\\unknown-action.txt", true);
   std::vector<std::u16string> expected{drive_.Path("A/"), drive_.Path("B/"), drive_.Root(), drive_.Path("B/deep/"),
-                                       drive_.Path("B/"), u"*" + drive_.Path("B/deep/")};
+                                       u"*" + drive_.Path("B/deep/"), drive_.Path("B/")};
   EXPECT_EQ(Walk(buffer, at), expected) << "old names, unknown actions and vanished folders queue nothing; "
                                             "a folder arriving is rescanned";
   // Damaged buffers end the walk: what was read before stays.
