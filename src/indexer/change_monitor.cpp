@@ -58,7 +58,28 @@ void ChangeMonitor::StartWatchers(uint32_t driveMask) {
   }
 }
 
+void ChangeMonitor::Settle() {
+  std::array<bool, 26> settled{};
+  std::array<uint32_t, 26> reads{};
+  for (uint32_t start = os::TickCount();;) {
+    for (size_t i = 0; i < 26; ++i) reads[i] = watchers_[i]->ReadsDone();
+    os::Sleep(kSettleSampleMs);
+    bool all = true;
+    for (size_t i = 0; i < 26; ++i) {
+      const DriveWatcher& w = *watchers_[i];
+      // Inside the same read for a whole sample: it waits, with nothing unread.
+      settled[i] = settled[i] || !w.Running() || (w.Reading() && w.ReadsDone() == reads[i]);
+      all = all && settled[i];
+    }
+    if (all) return;
+    if (os::TickCount() - start > kSettleMs) break;
+  }
+  for (size_t i = 0; i < 26; ++i)
+    if (!settled[i]) refreshers_[i]->EnqueueChange(ChangeQueue::kSubtree + watchers_[i]->Root());
+}
+
 void ChangeMonitor::StopWatchers() {
+  if (AnyWatcherRunning()) Settle();
   std::vector<std::unique_ptr<os::Thread>> threads;
   std::vector<DriveWatcher*> stopped;
   for (auto& watcher : watchers_) {

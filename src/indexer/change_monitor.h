@@ -22,7 +22,8 @@ class ChangeMonitor {
 
   // Fixed drives are watched in any case, network drives when selected in the mask, others never.
   void StartWatchers(uint32_t driveMask);
-  // Wakes every watcher and waits up to kStopWaitMs in all for them to end.
+  // Lets the watchers read what the system has reported (Settle), then wakes every watcher and
+  // waits up to kStopWaitMs in all for them to end.
   void StopWatchers();
   void StartDrains(uint32_t driveMask);
   // Stops every drain thread, waiting up to kStopWaitMs while dispatching the caller's window
@@ -52,6 +53,11 @@ class ChangeMonitor {
   }
 
   void Report(const std::u16string& text);
+  // Waits, up to kSettleMs, until every running watcher waits inside one read, that is, has read
+  // every change reported so far. A watcher that does not get there may leave changes unread: its
+  // drive gets a silent rescan instead.
+  void Settle();
+  static constexpr uint32_t kSettleMs = 3000, kSettleSampleMs = 50;
 
   cache::CacheContext& context_;
   cache::IStatusSink* status_ = nullptr;
