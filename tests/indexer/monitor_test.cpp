@@ -127,8 +127,7 @@ TEST_F(MonitorTest, TheDrainMergesRepeatsAndKeepsWhatItDidNotRefresh) {
   CLocationRefresher refresher(context_);
   std::u16string a = drive_.Path("A/"), b = drive_.Path("B/");
   refresher.StartDrain();
-  // Repeats arriving while the drain waits for a quiet queue are merged (those queued before it
-  // took the folder, by the queue).
+  // Repeats arriving while the drain waits for a quiet queue are merged.
   for (int i = 0; i < 20; ++i) {
     refresher.EnqueueLocation(a);
     os::Sleep(5);
@@ -161,12 +160,10 @@ TEST_F(MonitorTest, TheDrainWakesForARequestAndEndsALongMerge) {
   refresher.SetDrainTiming(timing);
   refresher.StartDrain();
   std::u16string a = drive_.Path("A/");
-  for (uint32_t i = 1; i <= 3; ++i) {
-    refresher.EnqueueLocation(a);
-    ASSERT_TRUE(Eventually([&] { return refresher.RefreshCount() >= i; })) << "request " << i;
-  }
+  refresher.EnqueueLocation(a);
+  ASSERT_TRUE(Eventually([&] { return refresher.RefreshCount() >= 1; }));
   bool refreshedMeanwhile = false;
-  for (int i = 0; i < 20000 && !(refreshedMeanwhile = refresher.RefreshCount() > 3); ++i) {
+  for (int i = 0; i < 20000 && !(refreshedMeanwhile = refresher.RefreshCount() > 1); ++i) {
     refresher.EnqueueLocation(a);
     os::Sleep(1);
   }
@@ -278,17 +275,13 @@ TEST_F(MonitorTest, ThePendingFileRoundTripsAndRefusesDamage) {
   const struct {
     const char* what;
     std::vector<uint8_t> image;
-  } damaged[] = {{"empty", {}},
-                 {"cut short", std::vector<uint8_t>(good.begin(), good.end() - 3)},
-                 {"not a pending file", with(0, 1)},
-                 {"checksum", with(good.size() - 1, 1)},
-                 {"count beyond the entries", with(8, 1)},
-                 {"count short of the entries", with(8, -1)},
+  } damaged[] = {{"empty", {}}, {"cut short", std::vector<uint8_t>(good.begin(), good.end() - 3)},
+                 {"not a pending file", with(0, 1)}, {"checksum", with(good.size() - 1, 1)},
+                 {"count beyond the entries", with(8, 1)}, {"count short of the entries", with(8, -1)},
                  {"an entry naming no drive folder", *test::ReadImage(Beside(".pending"))}};
   for (const auto& d : damaged) {
     test::WriteImage(Beside(".pending"), d.image);
-    EXPECT_EQ(ReadPendingFile(path, &read), PendingRead::Damaged) << d.what;
-    EXPECT_TRUE(read.empty()) << d.what;
+    EXPECT_TRUE(ReadPendingFile(path, &read) == PendingRead::Damaged && read.empty()) << d.what;
   }
   ChangeMonitor monitor(context_);
   monitor.SetSinks(&status_, nullptr);
@@ -301,8 +294,8 @@ TEST_F(MonitorTest, ThePendingFileRoundTripsAndRefusesDamage) {
 }
 
 // Changes seen but not refreshed when the monitor stops are kept beside the cache and refreshed after
-// the next start, which leaves the cache as a new build would. A save that cannot be written marks
-// the drive instead, for a rebuild at the next start.
+// the next start, which leaves the cache as a new build would. Changes a watcher may not have read,
+// or that cannot be kept, leave a rescan of the drive or its mark for a rebuild.
 TEST_F(MonitorTest, ARestartRefreshesWhatTheLastRunLeftQueued) {
   drive_.MakeFile("B/name.txt", 1);
   drive_.MakeFolder("C/deep/er");
@@ -337,8 +330,15 @@ TEST_F(MonitorTest, ARestartRefreshesWhatTheLastRunLeftQueued) {
     return monitor.Refresher(drive_.Letter()).QueuedLocations().empty() && Cached().lines == Disk();
   }));
   monitor.StopDrains();
-  ExpectCacheMatchesDisk();
-  monitor.Refresher(drive_.Letter()).EnqueueChange(drive_.Root());
+  // A watcher that cannot read at the stop may leave changes unread: its drive is rescanned.
+  monitor.StartWatchers(drive_.Mask());
+  os::Sleep(200);
+  os::fault::FailFrom(os::fault::Op::Watch, 2, os::Error::IoError);  // the reads after this change
+  drive_.MakeFile("unread.txt", 1);
+  EXPECT_TRUE(Eventually([&] { return !monitor.Refresher(drive_.Letter()).QueuedLocations().empty(); }));
+  monitor.StopWatchers();
+  os::fault::Reset();
+  EXPECT_EQ(monitor.Refresher(drive_.Letter()).QueuedLocations(), std::vector<std::u16string>{u"*" + drive_.Root()});
   os::fault::FailNth(os::fault::Op::Open, 1, os::Error::DiskFull);
   EXPECT_EQ(monitor.SavePending(), -1);
   os::fault::Reset();
