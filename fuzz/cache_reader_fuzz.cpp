@@ -12,8 +12,10 @@
 
 namespace {
 
+// In memory where the system offers it: every input is written and mapped again.
 std::string ScratchPath() {
-  static std::string path = "/tmp/lvx-fuzz-" + std::to_string(getpid()) + ".db";
+  static std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/lvx-fuzz-" +
+                            std::to_string(getpid()) + ".db";
   return path;
 }
 

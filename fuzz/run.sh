@@ -4,6 +4,8 @@
 # xml_reader_fuzz from the program's own user-interface archive and layout. Without target names
 # all three run, one after another.
 #   bash fuzz/run.sh [SECONDS] [TARGET...]
+# With LVX_FUZZ_RUNS=N each target runs for N executions instead of SECONDS. One job each, and the
+# final statistics (executions, corpus) are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -39,5 +41,7 @@ for target in "${targets[@]}"; do
     cache_reader_fuzz) max_len=200000 ;;
     *) max_len=16384 ;;
   esac
-  "build/fuzz/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" "$corpus"
+  if [ -n "${LVX_FUZZ_RUNS:-}" ]; then limit=(-runs="$LVX_FUZZ_RUNS"); else limit=(-max_total_time="$seconds"); fi
+  "build/fuzz/fuzz/$target" "${limit[@]}" -print_final_stats=1 -max_len="$max_len" "$corpus"
+  echo "$target: corpus of $(ls "$corpus" | wc -l) inputs, $(du -sk "$corpus" | cut -f1) KB"
 done

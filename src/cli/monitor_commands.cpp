@@ -130,6 +130,8 @@ int RunWatch(const Args& args) {
   }
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  if (monitor.ApplyPending(mask) != 0)
+    PrintError("the pending changes were damaged: the selected drives are scanned again");
   monitor.StartWatchers(mask);
   monitor.StartDrains(mask);
   std::fprintf(stderr, "watching; Ctrl+C ends\n");
@@ -137,6 +139,9 @@ int RunWatch(const Args& args) {
   // The drains first, so that no refresh is left half-way; then the watchers.
   monitor.StopDrains();
   monitor.StopWatchers();
+  // What is still queued is refreshed at the next start.
+  if (monitor.SavePending() != 0)
+    PrintError("the pending changes could not be kept: their drives are marked for a rebuild");
   std::fprintf(stderr, "stopped\n");
   return kExitOk;
 }

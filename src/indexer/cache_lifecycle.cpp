@@ -109,6 +109,8 @@ StartupDecision CacheLifecycle::StartupCheck(const StartupOptions& options,
                                              IStartupQuestion& question) {
   RemoveLeftovers(context_.Path());
   StartupDecision decision = DecideAtStartup(context_.Path(), state_, options, question);
+  // Changes seen before the last stop but not yet refreshed wait for the drains like new ones.
+  monitor_.ApplyPending(options.driveMask);
   if (decision.startWatchers) monitor_.StartWatchers(options.driveMask);
   if (decision.startDrains) monitor_.StartDrains(options.driveMask);
   switch (decision.action) {

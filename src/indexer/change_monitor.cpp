@@ -2,7 +2,10 @@
 
 #include <vector>
 
+#include "cache/map_file.h"
+#include "indexer/change_monitor_pending.h"
 #include "platform/drive.h"
+#include "platform/message.h"
 
 namespace lvx::indexer {
 
@@ -22,7 +25,7 @@ std::vector<bool> JoinAll(std::vector<std::unique_ptr<os::Thread>>& threads, boo
 }
 }  // namespace
 
-ChangeMonitor::ChangeMonitor(cache::CacheContext& context) {
+ChangeMonitor::ChangeMonitor(cache::CacheContext& context) : context_(context) {
   for (size_t i = 0; i < 26; ++i) {
     watchers_[i] = std::make_unique<DriveWatcher>();
     refreshers_[i] = std::make_unique<CLocationRefresher>(context);
@@ -35,6 +38,7 @@ ChangeMonitor::~ChangeMonitor() {
 }
 
 void ChangeMonitor::SetSinks(cache::IStatusSink* status, cache::INotifySink* notify) {
+  status_ = status;
   for (auto& refresher : refreshers_) {
     refresher->SetStatusSink(status);
     refresher->SetNotifySink(notify);
@@ -54,7 +58,28 @@ void ChangeMonitor::StartWatchers(uint32_t driveMask) {
   }
 }
 
+void ChangeMonitor::Settle() {
+  std::array<bool, 26> settled{};
+  std::array<uint32_t, 26> reads{};
+  for (uint32_t start = os::TickCount();;) {
+    for (size_t i = 0; i < 26; ++i) reads[i] = watchers_[i]->ReadsDone();
+    os::Sleep(kSettleSampleMs);
+    bool all = true;
+    for (size_t i = 0; i < 26; ++i) {
+      const DriveWatcher& w = *watchers_[i];
+      // Inside the same read for a whole sample: it waits, with nothing unread.
+      settled[i] = settled[i] || !w.Running() || (w.Reading() && w.ReadsDone() == reads[i]);
+      all = all && settled[i];
+    }
+    if (all) return;
+    if (os::TickCount() - start > kSettleMs) break;
+  }
+  for (size_t i = 0; i < 26; ++i)
+    if (!settled[i]) refreshers_[i]->EnqueueChange(ChangeQueue::kSubtree + watchers_[i]->Root());
+}
+
 void ChangeMonitor::StopWatchers() {
+  if (AnyWatcherRunning()) Settle();
   std::vector<std::unique_ptr<os::Thread>> threads;
   std::vector<DriveWatcher*> stopped;
   for (auto& watcher : watchers_) {
@@ -101,6 +126,54 @@ bool ChangeMonitor::AnyDrainRunning() const {
   for (const auto& refresher : refreshers_)
     if (refresher->DrainRunning()) return true;
   return false;
+}
+
+void ChangeMonitor::Report(const std::u16string& text) {
+  if (status_) status_->SetStatusText(text);
+}
+
+int ChangeMonitor::SavePending() {
+  std::vector<std::u16string> requests;
+  uint32_t drives = 0;
+  for (size_t i = 0; i < 26; ++i)
+    for (std::u16string& request : refreshers_[i]->QueuedLocations()) {
+      requests.push_back(std::move(request));
+      drives |= 1u << i;
+    }
+  std::u16string cachePath = context_.Path();
+  std::u16string path = PendingFilePath(cachePath);
+  if (WritePendingFile(path, requests) == 0) return 0;
+  // The changes cannot be kept: the cache says instead that these drives may be out of date.
+  cache::CDBMapFile cache;
+  bool opened;
+  {
+    os::QuietMessages quiet;
+    opened = cache.OpenForUpdate(cachePath);
+  }
+  if (opened) {
+    os::LockGuard hold(context_.cacheLock);
+    cache.SetDriveBusy(drives, true);
+  }
+  cache.CloseMapFile(false);
+  Report(u"Pending changes could not be kept in " + path);
+  return -1;
+}
+
+int ChangeMonitor::ApplyPending(uint32_t driveMask) {
+  std::u16string path = PendingFilePath(context_.Path());
+  std::vector<std::u16string> requests;
+  PendingRead read = ReadPendingFile(path, &requests);
+  if (read == PendingRead::Missing) return 0;
+  if (read == PendingRead::Damaged) {
+    Report(u"Pending changes in " + path + u" are damaged; the cached drives are scanned again");
+    for (size_t i = 0; i < 26; ++i)
+      if (driveMask & (1u << i)) requests.push_back(std::u16string{u'#', char16_t(u'A' + i), u':', u'\\'});
+  }
+  // From the last: each goes to the front, so that they keep their order.
+  for (auto request = requests.rbegin(); request != requests.rend(); ++request)
+    refreshers_[Slot(RequestFolder(*request)[0])]->RestoreRequest(*request);
+  SavePending();
+  return read == PendingRead::Damaged ? -1 : 0;
 }
 
 }  // namespace lvx::indexer

@@ -13,8 +13,9 @@ namespace lvx::indexer {
 constexpr uint32_t kChangeRecordHeader = 12;
 
 // For each record with action 1, 2, 3 or 5 (not 4, the old name of a rename): root + name, cut after
-// its last backslash, converted to its long form; queueFolder receives it ending in '\\'. A holding
-// folder that no longer exists is skipped. Records that leave the buffer end the walk.
+// its last backslash, converted to its long form; queueFolder receives it ending in '\\'. A folder
+// that arrived (1 or 5) is first handed on as "*" + its path + '\\', a rescan of its subtree. A
+// holding folder that no longer exists is skipped. Records that leave the buffer end the walk.
 void WalkChangeRecords(const uint8_t* buffer, uint32_t bytes, const std::u16string& root,
                        const std::function<void(const std::u16string& folder)>& queueFolder);
 

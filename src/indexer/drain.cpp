@@ -1,26 +1,24 @@
-// The change queue and the drain thread of a CLocationRefresher. The thread takes folders from the
-// front of the queue, merges immediate repeats (a burst of changes in one folder costs one refresh
-// once the queue has been quiet for 150 ms) and refreshes each folder under the refresh lock, so that
-// refreshes of all drives run one at a time.
+// The change queue and the drain thread of a CLocationRefresher. The queue merges every request for
+// a folder that is already queued and folds long bursts (change_monitor_queue.h); the thread takes
+// requests from the front and refreshes each under the refresh lock, so that refreshes of all drives
+// run one at a time. While requests are queued it runs them back to back; a lone change waits for a
+// quiet moment first, so that a file written in steps costs one refresh.
 #include "indexer/location_refresher.h"
 
 namespace lvx::indexer {
 
-void CLocationRefresher::PushBack(const std::u16string& location) {
-  queue_.push_back(location);
-  ++queuedCounts_[location];
-}
-
-void CLocationRefresher::PopFront() {
-  auto count = queuedCounts_.find(queue_.front());
-  if (count != queuedCounts_.end() && --count->second == 0) queuedCounts_.erase(count);
-  queue_.pop_front();
-}
-
 void CLocationRefresher::EnqueueLocation(const std::u16string& location) {
   {
     os::LockGuard hold(queueLock_);
-    PushBack(location);
+    queue_.PushRequest(location);
+  }
+  wake_.Set();
+}
+
+void CLocationRefresher::RestoreRequest(const std::u16string& request) {
+  {
+    os::LockGuard hold(queueLock_);
+    queue_.PushFront(request);
   }
   wake_.Set();
 }
@@ -28,32 +26,21 @@ void CLocationRefresher::EnqueueLocation(const std::u16string& location) {
 void CLocationRefresher::EnqueueChange(const std::u16string& location) {
   {
     os::LockGuard hold(queueLock_);
-    if (!drainRunning_.load()) {
-      // Until the drain runs again, one refresh of a folder covers all its changes, and a queued
-      // rescan of the whole drive covers every change on it.
-      std::u16string rescan = u"#" + location.substr(0, 3);
-      if (queuedCounts_.count(location) != 0 || queuedCounts_.count(rescan) != 0) return;
-      // A watched drive outside the selection would collect changes for the whole session: past
-      // kMaxIdleQueue its changes become that one rescan, and nothing that changed is forgotten.
-      if (!selected_.load() && queue_.size() >= kMaxIdleQueue) {
-        std::deque<std::u16string> kept;
-        for (std::u16string& entry : queue_)
-          if (!entry.empty() && (entry[0] == u'#' || entry[0] == u'@')) kept.push_back(std::move(entry));
-        queue_.clear();
-        queuedCounts_.clear();
-        for (const std::u16string& entry : kept) PushBack(entry);
-        PushBack(rescan);
-        return;
-      }
-    }
-    PushBack(location);
+    // A watched drive outside the selection would collect changes for the whole session: past
+    // kMaxIdleQueue its changes become one rescan of its root, and nothing that changed is forgotten.
+    if (!drainRunning_.load() && !selected_.load() && queue_.Size() >= kMaxIdleQueue)
+      queue_.FoldAllInto(RequestFolder(location).substr(0, 3));
+    else if (!location.empty() && location[0] == ChangeQueue::kSubtree)
+      queue_.PushRequest(location);
+    else
+      queue_.PushChange(location);
   }
   wake_.Set();
 }
 
 std::vector<std::u16string> CLocationRefresher::QueuedLocations() const {
   os::LockGuard hold(queueLock_);
-  return std::vector<std::u16string>(queue_.begin(), queue_.end());
+  return queue_.Entries();
 }
 
 void CLocationRefresher::StartDrain() {
@@ -78,56 +65,47 @@ std::unique_ptr<os::Thread> CLocationRefresher::RequestDrainStop() {
 
 bool CLocationRefresher::TakeFront(std::u16string* location) {
   os::LockGuard hold(queueLock_);
-  if (queue_.empty()) return false;
-  *location = queue_.front();
-  PopFront();
-  return true;
+  return queue_.TakeFront(location);
+}
+
+// A location taken alone waits for the queue to stay quiet, merging the repeats that arrive
+// meanwhile. Other work queued ends the wait at once, and a folder that never goes quiet (a log
+// written all the time) is still refreshed once the merge has lasted maxCoalesce.
+void CLocationRefresher::MergeRepeats(const std::u16string& location) {
+  uint32_t start = os::TickCount();
+  while (!stop_ && os::TickCount() - start <= timing_.maxCoalesce) {
+    {
+      os::LockGuard hold(queueLock_);
+      queue_.Remove(location);
+      if (!queue_.Empty()) return;
+    }
+    os::Sleep(timing_.coalescePause);
+    os::LockGuard hold(queueLock_);
+    if (!queue_.Contains(location)) return;
+  }
 }
 
 uint32_t CLocationRefresher::DrainThreadProc() {
-  if (stop_) return 0;
-  for (;;) {
+  while (!stop_) {
     std::u16string location;
-    bool have = TakeFront(&location);
-    if (have) {
-      // Merge the immediate repeats of this location, waiting once for a quiet queue. A folder
-      // that never goes quiet (a log written all the time) is still refreshed every few seconds.
-      uint32_t coalesceStart = os::TickCount();
-      for (;;) {
-        if (stop_ || os::TickCount() - coalesceStart > timing_.maxCoalesce) break;
-        {
-          os::LockGuard hold(queueLock_);
-          if (!queue_.empty()) {
-            if (queue_.front() != location) break;
-            PopFront();
-            continue;
-          }
-        }
-        os::Sleep(timing_.coalescePause);
-        os::LockGuard hold(queueLock_);
-        if (queue_.empty()) break;
-      }
-      int result = -2;
-      if (!stop_) {
-        os::LockGuard hold(context_.refreshLock);
-        result = RefreshLocation(location);
-      }
-      if (result == -2) {
-        // Stopped before or during the refresh: the request waits for the next start of the thread.
-        os::LockGuard hold(queueLock_);
-        queue_.push_front(location);
-        ++queuedCounts_[location];
-      } else {
-        ++refreshCount_;
-        if (observer_) observer_(location, result);
-      }
-    }
-    if (stop_) break;
-    if (have)
-      os::Sleep(timing_.betweenRefreshes);  // bounds the work of a change storm
-    else
+    if (!TakeFront(&location)) {
       wake_.Wait(timing_.idlePoll);  // ends early when a request arrives or the thread is stopped
-    if (stop_) break;
+      continue;
+    }
+    MergeRepeats(location);
+    int result = -2;
+    if (!stop_) {
+      os::LockGuard hold(context_.refreshLock);
+      result = RefreshLocation(location);
+    }
+    if (result == -2) {
+      // Stopped before or during the refresh: the request waits for the next start of the thread.
+      os::LockGuard hold(queueLock_);
+      queue_.PushFront(location);
+    } else {
+      ++refreshCount_;
+      if (observer_) observer_(location, result);
+    }
   }
   return 0;
 }

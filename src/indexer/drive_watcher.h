@@ -32,12 +32,19 @@ class DriveWatcher {
   // After the thread has ended: closes the watch.
   void CloseHandles();
   bool Running() const { return thread_ != nullptr && !thread_->Finished(); }
+  // Whether the thread is inside a read of changes, and how many reads it has finished: a thread
+  // that stays inside one read has read every change the system reported (ChangeMonitor::Settle).
+  bool Reading() const { return reading_.load(); }
+  uint32_t ReadsDone() const { return readsDone_.load(); }
+  const std::u16string& Root() const { return root_; }
 
  private:
   uint32_t ThreadProc();
 
   std::u16string root_;
   std::atomic<bool> stop_{true};
+  std::atomic<bool> reading_{false};
+  std::atomic<uint32_t> readsDone_{0};
   CLocationRefresher* queue_ = nullptr;
   std::unique_ptr<os::Thread> thread_;
   os::DirectoryWatch watch_;

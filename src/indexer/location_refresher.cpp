@@ -69,7 +69,10 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   items_ = 0;
   failure_.clear();
   bool postEnd = false;
-  if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) {
+  if (!path.empty() && path[0] == ChangeQueue::kSubtree) {
+    full_ = true;
+    path.erase(0, 1);
+  } else if (!path.empty() && (path[0] == u'#' || path[0] == u'@')) {
     full_ = path[0] == u'#';
     progress_ = true;
     postEnd = true;

@@ -13,17 +13,17 @@
 #pragma once
 
 #include <atomic>
-#include <deque>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "cache/block_builder.h"
 #include "cache/cache_context.h"
 #include "cache/engine_sinks.h"
 #include "cache/map_file.h"
+#include "indexer/change_monitor_queue.h"
 #include "platform/thread.h"
 
 namespace lvx::indexer {
@@ -39,7 +39,8 @@ class CLocationRefresher {
   void SetNotifySink(cache::INotifySink* sink) { notify_ = sink; }
 
   // One request: "#" + folder (rescan the whole subtree, progress, posts its end), "@" + folder (this
-  // folder, progress, posts its end), or a plain folder path (from the change monitor). Folder paths
+  // folder, progress, posts its end), "*" + folder (rescan the whole subtree, silently: a folder that
+  // arrived, a burst folded by the queue, changes the system dropped), or a plain folder path (from the change monitor). Folder paths
   // end in '\\'. 0 refreshed; -1 the cache file cannot be opened, the location is not in the
   // cache, its drive cannot be read (the drive root, or the folder and its parent, cannot be
   // listed), or the refresh was abandoned (out of memory, the file cannot grow); -2 stopped (the
@@ -50,19 +51,21 @@ class CLocationRefresher {
 
   // --- change queue and drain thread ---
   void EnqueueLocation(const std::u16string& location);
-  // From a watcher. While no drain thread runs, a folder already queued is not queued again; a
-  // drive outside the selection keeps at most kMaxIdleQueue changes, then one "#" rescan of its
-  // root instead of them. A selected drive keeps every changed folder.
+  // From a watcher, a changed folder or "*" + a folder that arrived: merged with what is queued
+  // (change_monitor_queue.h). While no drain thread runs, a drive outside the selection keeps at
+  // most kMaxIdleQueue changes, then one "#" rescan of its root instead of them.
   void EnqueueChange(const std::u16string& location);
+  // A request kept from before: at the front, ahead of later changes.
+  void RestoreRequest(const std::u16string& request);
   static constexpr size_t kMaxIdleQueue = 10000;
   // Whether the drive is selected for the cache (set when the watchers are started).
   void SetSelected(bool selected) { selected_ = selected; }
   std::vector<std::u16string> QueuedLocations() const;
 
-  // The drain thread's pauses in ms (merging waits for a quiet queue, the pause between refreshes,
-  // the idle poll, the longest merge). Set before StartDrain; tests use them to make an order certain.
+  // The drain thread's pauses in ms (merging waits for a quiet queue, the idle poll, the longest
+  // merge). Set before StartDrain; tests use them to make an order certain.
   struct DrainTiming {
-    uint32_t coalescePause = 150, betweenRefreshes = 50, idlePoll = 1000, maxCoalesce = 5000;
+    uint32_t coalescePause = 150, idlePoll = 1000, maxCoalesce = 5000;
   };
   void SetDrainTiming(const DrainTiming& timing) { timing_ = timing; }
 
@@ -93,8 +96,7 @@ class CLocationRefresher {
   void Progress(bool finished);
   uint32_t DrainThreadProc();
   bool TakeFront(std::u16string* location);
-  void PushBack(const std::u16string& location);  // callers hold queueLock_
-  void PopFront();                                 // callers hold queueLock_
+  void MergeRepeats(const std::u16string& location);
 
   cache::CacheContext& context_;
   cache::IStatusSink* status_ = nullptr;
@@ -113,8 +115,7 @@ class CLocationRefresher {
   uint32_t startTick_ = 0, currentTick_ = 0;
 
   mutable os::Lock queueLock_;
-  std::deque<std::u16string> queue_;  // guarded by queueLock_
-  std::unordered_map<std::u16string, uint32_t> queuedCounts_;  // guarded by queueLock_
+  ChangeQueue queue_;  // guarded by queueLock_
   std::unique_ptr<os::Thread> drainThread_;
   std::atomic<bool> drainRunning_{false};  // readable from the watcher threads
   std::atomic<bool> selected_{false};

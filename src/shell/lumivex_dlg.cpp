@@ -306,6 +306,7 @@ void CLumivexDlg::OnCancel() {
   if (monitor_) {
     monitor_->StopDrains();
     monitor_->StopWatchers();
+    monitor_->SavePending();
   }
   WriteProgramExit();
   EndDialog(IDCANCEL);
@@ -324,6 +325,7 @@ void CLumivexDlg::OnEndSession() {
   if (monitor_) {
     monitor_->StopDrains();
     monitor_->StopWatchers();
+    monitor_->SavePending();
   }
   updater_.StopUpdateThread();
   RemoveTrayIcon();
