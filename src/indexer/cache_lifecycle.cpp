@@ -32,7 +32,7 @@ std::u16string WithReason(const std::u16string& text, uint32_t code) {
 }  // namespace
 
 void RemoveLeftovers(const std::u16string& cachePath) {
-  for (const char16_t* suffix : {u".tmp", u".frag", cache::kReplacementSuffix})
+  for (const char16_t* suffix : {u".tmp", u".frag", cache::kReplacementSuffix, u".pending.new"})
     if (os::KindOf(cachePath + suffix) == os::PathKind::File) os::RemoveFile(cachePath + suffix);
 }
 

@@ -152,7 +152,8 @@ int ChangeMonitor::SavePending() {
   }
   if (opened) {
     os::LockGuard hold(context_.cacheLock);
-    cache.SetDriveBusy(drives, true);
+    uint32_t busy = 0;
+    if (cache.GetU32(cache::kDrivesBusyOffset, &busy)) cache.PutU32(cache::kDrivesBusyOffset, busy | drives);
   }
   cache.CloseMapFile(false);
   Report(u"Pending changes could not be kept in " + path);
