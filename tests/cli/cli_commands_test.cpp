@@ -36,14 +36,14 @@ class CliTest : public ::testing::Test {
     std::snprintf(text, sizeof text, "0x%X", drive_.Mask());
     return text;
   }
-  Args BuildArgs() {
-    Args args{cache_, "--drives", Mask()};
+  // The test drive's letter mapped to its folder where the drive is not a real one.
+  Args Mapped(Args args) {
 #ifndef _WIN32
-    args.push_back("--map");
-    args.push_back(std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot());
+    args.insert(args.end(), {"--map", std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot()});
 #endif
     return args;
   }
+  Args BuildArgs() { return Mapped({cache_, "--drives", Mask()}); }
   std::string Path(const std::string& relative) { return U8(drive_.Path(relative)); }
 
   test::TempDir dir_;
@@ -67,16 +67,12 @@ TEST_F(CliTest, BuildDumpAndFind) {
   EXPECT_EQ(out_, "NO_BLOCK\n");
 }
 
-TEST_F(CliTest, DamagedAndForeignFilesAreRefusedByDump) {
+TEST_F(CliTest, DamagedAndMissingFilesAreRefusedByDump) {
   test::CacheImage image;
   image.SetDrive(u'C', 0x7FFFFFF0);
   image.WriteTo(U16(cache_));
   EXPECT_EQ(Run(RunDump, {cache_}), kExitFailed);
-  image.SetU32(cache::kFormatWordOffset, 9);
-  image.WriteTo(U16(cache_));
-  EXPECT_EQ(Run(RunDump, {cache_}), kExitFailed);
   EXPECT_EQ(Run(RunDump, {dir_.HostPath() + "/no-such.db"}), kExitFailed);
-  EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 000"));
 }
 
 // A deep chain of folders prints a bounded number of bytes per record: the output grows with the
@@ -139,12 +135,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
 TEST_F(CliTest, RefreshAndCompactKeepTheCacheCurrent) {
   ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
   drive_.MakeFile("docs/new.txt", 1);
-  Args refresh{cache_, "#" + Path("docs/")};
-#ifndef _WIN32
-  refresh.push_back("--map");
-  refresh.push_back(std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot());
-#endif
-  ASSERT_EQ(Run(RunRefresh, refresh), kExitOk);
+  ASSERT_EQ(Run(RunRefresh, Mapped({cache_, "#" + Path("docs/")})), kExitOk);
   EXPECT_EQ(out_, "refreshed " + Path("docs/") + "\n");
   ASSERT_EQ(Run(RunFind, {cache_, Path("docs/new.txt")}), kExitOk);
   ::testing::internal::CaptureStderr();
