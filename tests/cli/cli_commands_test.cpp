@@ -1,9 +1,6 @@
 // The lvx cache commands as a user runs them: exit codes, what they print, and what they refuse.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "cache/state_file.h"
 #include "cli/cache_commands.h"
 #include "cli/monitor_commands.h"
@@ -97,11 +94,8 @@ TEST_F(CliTest, TheDumpOfADeepChainGrowsWithTheFile) {
 // touches the cache.
 TEST_F(CliTest, AMapToAMissingFolderIsRefused) {
   ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
-  auto contents = [this] {
-    std::ifstream in(cache_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const std::string before = contents();
+  auto contents = [this] { return test::CacheImage::ReadFrom(U16(cache_)); };
+  const std::vector<uint8_t> before = contents();
   const std::string typo = std::string(1, char(drive_.Letter())) + "=" + dir_.HostPath() + "/typo";
   const struct {
     int (*command)(const Args&);
