@@ -1,9 +1,6 @@
 // The lvx cache commands as a user runs them: exit codes, what they print, and what they refuse.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "cache/state_file.h"
 #include "cli/cache_commands.h"
 #include "cli/monitor_commands.h"
@@ -36,14 +33,14 @@ class CliTest : public ::testing::Test {
     std::snprintf(text, sizeof text, "0x%X", drive_.Mask());
     return text;
   }
-  Args BuildArgs() {
-    Args args{cache_, "--drives", Mask()};
+  // The test drive's letter mapped to its folder where the drive is not a real one.
+  Args Mapped(Args args) {
 #ifndef _WIN32
-    args.push_back("--map");
-    args.push_back(std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot());
+    args.insert(args.end(), {"--map", std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot()});
 #endif
     return args;
   }
+  Args BuildArgs() { return Mapped({cache_, "--drives", Mask()}); }
   std::string Path(const std::string& relative) { return U8(drive_.Path(relative)); }
 
   test::TempDir dir_;
@@ -67,16 +64,12 @@ TEST_F(CliTest, BuildDumpAndFind) {
   EXPECT_EQ(out_, "NO_BLOCK\n");
 }
 
-TEST_F(CliTest, DamagedAndForeignFilesAreRefusedByDump) {
+TEST_F(CliTest, DamagedAndMissingFilesAreRefusedByDump) {
   test::CacheImage image;
   image.SetDrive(u'C', 0x7FFFFFF0);
   image.WriteTo(U16(cache_));
   EXPECT_EQ(Run(RunDump, {cache_}), kExitFailed);
-  image.SetU32(cache::kFormatWordOffset, 9);
-  image.WriteTo(U16(cache_));
-  EXPECT_EQ(Run(RunDump, {cache_}), kExitFailed);
   EXPECT_EQ(Run(RunDump, {dir_.HostPath() + "/no-such.db"}), kExitFailed);
-  EXPECT_TRUE(messages_.Contains(u" In CDBMapFile::OpenMapFile - 000"));
 }
 
 // A deep chain of folders prints a bounded number of bytes per record: the output grows with the
@@ -101,11 +94,8 @@ TEST_F(CliTest, TheDumpOfADeepChainGrowsWithTheFile) {
 // touches the cache.
 TEST_F(CliTest, AMapToAMissingFolderIsRefused) {
   ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
-  auto contents = [this] {
-    std::ifstream in(cache_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const std::string before = contents();
+  auto contents = [this] { return test::CacheImage::ReadFrom(U16(cache_)); };
+  const std::vector<uint8_t> before = contents();
   const std::string typo = std::string(1, char(drive_.Letter())) + "=" + dir_.HostPath() + "/typo";
   const struct {
     int (*command)(const Args&);
@@ -139,12 +129,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
 TEST_F(CliTest, RefreshAndCompactKeepTheCacheCurrent) {
   ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
   drive_.MakeFile("docs/new.txt", 1);
-  Args refresh{cache_, "#" + Path("docs/")};
-#ifndef _WIN32
-  refresh.push_back("--map");
-  refresh.push_back(std::string(1, char(drive_.Letter())) + "=" + drive_.HostRoot());
-#endif
-  ASSERT_EQ(Run(RunRefresh, refresh), kExitOk);
+  ASSERT_EQ(Run(RunRefresh, Mapped({cache_, "#" + Path("docs/")})), kExitOk);
   EXPECT_EQ(out_, "refreshed " + Path("docs/") + "\n");
   ASSERT_EQ(Run(RunFind, {cache_, Path("docs/new.txt")}), kExitOk);
   ::testing::internal::CaptureStderr();
