@@ -228,9 +228,11 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset, Folder
     path.append(subfolders.names.c_str() + link.name);
     path += u'\\';
     int result = TraverseDirectory(path, link.offset, folder->subfolders[link.subfolder].get());
-    prefetcher_->Drop(folder, link.subfolder);
+    // A stop leaves the listings to the prefetcher's end, which lets go of them all at once:
+    // dropping a subtree that was left half walked costs a search of the queue per folder.
     path.resize(folderLength);
     if (result == -2) return -2;
+    prefetcher_->Drop(folder, link.subfolder);
   }
   return 0;
 }
