@@ -251,6 +251,7 @@ TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
 class AnsweredMenu : public CResultMenu {
  public:
   AnsweredMenu(CListCtrlEx* list, HWND owner) : CResultMenu(list, owner), owner_(owner) {}
+  HWND owner_;
   UINT choice = 0;
   int tracked = 0;
   std::vector<std::wstring> explorerItems;  // the texts of "E&xplorer Action" once opened
@@ -268,9 +269,6 @@ class AnsweredMenu : public CResultMenu {
     }
     return choice;
   }
-
- private:
-  HWND owner_;
 };
 
 TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
@@ -296,35 +294,6 @@ TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
     EXPECT_EQ(menu.explorerItems[0] == L"Not available for this item.", !known);
   }
   EXPECT_EQ(frame.commands, std::vector<int>(3, ID_LIST_OPEN));
-}
-
-// The real menu, opened on the screen: a user opens "E&xplorer Action" with the keys and the shell's
-// menu takes its place beside it.
-TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
-  ShowFiles({"one.txt"});
-  Select({0});
-  frame.Show(SW_SHOWNORMAL);
-  static int ticks, menus;
-  ticks = menus = 0;
-  UINT_PTR timer = ::SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR, DWORD) {
-    if (++ticks <= 2) {
-      ::PostMessageW(::GetForegroundWindow(), WM_KEYDOWN, ticks == 1 ? VK_DOWN : VK_RIGHT, 0);
-      return;
-    }
-    menus = 0;
-    ::EnumWindows([](HWND w, LPARAM) -> BOOL {
-      wchar_t name[16] = {};
-      ::GetClassNameW(w, name, 16);
-      menus += std::wstring(name) == L"#32768" && ::IsWindowVisible(w);
-      return TRUE;
-    }, 0);
-    if (menus >= 2 || ticks >= 40) ::EndMenu();  // the shell's menu may take a moment
-  });
-  CResultMenu menu(&list, frame.Handle());
-  menu.ShowAt(POINT{40, 40});
-  ::KillTimer(nullptr, timer);
-  EXPECT_EQ(menus, 2) << "the result menu and the shell's menu beside it";
-  EXPECT_TRUE(frame.commands.empty());
 }
 
 TEST_F(ResultActionsTest, KeyboardMenuOpensBesideTheFirstSelectedRow) {

@@ -56,24 +56,17 @@ class TestList : public CListCtrlEx {
  public:
   POINT pointer = {};
   bool realPointer = false;
-  int tipRequests = 0, pops = 0;
   std::wstring lastTip;
-  HMENU poppedMenu = nullptr;
-  HWND poppedOwner = nullptr;
+  std::vector<std::pair<HMENU, HWND>> popped;  // the view menus shown, and their owners
 
  protected:
   POINT TipPointer() const override { return realPointer ? CListCtrlEx::TipPointer() : pointer; }
   bool OnToolTipText(NMTTDISPINFOW* info, LRESULT* result) override {
-    ++tipRequests;
     const bool handled = CListCtrlEx::OnToolTipText(info, result);
     lastTip = info->lpszText ? info->lpszText : L"";
     return handled;
   }
-  void PopupViewMenu(HMENU menu, POINT, HWND owner) override {
-    ++pops;
-    poppedMenu = menu;
-    poppedOwner = owner;
-  }
+  void PopupViewMenu(HMENU menu, POINT, HWND owner) override { popped.push_back({menu, owner}); }
 };
 
 // 2024-07-01 14:30 UTC, 16:30 in Berlin (the test's zone).
@@ -224,9 +217,9 @@ TEST_F(ResultsListTest, TipsOfAFileAndADriveAndHovering) {
     MSG move = {list.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y), 0, {}};
     ::ClientToScreen(list.Handle(), &at);
     ::SetCursorPos(at.x, at.y);
-    int requests = list.tipRequests;
+    list.lastTip.clear();
     EXPECT_FALSE(list.PreTranslateMessage(&move)) << "the message goes on as usual";
-    ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsWindowVisible(list.ToolTip()) && list.tipRequests > requests; }, 10000))
+    ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsWindowVisible(list.ToolTip()) && !list.lastTip.empty(); }, 10000))
         << row;
     EXPECT_EQ(list.lastTip.substr(0, 4), row == 0 ? L"note" : L"C:\r\n") << row;
   }
@@ -247,8 +240,7 @@ TEST_F(ResultsListTest, HeaderOpensTheViewMenuFitsTheColumnAndNotificationsReach
   EXPECT_EQ(list.ColumnWidth(0), int(list.WidestText()));
   note.hdr.code = UINT(HDN_ITEMCLICKW);
   list.Send(WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note));
-  EXPECT_EQ(std::tuple(list.pops, list.poppedMenu, list.poppedOwner),
-            std::tuple(1, ::GetSubMenu(::GetMenu(frame.Handle()), 2), frame.Handle()));
+  EXPECT_EQ(list.popped, (std::vector<std::pair<HMENU, HWND>>{{::GetSubMenu(::GetMenu(frame.Handle()), 2), frame.Handle()}}));
   list.SetMode(ModeResults);
   EXPECT_EQ(list.WidestText(), 600u) << "a mode change starts again";
   // A click stays with the list; the other notifications reach the parent.
@@ -335,11 +327,8 @@ TEST_F(ResultsListTest, GenericIconsFallBackWhenTheProbesCannotBeMade) {
 // selected rows and the top row after each, from a list with a page of P rows.
 class ListKeysTest : public ResultsListTest {
  protected:
-  struct Step {
-    UINT key;
-    int modifier, focus;              // modifier: 0, VK_SHIFT or VK_CONTROL
-    int firstSelected, lastSelected;  // the one selected range (first -1: none)
-  };
+  // modifier: 0, VK_SHIFT or VK_CONTROL; the one selected range (first -1: none).
+  struct Step { UINT key; int modifier, focus, firstSelected, lastSelected; };
 
   void Press(UINT key, int modifier) {
     BYTE keys[256] = {};
