@@ -14,18 +14,20 @@ namespace lvx::results::listhost {
 struct Rows {
   std::deque<std::u16string> texts;
   std::vector<search::SearchResult> entries;
-  void Add(std::u16string path, std::u16string name, uint32_t sizeKB = 0, bool folder = false, uint64_t time = 0) {
+  Rows& Add(std::u16string path, std::u16string name, uint32_t sizeKB = 0, bool folder = false, uint64_t time = 0) {
     texts.push_back(std::move(path));
     const char16_t* p = texts.back().c_str();
     texts.push_back(std::move(name));
     entries.push_back({p, search::ICON_UNRESOLVED, texts.back().c_str(), sizeKB, uint8_t(folder), os::FileTime::From(time)});
+    return *this;
   }
 };
 
-// Keeps the notifications its children send.
+// Keeps the notifications its children send and the commands it gets.
 class HostFrame : public ui::CWindow {
  public:
   std::vector<UINT> notifications;
+  std::vector<int> commands;
 
   bool Create() {
     HMENU bar = ::CreateMenu();
@@ -39,6 +41,10 @@ class HostFrame : public ui::CWindow {
   bool OnNotify(NMHDR* header, LRESULT* result) override {
     notifications.push_back(header->code);
     return false;
+  }
+  bool OnCommand(int id, int, HWND) override {
+    commands.push_back(id);
+    return true;
   }
 };
 

@@ -8,7 +8,6 @@
 #include <iterator>
 
 #include "framework/win_api.h"
-
 #include <shellapi.h>
 
 #include "framework/message_box.h"
@@ -22,7 +21,6 @@
 #include "results/save_results.h"
 #include "results/save_results_dlg.h"
 #include "results/shell_calls.h"
-#include "results/shell_context_menu.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
 #include "ui_test_support.h"
@@ -35,23 +33,9 @@ using namespace std::string_literals;
 
 std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
-class CommandFrame : public listhost::HostFrame {
- public:
-  std::vector<int> commands;
-
- protected:
-  bool OnCommand(int id, int code, HWND control) override {
-    commands.push_back(id);
-    return true;
-  }
-};
-
 class ResultActionsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ui::InitCommonControls();
-    ::OleInitialize(nullptr);
-  }
+  static void SetUpTestSuite() { ui::InitCommonControls(), ::OleInitialize(nullptr); }
 
   void SetUp() override {
     ASSERT_TRUE(frame.Create());
@@ -92,19 +76,32 @@ class ResultActionsTest : public ::testing::Test {
     for (int row = 0; list.GetItemPath(row, &name, &path); ++row) names.push_back(name);
     return names;
   }
+  std::filesystem::path Host(const std::string& relative) { return std::filesystem::path(temp.HostPath()) / relative; }
+  static std::string Read(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
   // A small file in the temporary folder (written, not sized: wine sometimes refuses to size one).
-  void Touch(const std::string& relative) { std::ofstream(std::filesystem::path(temp.HostPath()) / relative) << "x"; }
+  void Touch(const std::string& relative) { std::ofstream(Host(relative)) << "x"; }
+  // Rows of files in the temporary folder ("sub\\x" for a file of a subfolder), made for real.
+  void ShowFiles(std::initializer_list<const char*> names) {
+    for (std::string name : names) {
+      if (size_t slash = name.rfind('\\'); slash != std::string::npos) temp.MakeFolder(name.substr(0, slash));
+      Touch(name);
+      const std::u16string full = temp.Path() + std::u16string(name.begin(), name.end());
+      rows.Add(full.substr(0, full.rfind(u'\\') + 1), full.substr(full.rfind(u'\\') + 1), 1);
+    }
+    listhost::ShowRows(list, rows);
+  }
   // The standard rows: a file, a shortcut, a drive, a folder named to trouble a command interpreter.
   void ShowStandardRows() {
-    rows.Add(u"D:\\Work\\", u"report.txt", 10);
-    rows.Add(u"C:\\links\\", u"Start.URL", 1);
-    rows.Add(u"", u"E:", 5, true);
-    rows.Add(u"C:\\a&b %PATH%\\", u"sub", 0, true);
+    rows.Add(u"D:\\Work\\", u"report.txt", 10).Add(u"C:\\links\\", u"Start.URL", 1);
+    rows.Add(u"", u"E:", 5, true).Add(u"C:\\a&b %PATH%\\", u"sub", 0, true);
     listhost::ShowRows(list, rows);
   }
 
   test::TempDir temp;
-  CommandFrame frame;
+  listhost::HostFrame frame;
   CListCtrlEx list;
   Rows rows;
   std::vector<std::wstring> calls, questions;
@@ -115,14 +112,12 @@ class ResultActionsTest : public ::testing::Test {
   std::unique_ptr<CResultActions> actions;
 };
 
+// What each action hands the shell, the search location it sets and the question it asks.
 TEST_F(ResultActionsTest, EachActionHandsTheShellItsExactCall) {
   ShowStandardRows();
   const std::wstring cmd = SystemProgram(L"cmd.exe");
-  struct Case {
-    UINT id;
-    std::vector<int> selected;
-    std::vector<std::wstring> expected;
-  } cases[] = {
+  struct Case { UINT id; std::vector<int> selected; std::vector<std::wstring> expected;
+                std::u16string location = u"unset"; std::wstring question = L""; } cases[] = {
       {ID_LIST_OPEN, {0, 1}, {L"run [] [\"D:\\Work\\report.txt\"] []", L"run [open] [rundll32.exe] [shdocvw.dll,OpenURL C:\\links\\Start.URL]"}},
       {ID_LIST_BROWSE_FILE, {0, 2}, {L"run [Open] [explorer.exe] [ /select,\"D:\\Work\\report.txt\"]", L"run [Open] [explorer.exe] [ /select,\"E:\"]"}},
       {ID_LIST_BROWSE_FOLDER, {0, 2}, {L"run [Open] [explorer.exe] [ \"D:\\Work\\\"]", L"run [Open] [explorer.exe] [ \"\"]"}},
@@ -131,12 +126,21 @@ TEST_F(ResultActionsTest, EachActionHandsTheShellItsExactCall) {
        {L"start [" + cmd + L"] [\"" + cmd + L"\"] in [E:\\]", L"start [" + cmd + L"] [\"" + cmd + L"\"] in [C:\\a&b %PATH%\\]"}},
       {ID_LIST_OPEN, {}, {}},
       {ID_LIST_COMMAND_PROMPT, {}, {}},
+      {ID_LIST_SEARCH_SAME_FOLDER, {0}, {}, u"D:\\Work\\"},
+      {ID_LIST_SEARCH_SAME_FOLDER, {2}, {}, u"E:"},
+      {ID_LIST_SEARCH_THIS_FOLDER, {3}, {}, u"C:\\a&b %PATH%\\sub"},
+      {ID_LIST_SEARCH_THIS_FOLDER, {0}, {}, u"", L"This is not a folder!|Lumivex"},
+      {ID_LIST_SEARCH_THIS_FOLDER, {}, {}},
   };
   for (const Case& c : cases) {
     calls.clear();
+    questions.clear();
+    location = u"unset";
     Select(c.selected);
     EXPECT_TRUE(actions->RunCommand(c.id));
     EXPECT_EQ(calls, c.expected) << c.id;
+    EXPECT_EQ(location, c.location) << c.id;
+    EXPECT_EQ(questions, c.question.empty() ? std::vector<std::wstring>{} : std::vector{c.question}) << c.id;
   }
   EXPECT_FALSE(actions->RunCommand(ID_FILE_SAVE_RESULTS));
 }
@@ -149,12 +153,9 @@ TEST_F(ResultActionsTest, CommandPromptReallyStartsInTheOddlyNamedFolder) {
   const std::wstring cmd = SystemProgram(L"cmd.exe");
   ASSERT_EQ(StartProgramIn(cmd, L"\"" + cmd + L"\" /c cd > here.txt", W(PromptFolder({0, u"x.txt", folder}))),
             ShellOutcome::Done);
-  const std::filesystem::path written = std::filesystem::path(temp.HostPath()) / "a&b %PATH%" / "here.txt";
+  const std::filesystem::path written = Host("a&b %PATH%\\here.txt");
   ASSERT_TRUE(uitest::PumpUntil([&] { return std::filesystem::exists(written) && std::filesystem::file_size(written) > 0; }, 10000));
-  std::ifstream in(written);
-  std::string line;
-  std::getline(in, line);
-  EXPECT_NE(line.find("a&b %PATH%"), std::string::npos) << line;
+  EXPECT_NE(Read(written).find("a&b %PATH%"), std::string::npos) << Read(written);
 }
 
 TEST_F(ResultActionsTest, ClipboardHoldsTheTextsAndTheDropListByteForByte) {
@@ -170,16 +171,12 @@ TEST_F(ResultActionsTest, ClipboardHoldsTheTextsAndTheDropListByteForByte) {
     ::CloseClipboard();
     return bytes;
   };
-  auto text = [&] {
-    std::vector<uint8_t> bytes = clipboard(CF_UNICODETEXT);
-    return std::u16string(reinterpret_cast<const char16_t*>(bytes.data()));
-  };
+  auto text = [&] { return std::u16string(reinterpret_cast<const char16_t*>(clipboard(CF_UNICODETEXT).data())); };
   Select({0, 2});
   actions->RunCommand(ID_LIST_COPY_FULL_PATH);
   EXPECT_EQ(text(), u"D:\\Work\\report.txt\r\nE:\r\n");
   actions->RunCommand(ID_LIST_COPY_LOCATION);
   EXPECT_EQ(text(), u"D:\\Work\\\r\nE:\r\n");
-
   actions->RunCommand(ID_EDIT_COPY_FILES);
   const std::u16string names = u"D:\\Work\\report.txt\0E:\\\0\0"s;
   std::vector<uint8_t> expected = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
@@ -188,7 +185,6 @@ TEST_F(ResultActionsTest, ClipboardHoldsTheTextsAndTheDropListByteForByte) {
   std::vector<uint8_t> drop = clipboard(CF_HDROP);
   ASSERT_GE(drop.size(), expected.size());
   EXPECT_EQ(std::vector<uint8_t>(drop.begin(), drop.begin() + long(expected.size())), expected);
-
   // No selection: the path texts are empty, the drop list leaves the clipboard as it was.
   Select({});
   actions->RunCommand(ID_LIST_COPY_LOCATION);
@@ -222,12 +218,9 @@ struct ConfirmAnswerer {
 
 TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) Touch(name);
-  rows.Add(temp.Path(), u"a.txt", 1);
-  rows.Add(u"", u"C:", 5, true);
-  rows.Add(temp.Path(), u"b.txt", 2);
-  rows.Add(temp.Path(), u"c.txt", UINT32_MAX);
+  rows.Add(temp.Path(), u"a.txt", 1).Add(u"", u"C:", 5, true);
+  rows.Add(temp.Path(), u"b.txt", 2).Add(temp.Path(), u"c.txt", UINT32_MAX);
   listhost::ShowRows(list, rows);
-
   // A failed or cancelled operation keeps every row.
   for (ShellOutcome outcome : {ShellOutcome::Failed, ShellOutcome::Cancelled}) {
     answer = outcome;
@@ -238,7 +231,6 @@ TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
   const std::wstring folder = W(temp.Path());
   EXPECT_EQ(calls.back(), L"delete [" + folder + L"a.txt|" + folder + L"b.txt||] " + std::to_wstring(FOF_ALLOWUNDO | FOF_WANTNUKEWARNING));
   EXPECT_EQ(status, u"");
-
   // For real, under wine's Recycle Bin: the user says No, then Yes.
   passDelete = true;
   for (int button : {IDNO, IDYES}) {
@@ -246,55 +238,30 @@ TEST_F(ResultActionsTest, DeleteRecyclesTheFilesAndRemovesOnlyTheirRows) {
     Select({0, 1, 2});
     actions->RunCommand(ID_LIST_DELETE);
     EXPECT_EQ(ConfirmAnswerer::answered, 1);
-    if (button == IDNO) {
-      EXPECT_EQ(RowNames().size(), 4u);
-    }
+    EXPECT_EQ(RowNames().size(), button == IDNO ? 4u : 2u);
   }
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp.HostPath()) / "a.txt"));
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp.HostPath()) / "b.txt"));
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(temp.HostPath()) / "c.txt"));
+  for (auto [name, kept] : {std::pair{"a.txt", false}, {"b.txt", false}, {"c.txt", true}}) {
+    EXPECT_EQ(std::filesystem::exists(Host(name)), kept) << name;
+  }
   EXPECT_EQ(RowNames(), (std::vector<std::u16string>{u"C:", u"c.txt"}));
   EXPECT_EQ(status, u"2 Items Found (4,294,967,300KB)");
-}
-
-TEST_F(ResultActionsTest, SearchInAFolderSetsTheLocation) {
-  ShowStandardRows();
-  struct Case {
-    UINT id;
-    int row;
-    std::u16string location;
-    std::wstring question;
-  } cases[] = {
-      {ID_LIST_SEARCH_SAME_FOLDER, 0, u"D:\\Work\\", L""},
-      {ID_LIST_SEARCH_SAME_FOLDER, 2, u"E:", L""},
-      {ID_LIST_SEARCH_THIS_FOLDER, 3, u"C:\\a&b %PATH%\\sub", L""},
-      {ID_LIST_SEARCH_THIS_FOLDER, 0, u"", L"This is not a folder!|Lumivex"},
-      {ID_LIST_SEARCH_THIS_FOLDER, -1, u"unset", L""},
-  };
-  for (const Case& c : cases) {
-    location = u"unset";
-    questions.clear();
-    Select(c.row >= 0 ? std::vector<int>{c.row} : std::vector<int>{});
-    actions->RunCommand(c.id);
-    EXPECT_EQ(location, c.location) << c.id << " " << c.row;
-    EXPECT_EQ(questions.empty() ? L"" : questions[0], c.question);
-  }
 }
 
 // The result menu with its tracking answered: the menu as it would show, and the command chosen.
 class AnsweredMenu : public CResultMenu {
  public:
   AnsweredMenu(CListCtrlEx* list, HWND owner) : CResultMenu(list, owner), owner_(owner) {}
+  HWND owner_;
   UINT choice = 0;
-  std::vector<std::wstring> explorerItems;  // the texts of "E&xplorer Action" once opened
   int tracked = 0;
+  std::vector<std::wstring> explorerItems;  // the texts of "E&xplorer Action" once opened
 
  protected:
   UINT Track(HMENU menu, POINT) override {
     ++tracked;
     explorerItems.clear();
     ::SendMessageW(owner_, WM_INITMENUPOPUP, WPARAM(::GetSubMenu(menu, 0)), 0);
-    HMENU sub = ::GetSubMenu(menu, 0);
+    HMENU sub = ::GetSubMenu(menu, 0);  // the shell's menu in the placeholder's place
     for (int i = 0; sub && i < ::GetMenuItemCount(sub); ++i) {
       wchar_t text[128] = {};
       ::GetMenuStringW(sub, UINT(i), text, 128, MF_BYPOSITION);
@@ -302,83 +269,31 @@ class AnsweredMenu : public CResultMenu {
     }
     return choice;
   }
-
- private:
-  HWND owner_;
 };
 
 TEST_F(ResultActionsTest, ResultMenuOffersTheShellMenuOnlyForOneFolder) {
-  Touch("one.txt");
-  Touch("two.txt");
-  temp.MakeFolder("sub");
-  Touch("sub\\three.txt");
-  rows.Add(temp.Path(), u"one.txt");
-  rows.Add(temp.Path(), u"two.txt");
-  rows.Add(temp.Path() + u"sub\\", u"three.txt");
   rows.Add(u"C:\\no such folder\\", u"none.txt");
-  listhost::ShowRows(list, rows);
+  ShowFiles({"one.txt", "two.txt", "sub\\three.txt"});
   AnsweredMenu menu(&list, frame.Handle());
-
   menu.ShowAt(POINT{10, 10});
   EXPECT_EQ(menu.tracked, 0) << "no selection, no menu";
 
   // Two folders: only the note, and the program's own command still reaches the window.
-  Select({0, 2});
+  Select({1, 3});
   menu.choice = ID_LIST_OPEN;
   menu.ShowAt(POINT{10, 10});
   EXPECT_EQ(menu.explorerItems, std::vector<std::wstring>{L"Not in the same folder"});
   EXPECT_EQ(frame.commands, std::vector<int>{ID_LIST_OPEN});
-
-  // One folder: the shell's own menu for the two files.
-  Select({0, 1});
-  menu.choice = 0;
-  menu.ShowAt(POINT{10, 10});
-  EXPECT_GT(menu.explorerItems.size(), 1u);
-  EXPECT_NE(menu.explorerItems[0], L"Not available for this item.");
-
-  // An item the shell does not know.
-  Select({3});
-  menu.ShowAt(POINT{10, 10});
-  EXPECT_EQ(menu.explorerItems, std::vector<std::wstring>{L"Not available for this item."});
-  EXPECT_EQ(frame.commands.size(), 1u);
-
-  CShellContextMenu shell;
-  ASSERT_TRUE(shell.SetObjects({W(temp.Path() + u"one.txt"), W(temp.Path() + u"two.txt")}));
-  EXPECT_EQ(shell.ItemCount(), 2u);
-  ASSERT_NE(shell.BuildShellMenu(frame.Handle()), nullptr);
-  EXPECT_GE(shell.MenuType(), 1);
-  EXPECT_EQ(shell.InvokeShellCommand(frame.Handle(), ID_LIST_OPEN), UINT(ID_LIST_OPEN));
-}
-
-// The real menu, opened on the screen: a user opens "E&xplorer Action" with the keys and the shell's
-// menu takes its place beside it.
-TEST_F(ResultActionsTest, ShownMenuBuildsTheShellMenuWhenItsItemOpens) {
-  Touch("one.txt");
-  rows.Add(temp.Path(), u"one.txt");
-  listhost::ShowRows(list, rows);
-  Select({0});
-  frame.Show(SW_SHOWNORMAL);
-  static int ticks, menus;
-  ticks = menus = 0;
-  UINT_PTR timer = ::SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR, DWORD) {
-    if (++ticks <= 2) {
-      ::PostMessageW(::GetForegroundWindow(), WM_KEYDOWN, ticks == 1 ? VK_DOWN : VK_RIGHT, 0);
-      return;
-    }
-    menus = 0;
-    ::EnumWindows([](HWND w, LPARAM) -> BOOL {
-      wchar_t name[16] = {};
-      ::GetClassNameW(w, name, 16);
-      menus += std::wstring(name) == L"#32768" && ::IsWindowVisible(w);
-      return TRUE;
-    }, 0);
-    if (menus >= 2 || ticks >= 40) ::EndMenu();  // the shell's menu may take a moment
-  });
-  CResultMenu menu(&list, frame.Handle());
-  menu.ShowAt(POINT{40, 40});
-  ::KillTimer(nullptr, timer);
-  EXPECT_EQ(menus, 2) << "the result menu and the shell's menu beside it";
-  EXPECT_TRUE(frame.commands.empty());
+  // One folder: the shell's own menu for the two files; then an item the shell does not know. The
+  // program's command passes the shell's menu either way.
+  for (auto [selected, known] : {std::pair{std::vector<int>{1, 2}, true}, {std::vector<int>{0}, false}}) {
+    Select(selected);
+    menu.ShowAt(POINT{10, 10});
+    ASSERT_FALSE(menu.explorerItems.empty());
+    EXPECT_EQ(menu.explorerItems.size() > 1, known);
+    EXPECT_EQ(menu.explorerItems[0] == L"Not available for this item.", !known);
+  }
+  EXPECT_EQ(frame.commands, std::vector<int>(3, ID_LIST_OPEN));
 }
 
 TEST_F(ResultActionsTest, KeyboardMenuOpensBesideTheFirstSelectedRow) {
@@ -392,8 +307,7 @@ TEST_F(ResultActionsTest, KeyboardMenuOpensBesideTheFirstSelectedRow) {
   list.Send(LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&rc));
   POINT expected = {rc.left + 100, rc.top};
   ::ClientToScreen(list.Handle(), &expected);
-  EXPECT_EQ(at.x, expected.x);
-  EXPECT_EQ(at.y, expected.y);
+  EXPECT_EQ(std::pair(at.x, at.y), std::pair(expected.x, expected.y));
 }
 
 // Saving: the file's bytes for each format and choice, the refusals, and Notepad.
@@ -403,23 +317,16 @@ class SaveResultsTest : public ResultActionsTest {
     calls.clear();
     const std::u16string file = temp.Path() + u"saved.txt";
     if (SaveResults(list, file, format, selectedOnly) != 0) return "<not saved>";
-    std::ifstream in(std::filesystem::path(temp.HostPath()) / "saved.txt", std::ios::binary);
     EXPECT_EQ(calls, std::vector<std::wstring>{L"run [Open] [notepad.exe] [ \"" + W(file) + L"\"]"});
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return Read(Host("saved.txt"));
   }
 };
 
 TEST_F(SaveResultsTest, LinesFollowTheFormatAndTheSelection) {
-  rows.Add(u"C:\\Windows\\", u"notepad.exe");
-  rows.Add(u"", u"C:", 0, true);
-  rows.Add(u"D:\\[FILENAME]\\", u"x.txt");
+  rows.Add(u"C:\\Windows\\", u"notepad.exe").Add(u"", u"C:", 0, true).Add(u"D:\\[FILENAME]\\", u"x.txt");
   listhost::ShowRows(list, rows);
   Select({0, 2});
-  struct Case {
-    std::u16string format;
-    bool selectedOnly;
-    std::string expected;
-  } cases[] = {
+  struct Case { std::u16string format; bool selectedOnly; std::string expected; } cases[] = {
       {u"[FILEDIR][FILENAME]", false, "C:\\Windows\\notepad.exe\r\nC:\r\nD:\\[FILENAME]\\x.txt\r\n"},
       {u"[FILENAME] in [FILEDIR] ([FILENAME])", true, "notepad.exe in C:\\Windows\\ (notepad.exe)\r\nx.txt in D:\\[FILENAME]\\ (x.txt)\r\n"},
       {u"[FILEDIR]", true, "C:\\Windows\\\r\nD:\\[FILENAME]\\\r\n"},
@@ -429,7 +336,7 @@ TEST_F(SaveResultsTest, LinesFollowTheFormatAndTheSelection) {
   EXPECT_EQ(Saved(u"[FILENAME]", true), "");
 }
 
-TEST_F(SaveResultsTest, FailuresAreToldAndNotepadStaysClosed) {
+TEST_F(SaveResultsTest, FailuresAndNamesOutsideTheCodePageAreTold) {
   test::RecordingMessages boxes;
   EXPECT_EQ(Saved(u"[FILENAME]", false), "<not saved>");
   rows.Add(u"C:\\", u"a.txt");
@@ -441,21 +348,17 @@ TEST_F(SaveResultsTest, FailuresAreToldAndNotepadStaysClosed) {
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(boxes.Texts(), (std::vector<std::u16string>{u"Can not save without results!", u"Couldn't create the file!",
                                                         u"Couldn't write the file!"}));
-}
-
-TEST_F(SaveResultsTest, NamesOutsideTheCodePageAreMarkedAndTold) {
-  test::RecordingMessages boxes;
+  // A name the code page cannot hold: marked in its line, and told once.
   rows.Add(u"C:\\", u"\u4e2d\u6587.txt");
-  rows.Add(u"C:\\", u"plain.txt");
   listhost::ShowRows(list, rows);
   char fallback[8] = {};
   BOOL used = FALSE;
   const wchar_t chinese[] = L"\u4e2d";
   ::WideCharToMultiByte(CP_ACP, 0, chinese, 1, fallback, sizeof fallback, nullptr, &used);
   if (!used) GTEST_SKIP() << "the code page holds the name";
-  EXPECT_EQ(Saved(u"[FILEDIR][FILENAME]", false), std::string("C:\\") + fallback + fallback + ".txt\r\nC:\\plain.txt\r\n");
-  ASSERT_EQ(boxes.Count(), 1u);
-  EXPECT_EQ(boxes.Texts()[0].rfind(u"1 lines hold characters", 0), 0u) << U8(boxes.Texts()[0]);
+  EXPECT_EQ(Saved(u"[FILEDIR][FILENAME]", false), std::string("C:\\a.txt\r\nC:\\") + fallback + fallback + ".txt\r\n");
+  ASSERT_EQ(boxes.Count(), 4u);
+  EXPECT_EQ(boxes.Texts()[3].rfind(u"1 lines hold characters", 0), 0u) << U8(boxes.Texts()[3]);
 }
 
 TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
@@ -464,12 +367,7 @@ TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
   const std::wstring blank = L"Invalid information, file path or save format must not be blank.|";
   const std::wstring noPlaceholder = L"Invalid save format, format must contain [FILEDIR] or [FILENAME] filed. |";
   const std::wstring overwrite = L"File already exists. Do you want to overwrite it ?|Confirm Message";
-  struct Case {
-    std::u16string path, format;
-    int reply;
-    std::wstring question;
-    bool ends;
-  } cases[] = {
+  struct Case { std::u16string path, format; int reply; std::wstring question; bool ends; } cases[] = {
       {u"  ", u"[FILENAME]", IDOK, blank, false},
       {u"C:\\x.txt", u" \t", IDOK, blank, false},
       {u"C:\\x.txt", u"[NAME]", IDOK, noPlaceholder, false},
@@ -480,8 +378,7 @@ TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
   for (const Case& c : cases) {
     CSaveResultsDlg dialog;
     ASSERT_TRUE(dialog.CreateModeless(frame.Handle()));
-    EXPECT_EQ(dialog.FilePath(), u"C:\\SearchResults.txt");
-    EXPECT_EQ(dialog.LineFormat(), u"[FILEDIR][FILENAME]");
+    EXPECT_EQ(dialog.FilePath() + u"|" + dialog.LineFormat(), u"C:\\SearchResults.txt|[FILEDIR][FILENAME]");
     if (&c == &cases[0]) uitest::Shoot(dialog.Handle(), "results_save_dialog");
     ::SetDlgItemTextW(dialog.Handle(), IDC_SAVE_FILE_PATH, W(c.path).c_str());
     ::SetDlgItemTextW(dialog.Handle(), IDC_SAVE_FORMAT, W(c.format).c_str());
@@ -492,18 +389,8 @@ TEST_F(SaveResultsTest, DialogChecksItsEntriesAndAsksBeforeReplacing) {
     EXPECT_EQ(questions.empty() ? L"" : questions[0], c.question) << U8(c.path);
     EXPECT_EQ(dialog.Result() == IDOK, c.ends) << U8(c.path);
     EXPECT_TRUE(dialog.SelectedOnly());
-    if (c.ends) {
-      EXPECT_EQ(dialog.FilePath() + u"|" + dialog.LineFormat(), Trim(c.path) + u"|" + Trim(c.format));
-    }
+    if (c.ends) { EXPECT_EQ(dialog.FilePath() + u"|" + dialog.LineFormat(), Trim(c.path) + u"|" + Trim(c.format)); }
     dialog.Destroy();
-  }
-  // The command: cancelling the dialog writes nothing.
-  {
-    ConfirmAnswerer user(IDCANCEL);
-    calls.clear();
-    EXPECT_FALSE(SaveResultsCommand(list, frame.Handle()));
-    EXPECT_EQ(ConfirmAnswerer::answered, 1);
-    EXPECT_TRUE(calls.empty());
   }
   // "Browse..." puts the chosen file into the path box.
   ui::SetPickResponder([](const ui::PickRequest& r, ui::PickAnswer* a) {

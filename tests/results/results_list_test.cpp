@@ -3,15 +3,14 @@
 // texts, the header, the row height, the drawn rows and the navigation keys.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 
 #include "platform/fault.h"
 #include "platform/text.h"
 #include "results/icon_source.h"
-#include "results/list_ctrl_ex.h"
 #include "list_host.h"
 #include "support/temp_dir.h"
 #include "ui_test_support.h"
@@ -21,28 +20,22 @@ namespace {
 
 constexpr int kListId = 1001;
 using search::ICON_UNRESOLVED;
-using search::SearchResult;
 using listhost::HostFrame;
 using listhost::Rows;
 
 // The shell, except that the drive letters in `remote` are network drives; every question is kept.
 class RecordingSource : public IconSource {
  public:
-  struct Lookup {
-    std::wstring path;
-    bool byAttributes;
-  };
+  using Lookup = std::pair<std::wstring, bool>;  // the path, and whether asked by attributes alone
   std::wstring remote;
 
   uint32_t DriveType(const std::wstring& root) override {
-    if (IsRemote(root)) return DRIVE_REMOTE;
-    return ShellIconSource().DriveType(root);
+    return IsRemote(root) ? DRIVE_REMOTE : ShellIconSource().DriveType(root);
   }
   int SmallIconIndex(const std::wstring& path, bool byAttributes, DWORD attributes) override {
-    {
-      std::lock_guard<std::mutex> guard(mutex_);
-      lookups_.push_back({path, byAttributes});
-    }
+    std::unique_lock<std::mutex> guard(mutex_);
+    lookups_.push_back({path, byAttributes});
+    guard.unlock();
     if (IsRemote(path) && !byAttributes) return -1;  // a network drive is never touched
     return ShellIconSource().SmallIconIndex(path, byAttributes, attributes);
   }
@@ -63,22 +56,17 @@ class TestList : public CListCtrlEx {
  public:
   POINT pointer = {};
   bool realPointer = false;
-  int tipRequests = 0;
-  int pops = 0;
-  HMENU poppedMenu = nullptr;
-  HWND poppedOwner = nullptr;
+  std::wstring lastTip;
+  std::vector<std::pair<HMENU, HWND>> popped;  // the view menus shown, and their owners
 
  protected:
   POINT TipPointer() const override { return realPointer ? CListCtrlEx::TipPointer() : pointer; }
   bool OnToolTipText(NMTTDISPINFOW* info, LRESULT* result) override {
-    ++tipRequests;
-    return CListCtrlEx::OnToolTipText(info, result);
+    const bool handled = CListCtrlEx::OnToolTipText(info, result);
+    lastTip = info->lpszText ? info->lpszText : L"";
+    return handled;
   }
-  void PopupViewMenu(HMENU menu, POINT, HWND owner) override {
-    ++pops;
-    poppedMenu = menu;
-    poppedOwner = owner;
-  }
+  void PopupViewMenu(HMENU menu, POINT, HWND owner) override { popped.push_back({menu, owner}); }
 };
 
 // 2024-07-01 14:30 UTC, 16:30 in Berlin (the test's zone).
@@ -100,8 +88,7 @@ class ResultsListTest : public ::testing::Test {
   }
   void Show(Rows& rows, int count = -1) { listhost::ShowRows(list, rows, count); }
   RECT RowRect(int row, int part = LVIR_BOUNDS) {
-    RECT rc = {};
-    rc.left = part;
+    RECT rc = {part, 0, 0, 0};
     list.Send(LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&rc));
     return rc;
   }
@@ -125,13 +112,11 @@ class ResultsListTest : public ::testing::Test {
   RecordingSource source;
   HostFrame frame;
   TestList list;
+  Rows rows;
 };
 
 TEST_F(ResultsListTest, RowOperationsKeepToTheRowsAndTheArray) {
-  Rows rows;
-  rows.Add(u"C:\\a\\", u"x.txt", UINT32_MAX);
-  rows.Add(u"C:\\b\\", u"sub", UINT32_MAX, true);
-  rows.Add(u"", u"C:", 2, true);
+  rows.Add(u"C:\\a\\", u"x.txt", UINT32_MAX).Add(u"C:\\b\\", u"sub", UINT32_MAX, true).Add(u"", u"C:", 2, true);
   list.SetVirtualCount(3);
   std::u16string name, path;
   bool folder = false;
@@ -139,7 +124,6 @@ TEST_F(ResultsListTest, RowOperationsKeepToTheRowsAndTheArray) {
   EXPECT_FALSE(list.GetItemIsFolder(0, &folder));
   EXPECT_FALSE(list.RemoveItem(0));
   EXPECT_EQ(list.GetTotalSizeKB(), CListCtrlEx::kNoTotal);
-
   // More rows than entries (the count arrives before the array): the rows past it have none.
   Show(rows, 5);
   for (auto [row, ok] : {std::pair{-1, false}, {0, true}, {2, true}, {3, false}, {5, false}}) {
@@ -180,9 +164,7 @@ TEST_F(ResultsListTest, AnIconLookedUpBeforeTheRowsMovedIsNotStored) {
     os::Event& gate;
     ~OpenAtEnd() { gate.Set(); }  // before the list stops its thread, whatever failed
   } openAtEnd{gated.gate};
-  Rows rows;
-  rows.Add(u"C:\\", u"b");
-  rows.Add(u"C:\\", u"a");
+  rows.Add(u"C:\\", u"b").Add(u"C:\\", u"a");
   listhost::ShowRows(other, rows);
   uitest::RenderClient(other.Handle());
   ASSERT_TRUE(uitest::PumpUntil([&] { return gated.entered.load(); }, 10000));
@@ -200,37 +182,31 @@ TEST_F(ResultsListTest, AnIconLookedUpBeforeTheRowsMovedIsNotStored) {
 
 TEST_F(ResultsListTest, DrawnRowsGetTheirIconsAndNetworkDrivesAreNeverAskedForReal) {
   source.remote = L"N";
-  Rows rows;
-  rows.Add(u"C:\\windows\\", u"notepad.exe");
-  rows.Add(u"N:\\share\\", u"report.docx");
-  rows.Add(u"N:\\share\\", u"sub", 0, true);
-  rows.Add(u"", u"N:", 0, true);
+  rows.Add(u"C:\\windows\\", u"notepad.exe").Add(u"N:\\share\\", u"report.docx");
+  rows.Add(u"N:\\share\\", u"sub", 0, true).Add(u"", u"N:", 0, true);
   Show(rows);
   uitest::RenderClient(list.Handle());
   ASSERT_TRUE(uitest::PumpUntil([&] { return AllResolved(rows); }, 30000));
   EXPECT_EQ(rows.entries[2].iconIndex, list.FolderIcon());
   EXPECT_EQ(rows.entries[3].iconIndex, list.FolderIcon());
   int byName = 0, notepad = 0;
-  for (const auto& lookup : source.Lookups()) {
-    EXPECT_FALSE(lookup.path[0] == L'N' && !lookup.byAttributes) << "asked for real: " << std::string(lookup.path.begin(), lookup.path.end());
-    byName += lookup.path == L"report.docx" && lookup.byAttributes;
-    notepad += lookup.path == L"C:\\windows\\notepad.exe" && !lookup.byAttributes;
+  for (const auto& [path, byAttributes] : source.Lookups()) {
+    EXPECT_FALSE(path[0] == L'N' && !byAttributes) << "asked for real: " << std::string(path.begin(), path.end());
+    byName += path == L"report.docx" && byAttributes;
+    notepad += path == L"C:\\windows\\notepad.exe" && !byAttributes;
   }
   EXPECT_GE(byName, 1);
   EXPECT_GE(notepad, 1) << "a local file is asked for real";
 }
 
 TEST_F(ResultsListTest, TipsOfAFileAndADriveAndHovering) {
-  Rows rows;
-  rows.Add(u"C:\\docs\\", u"notes.txt", 1234567, false, kJulyAfternoon);
-  rows.Add(u"", u"C:", 0, true);
+  rows.Add(u"C:\\docs\\", u"notes.txt", 1234567, false, kJulyAfternoon).Add(u"", u"C:", 0, true);
   Show(rows);
   EXPECT_EQ(TipOfRow(0), L"notes.txt\r\nLocation:  C:\\docs\\\r\nDate Modified :  2024-07-01 16:30\r\nSize:  1,234,567 KB");
   EXPECT_EQ(TipOfRow(1), L"C:\r\nLocation:  My Computer \r\nModified Date:  N/A\r\nSize:  0 KB");
   EXPECT_EQ(TipOfRow(0).substr(0, 9), L"notes.txt") << "back to the first row";
   RECT below = RowRect(1);
   EXPECT_EQ(TipAt(POINT{below.left + 40, below.bottom + 20}), L"") << "no row";
-
   // Hovering shows the tip of the row under the pointer.
   frame.Show(SW_SHOWNORMAL);
   list.realPointer = true;
@@ -238,53 +214,36 @@ TEST_F(ResultsListTest, TipsOfAFileAndADriveAndHovering) {
     // The pointer comes to rest on the row: one move, as the mouse gives it.
     RECT rc = RowRect(row);
     POINT at = {rc.left + 60, (rc.top + rc.bottom) / 2};
-    MSG move = {};
-    move.hwnd = list.Handle();
-    move.message = WM_MOUSEMOVE;
-    move.lParam = MAKELPARAM(at.x, at.y);
+    MSG move = {list.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y), 0, {}};
     ::ClientToScreen(list.Handle(), &at);
     ::SetCursorPos(at.x, at.y);
-    int requests = list.tipRequests;
+    list.lastTip.clear();
     EXPECT_FALSE(list.PreTranslateMessage(&move)) << "the message goes on as usual";
-    ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsWindowVisible(list.ToolTip()) && list.tipRequests > requests; }, 10000))
+    ASSERT_TRUE(uitest::PumpUntil([&] { return ::IsWindowVisible(list.ToolTip()) && !list.lastTip.empty(); }, 10000))
         << row;
-    wchar_t text[512] = {};
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = list.Handle();
-    tool.lpszText = text;
-    ::SendMessageW(list.ToolTip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
-    EXPECT_EQ(std::wstring(text).substr(0, 4), row == 0 ? L"note" : L"C:\r\n") << row;
+    EXPECT_EQ(list.lastTip.substr(0, 4), row == 0 ? L"note" : L"C:\r\n") << row;
   }
   list.realPointer = false;
   list.SetMode(ModeSearching);
   EXPECT_EQ(TipOfRow(0), L"") << "state rows have no tip";
 }
 
-TEST_F(ResultsListTest, HeaderOpensTheViewMenuAndFitsTheColumn) {
-  Rows rows;
+TEST_F(ResultsListTest, HeaderOpensTheViewMenuFitsTheColumnAndNotificationsReachTheParent) {
   rows.Add(u"C:\\long\\", std::u16string(200, u'W') + u".txt", 1234);
   Show(rows);
   EXPECT_EQ(list.WidestText(), 600u);
   uitest::RenderClient(list.Handle());
   EXPECT_GT(list.WidestText(), 600u) << "a row wider than the column was drawn";
-
   NMHEADERW note = {};
   note.hdr = {list.Header(), UINT_PTR(::GetDlgCtrlID(list.Header())), UINT(HDN_DIVIDERDBLCLICKW)};
   list.Send(WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note));
   EXPECT_EQ(list.ColumnWidth(0), int(list.WidestText()));
-
   note.hdr.code = UINT(HDN_ITEMCLICKW);
   list.Send(WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note));
-  EXPECT_EQ(list.pops, 1);
-  EXPECT_EQ(list.poppedMenu, ::GetSubMenu(::GetMenu(frame.Handle()), 2));
-  EXPECT_EQ(list.poppedOwner, frame.Handle());
-
+  EXPECT_EQ(list.popped, (std::vector<std::pair<HMENU, HWND>>{{::GetSubMenu(::GetMenu(frame.Handle()), 2), frame.Handle()}}));
   list.SetMode(ModeResults);
   EXPECT_EQ(list.WidestText(), 600u) << "a mode change starts again";
-}
-
-TEST_F(ResultsListTest, ClickStaysWithTheListOtherNotificationsReachTheParent) {
+  // A click stays with the list; the other notifications reach the parent.
   for (auto [code, parentSees] : {std::pair{UINT(NM_CLICK), false}, {UINT(NM_DBLCLK), true}, {UINT(NM_RCLICK), true}}) {
     frame.notifications.clear();
     NMHDR header = {list.Handle(), UINT_PTR(kListId), code};
@@ -294,7 +253,6 @@ TEST_F(ResultsListTest, ClickStaysWithTheListOtherNotificationsReachTheParent) {
 }
 
 TEST_F(ResultsListTest, RowsAreTwoLinesOfTheListFont) {
-  Rows rows;
   rows.Add(u"C:\\", u"a");
   Show(rows);
   LOGFONTW font = {};
@@ -323,19 +281,15 @@ TEST_F(ResultsListTest, StateRowsShowTheirTextAndModeNoneNothing) {
                                            : uitest::Shoot(list.Handle(), std::string("results_state_") + kNames[mode]);
     RECT row = RowRect(0);
     int dark = 0;
-    for (int y = row.top; y < row.bottom; ++y) {
+    for (int y = row.top; y < row.bottom; ++y)
       for (int x = 0; x < 300; ++x) dark += GetRValue(image.At(x, y)) < 128;
-    }
     EXPECT_EQ(dark > 0, mode != ModeNone) << mode;
   }
 }
 
 TEST_F(ResultsListTest, SelectedRowHasTheFrameAndTheGradient) {
-  Rows rows;
-  rows.Add(u"C:\\windows\\", u"notepad.exe", 0, false, kJulyAfternoon);
-  rows.Add(u"C:\\Users\\Public\\Documents\\", u"Quarterly report.docx", 1234, false, kJulyAfternoon);
-  rows.Add(u"C:\\long\\", std::u16string(90, u'x') + u".log", 1234567, false, kJulyAfternoon);
-  rows.Add(u"", u"C:", 51234567, true);
+  rows.Add(u"C:\\windows\\", u"notepad.exe", 0, false, kJulyAfternoon).Add(u"C:\\Users\\Public\\Documents\\", u"Quarterly report.docx", 1234, false, kJulyAfternoon);
+  rows.Add(u"C:\\long\\", std::u16string(90, u'x') + u".log", 1234567, false, kJulyAfternoon).Add(u"", u"C:", 51234567, true);
   Show(rows);
   list.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
   uitest::RenderClient(list.Handle());
@@ -343,10 +297,9 @@ TEST_F(ResultsListTest, SelectedRowHasTheFrameAndTheGradient) {
   uitest::Image image = uitest::Shoot(list.Handle(), "results_list");
   for (int row : {0, 1}) {
     RECT label = RowRect(row, LVIR_LABEL);
-    label.left += 16;
-    int middle = (label.top + label.bottom) / 2;
-    bool selected = row == 1;
-    COLORREF edge = image.At(label.left, middle), inside = image.At(label.left + 40, middle - 1);
+    const int middle = (label.top + label.bottom) / 2;
+    const bool selected = row == 1;
+    COLORREF edge = image.At(label.left + 16, middle), inside = image.At(label.left + 56, middle - 1);
     EXPECT_TRUE(uitest::Near(edge, selected ? RGB(172, 168, 153) : RGB(255, 255, 255), 12)) << row << uitest::Describe(edge);
     EXPECT_TRUE(uitest::Near(inside, selected ? RGB(226, 224, 220) : RGB(255, 255, 255), 6)) << row << uitest::Describe(inside);
   }
@@ -374,20 +327,16 @@ TEST_F(ResultsListTest, GenericIconsFallBackWhenTheProbesCannotBeMade) {
 // selected rows and the top row after each, from a list with a page of P rows.
 class ListKeysTest : public ResultsListTest {
  protected:
-  struct Step {
-    UINT key;
-    int modifier;  // 0, VK_SHIFT or VK_CONTROL
-    int focus;
-    int firstSelected, lastSelected;  // the one selected range (first -1: none)
-  };
+  // modifier: 0, VK_SHIFT or VK_CONTROL; the one selected range (first -1: none).
+  struct Step { UINT key; int modifier, focus, firstSelected, lastSelected; };
 
   void Press(UINT key, int modifier) {
     BYTE keys[256] = {};
-    if (modifier) keys[modifier] = 0x80;
+    keys[modifier] = modifier ? 0x80 : 0;
     ::SetKeyboardState(keys);
     list.Send(WM_KEYDOWN, key, 0);
-    BYTE none[256] = {};
-    ::SetKeyboardState(none);
+    keys[modifier] = 0;
+    ::SetKeyboardState(keys);
   }
   std::vector<int> Selected() {
     std::vector<int> rows;
@@ -443,10 +392,7 @@ TEST_F(ListKeysTest, AMoveClearsEverySelectionItDidNotMake) {
   list.SetVirtualCount(500);
   // Every row (select-all), a row far after the focus, a row before it: a plain move keeps only its
   // own row; the shown rows stay where they were.
-  struct Case {
-    std::vector<int> selected;
-    int focus;
-  } cases[] = {{{}, 40}, {{-1}, 40}, {{40, 300}, 40}, {{3, 40}, 40}, {{3, 40, 41, 42, 499}, 42}};
+  struct Case { std::vector<int> selected; int focus; } cases[] = {{{}, 40}, {{-1}, 40}, {{40, 300}, 40}, {{3, 40}, 40}, {{3, 40, 41, 42, 499}, 42}};
   for (const Case& c : cases) {
     list.SetItemState(-1, 0, LVIS_SELECTED);
     list.EnsureVisible(c.focus + 2);  // the row below the focus is shown too
