@@ -53,10 +53,7 @@ void ChangeQueue::PushRequest(const std::u16string& request) {
 void ChangeQueue::PushChange(const std::u16string& folder) {
   if (Covered(folder, false)) return;
   Append(folder, false);
-  std::u16string parent = ParentFolder(folder);
-  if (order_.size() < longQueue_ || parent.empty()) return;
-  auto count = children_.find(parent);
-  if (count != children_.end() && count->second >= foldMin_) FoldInto(parent);
+  FoldParentWhenCrowded(folder);
 }
 
 void ChangeQueue::FoldInto(const std::u16string& folder) {
@@ -68,6 +65,11 @@ void ChangeQueue::FoldInto(const std::u16string& folder) {
   if (Covered(folder, true)) return;
   Append(kSubtree + folder, false);
   // The new rescan counts among its parent's children: a burst spread over many folders folds on.
+  FoldParentWhenCrowded(folder);
+}
+
+// In a long queue, a folder with many queued children becomes one rescan of its subtree.
+void ChangeQueue::FoldParentWhenCrowded(const std::u16string& folder) {
   std::u16string parent = ParentFolder(folder);
   if (order_.size() < longQueue_ || parent.empty()) return;
   auto count = children_.find(parent);

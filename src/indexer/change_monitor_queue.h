@@ -56,6 +56,7 @@ class ChangeQueue {
   bool Covered(const std::u16string& folder, bool subtree) const;
   // Queues a silent rescan of folder in place of every change and silent rescan below it.
   void FoldInto(const std::u16string& folder);
+  void FoldParentWhenCrowded(const std::u16string& folder);
   void Append(const std::u16string& request, bool front);
   void Erase(std::list<std::u16string>::iterator at);
   // The folder whose children count towards folding: changes and silent rescans only.
