@@ -22,9 +22,12 @@
 #include "indexer/change_monitor.h"
 #include "platform/drive.h"
 #include "platform/text.h"
+#include "watch_bench.h"
 
 namespace fs = std::filesystem;
 using namespace lvx;
+using bench::Cached;
+using bench::Since;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -33,21 +36,11 @@ constexpr double kDrainGoal = 10.0;    // s after the burst ends
 constexpr double kLatencyGoal = 400;   // ms
 constexpr double kQuiet = 1.5;         // s without a refresh and with an empty queue: drained
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
 std::u16string EnginePath(const fs::path& root, const fs::path& host) {
   std::u16string relative = U16(fs::relative(host, root).string());
   for (char16_t& c : relative)
     if (c == u'/') c = u'\\';
   return u"C:\\" + relative;
-}
-
-bool Cached(cache::CacheContext& context, const std::u16string& path) {
-  os::LockGuard hold(context.cacheLock);
-  cache::CDBMapFile file;
-  if (!file.OpenForReading(context.Path())) return false;
-  uint32_t child = 0;
-  return file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, nullptr) != cache::NO_BLOCK;
 }
 
 // The tree of a cache file as sorted lines: folders by name, files with size and write time.
@@ -186,12 +179,7 @@ int main(int argc, char** argv) {
   auto start = Clock::now();
   monitor.StartWatchers(1u << 2);
   monitor.StartDrains(1u << 2);
-  fs::path probe = root / "lvx-bench-probe.txt";
-  for (int i = 0; !Cached(context, u"C:\\lvx-bench-probe.txt") && Since(start) < 120; ++i) {
-    if (i % 50 == 0) std::ofstream(probe).put('x');
-    os::Sleep(10);
-  }
-  std::printf("watchers ready after %.2f s\n", Since(start));
+  std::printf("watchers ready after %.2f s\n", bench::WaitForWatchers(context, root, start));
 
   fs::path deep = root;
   size_t deepest = 0;

@@ -18,15 +18,14 @@
 #include "indexer/location_refresher.h"
 #include "platform/drive.h"
 #include "platform/text.h"
+#include "watch_bench.h"
 
 namespace fs = std::filesystem;
 using namespace lvx;
+using bench::Cached;
+using bench::Since;
 
 namespace {
-
-double Since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Entries below each folder, to pick the one that holds about a tenth of the tree.
 size_t CountBelow(const fs::path& folder, std::vector<std::pair<size_t, fs::path>>& sizes, int depth) {
@@ -38,14 +37,6 @@ size_t CountBelow(const fs::path& folder, std::vector<std::pair<size_t, fs::path
   }
   if (depth > 0) sizes.emplace_back(count, folder);
   return count;
-}
-
-bool Cached(cache::CacheContext& context, const std::u16string& path) {
-  os::LockGuard hold(context.cacheLock);  // as a search holds it
-  cache::CDBMapFile file;
-  if (!file.OpenForReading(context.Path())) return false;
-  uint32_t child = 0;
-  return file.FindPath(cache::kRootBlockOffset, path.c_str(), &child, nullptr) != cache::NO_BLOCK;
 }
 
 std::u16string EnginePath(const fs::path& root, const fs::path& host) {
@@ -104,15 +95,7 @@ int main(int argc, char** argv) {
   start = std::chrono::steady_clock::now();
   monitor.StartWatchers(1u << 2);
   monitor.StartDrains(1u << 2);
-  // The watcher is ready once a change at the root reaches the cache. The probe is written again every
-  // half second until then: a change made while the watches of a large tree are still being set up
-  // is not reported.
-  fs::path probe = root / "lvx-bench-probe.txt";
-  for (int i = 0; !Cached(context, u"C:\\lvx-bench-probe.txt") && Since(start) < 120; ++i) {
-    if (i % 50 == 0) std::ofstream(probe).put('x');
-    os::Sleep(10);
-  }
-  std::printf("watchers ready after            %.3f s\n", Since(start));
+  std::printf("watchers ready after            %.3f s\n", bench::WaitForWatchers(context, root, start));
 
   std::vector<double> latencies;
   for (int i = 0; i < 20; ++i) {
@@ -127,7 +110,7 @@ int main(int argc, char** argv) {
   monitor.StopDrains();
   monitor.StopWatchers();
   for (int i = 0; i < 20; ++i) fs::remove(deep / ("lvx-bench-" + std::to_string(i) + ".txt"));
-  fs::remove(probe);
+  fs::remove(root / "lvx-bench-probe.txt");
   std::sort(latencies.begin(), latencies.end());
   std::printf("change -> found in cache        median %.0f ms, min %.0f ms, max %.0f ms (goal: 400 ms)\n",
               latencies[10] * 1000, latencies.front() * 1000, latencies.back() * 1000);
