@@ -5,13 +5,16 @@
 // checked byte for byte by the build's worked example (tests/indexer).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 
+#include "cache/block_builder.h"
 #include "cache/defragmenter.h"
 #include "cache/dump.h"
 #include "cache/map_file.h"
 #include "cache/state_file.h"
+#include "platform/fault.h"
 #include "support/cache_image.h"
 #include "support/recording_sink.h"
 #include "support/temp_dir.h"
@@ -80,6 +83,30 @@ TEST(RecordFormat, SizesInKilobytes) {
               {1023, 0xFFFFFBFFu, 0xFFFFFFFFu}, {1023, 0xFFFFFC00u, 0xFFFFFFFFu}, {1024, 0, 0xFFFFFFFFu},
               {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu}};
   for (auto row : rows) EXPECT_EQ(SizeInKB(row.high, row.low), row.kb) << row.high << ":" << row.low;
+}
+
+// A folder of 5,000 longest names outgrows the builder's first megabyte three times. When memory runs
+// out at a growth, the append says so and the records taken so far are whole.
+TEST_F(RecordHeapTest, ABlockBuiltInMemoryGrowsAndStopsCleanlyWhenMemoryRunsOut) {
+  const std::vector<Entry> entries = Files(5000, 259);
+  for (int failingGrowth : {0, 1, 3}) {
+    SCOPED_TRACE(failingGrowth);
+    BlockBuilder block;
+    ASSERT_TRUE(block.Start());
+    if (failingGrowth) os::fault::FailNth(os::fault::Op::Alloc, failingGrowth, os::Error::OutOfMemory);
+    size_t taken = 0;
+    for (const Entry& e : entries) {
+      if (!block.Append({e.name.c_str(), e.sizeOrLink})) break;
+      ++taken;
+    }
+    os::fault::Reset();
+    EXPECT_EQ(taken < entries.size(), failingGrowth != 0);
+    uint32_t length = 0;
+    const std::vector<Entry> kept(entries.begin(), entries.begin() + taken);
+    const std::vector<uint8_t> expected = MemoryBlock(kept, &length);
+    const std::span<const uint8_t> built = block.Finish();
+    EXPECT_TRUE(std::equal(built.begin(), built.end(), expected.begin(), expected.end()));
+  }
 }
 
 TEST_F(RecordHeapTest, AllocBlockTakesTheFirstBestFitAndKeepsTheRestInOrder) {
