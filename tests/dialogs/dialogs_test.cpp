@@ -66,7 +66,6 @@ class DialogTest : public ::testing::Test {
   std::wstring Setting(const std::u16string& key) const {
     return W(shell::ReadIniString(u"OPTIONS", key, shell::Paths().settings, u"<none>"));
   }
-  std::wstring Folder() const { return W(dir_.Path()); }
 
   lvx::test::TempDir dir_;
   std::vector<ui::MessageRequest> asked_;
@@ -117,7 +116,7 @@ TEST_F(DialogTest, DrivesListFixedAndRemovableWithTypeLabelAndTick) {
 // ---- Update location ----
 
 TEST_F(DialogTest, UpdateLocationTakesAPickedOrTypedPathThatExists) {
-  const std::wstring folder = Folder() + L"user";
+  const std::wstring folder = W(dir_.Path()) + L"user";
   const struct {
     const char* name;
     std::wstring pick;     // "-": the picker is not used; empty: it is cancelled
@@ -130,7 +129,7 @@ TEST_F(DialogTest, UpdateLocationTakesAPickedOrTypedPathThatExists) {
       {"typed with blanks", L"-", L"  " + folder + L"\t", false, L"#" + folder},
       {"typed file", L"-", folder + L"\\settings.ini", false, L"#" + folder + L"\\settings.ini"},
       {"picker cancelled", L"", L"-", false, L"#C:\\"},
-      {"picked then typed over", folder, Folder() + L"missing", false, L""},
+      {"picked then typed over", folder, W(dir_.Path()) + L"missing", false, L""},
       {"relative", L"-", L"user", false, L""},
       {"drive-relative", L"-", L"C:windows", false, L""},
       {"empty", L"-", L"", false, L""},
