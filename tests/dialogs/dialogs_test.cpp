@@ -77,7 +77,7 @@ class DialogTest : public ::testing::Test {
 
 // ---- Drives ----
 
-TEST_F(DialogTest, DrivesListFixedAndRemovableWithTypeLabelAndTick) {
+TEST_F(DialogTest, DrivesListFixedAndRemovableWithTypeLabelAndTickAsTheSystemReportsThem) {
   const std::map<wchar_t, std::pair<uint32_t, const wchar_t*>> kDrives = {{L'C', {DRIVE_FIXED, L"System"}},
       {L'D', {DRIVE_CDROM, L"Disc"}}, {L'E', {DRIVE_REMOVABLE, L""}}, {L'N', {DRIVE_REMOTE, L"Share"}},
       {L'R', {DRIVE_RAMDISK, L""}}, {L'X', {DRIVE_FIXED, L"Data"}}};
@@ -111,6 +111,11 @@ TEST_F(DialogTest, DrivesListFixedAndRemovableWithTypeLabelAndTick) {
     EXPECT_EQ(dialog.Result(), IDOK);
     EXPECT_EQ(dialog.driveMask, untickAll ? 0 : 0x4u | (1u << 23));
   }
+  // The system's probe: the prefix has C: (drive_c), Z: (the root) and the tests' own T:, all fixed.
+  std::wstring seen;
+  for (const DriveRow& row : ListDriveRows(SystemDriveProbe())) seen += row.drive + L"|";
+  for (const wchar_t* drive : {L"C:    [Hard Disk]|", L"T:    [Hard Disk]|", L"Z:    [Hard Disk]|"})
+    EXPECT_NE(seen.find(drive), std::wstring::npos) << char(drive[0]);
 }
 
 // ---- Update location ----
@@ -163,7 +168,7 @@ TEST_F(DialogTest, UpdateLocationTakesAPickedOrTypedPathThatExists) {
 
 // ---- Settings ----
 
-TEST_F(DialogTest, SettingsPageShowsTheManagersValuesAndCancelStoresNothing) {
+TEST_F(DialogTest, SettingsPageShowsTheValuesCancelStoresNothingClicksAskAndOkStoresEverything) {
   const struct {
     bool autoStart, realtime, integrity, warnings;
     int checkUpdate, shown;  // the list's selection; 3 ("Never") clears the box and disables the list
@@ -191,9 +196,7 @@ TEST_F(DialogTest, SettingsPageShowsTheManagersValuesAndCancelStoresNothing) {
     EXPECT_EQ(Setting(u"CHECKINTEGRITY"), L"<none>");
     EXPECT_EQ(static_cast<shell::CGeneralOptions*>(manager.GetOptions(shell::OPTIONS_GENERAL))->bCheckIntegrity, v.integrity);
   }
-}
-
-TEST_F(DialogTest, SettingsClicksAskWhereTheyMustAndOkStoresEverything) {
+  // Over the stored settings: the clicks ask where they must, and OK stores everything.
   const struct {
     int control, answer;  // answer 0: no question
     bool boxAfter;

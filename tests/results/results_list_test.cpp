@@ -310,34 +310,29 @@ TEST_F(ResultsListTest, GenericIconsFallBackWhenTheProbesCannotBeMade) {
 
 // The navigation keys as a user presses them, alone, with Shift and with Ctrl: the focused row, the
 // selected rows and the top row after each, from a list with a page of P rows.
-class ListKeysTest : public ResultsListTest {
- protected:
+TEST_F(ResultsListTest, KeysMoveFocusAndSelectionAsAUserExpects) {
   // modifier: 0, VK_SHIFT or VK_CONTROL; the one selected range (first -1: none).
   struct Step { UINT key; int modifier, focus, firstSelected, lastSelected; };
-
-  void Press(UINT key, int modifier) {
+  auto press = [&](UINT key, int modifier) {
     BYTE keys[256] = {};
     keys[modifier] = modifier ? 0x80 : 0;
     ::SetKeyboardState(keys);
     list.Send(WM_KEYDOWN, key, 0);
     keys[modifier] = 0;
     ::SetKeyboardState(keys);
-  }
-  std::vector<int> Selected() {
+  };
+  auto selected = [&] {
     std::vector<int> rows;
     for (int r = list.NextItem(-1); r >= 0; r = list.NextItem(r)) rows.push_back(r);
     return rows;
-  }
-  static std::vector<int> Range(int first, int last) {
+  };
+  auto range = [](int first, int last) {
     std::vector<int> rows;
     for (int r = first; first >= 0 && r <= last; ++r) rows.push_back(r);
     return rows;
-  }
-  int Focus() { return list.NextItem(-1, LVNI_FOCUSED); }
-  int Top() { return int(list.Send(LVM_GETTOPINDEX)); }
-};
-
-TEST_F(ListKeysTest, KeysMoveFocusAndSelectionAsAUserExpects) {
+  };
+  auto focus = [&] { return list.NextItem(-1, LVNI_FOCUSED); };
+  auto top = [&] { return int(list.Send(LVM_GETTOPINDEX)); };
   constexpr int kRows = 1000;
   list.SetVirtualCount(kRows);
   const int P = int(list.Send(LVM_GETCOUNTPERPAGE));
@@ -362,12 +357,12 @@ TEST_F(ListKeysTest, KeysMoveFocusAndSelectionAsAUserExpects) {
       {VK_PRIOR, VK_SHIFT, 0, 0, 0},
   };
   for (const Step& step : steps) {
-    Press(step.key, step.modifier);
+    press(step.key, step.modifier);
     SCOPED_TRACE(testing::Message() << "key " << step.key << " modifier " << step.modifier);
-    EXPECT_EQ(Focus(), step.focus);
-    EXPECT_EQ(Selected(), Range(step.firstSelected, step.lastSelected));
-    EXPECT_LE(Top(), step.focus);
-    EXPECT_GT(Top() + P, step.focus) << "the focused row is shown";
+    EXPECT_EQ(focus(), step.focus);
+    EXPECT_EQ(selected(), range(step.firstSelected, step.lastSelected));
+    EXPECT_LE(top(), step.focus);
+    EXPECT_GT(top() + P, step.focus) << "the focused row is shown";
   }
   EXPECT_NE(std::find(frame.notifications.begin(), frame.notifications.end(), UINT(LVN_KEYDOWN)),
             frame.notifications.end());
@@ -379,11 +374,11 @@ TEST_F(ListKeysTest, KeysMoveFocusAndSelectionAsAUserExpects) {
     list.EnsureVisible(c.focus + 2);  // the row below the focus is shown too
     list.SetItemState(c.focus, LVIS_FOCUSED, LVIS_FOCUSED);
     for (int r : c.selected) list.SetItemState(r, LVIS_SELECTED, LVIS_SELECTED);
-    const int top = Top();
-    Press(VK_DOWN, 0);
-    EXPECT_EQ(Focus(), c.focus + 1);
-    EXPECT_EQ(Selected(), Range(c.focus + 1, c.focus + 1)) << c.selected.size();
-    EXPECT_EQ(Top(), top);
+    const int shownTop = top();
+    press(VK_DOWN, 0);
+    EXPECT_EQ(focus(), c.focus + 1);
+    EXPECT_EQ(selected(), range(c.focus + 1, c.focus + 1)) << c.selected.size();
+    EXPECT_EQ(top(), shownTop);
   }
 }
 
