@@ -73,8 +73,17 @@ class FrameworkTest : public ::testing::Test {
   static void SetUpTestSuite() { InitCommonControls(); }
 };
 
-TEST_F(FrameworkTest, CommandsAndReflectedNotificationsReachTheirHandlers) {
-  RoutingDialog dialog;
+// One dialog from a template: commands and reflected notifications reach their handlers, keys are
+// offered up to the top-level window, the control wrappers keep their rules, and the objects let go
+// when the window goes.
+TEST_F(FrameworkTest, RoutingPreTranslationAndWrappersInADialogFromATemplate) {
+  struct KeyTaker : RoutingDialog {
+    std::vector<HWND> offered;
+    bool PreTranslateMessage(MSG* msg) override {
+      offered.push_back(msg->hwnd);
+      return msg->message == WM_KEYDOWN;
+    }
+  } dialog;
   ASSERT_TRUE(dialog.CreateModeless(nullptr));
   EXPECT_TRUE(dialog.initialised);
   EXPECT_FALSE(dialog.IsVisible());
@@ -93,6 +102,50 @@ TEST_F(FrameworkTest, CommandsAndReflectedNotificationsReachTheirHandlers) {
     EXPECT_EQ(list.seen.back(), code);
     EXPECT_EQ(!dialog.notifications.empty(), dialogSees) << code;
   }
+  MSG key = {dialog.Item(IDC_EDIT), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+  MSG other = {dialog.Item(IDC_EDIT), WM_CHAR, L'a', 0, 0, {}};
+  EXPECT_TRUE(RoutePreTranslate(&key));
+  EXPECT_FALSE(RoutePreTranslate(&other));
+  EXPECT_EQ(dialog.offered.size(), 2u) << "the edit box has no object; its dialog was asked";
+
+  // The wrappers' own rules: text of any length and alphabet, indexes and commands out of range, a
+  // spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menus)
+  // are left to the windows that use them.
+  auto attach = [&](CWindow& w, int id) { w.Attach(dialog.Item(id)); };
+  CEditBox edit;
+  attach(edit, IDC_EDIT);
+  edit.SetText(L"Gr\u00f6\u00dfe \u2713");
+  EXPECT_EQ(edit.Text(), L"Gr\u00f6\u00dfe \u2713");
+
+  CComboBox combo;
+  attach(combo, IDC_COMBO);
+  for (const wchar_t* s : {L"Alpha", L"Beta", L"Gamma"}) combo.Add(s);
+  EXPECT_TRUE(combo.Select(1));
+  EXPECT_FALSE(combo.Select(3));
+  EXPECT_FALSE(combo.Delete(-1));
+  EXPECT_EQ(combo.ItemText(7), L"");
+
+  CUpDown spin;
+  CEditBox spinEdit;
+  attach(spin, IDC_SPIN);
+  attach(spinEdit, IDC_SPIN_EDIT);
+  spin.SetRange(0, 0x7FFFFFFF);
+  spin.SetPosition(2147483647);
+  EXPECT_EQ(spinEdit.Text(), L"2147483647");
+  for (auto [text, valid] : {std::pair{L"77", true}, {L"12x", false}}) {
+    spinEdit.SetText(text);
+    bool read = !valid;
+    const int got = spin.Position(&read);
+    EXPECT_EQ(read, valid) << testing::PrintToString(std::wstring(text));
+    EXPECT_TRUE(!valid || got == 77) << got;
+  }
+
+  std::wstring longText(700, L'x');
+  ASSERT_EQ(list.InsertColumn(0, L"Drive", 150), 0);
+  ASSERT_EQ(list.InsertItem(0, L"C:"), 0);
+  EXPECT_TRUE(list.SetItemText(0, 0, longText));
+  EXPECT_EQ(list.ItemText(0, 0), longText);
+
   // A dialog's object lets go of its window when the window goes, and the control's object too.
   HWND listHandle = list.Handle();
   dialog.Destroy();
@@ -114,53 +167,6 @@ TEST_F(FrameworkTest, ModalDialogEndsWithThePostedCommandAndFreesItsOwner) {
     EXPECT_EQ(dialog.Handle(), nullptr);
   }
   EXPECT_EQ(CDialogBox(4242).DoModal(owner.Handle()), -1) << "no such template";
-}
-
-// The wrappers' own rules: text of any length and alphabet, indexes and commands out of range, a
-// spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menus)
-// are left to the windows that use them.
-TEST_F(FrameworkTest, ControlWrappersKeepTheirRules) {
-  RoutingDialog dialog;
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
-  auto attach = [&](CWindow& w, int id) { w.Attach(dialog.Item(id)); };
-
-  CEditBox edit;
-  attach(edit, IDC_EDIT);
-  edit.SetText(L"Gr\u00f6\u00dfe \u2713");
-  EXPECT_EQ(edit.Text(), L"Gr\u00f6\u00dfe \u2713");
-
-  CComboBox combo;
-  attach(combo, IDC_COMBO);
-  for (const wchar_t* s : {L"Alpha", L"Beta", L"Gamma"}) combo.Add(s);
-  EXPECT_EQ(combo.Selection(), -1);
-  EXPECT_TRUE(combo.Select(1));
-  EXPECT_EQ(combo.FindExact(L"gamma"), 2);
-  EXPECT_FALSE(combo.Select(3));
-  EXPECT_FALSE(combo.Delete(-1));
-  EXPECT_EQ(combo.ItemText(7), L"");
-
-  CUpDown spin;
-  CEditBox spinEdit;
-  attach(spin, IDC_SPIN);
-  attach(spinEdit, IDC_SPIN_EDIT);
-  spin.SetRange(0, 0x7FFFFFFF);
-  spin.SetPosition(2147483647);
-  EXPECT_EQ(spinEdit.Text(), L"2147483647");
-  for (auto [text, valid] : {std::pair{L"77", true}, {L"12x", false}}) {
-    spinEdit.SetText(text);
-    bool read = !valid;
-    const int got = spin.Position(&read);
-    EXPECT_EQ(read, valid) << testing::PrintToString(std::wstring(text));
-    EXPECT_TRUE(!valid || got == 77) << got;
-  }
-
-  CListView list;
-  attach(list, IDC_LISTVIEW);
-  std::wstring longText(700, L'x');
-  ASSERT_EQ(list.InsertColumn(0, L"Drive", 150), 0);
-  ASSERT_EQ(list.InsertItem(0, L"C:"), 0);
-  EXPECT_TRUE(list.SetItemText(0, 0, longText));
-  EXPECT_EQ(list.ItemText(0, 0), longText);
 }
 
 TEST_F(FrameworkTest, MessageBoxesGoThroughTheSeamFromAnyThread) {
@@ -248,25 +254,6 @@ TEST_F(FrameworkTest, WaitCursorNestsAndRestores) {
   }
   EXPECT_FALSE(CWaitCursor::Active());
   EXPECT_EQ(::GetCursor(), arrow);
-}
-
-TEST_F(FrameworkTest, PreTranslationWalksUpToTheTopLevelWindow) {
-  struct KeyTaker : RoutingDialog {
-    std::vector<HWND> offered;
-    bool PreTranslateMessage(MSG* msg) override {
-      offered.push_back(msg->hwnd);
-      return msg->message == WM_KEYDOWN;
-    }
-  } dialog;
-  ASSERT_TRUE(dialog.CreateModeless(nullptr));
-  MSG key = {dialog.Item(IDC_EDIT), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
-  MSG other = {dialog.Item(IDC_EDIT), WM_CHAR, L'a', 0, 0, {}};
-  EXPECT_TRUE(RoutePreTranslate(&key));
-  EXPECT_FALSE(RoutePreTranslate(&other));
-  EXPECT_EQ(dialog.offered.size(), 2u) << "the edit box has no object; its dialog was asked";
-
-  auto args = SplitCommandLine(L"\"C:\\Program Files\\lvx.exe\" /hide \"a b\"");
-  EXPECT_EQ(args, (std::vector<std::wstring>{L"C:\\Program Files\\lvx.exe", L"/hide", L"a b"}));
 }
 
 }  // namespace
