@@ -73,9 +73,6 @@ class FrameworkTest : public ::testing::Test {
   static void SetUpTestSuite() { InitCommonControls(); }
 };
 
-// One dialog from a template: commands and reflected notifications reach their handlers, keys are
-// offered up to the top-level window, the control wrappers keep their rules, and the objects let go
-// when the window goes.
 TEST_F(FrameworkTest, RoutingPreTranslationAndWrappersInADialogFromATemplate) {
   struct KeyTaker : RoutingDialog {
     std::vector<HWND> offered;

@@ -2,7 +2,6 @@
 // fault must come back as a message that names what is wrong, never as a crash or a wrong file.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 
 #include "platform/text.h"
@@ -93,7 +92,7 @@ TEST(ZipArchive, DamagedArchivesAreRefusedWithTheReason) {
   }
 }
 
-TEST(ZipArchive, MissingOrUnopenableArchivesAndMissingEntriesAreNamed) {
+TEST(ZipArchive, ArchivesThatCannotBeOpenedAndMissingEntriesAreNamed) {
   lvx::test::TempDir dir;
   CResourceArchive archive;
   std::u16string error;
@@ -102,15 +101,7 @@ TEST(ZipArchive, MissingOrUnopenableArchivesAndMissingEntriesAreNamed) {
   EXPECT_NE(error.find(u"\"" + path + u"\" cannot be opened: "), std::u16string::npos) << U8(error);
   EXPECT_GT(error.size(), error.find(u"opened: ") + 8) << "the system's reason follows";
   EXPECT_FALSE(archive.IsLoaded());
-
-  const ZipLayout zip = MakeZip({{"AppMain.xml", kText}});
-  std::ofstream(dir.HostPath() + "/default.zip", std::ios::binary)
-      .write(reinterpret_cast<const char*>(zip.bytes.data()), std::streamsize(zip.bytes.size()));
-  ASSERT_EQ(archive.Load(path, &error), 0) << U8(error);
   std::vector<uint8_t> out;
-  ASSERT_EQ(archive.ReadFile(u"AppMain.xml", &out, &error), 0);
-  EXPECT_EQ(std::string(out.begin(), out.end()), kText);
-
   EXPECT_EQ(ReadOne(MakeZip({{"other.xml", kText}}), u"AppMain.xml", &out), u"The user-interface archive "
             u"\"C:\\skins\\default.zip\" has no file \"AppMain.xml\".");
 }
