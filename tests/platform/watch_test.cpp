@@ -208,7 +208,6 @@ TEST_F(WatchTest, SmallBuffersTakeTheRestAtTheNextReadAndDropWhatNeverFits) {
 #ifndef _WIN32
 class PosixWatchTest : public WatchTest {
  protected:
-  void Move(const std::string& from, const std::string& to) { fs::rename(from, to); }
   // The next change of a fresh name at the root: everything reported before it has been read.
   void Settle(WatchReader& reader) {
     drive_.MakeFile("settle" + std::to_string(++settles_));
@@ -227,10 +226,10 @@ TEST_F(PosixWatchTest, TheWholeTreeIsWatchedThroughNewFoldersRenamesAndMoves) {
   ASSERT_TRUE(watch_.Open(drive_.Root()));
   WatchReader reader(watch_);
   drive_.MakeFolder("new");
-  Move(outside_.HostPath() + "/in", Host("in"));  // a tree moved in: added as one
-  Move(Host("a"), Host("z"));                     // a rename in one folder: old name, then new name
-  Move(Host("x/y"), Host("w/y"));                 // a move between folders: removed, then added
-  Move(Host("gone"), outside_.HostPath() + "/gone");  // out of the tree: removed, no longer watched
+  fs::rename(outside_.HostPath() + "/in", Host("in"));  // a tree moved in: added as one
+  fs::rename(Host("a"), Host("z"));                     // a rename in one folder: old name, then new name
+  fs::rename(Host("x/y"), Host("w/y"));                 // a move between folders: removed, then added
+  fs::rename(Host("gone"), outside_.HostPath() + "/gone");  // out of the tree: removed, no longer watched
   ASSERT_TRUE(reader.WaitFor(kActionRemoved, u"gone")) << reader.Describe();
   EXPECT_EQ(reader.IndexOf(kActionRenamedOldName, u"a") + 1, reader.IndexOf(kActionRenamedNewName, u"z"));
   EXPECT_EQ(reader.IndexOf(kActionRemoved, u"x\\y") + 1, reader.IndexOf(kActionAdded, u"w\\y"));
@@ -259,8 +258,8 @@ TEST_F(PosixWatchTest, AnOverflowIsReportedAndTheWatchesAreRepaired) {
   for (int i = 0; i <= limit; ++i)
     fs::permissions(Host(i % 2 ? "p" : "q"), i % 4 < 2 ? fs::perms(0600) : fs::perms(0644));
   drive_.MakeFolder("lost");
-  Move(Host("keep"), Host("kept"));
-  Move(Host("old"), outside_.HostPath() + "/old");
+  fs::rename(Host("keep"), Host("kept"));
+  fs::rename(Host("old"), outside_.HostPath() + "/old");
   WatchReader reader(watch_);
   ASSERT_TRUE(reader.WaitUntil([&] { return reader.zeros >= 1; })) << reader.Describe();
   drive_.MakeFile("lost/f");
