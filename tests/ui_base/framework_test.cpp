@@ -108,6 +108,7 @@ TEST_F(FrameworkTest, RoutingPreTranslationAndWrappersInADialogFromATemplate) {
   // spin box's typed text that is no number. Plain pass-through calls (dates, ticks in lists, menus)
   // are left to the windows that use them.
   auto attach = [&](CWindow& w, int id) { w.Attach(dialog.Item(id)); };
+
   CEditBox edit;
   attach(edit, IDC_EDIT);
   edit.SetText(L"Gr\u00f6\u00dfe \u2713");
@@ -223,7 +224,6 @@ TEST_F(FrameworkTest, WorkerPostsItsPayloadToTheWindowAndStops) {
   worker.Wake();
   ASSERT_TRUE(uitest::PumpUntil([&] { return rounds.load() == 1; }, 5000));
   EXPECT_TRUE(worker.Stop(5000));
-  EXPECT_EQ(worker.ExitCode(), 7u);
 
   // A payload whose post fails is freed, not lost.
   struct Counted {

@@ -147,7 +147,7 @@ TEST(DialogBuilder, TheRealArchiveHoldsEveryControlTheMainWindowLooksUp) {
       ASSERT_NE(control, nullptr) << U8(name);
       EXPECT_EQ(control->GetClass(), kind) << U8(name);
     }
-  // The three page buttons choose the pages of the tab layout, in order, the first one shown.
+  // Three page buttons choose the three pages of the tab layout (the paint manager sees the first shown).
   auto* pages = static_cast<CTabLayoutUI*>(m.FindControl(u"tabPagesToolbar"));
   ASSERT_EQ(pages->GetCount(), 3);
   EXPECT_EQ(pages->GetItemAt(2), m.FindControl(u"tabAdvanced"));
