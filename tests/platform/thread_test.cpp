@@ -98,24 +98,7 @@ TEST(LockTest, ExcludesOtherThreadsAndNestsOnItsOwn) {
   lock.Release();
 }
 
-TEST(Messages, SystemAndMemoryBoxesCarryTheCodeTheTextAndWhere) {
-  test::RecordingMessages messages;
-  uint32_t code = CodeOf(Error::NotFound);
-  SystemErrorBox(code, u" In Somewhere - 000");
-  MemoryErrorBox(CodeOf(Error::OutOfMemory), 4096, u" In Elsewhere - 001");
-  SystemErrorBox(0x3FFFFFFF, u" nowhere");  // no system text: nothing is shown
-  ASSERT_EQ(messages.Count(), 2u);
-  EXPECT_EQ(messages.Texts()[0], U16("ErrorCode = " + std::to_string(code) + ", ") +
-                                     SystemErrorText(code) + u"\r\n In Somewhere - 000");
-  EXPECT_NE(messages.Texts()[1].find(u" In Elsewhere - 001\r\nRequestSize = \t4096 Bytes\r\nMaxFreeBlock"),
-            String::npos);
-  MemoryFacts facts;
-  facts.totalPhys = 16ull << 30;
-  facts.availPhys = 5;
-  EXPECT_EQ(MemoryText(facts).rfind(u"Memory :\t5 Bytes / 4294967295 Bytes\r\n", 0), 0u);
-}
-
-TEST(Messages, QuietAndHeldBackStretchesBelongToTheirThread) {
+TEST(Messages, QuietAndHeldBackStretchesBelongToTheirThreadAndBoxesSayTheCodeTheTextAndWhere) {
   test::RecordingMessages messages;
   auto other = [](const char16_t* text) { std::thread([text] { ErrorBox(text); }).join(); };
   {
@@ -141,6 +124,19 @@ TEST(Messages, QuietAndHeldBackStretchesBelongToTheirThread) {
   }
   EXPECT_EQ(messages.Texts(), (std::vector<String>{u"other thread", u"other again", u"first",
                                                    u"second", u"before a fatal end"}));
+  uint32_t code = CodeOf(Error::NotFound);
+  SystemErrorBox(code, u" In Somewhere - 000");
+  MemoryErrorBox(CodeOf(Error::OutOfMemory), 4096, u" In Elsewhere - 001");
+  SystemErrorBox(0x3FFFFFFF, u" nowhere");  // no system text: nothing is shown
+  ASSERT_EQ(messages.Count(), 7u);
+  EXPECT_EQ(messages.Texts()[5], U16("ErrorCode = " + std::to_string(code) + ", ") +
+                                     SystemErrorText(code) + u"\r\n In Somewhere - 000");
+  EXPECT_NE(messages.Texts()[6].find(u" In Elsewhere - 001\r\nRequestSize = \t4096 Bytes\r\nMaxFreeBlock"),
+            String::npos);
+  MemoryFacts facts;
+  facts.totalPhys = 16ull << 30;
+  facts.availPhys = 5;
+  EXPECT_EQ(MemoryText(facts).rfind(u"Memory :\t5 Bytes / 4294967295 Bytes\r\n", 0), 0u);
 }
 
 }  // namespace

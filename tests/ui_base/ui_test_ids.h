@@ -11,11 +11,8 @@
 #define IDC_CHECK 1002
 #define IDC_EDIT 1003
 #define IDC_COMBO 1004
-#define IDC_LIST 1005
 #define IDC_LISTVIEW 1006
 #define IDC_SPIN_EDIT 1007
 #define IDC_SPIN 1008
-#define IDC_DATE 1009
-#define IDC_PROGRESS 1010
 #define IDC_TAB 1011
 #define IDC_LABEL 1012
