@@ -166,8 +166,6 @@ std::string U8(const std::wstring& text) { return std::string(text.begin(), text
 
 std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 
-void PressOk(HWND box) { Press(box, IDOK); }
-
 void Press(HWND dialog, int button) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {

@@ -69,7 +69,6 @@ std::wstring StatusText(HWND main);
 std::string U8(const std::wstring& text);  // for failure messages
 // The text of a message box (its static text).
 std::wstring MessageBoxText(HWND box);
-void PressOk(HWND box);
 void Press(HWND dialog, int button);  // a BN_CLICKED of the button
 // Polls until done() holds or the time is up.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);

@@ -65,12 +65,6 @@ TEST_F(AppTest, HideASecondCopyTheCloseBoxUninstallAndAThirdCopyRefused) {
   auto files = SessionFiles();
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::wstring>{L"User(0).session", L"User.session"})) << "the second claims none";
-  // The close box hides the window; the program runs on until a copy or the hot key shows it.
-  SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_FALSE(IsWindowVisible(main));
-  EXPECT_TRUE(first.Running());
-  SendMessageW(main, kShowWindow, 0, 0);
-  EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_NE(RunValue().find(L"lumivex.exe /hide"), std::wstring::npos) << U8(RunValue());
   Program uninstall;
   ASSERT_TRUE(uninstall.Start(L"/UNINSTALL"));
@@ -90,7 +84,7 @@ TEST_F(AppTest, HideASecondCopyTheCloseBoxUninstallAndAThirdCopyRefused) {
   EXPECT_EQ(MessageBoxText(box),
             L"This program is now running by another user and can not run concurrently by multiple user!");
   EXPECT_EQ(third.MainWindow(0), nullptr);
-  PressOk(box);
+  Press(box, IDOK);
   EXPECT_NE(third.WaitForExit(kWaitMs), -1);
 }
 
@@ -104,7 +98,7 @@ TEST_F(AppTest, AMissingInterfaceArchiveIsNamedInAMessageAndTheStartEnds) {
   HWND box = program.MessageBoxWindow();
   ASSERT_NE(box, nullptr);
   EXPECT_NE(MessageBoxText(box).find(L"default.zip"), std::wstring::npos) << U8(MessageBoxText(box));
-  PressOk(box);
+  Press(box, IDOK);
   EXPECT_EQ(program.WaitForExit(kWaitMs), 1);
   EXPECT_EQ(FindMainWindow(), nullptr);
   std::error_code ignored;
@@ -161,7 +155,8 @@ TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
   // A single left click opens the menu after the double-click time.
   tray(0, WM_LBUTTONDOWN);
   EXPECT_TRUE(CloseMenuOf(process));
-  // The right button opens it at once; "Open Main &Window" shows the hidden window.
+  // The close box hides the window; the right button opens the menu at once; "Open Main &Window"
+  // shows the hidden window.
   PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(WaitUntil([&] { return !Visible(main); }, 5000));
   tray(0, WM_RBUTTONDOWN);
@@ -207,7 +202,7 @@ TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
   HWND box = ShownDialogOf(process, kUpdaterTitle, true, kWaitMs);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), L"Can not connect to the server, please check your network connection.");
-  PressOk(box);
+  Press(box, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(updater) || !IsWindowVisible(updater); }, 10000));
   // Without a shown updater only a new version speaks (the codes' rules are the checker's own).
   WriteUnicodeFile(UserDataFolder() + L"\\update.ini",
