@@ -145,10 +145,15 @@ bool Program::Running() const { return info_.hProcess && WaitForSingleObject(inf
 
 HWND Program::MainWindow(DWORD milliseconds) const { return WaitForWindow(info_.dwProcessId, kClass, Marked, milliseconds); }
 
-HWND Program::MessageBoxWindow(DWORD milliseconds) const { return DialogWindow(L"Lumivex", milliseconds); }
+HWND Program::MessageBoxWindow(DWORD milliseconds) const {
+  return DialogWindow(L"Lumivex", true, milliseconds);
+}
 
-HWND Program::DialogWindow(const wchar_t* title, DWORD milliseconds) const {
-  return WaitForWindow(info_.dwProcessId, L"#32770", [&](HWND h) { return WindowText(h) == title; }, milliseconds);
+HWND Program::DialogWindow(const wchar_t* title, bool boxOnly, DWORD milliseconds) const {
+  auto wanted = [&](HWND h) {
+    return IsWindowVisible(h) && WindowText(h) == title && (!boxOnly || GetDlgItem(h, 0xFFFF));
+  };
+  return WaitForWindow(info_.dwProcessId, L"#32770", wanted, milliseconds);
 }
 
 HWND FindMainWindow() { return FindWindowOf(0, kClass, Marked); }
@@ -201,13 +206,6 @@ HWND FocusIn(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds) {
-  return WaitForWindow(
-      process, L"#32770",
-      [&](HWND h) { return IsWindowVisible(h) && WindowText(h) == title && (!boxOnly || GetDlgItem(h, 0xFFFF)); },
-      milliseconds);
 }
 
 HWND PopupMenuOf(DWORD process, DWORD milliseconds) {

@@ -83,13 +83,10 @@ class CommandsTest : public ::testing::Test {
     if (main) WaitUntil([&] { return !Grayed(main, kUpdateCache); }, kWaitMs);
     return main;
   }
-  HWND Box(const wchar_t* title, DWORD milliseconds = kWaitMs) {
-    return ShownDialogOf(program_.Id(), title, true, milliseconds);
-  }
   // Sends the command and waits for the dialog it shows with the title.
   HWND Dialog(HWND main, UINT id, const wchar_t* title) {
     Command(main, id);
-    return ShownDialogOf(program_.Id(), title, false, kWaitMs);
+    return program_.DialogWindow(title);
   }
 
   Program program_;
@@ -193,7 +190,7 @@ TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheC
       L"manually only if you can not find updated files in the results.\r\n\r\nAre you sure to rebuild the "
       L"entire search cache?";
   Command(main, kUpdateCache);
-  HWND box = Box(L"Update Search Cache");
+  HWND box = program_.DialogWindow(L"Update Search Cache", true);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), question);
   Press(box, IDNO);
@@ -202,7 +199,7 @@ TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheC
 
   // Yes (from the tray's item) starts the build. Pause and Resume rename the item in both menus.
   Command(main, kTrayUpdate);
-  box = Box(L"Update Search Cache");
+  box = program_.DialogWindow(L"Update Search Cache", true);
   ASSERT_NE(box, nullptr);
   Press(box, IDYES);
   ASSERT_TRUE(WaitUntil([&] { return Grayed(main, kUpdateCache); }, 5000));
@@ -214,7 +211,7 @@ TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheC
   SendMessageW(main, WM_COMMAND, kUpdateCache, 0);
   EXPECT_EQ(MenuText(main, kPauseUpdating), L"&Pause Updating");
   SendMessageW(main, WM_COMMAND, kTrayPause, 0);
-  EXPECT_EQ(Box(L"Update Search Cache", 1500), nullptr);
+  EXPECT_EQ(program_.DialogWindow(L"Update Search Cache", true, 1500), nullptr);
   ExpectCacheMenus(main, true, L"&Resume Updating");
   SendMessageW(main, WM_COMMAND, kPauseUpdating, 0);
   EXPECT_EQ(MenuText(main, kTrayPause, true), L"&Pause Updating") << "resumed";
@@ -228,7 +225,7 @@ TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheC
 
   // Asked again, Yes: this build runs to its end.
   Command(main, kUpdateCache);
-  box = Box(L"Update Search Cache");
+  box = program_.DialogWindow(L"Update Search Cache", true);
   ASSERT_NE(box, nullptr);
   Press(box, IDYES);
   EXPECT_TRUE(CachingFinished(main, 120000)) << U8(StatusText(main));
@@ -265,7 +262,7 @@ TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheC
   Command(main, kUpdateCache);
   EXPECT_TRUE(WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) != 0; }, 5000));
   EXPECT_TRUE(CachingFinished(main, 120000));
-  EXPECT_EQ(Box(L"Update Search Cache", 0), nullptr);
+  EXPECT_EQ(program_.DialogWindow(L"Update Search Cache", true, 0), nullptr);
   Command(main, kExit);
   EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
 }

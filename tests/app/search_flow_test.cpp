@@ -346,7 +346,7 @@ TEST_F(SearchFlowTest, AFirstStartSearchesSortsRefinesExitsInOrderAndASessionEnd
   ASSERT_TRUE(again.Start(L"/hide extra"));
   main_ = again.MainWindow();
   ASSERT_NE(main_, nullptr);
-  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", 3000), nullptr) << "welcomed once";
+  EXPECT_EQ(again.DialogWindow(L"Welcome to Lumivex", false, 3000), nullptr) << "welcomed once";
   EXPECT_TRUE(IsWindowVisible(main_));
   EXPECT_LT(SendMessageW(Item(kList), LVM_GETCOUNTPERPAGE, 0, 0), rowsPerPage);
   EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"FALSE");
