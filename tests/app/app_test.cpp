@@ -80,7 +80,7 @@ TEST_F(AppTest, HiddenStartASecondCopyEscapeHotKeyTrayHistoryVolumeUpdatesUninst
   EXPECT_FALSE(IsWindowVisible(main));
   const DWORD process = program.Id();
   auto tray = [&](UINT id, UINT mouse) { PostMessageW(main, kTrayNotify, id, mouse); };
-
+  // A second copy shows the hidden first and ends.
   Program second;
   ASSERT_TRUE(second.Start());
   EXPECT_EQ(second.WaitForExit(kWaitMs), 0);
