@@ -145,10 +145,15 @@ bool Program::Running() const { return info_.hProcess && WaitForSingleObject(inf
 
 HWND Program::MainWindow(DWORD milliseconds) const { return WaitForWindow(info_.dwProcessId, kClass, Marked, milliseconds); }
 
-HWND Program::MessageBoxWindow(DWORD milliseconds) const { return DialogWindow(L"Lumivex", milliseconds); }
+HWND Program::MessageBoxWindow(DWORD milliseconds) const {
+  return DialogWindow(L"Lumivex", true, milliseconds);
+}
 
-HWND Program::DialogWindow(const wchar_t* title, DWORD milliseconds) const {
-  return WaitForWindow(info_.dwProcessId, L"#32770", [&](HWND h) { return WindowText(h) == title; }, milliseconds);
+HWND Program::DialogWindow(const wchar_t* title, bool boxOnly, DWORD milliseconds) const {
+  auto wanted = [&](HWND h) {
+    return IsWindowVisible(h) && WindowText(h) == title && (!boxOnly || GetDlgItem(h, 0xFFFF));
+  };
+  return WaitForWindow(info_.dwProcessId, L"#32770", wanted, milliseconds);
 }
 
 HWND FindMainWindow() { return FindWindowOf(0, kClass, Marked); }
@@ -165,8 +170,6 @@ std::wstring StatusText(HWND main) { return WindowText(GetDlgItem(main, kStatusB
 std::string U8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
-
-void PressOk(HWND box) { Press(box, IDOK); }
 
 void Press(HWND dialog, int button) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
@@ -205,13 +208,6 @@ HWND FocusIn(HWND window) {
   return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
-HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds) {
-  return WaitForWindow(
-      process, L"#32770",
-      [&](HWND h) { return IsWindowVisible(h) && WindowText(h) == title && (!boxOnly || GetDlgItem(h, 0xFFFF)); },
-      milliseconds);
-}
-
 HWND PopupMenuOf(DWORD process, DWORD milliseconds) {
   return WaitForWindow(process, L"#32768", [](HWND h) { return IsWindowVisible(h) != FALSE; }, milliseconds);
 }
@@ -237,8 +233,7 @@ uitest::Image ScreenPixels(const RECT& r) {
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPINFO info = {uitest::TopDown32(width, height), {}};
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);

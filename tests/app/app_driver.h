@@ -55,8 +55,9 @@ class Program {
   HWND MainWindow(DWORD milliseconds = 30000) const;
   // A message box of this process titled "Lumivex", waiting up to the time.
   HWND MessageBoxWindow(DWORD milliseconds = 30000) const;
-  // A dialog of this process with the title, waiting up to the time.
-  HWND DialogWindow(const wchar_t* title, DWORD milliseconds = 30000) const;
+  // A shown dialog or message box (class "#32770") of this process with the title, waiting up to
+  // the time; with boxOnly, only a message box (one with its text static).
+  HWND DialogWindow(const wchar_t* title, bool boxOnly = false, DWORD milliseconds = 30000) const;
 
  private:
   PROCESS_INFORMATION info_{};
@@ -69,7 +70,6 @@ std::wstring StatusText(HWND main);
 std::string U8(const std::wstring& text);  // for failure messages
 // The text of a message box (its static text).
 std::wstring MessageBoxText(HWND box);
-void PressOk(HWND box);
 void Press(HWND dialog, int button);  // a BN_CLICKED of the button
 // Polls until done() holds or the time is up.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
@@ -78,9 +78,6 @@ bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
 HWND WaitForWindow(DWORD process, const wchar_t* cls, const std::function<bool(HWND)>& wanted, DWORD milliseconds);
 // The first window below the parent for which wanted() holds.
 HWND ChildWhere(HWND parent, const std::function<bool(HWND)>& wanted);
-// A shown dialog or message box (class "#32770") of the process with the title, waiting up to the
-// time; with boxOnly, only a message box (one with its text static).
-HWND ShownDialogOf(DWORD process, const wchar_t* title, bool boxOnly, DWORD milliseconds);
 // The window that has the keyboard focus in the thread of the given window (null for none).
 HWND FocusIn(HWND window);
 // A shown popup menu (class "#32768") of the process, waiting up to the time.

@@ -51,49 +51,6 @@ class AppTest : public ::testing::Test {
   void TearDown() override { RemoveRunValue(); }
 };
 
-TEST_F(AppTest, HideASecondCopyTheCloseBoxUninstallAndAThirdCopyRefused) {
-  HeldSession other(L"User.session");  // a copy in another Windows session
-  Program first;
-  HWND main = first.StartAndWaitForCache(L"/hide");
-  ASSERT_NE(main, nullptr);
-  EXPECT_FALSE(IsWindowVisible(main));
-
-  Program second;
-  ASSERT_TRUE(second.Start());
-  EXPECT_EQ(second.WaitForExit(kWaitMs), 0);
-  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, 5000));
-  auto files = SessionFiles();
-  std::sort(files.begin(), files.end());
-  EXPECT_EQ(files, (std::vector<std::wstring>{L"User(0).session", L"User.session"})) << "the second claims none";
-  // The close box hides the window; the program runs on until a copy or the hot key shows it.
-  SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_FALSE(IsWindowVisible(main));
-  EXPECT_TRUE(first.Running());
-  SendMessageW(main, kShowWindow, 0, 0);
-  EXPECT_TRUE(IsWindowVisible(main));
-  EXPECT_NE(RunValue().find(L"lumivex.exe /hide"), std::wstring::npos) << U8(RunValue());
-  Program uninstall;
-  ASSERT_TRUE(uninstall.Start(L"/UNINSTALL"));
-  EXPECT_EQ(uninstall.WaitForExit(kWaitMs), 0);
-  EXPECT_NE(first.WaitForExit(kWaitMs), -1);
-  EXPECT_EQ(RunValue(), L"");
-  EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE") << "closed by the orderly exit";
-  EXPECT_EQ(uninstall.MainWindow(0), nullptr);
-
-  // Two sessions held elsewhere: a third copy refuses with the message.
-  HeldSession another(L"User(0).session");
-  ASSERT_NE(another.handle, INVALID_HANDLE_VALUE);
-  Program third;
-  ASSERT_TRUE(third.Start());
-  HWND box = third.MessageBoxWindow();
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box),
-            L"This program is now running by another user and can not run concurrently by multiple user!");
-  EXPECT_EQ(third.MainWindow(0), nullptr);
-  PressOk(box);
-  EXPECT_NE(third.WaitForExit(kWaitMs), -1);
-}
-
 TEST_F(AppTest, AMissingInterfaceArchiveIsNamedInAMessageAndTheStartEnds) {
   std::filesystem::path folder = std::filesystem::temp_directory_path() / "lvx_no_skin";
   std::filesystem::create_directories(folder);
@@ -104,23 +61,35 @@ TEST_F(AppTest, AMissingInterfaceArchiveIsNamedInAMessageAndTheStartEnds) {
   HWND box = program.MessageBoxWindow();
   ASSERT_NE(box, nullptr);
   EXPECT_NE(MessageBoxText(box).find(L"default.zip"), std::wstring::npos) << U8(MessageBoxText(box));
-  PressOk(box);
+  Press(box, IDOK);
   EXPECT_EQ(program.WaitForExit(kWaitMs), 1);
   EXPECT_EQ(FindMainWindow(), nullptr);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
 }
 
-TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
+TEST_F(AppTest, HiddenStartASecondCopyEscapeHotKeyTrayHistoryVolumeUpdatesUninstallAndAThirdCopy) {
   for (auto [key, value] : {std::pair{L"hisnumber", L"2"}, {L"PATTERN_0", L"older"}, {L"PATTERN_1", L"needle"}})
     WritePrivateProfileStringW(L"PATTERNHISTORY", key, value, SettingsFile().c_str());
   WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0x80000", SettingsFile().c_str());
   WritePrivateProfileStringW(L"OPTIONS", L"AutoSelRemovable", L"1", SettingsFile().c_str());
+  HeldSession other(L"User.session");  // a copy in another Windows session
   Program program;
-  HWND main = program.StartAndWaitForCache();
+  HWND main = program.StartAndWaitForCache(L"/hide");
   ASSERT_NE(main, nullptr);
+  EXPECT_FALSE(IsWindowVisible(main));
   const DWORD process = program.Id();
   auto tray = [&](UINT id, UINT mouse) { PostMessageW(main, kTrayNotify, id, mouse); };
+  // A second copy shows the hidden first and ends.
+  Program second;
+  ASSERT_TRUE(second.Start());
+  EXPECT_EQ(second.WaitForExit(kWaitMs), 0);
+  EXPECT_TRUE(WaitUntil([&] { return Visible(main); }, 5000));
+  auto files = SessionFiles();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::wstring>{L"User(0).session", L"User.session"}))
+      << "the second claims none";
+  EXPECT_NE(RunValue().find(L"lumivex.exe /hide"), std::wstring::npos) << U8(RunValue());
   EXPECT_TRUE(TrayIconShown(main, 0));
   EXPECT_FALSE(TrayIconShown(main, 1));
   // Escape hides the window from any of its controls; the hot key brings it back with the focus in
@@ -161,7 +130,8 @@ TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
   // A single left click opens the menu after the double-click time.
   tray(0, WM_LBUTTONDOWN);
   EXPECT_TRUE(CloseMenuOf(process));
-  // The right button opens it at once; "Open Main &Window" shows the hidden window.
+  // The close box hides the window; the right button opens the menu at once; "Open Main &Window"
+  // shows the hidden window.
   PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(WaitUntil([&] { return !Visible(main); }, 5000));
   tray(0, WM_RBUTTONDOWN);
@@ -199,23 +169,23 @@ TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
   // A check the user starts shows the updater; the server (nothing listens) cannot be reached.
   SendMessageW(main, kShowWindow, 0, 0);
   SendMessageW(main, WM_COMMAND, 32855, 0);
-  HWND updater = program.DialogWindow(kUpdaterTitle);
-  if (updater && IsWindowVisible(updater)) {
+  HWND updater = program.DialogWindow(kUpdaterTitle, false, 5000);
+  if (updater) {
     RedrawWindow(updater, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     SaveScreenshot(updater, "commands_updater");
   }
-  HWND box = ShownDialogOf(process, kUpdaterTitle, true, kWaitMs);
+  HWND box = program.DialogWindow(kUpdaterTitle, true);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), L"Can not connect to the server, please check your network connection.");
-  PressOk(box);
+  Press(box, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(updater) || !IsWindowVisible(updater); }, 10000));
   // Without a shown updater only a new version speaks (the codes' rules are the checker's own).
   WriteUnicodeFile(UserDataFolder() + L"\\update.ini",
                    L"[Version]\r\nMain=9.9.9.9\r\nWhatsNew=Faster\r\nFreeUrl=http://127.0.0.1:9/d.htm\r\n");
   PostMessageW(main, kUpdateResult, 10, 0);
-  EXPECT_EQ(ShownDialogOf(process, kUpdaterTitle, true, 2000), nullptr);
+  EXPECT_EQ(program.DialogWindow(kUpdaterTitle, true, 2000), nullptr);
   PostMessageW(main, kUpdateResult, 11, 0);
-  box = ShownDialogOf(process, kUpdaterTitle, true, kWaitMs);
+  box = program.DialogWindow(kUpdaterTitle, true);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box),
             L"A new version(9.9.9.9) of Lumivex is available,would you like to download it now?\r\n\r\nWhat's "
@@ -227,7 +197,7 @@ TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
   EXPECT_TRUE(WaitUntil([&] { return (help = FindWindowW(L"HH Parent", nullptr)) != nullptr; }, kWaitMs));
   if (help) PostMessageW(help, WM_CLOSE, 0, 0);
 
-  // "E&xit" asks first (warnings are on); Yes ends the program in order.
+  // "E&xit" asks first (warnings are on); No keeps the program.
   tray(0, WM_RBUTTONDOWN);
   menu = PopupMenuOf(process, 5000);
   ASSERT_NE(menu, nullptr);
@@ -237,9 +207,30 @@ TEST_F(AppTest, EscapeHotKeyTrayMenuHistoryTimersVolumeUpdateAnswersAndExit) {
   EXPECT_EQ(MessageBoxText(box),
             L"If you exit Lumivex, the file changes will not be detected by Trackmind any more and the search "
             L"results may become inaccurate.\r\n\r\nExit Lumivex?");
-  Press(box, IDYES);
-  EXPECT_EQ(program.WaitForExit(kWaitMs), 0);
-  EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE");
+  Press(box, IDNO);
+  EXPECT_EQ(program.WaitForExit(3000), -1);
+
+  // /UNINSTALL ends the running copy in order and takes the Run value away.
+  Program uninstall;
+  ASSERT_TRUE(uninstall.Start(L"/UNINSTALL"));
+  EXPECT_EQ(uninstall.WaitForExit(kWaitMs), 0);
+  EXPECT_NE(program.WaitForExit(kWaitMs), -1);
+  EXPECT_EQ(RunValue(), L"");
+  EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"ProgramExit"), L"TRUE") << "closed by the orderly exit";
+  EXPECT_EQ(uninstall.MainWindow(0), nullptr);
+
+  // Two sessions held elsewhere: a third copy refuses with the message.
+  HeldSession another(L"User(0).session");
+  ASSERT_NE(another.handle, INVALID_HANDLE_VALUE);
+  Program third;
+  ASSERT_TRUE(third.Start());
+  box = third.MessageBoxWindow();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box),
+            L"This program is now running by another user and can not run concurrently by multiple user!");
+  EXPECT_EQ(third.MainWindow(0), nullptr);
+  Press(box, IDOK);
+  EXPECT_NE(third.WaitForExit(kWaitMs), -1);
 }
 
 }  // namespace

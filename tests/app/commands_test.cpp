@@ -83,15 +83,16 @@ class CommandsTest : public ::testing::Test {
     if (main) WaitUntil([&] { return !Grayed(main, kUpdateCache); }, kWaitMs);
     return main;
   }
-  HWND Box(const wchar_t* title, DWORD milliseconds = kWaitMs) {
-    return ShownDialogOf(program_.Id(), title, true, milliseconds);
+  // Sends the command and waits for the dialog it shows with the title.
+  HWND Dialog(HWND main, UINT id, const wchar_t* title) {
+    Command(main, id);
+    return program_.DialogWindow(title);
   }
-  HWND Dialog(const wchar_t* title) { return ShownDialogOf(program_.Id(), title, false, kWaitMs); }
 
   Program program_;
 };
 
-TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontTheHistoriesTheResultsAndTheCacheFile) {
+TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheCacheFile) {
   WritePrivateProfileStringW(L"OPTIONS", L"SELECT_DRIVES", L"0x80000", SettingsFile().c_str());
   for (auto [key, value] : {std::pair{L"hisnumber", L"1"}, {L"PATTERN_0", L"older"}})
     WritePrivateProfileStringW(L"PATTERNHISTORY", key, value, SettingsFile().c_str());
@@ -103,16 +104,14 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontTheHistoriesTheResultsAndTheCac
       {32772, L"About Lumivex"},       {32890, L"Update Location..."}, {kSettings, L"Settings"},
       {32783, L"Customize Toolbar"}, {32773, L"Save Results"},       {32846, L"Select Drives to Search ..."}};
   for (auto [id, title] : kDialogs) {
-    Command(main, id);
-    HWND shown = Dialog(title);
+    HWND shown = Dialog(main, id, title);
     ASSERT_NE(shown, nullptr) << id;
     Press(shown, IDCANCEL);
     EXPECT_TRUE(Gone(shown)) << id;
   }
   EXPECT_EQ(ReadIni(SettingsFile(), L"OPTIONS", L"SELECT_DRIVES"), L"0x80000") << "Cancel writes nothing";
   // OK in the location dialog queues the folder's refresh.
-  Command(main, 32890);
-  HWND location = Dialog(L"Update Location...");
+  HWND location = Dialog(main, 32890, L"Update Location...");
   ASSERT_NE(location, nullptr);
   SetDlgItemTextW(location, 1056, L"T:\\apptest\\folder");
   Press(location, IDOK);
@@ -125,8 +124,7 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontTheHistoriesTheResultsAndTheCac
       kWaitMs))
       << U8(StatusText(main));
   // OK in the drive dialog writes the selection the way the program writes it, and the option.
-  Command(main, 32846);
-  HWND drives = Dialog(L"Select Drives to Search ...");
+  HWND drives = Dialog(main, 32846, L"Select Drives to Search ...");
   ASSERT_NE(drives, nullptr);
   Press(drives, IDOK);
   EXPECT_TRUE(WaitUntil([] { return ReadIni(SettingsFile(), L"OPTIONS", L"SELECT_DRIVES") == L"0X80000"; }, 5000));
@@ -144,8 +142,7 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontTheHistoriesTheResultsAndTheCac
   // Font: the system's font dialog; OK writes fontinfo.ini.
   const std::wstring fontFile = UserDataFolder() + L"\\fontinfo.ini";
   std::filesystem::remove(std::filesystem::path(fontFile));
-  Command(main, 32857);
-  HWND font = Dialog(L"Font");
+  HWND font = Dialog(main, 32857, L"Font");
   ASSERT_NE(font, nullptr);
   Press(font, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return FileExists(fontFile); }, 5000));
@@ -172,8 +169,6 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontTheHistoriesTheResultsAndTheCac
   EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 2);
   SendMessageW(main, WM_COMMAND, 32809, 0);
   EXPECT_EQ(ClipboardText(), L"T:\\apptest\\folder\\found.txt\r\nT:\\apptest\\folder\r\n");
-  SendMessageW(main, WM_COMMAND, 32786, 0);
-  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2) << "Refresh draws the same rows again";
   for (int way = 0; way < 3; ++way) {
     if (way < 2) {
       Command(main, way == 0 ? 32868 : 32869);  // the context-menu key, and Shift+F10
@@ -184,25 +179,7 @@ TEST_F(CommandsTest, DialogsOpenAndTheLookTheFontTheHistoriesTheResultsAndTheCac
     EXPECT_TRUE(CloseMenuOf(program_.Id())) << way;
   }
 
-  // The cache file saved under a chosen name, then loaded back: the one replaced stays as ".bak".
-  const std::wstring saved = UserDataFolder() + L"\\saved.db";
-  for (auto [id, title] : {std::pair{kSaveCache, L"Save As"}, {kLoadCache, L"Open"}}) {
-    Command(main, id);
-    HWND picker = Dialog(title);
-    ASSERT_NE(picker, nullptr) << id;
-    for (int name : {0x47c, 0x480}) SetDlgItemTextW(picker, name, saved.c_str());
-    Press(picker, IDOK);
-    EXPECT_TRUE(Gone(picker)) << id;
-  }
-  EXPECT_TRUE(WaitUntil([&] { return FileExists(UserDataFolder() + L"\\default.db.bak"); }, 5000));
-  EXPECT_TRUE(FileExists(saved));
-  EXPECT_TRUE(FileExists(UserDataFolder() + L"\\default.db"));
-  EXPECT_EQ(program_.CloseAndWait(main), 0);
-}
-
-TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithoutWarningsNot) {
-  HWND main = Start();
-  ASSERT_NE(main, nullptr);
+  // A full build is asked for, paused, resumed, restarted and stopped.
   for (int i = 0; i < 80; ++i)
     for (int j = 0; j < 80; ++j)
       std::filesystem::create_directories(std::string(kBigTree) + "\\" + std::to_string(i) + "\\" + std::to_string(j));
@@ -213,7 +190,7 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithout
       L"manually only if you can not find updated files in the results.\r\n\r\nAre you sure to rebuild the "
       L"entire search cache?";
   Command(main, kUpdateCache);
-  HWND box = Box(L"Update Search Cache");
+  HWND box = program_.DialogWindow(L"Update Search Cache", true);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), question);
   Press(box, IDNO);
@@ -222,7 +199,7 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithout
 
   // Yes (from the tray's item) starts the build. Pause and Resume rename the item in both menus.
   Command(main, kTrayUpdate);
-  box = Box(L"Update Search Cache");
+  box = program_.DialogWindow(L"Update Search Cache", true);
   ASSERT_NE(box, nullptr);
   Press(box, IDYES);
   ASSERT_TRUE(WaitUntil([&] { return Grayed(main, kUpdateCache); }, 5000));
@@ -234,7 +211,7 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithout
   SendMessageW(main, WM_COMMAND, kUpdateCache, 0);
   EXPECT_EQ(MenuText(main, kPauseUpdating), L"&Pause Updating");
   SendMessageW(main, WM_COMMAND, kTrayPause, 0);
-  EXPECT_EQ(Box(L"Update Search Cache", 1500), nullptr);
+  EXPECT_EQ(program_.DialogWindow(L"Update Search Cache", true, 1500), nullptr);
   ExpectCacheMenus(main, true, L"&Resume Updating");
   SendMessageW(main, WM_COMMAND, kPauseUpdating, 0);
   EXPECT_EQ(MenuText(main, kTrayPause, true), L"&Pause Updating") << "resumed";
@@ -248,7 +225,7 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithout
 
   // Asked again, Yes: this build runs to its end.
   Command(main, kUpdateCache);
-  box = Box(L"Update Search Cache");
+  box = program_.DialogWindow(L"Update Search Cache", true);
   ASSERT_NE(box, nullptr);
   Press(box, IDYES);
   EXPECT_TRUE(CachingFinished(main, 120000)) << U8(StatusText(main));
@@ -259,10 +236,22 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithout
   SendMessageW(main, WM_COMMAND, kDefrag, 0);
   EXPECT_EQ(ReadIni(StateFile(), L"STATEINFO", L"CacheFileSize"), L"0");
 
+  // The cache file saved under a chosen name, then loaded back: the one replaced stays as ".bak".
+  const std::wstring saved = UserDataFolder() + L"\\saved.db";
+  for (auto [id, title] : {std::pair{kSaveCache, L"Save As"}, {kLoadCache, L"Open"}}) {
+    HWND picker = Dialog(main, id, title);
+    ASSERT_NE(picker, nullptr) << id;
+    for (int name : {0x47c, 0x480}) SetDlgItemTextW(picker, name, saved.c_str());
+    Press(picker, IDOK);
+    EXPECT_TRUE(Gone(picker)) << id;
+  }
+  EXPECT_TRUE(WaitUntil([&] { return FileExists(UserDataFolder() + L"\\default.db.bak"); }, 5000));
+  EXPECT_TRUE(FileExists(saved));
+  EXPECT_TRUE(FileExists(UserDataFolder() + L"\\default.db"));
+
   // Warnings switched off on the general page apply at once: the build starts without a question,
   // and Exit asks nothing.
-  Command(main, kSettings);
-  HWND settings = Dialog(L"Settings");
+  HWND settings = Dialog(main, kSettings, L"Settings");
   ASSERT_NE(settings, nullptr);
   HWND warnings = ChildWhere(settings, [](HWND child) { return GetDlgCtrlID(child) == 1060; });
   ASSERT_NE(warnings, nullptr);
@@ -273,7 +262,7 @@ TEST_F(CommandsTest, AFullBuildIsAskedForPausedResumedRestartedStoppedAndWithout
   Command(main, kUpdateCache);
   EXPECT_TRUE(WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) != 0; }, 5000));
   EXPECT_TRUE(CachingFinished(main, 120000));
-  EXPECT_EQ(Box(L"Update Search Cache", 0), nullptr);
+  EXPECT_EQ(program_.DialogWindow(L"Update Search Cache", true, 0), nullptr);
   Command(main, kExit);
   EXPECT_EQ(program_.WaitForExit(kWaitMs), 0);
 }
