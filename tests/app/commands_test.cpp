@@ -123,10 +123,10 @@ TEST_F(CommandsTest, DialogsTheLookTheFontTheHistoriesTheResultsTheBuildsAndTheC
       },
       kWaitMs))
       << U8(StatusText(main));
-  // OK in the drive dialog writes the selection the way the program writes it, and the option.
+  // OK in the drive dialog writes the ticked drives the way the program writes them, and the option.
   HWND drives = Dialog(main, 32846, L"Select Drives to Search ...");
   ASSERT_NE(drives, nullptr);
-  Press(drives, IDOK);
+  Press(drives, 1040);  // its OK button (the dialog has no IDOK)
   EXPECT_TRUE(WaitUntil([] { return ReadIni(SettingsFile(), L"OPTIONS", L"SELECT_DRIVES") == L"0X80000"; }, 5000));
   EXPECT_EQ(ReadIni(SettingsFile(), L"OPTIONS", L"AutoSelRemovable"), L"0");
 
