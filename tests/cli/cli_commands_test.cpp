@@ -50,20 +50,6 @@ class CliTest : public ::testing::Test {
   test::RecordingMessages messages_;
 };
 
-TEST_F(CliTest, BuildDumpAndFind) {
-  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
-  cache::StateFile state(cache::StateFile::BesideCacheFile(U16(cache_)));
-  EXPECT_EQ(state.ReadState(u"UpdateCacheExit", u""), u"TRUE");
-  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
-  EXPECT_NE(out_.find("DrivesDone   0xFFFFFFFF"), std::string::npos);
-  EXPECT_NE(out_.find("report.doc  3 KB"), std::string::npos);
-  EXPECT_NE(out_.find("4 folder blocks, 6 entries"), std::string::npos) << out_;
-  ASSERT_EQ(Run(RunFind, {cache_, Path("DOCS/old")}), kExitOk);
-  EXPECT_NE(out_.find("folder  old"), std::string::npos);
-  EXPECT_EQ(Run(RunFind, {cache_, Path("docs/missing.txt")}), kExitFailed);
-  EXPECT_EQ(out_, "NO_BLOCK\n");
-}
-
 TEST_F(CliTest, DamagedAndMissingFilesAreRefusedByDump) {
   test::CacheImage image;
   image.SetDrive(u'C', 0x7FFFFFF0);
@@ -126,8 +112,18 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run(RunWatch, {cache_, "--drives", "x"}), kExitUsage);
 }
 
-TEST_F(CliTest, RefreshAndCompactKeepTheCacheCurrent) {
+TEST_F(CliTest, BuildDumpFindRefreshAndCompact) {
   ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  cache::StateFile state(cache::StateFile::BesideCacheFile(U16(cache_)));
+  EXPECT_EQ(state.ReadState(u"UpdateCacheExit", u""), u"TRUE");
+  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
+  EXPECT_NE(out_.find("DrivesDone   0xFFFFFFFF"), std::string::npos);
+  EXPECT_NE(out_.find("report.doc  3 KB"), std::string::npos);
+  EXPECT_NE(out_.find("4 folder blocks, 6 entries"), std::string::npos) << out_;
+  ASSERT_EQ(Run(RunFind, {cache_, Path("DOCS/old")}), kExitOk);
+  EXPECT_NE(out_.find("folder  old"), std::string::npos);
+  EXPECT_EQ(Run(RunFind, {cache_, Path("docs/missing.txt")}), kExitFailed);
+  EXPECT_EQ(out_, "NO_BLOCK\n");
   drive_.MakeFile("docs/new.txt", 1);
   ASSERT_EQ(Run(RunRefresh, Mapped({cache_, "#" + Path("docs/")})), kExitOk);
   EXPECT_EQ(out_, "refreshed " + Path("docs/") + "\n");
