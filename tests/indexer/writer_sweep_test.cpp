@@ -185,31 +185,24 @@ TEST_F(WriterSweepTest, LocationRefresh) {
   Build();
   const Image built = old_ = test::ReadImage(Beside(""));
   auto restore = [&] { test::WriteImage(Beside(""), built); };
+  auto check = [&](const Case& c) {
+    if (c.op == Op::List) return ExpectPartialListing(c);
+    // The file cannot grow for the new block: the refresh is given up and reported once, the old
+    // block stays, and the change waits until the folder changes again.
+    if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
+    if (c.op == kEndsProcess && Last(c)) return ExpectOldTreeInAGrownFile(c);
+    ExpectOldOrNew(c);
+  };
   // "keep" is taken over, then the new subfolder's block is stored, which grows the file.
   drive_.Remove("work/gone");
   for (const char* added : {"work/new/z.txt", "work/more0.txt", "work/more1.txt", "work/more2.txt"})
     drive_.MakeFile(added, 1);
-  Sweep(Beside(""), restore, [&] { return refresher_.RefreshLocation(drive_.Path("work/")); },
-        [&](const Case& c) {
-          if (c.op == Op::List) return ExpectPartialListing(c);
-          // The file cannot grow for the new subfolder: the refresh is given up and reported once,
-          // and the change waits until the folder changes again.
-          if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
-          if (c.op == kEndsProcess && Last(c)) return ExpectOldTreeInAGrownFile(c);
-          ExpectOldOrNew(c);
-        });
+  Sweep(Beside(""), restore, [&] { return refresher_.RefreshLocation(drive_.Path("work/")); }, check);
   // Running out of memory for a folder's new block is among the swept failures: the refresh is undone.
   EXPECT_GT(calls_[int(Op::Alloc)], 0);
   // A folder that only grows: its new block is appended in place of the old one.
   for (const char* added : {"grow/more0.txt", "grow/more1.txt", "grow/more2.txt"}) drive_.MakeFile(added, 1);
-  Sweep(Beside(""), restore, [&] { return refresher_.RefreshLocation(drive_.Path("grow/")); },
-        [&](const Case& c) {
-          if (c.op == Op::List) return ExpectPartialListing(c);
-          // The file cannot grow: the old block stays, and the failure is reported once.
-          if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
-          if (c.op == kEndsProcess && Last(c)) return ExpectOldTreeInAGrownFile(c);
-          ExpectOldOrNew(c);
-        });
+  Sweep(Beside(""), restore, [&] { return refresher_.RefreshLocation(drive_.Path("grow/")); }, check);
 }
 
 // Random changes, each refreshed as the monitor would ask, keep the cache equal to the disk and leave
