@@ -9,18 +9,15 @@
 namespace lvx::indexer {
 namespace {
 
-class Answer : public IStartupQuestion {
- public:
-  explicit Answer(bool yes) : yes_(yes) {}
+struct Answer : IStartupQuestion {
+  explicit Answer(bool answer) : yes(answer) {}
   bool Ask(const std::u16string& text) override {
     EXPECT_EQ(text, kAbnormalEndQuestion);
     ++asked;
-    return yes_;
+    return yes;
   }
+  bool yes;
   int asked = 0;
-
- private:
-  bool yes_;
 };
 
 class LifecycleTest : public test::IndexerTest {
