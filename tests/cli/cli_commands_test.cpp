@@ -40,7 +40,6 @@ class CliTest : public ::testing::Test {
 #endif
     return args;
   }
-  Args BuildArgs() { return Mapped({cache_, "--drives", Mask()}); }
   std::string Path(const std::string& relative) { return U8(drive_.Path(relative)); }
 
   test::TempDir dir_;
@@ -79,7 +78,7 @@ TEST_F(CliTest, TheDumpOfADeepChainGrowsWithTheFile) {
 // A --map folder that does not exist would read as an empty drive: the command stops before it
 // touches the cache.
 TEST_F(CliTest, AMapToAMissingFolderIsRefused) {
-  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  ASSERT_EQ(Run(RunBuild, Mapped({cache_, "--drives", Mask()})), kExitOk);
   auto contents = [this] { return test::CacheImage::ReadFrom(U16(cache_)); };
   const std::vector<uint8_t> before = contents();
   const std::string typo = std::string(1, char(drive_.Letter())) + "=" + dir_.HostPath() + "/typo";
@@ -113,7 +112,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
 }
 
 TEST_F(CliTest, BuildDumpFindRefreshAndCompact) {
-  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  ASSERT_EQ(Run(RunBuild, Mapped({cache_, "--drives", Mask()})), kExitOk);
   cache::StateFile state(cache::StateFile::BesideCacheFile(U16(cache_)));
   EXPECT_EQ(state.ReadState(u"UpdateCacheExit", u""), u"TRUE");
   ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
