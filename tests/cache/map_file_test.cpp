@@ -34,11 +34,6 @@ class MapFileTest : public ::testing::Test {
     return dir_.Path() + U16(name);
   }
   fs::path Host(const std::string& name) const { return fs::path(dir_.HostPath()) / name; }
-  // Opens a file for update (size 0: as long as it is; more: made that long).
-  static bool Open(CDBMapFile& file, const std::u16string& path, uint32_t size, bool create = false) {
-    if (create) return file.CreateNew(path, size);
-    return file.OpenForUpdate(path) && (size == 0 || file.GrowMapping(size));
-  }
 
   test::TempDir dir_;
   test::RecordingMessages messages_;
@@ -59,7 +54,7 @@ TEST_F(MapFileTest, WindowsAreMappedLazilyOverlapAndStopAtTheMapping) {
   std::u16string big = MakeFile("big.db", 3ull * W + 2 * CDBMapFile::kOverlap);
   const char record[] = "a record that crosses a window boundary";
   CDBMapFile writer, reader;
-  ASSERT_TRUE(Open(writer, big, 0));
+  ASSERT_TRUE(writer.OpenForUpdate(big));
   ASSERT_TRUE(writer.WriteBytes(3 * W - 10, record, sizeof record));
   writer.CloseMapFile(false);
   ASSERT_TRUE(reader.OpenForReading(big));
@@ -70,7 +65,7 @@ TEST_F(MapFileTest, WindowsAreMappedLazilyOverlapAndStopAtTheMapping) {
 
 TEST_F(MapFileTest, GrowthKeepsSixteenMegabytesAheadUpToFortyWindows) {
   CDBMapFile file;
-  ASSERT_TRUE(Open(file, dir_.Path() + u"grow.db", W, true));
+  ASSERT_TRUE(file.CreateNew(dir_.Path() + u"grow.db", W));
   EXPECT_EQ(fs::file_size(Host("grow.db")), W) << "a new file takes the mapping size";
   EXPECT_EQ(file.GetPointer(W), file.GetPointer(0) + W) << "the end of whole windows ends the last view";
   EXPECT_FALSE(file.IsWindowMapped(1));
@@ -87,7 +82,7 @@ TEST_F(MapFileTest, GrowthKeepsSixteenMegabytesAheadUpToFortyWindows) {
   EXPECT_EQ(fs::file_size(Host("grow.db")), 85983232u);
 
   const uint32_t nearMax = CDBMapFile::kMaxMappingSize - 10 * 1048576;
-  ASSERT_TRUE(Open(file, dir_.Path() + u"huge.db", nearMax, true));
+  ASSERT_TRUE(file.CreateNew(dir_.Path() + u"huge.db", nearMax));
   file.SetAppendPosition(nearMax - 1048576);
   EXPECT_FALSE(file.CheckMapFileSize());
   EXPECT_TRUE(messages_.Contains(u"cannot grow beyond"));
@@ -101,13 +96,13 @@ TEST_F(MapFileTest, GrowthKeepsSixteenMegabytesAheadUpToFortyWindows) {
 TEST_F(MapFileTest, CopiesAndWritesCrossWindowsWholly) {
   const uint32_t length = 2 * W;
   CDBMapFile source, target;
-  ASSERT_TRUE(Open(source, dir_.Path() + u"from.db", length + 4096, true));
+  ASSERT_TRUE(source.CreateNew(dir_.Path() + u"from.db", length + 4096));
   std::vector<uint8_t> pattern(4096);
   for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = uint8_t(i * 7 + 1);
   for (uint32_t at : {0u, W - 2048, W, length - 4096, length})
     ASSERT_TRUE(source.WriteBytes(at, pattern.data(), uint32_t(pattern.size())));
   EXPECT_FALSE(source.WriteBytes(length + 1, pattern.data(), 4096)) << "past the mapping";
-  ASSERT_TRUE(Open(target, dir_.Path() + u"to.db", length, true));
+  ASSERT_TRUE(target.CreateNew(dir_.Path() + u"to.db", length));
   ASSERT_TRUE(target.CopyFileContents(source, length));
   for (uint32_t w = 0; w < 3; ++w) EXPECT_FALSE(target.IsWindowMapped(w)) << "unmapped after the copy";
   for (uint32_t at : {0u, W - 2048, W, length - 4096})
@@ -134,7 +129,7 @@ TEST_F(MapFileTest, FailuresReportWhereAndCloseTheFile) {
       {"no mapping for growth",
        [&](CDBMapFile& f) {
          os::fault::FailNth(os::fault::Op::Map, 2, os::Error::OutOfMemory);
-         return Open(f, path, 0) && f.CheckMapFileSize();  // less than 16 MB ahead
+         return f.OpenForUpdate(path) && f.CheckMapFileSize();  // less than 16 MB ahead
        },
        {u" In CDBMapFile::CheckMapFileSize - 001"}},
   };
@@ -149,7 +144,7 @@ TEST_F(MapFileTest, FailuresReportWhereAndCloseTheFile) {
     for (const std::u16string& part : row.texts) EXPECT_TRUE(messages.Contains(part)) << row.what;
   }
   CDBMapFile again;
-  EXPECT_TRUE(Open(again, path, 0)) << "no handle was left open";
+  EXPECT_TRUE(again.OpenForUpdate(path)) << "no handle was left open";
 }
 
 }  // namespace

@@ -40,7 +40,6 @@ class CliTest : public ::testing::Test {
 #endif
     return args;
   }
-  Args BuildArgs() { return Mapped({cache_, "--drives", Mask()}); }
   std::string Path(const std::string& relative) { return U8(drive_.Path(relative)); }
 
   test::TempDir dir_;
@@ -49,20 +48,6 @@ class CliTest : public ::testing::Test {
   std::string out_;
   test::RecordingMessages messages_;
 };
-
-TEST_F(CliTest, BuildDumpAndFind) {
-  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
-  cache::StateFile state(cache::StateFile::BesideCacheFile(U16(cache_)));
-  EXPECT_EQ(state.ReadState(u"UpdateCacheExit", u""), u"TRUE");
-  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
-  EXPECT_NE(out_.find("DrivesDone   0xFFFFFFFF"), std::string::npos);
-  EXPECT_NE(out_.find("report.doc  3 KB"), std::string::npos);
-  EXPECT_NE(out_.find("4 folder blocks, 6 entries"), std::string::npos) << out_;
-  ASSERT_EQ(Run(RunFind, {cache_, Path("DOCS/old")}), kExitOk);
-  EXPECT_NE(out_.find("folder  old"), std::string::npos);
-  EXPECT_EQ(Run(RunFind, {cache_, Path("docs/missing.txt")}), kExitFailed);
-  EXPECT_EQ(out_, "NO_BLOCK\n");
-}
 
 TEST_F(CliTest, DamagedAndMissingFilesAreRefusedByDump) {
   test::CacheImage image;
@@ -93,7 +78,7 @@ TEST_F(CliTest, TheDumpOfADeepChainGrowsWithTheFile) {
 // A --map folder that does not exist would read as an empty drive: the command stops before it
 // touches the cache.
 TEST_F(CliTest, AMapToAMissingFolderIsRefused) {
-  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+  ASSERT_EQ(Run(RunBuild, Mapped({cache_, "--drives", Mask()})), kExitOk);
   auto contents = [this] { return test::CacheImage::ReadFrom(U16(cache_)); };
   const std::vector<uint8_t> before = contents();
   const std::string typo = std::string(1, char(drive_.Letter())) + "=" + dir_.HostPath() + "/typo";
@@ -126,8 +111,18 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run(RunWatch, {cache_, "--drives", "x"}), kExitUsage);
 }
 
-TEST_F(CliTest, RefreshAndCompactKeepTheCacheCurrent) {
-  ASSERT_EQ(Run(RunBuild, BuildArgs()), kExitOk);
+TEST_F(CliTest, BuildDumpFindRefreshAndCompact) {
+  ASSERT_EQ(Run(RunBuild, Mapped({cache_, "--drives", Mask()})), kExitOk);
+  cache::StateFile state(cache::StateFile::BesideCacheFile(U16(cache_)));
+  EXPECT_EQ(state.ReadState(u"UpdateCacheExit", u""), u"TRUE");
+  ASSERT_EQ(Run(RunDump, {cache_}), kExitOk);
+  EXPECT_NE(out_.find("DrivesDone   0xFFFFFFFF"), std::string::npos);
+  EXPECT_NE(out_.find("report.doc  3 KB"), std::string::npos);
+  EXPECT_NE(out_.find("4 folder blocks, 6 entries"), std::string::npos) << out_;
+  ASSERT_EQ(Run(RunFind, {cache_, Path("DOCS/old")}), kExitOk);
+  EXPECT_NE(out_.find("folder  old"), std::string::npos);
+  EXPECT_EQ(Run(RunFind, {cache_, Path("docs/missing.txt")}), kExitFailed);
+  EXPECT_EQ(out_, "NO_BLOCK\n");
   drive_.MakeFile("docs/new.txt", 1);
   ASSERT_EQ(Run(RunRefresh, Mapped({cache_, "#" + Path("docs/")})), kExitOk);
   EXPECT_EQ(out_, "refreshed " + Path("docs/") + "\n");

@@ -9,18 +9,15 @@
 namespace lvx::indexer {
 namespace {
 
-class Answer : public IStartupQuestion {
- public:
-  explicit Answer(bool yes) : yes_(yes) {}
+struct Answer : IStartupQuestion {
+  explicit Answer(bool answer) : yes(answer) {}
   bool Ask(const std::u16string& text) override {
     EXPECT_EQ(text, kAbnormalEndQuestion);
     ++asked;
-    return yes_;
+    return yes;
   }
+  bool yes;
   int asked = 0;
-
- private:
-  bool yes_;
 };
 
 class LifecycleTest : public test::IndexerTest {
@@ -117,7 +114,7 @@ TEST_F(LifecycleTest, TheStartupCheckActsOnItsDecisionAndWritesProgramExit) {
   EXPECT_TRUE(monitor_.AnyWatcherRunning() && monitor_.AnyDrainRunning());
 }
 
-TEST_F(LifecycleTest, SaveAndLoadRoundTripAndForeignFilesAreRefused) {
+TEST_F(LifecycleTest, SaveAndLoadRoundTripRefuseForeignFilesAndRestartTheDrainsThatRan) {
   drive_.MakeFile("one.txt", 1);
   Build();
   std::vector<uint8_t> first = Bytes();
@@ -154,21 +151,16 @@ TEST_F(LifecycleTest, SaveAndLoadRoundTripAndForeignFilesAreRefused) {
                                    u"Can not save file as " + dir_.Path() + u"during.db while the cache is being built.",
                                    u"Can not load file " + saved + u" while the cache is being built."}));
   ExpectCacheMatchesDisk();
-}
 
-// Compaction, saving and loading stop the drains around their work and start again only those that
-// ran: switching real-time updating off is not undone by them.
-TEST_F(LifecycleTest, CompactionSaveAndLoadRestartTheDrainsThatRan) {
-  Build();
-  uint32_t mask = drive_.Mask();
-  std::u16string copy = dir_.Path() + u"copy.db";
+  // Compaction, saving and loading stop the drains around their work and start again only those
+  // that ran: switching real-time updating off is not undone by them.
   const std::pair<const char*, std::function<bool()>> operations[] = {
-      {"compaction", [&] { return lifecycle_.DefragCacheFile(mask) == 0; }},
-      {"save", [&] { return lifecycle_.SaveCacheFileAs(copy, mask); }},
-      {"load", [&] { return lifecycle_.LoadCacheFile(copy, mask); }}};
+      {"compaction", [&] { return lifecycle_.DefragCacheFile(drive_.Mask()) == 0; }},
+      {"save", [&] { return lifecycle_.SaveCacheFileAs(saved, drive_.Mask()); }},
+      {"load", [&] { return lifecycle_.LoadCacheFile(saved, drive_.Mask()); }}};
   for (const auto& [what, run] : operations)
     for (bool running : {false, true}) {
-      if (running) monitor_.StartDrains(mask);
+      if (running) monitor_.StartDrains(drive_.Mask());
       EXPECT_TRUE(run()) << what;
       EXPECT_EQ(monitor_.AnyDrainRunning(), running) << what;
       monitor_.StopDrains();

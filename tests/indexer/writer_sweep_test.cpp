@@ -139,6 +139,8 @@ class WriterSweepTest : public test::IndexerTest {
     EXPECT_GT(c.file.value_or(std::vector<uint8_t>{}).size(), old_->size());
     EXPECT_EQ(U32Of(c.file, cache::kDrivesBusyOffset), 0u);
   }
+  int Save() { return lifecycle_.SaveCacheFileAs(dir_.Path() + u"chosen.db", 0) ? 0 : -1; }
+  int Load() { return lifecycle_.LoadCacheFile(dir_.Path() + u"chosen.db", 0) ? 0 : -1; }
   bool Last(const Case& c) const { return c.n == calls_[int(c.op)]; }
   std::vector<std::string> Lines(const Image& image) const {
     return test::ReadDrive(image.value_or(std::vector<uint8_t>{}), drive_.Letter()).lines;
@@ -153,6 +155,11 @@ class WriterSweepTest : public test::IndexerTest {
   const std::u16string diskFullText_ = os::SystemErrorText(os::CodeOf(os::Error::DiskFull)).substr(0, 20);
   Image old_, new_;
   std::vector<int> calls_;
+  CCacher cacher_{context_, state_};
+  ChangeMonitor monitor_{context_};
+  CacheLifecycle lifecycle_{context_, state_, cacher_, monitor_};
+  CLocationRefresher refresher_{context_};
+  const test::fs::path chosen_ = test::fs::path(dir_.HostPath()) / "chosen.db";  // the file saved or loaded
 };
 
 TEST_F(WriterSweepTest, FullBuild) {
@@ -160,9 +167,9 @@ TEST_F(WriterSweepTest, FullBuild) {
   Build();
   old_ = test::ReadImage(Beside(""));
   drive_.MakeFile("folder2/new.txt", 5000);
-  CCacher cacher(context_, state_);
-  cacher.SetScratchMappingSize(cache::kDataStart + 16777216 + 256);  // the scratch file grows once
-  Sweep(Beside(""), [&] { test::WriteImage(Beside(""), old_); }, [&] { return cacher.BuildNow(drive_.Mask()); },
+  cacher_.SetScratchMappingSize(cache::kDataStart + 16777216 + 256);  // the scratch file grows once
+  Sweep(Beside(""), [&] { test::WriteImage(Beside(""), old_); },
+        [&] { return cacher_.BuildNow(drive_.Mask()); },
         [&](const Case& c) {
           EXPECT_TRUE(c.ended || !(test::fs::exists(Beside(".tmp")) || test::fs::exists(Beside(".new"))))
               << "a scratch file is left";
@@ -178,32 +185,24 @@ TEST_F(WriterSweepTest, LocationRefresh) {
   Build();
   const Image built = old_ = test::ReadImage(Beside(""));
   auto restore = [&] { test::WriteImage(Beside(""), built); };
-  CLocationRefresher refresher(context_);
+  auto check = [&](const Case& c) {
+    if (c.op == Op::List) return ExpectPartialListing(c);
+    // The file cannot grow for the new block: the refresh is given up and reported once, the old
+    // block stays, and the change waits until the folder changes again.
+    if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
+    if (c.op == kEndsProcess && Last(c)) return ExpectOldTreeInAGrownFile(c);
+    ExpectOldOrNew(c);
+  };
   // "keep" is taken over, then the new subfolder's block is stored, which grows the file.
   drive_.Remove("work/gone");
   for (const char* added : {"work/new/z.txt", "work/more0.txt", "work/more1.txt", "work/more2.txt"})
     drive_.MakeFile(added, 1);
-  Sweep(Beside(""), restore, [&] { return refresher.RefreshLocation(drive_.Path("work/")); },
-        [&](const Case& c) {
-          if (c.op == Op::List) return ExpectPartialListing(c);
-          // The file cannot grow for the new subfolder: the refresh is given up and reported once,
-          // and the change waits until the folder changes again.
-          if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
-          if (c.op == kEndsProcess && Last(c)) return ExpectOldTreeInAGrownFile(c);
-          ExpectOldOrNew(c);
-        });
+  Sweep(Beside(""), restore, [&] { return refresher_.RefreshLocation(drive_.Path("work/")); }, check);
   // Running out of memory for a folder's new block is among the swept failures: the refresh is undone.
   EXPECT_GT(calls_[int(Op::Alloc)], 0);
   // A folder that only grows: its new block is appended in place of the old one.
   for (const char* added : {"grow/more0.txt", "grow/more1.txt", "grow/more2.txt"}) drive_.MakeFile(added, 1);
-  Sweep(Beside(""), restore, [&] { return refresher.RefreshLocation(drive_.Path("grow/")); },
-        [&](const Case& c) {
-          if (c.op == Op::List) return ExpectPartialListing(c);
-          // The file cannot grow: the old block stays, and the failure is reported once.
-          if (c.op == Op::Map && Last(c)) return ExpectFailedLeaving(c, old_);
-          if (c.op == kEndsProcess && Last(c)) return ExpectOldTreeInAGrownFile(c);
-          ExpectOldOrNew(c);
-        });
+  Sweep(Beside(""), restore, [&] { return refresher_.RefreshLocation(drive_.Path("grow/")); }, check);
 }
 
 // Random changes, each refreshed as the monitor would ask, keep the cache equal to the disk and leave
@@ -214,7 +213,6 @@ TEST_F(WriterSweepTest, CompactionGivesTheFileOfAFreshBuild) {
     drive_.MakeFile("d" + std::to_string(i / 6) + "/s" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".txt",
                     random() % 3000);
   Build();
-  CLocationRefresher refresher(context_);
   for (int step = 0; step < 40; ++step) {
     std::string folder = "d" + std::to_string(random() % 6) + "/";
     if (random() % 2) folder += "s" + std::to_string(random() % 3) + "/";
@@ -224,8 +222,8 @@ TEST_F(WriterSweepTest, CompactionGivesTheFileOfAFreshBuild) {
     // whose blocks hold the folders' changed times. A folder new to the cache is not found (-1);
     // its parent's refresh brings it in whole.
     for (std::string at = folder;; at = at.substr(0, at.rfind('/', at.size() - 2) + 1)) {
-      int result = refresher.RefreshLocation((step % 5 || at.empty() ? u"" : u"#") +
-                                             (at.empty() ? drive_.Root() : drive_.Path(at)));
+      int result = refresher_.RefreshLocation((step % 5 || at.empty() ? u"" : u"#") +
+                                              (at.empty() ? drive_.Root() : drive_.Path(at)));
       ASSERT_TRUE(result == 0 || !at.empty()) << step;
       if (at.empty()) break;
     }
@@ -258,19 +256,15 @@ TEST_F(WriterSweepTest, CompactionGivesTheFileOfAFreshBuild) {
 TEST_F(WriterSweepTest, LoadAndSave) {
   drive_.MakeFile("one.txt", 1);
   Build();
-  test::fs::path chosen = test::fs::path(dir_.HostPath()) / "chosen.db";
-  test::WriteImage(chosen, test::ReadImage(Beside("")));
+  test::WriteImage(chosen_, test::ReadImage(Beside("")));
   drive_.MakeFile("two.txt", 1);
   Build();
   old_ = test::ReadImage(Beside(""));
-  CCacher cacher(context_, state_);
-  ChangeMonitor monitor(context_);
-  CacheLifecycle lifecycle(context_, state_, cacher, monitor);
   auto restore = [&] {
     test::WriteImage(Beside(""), old_);
     test::WriteImage(Beside(".bak"), std::nullopt);
   };
-  Sweep(Beside(""), restore, [&] { return lifecycle.LoadCacheFile(dir_.Path() + u"chosen.db", 0) ? 0 : -1; },
+  Sweep(Beside(""), restore, [&] { return Load(); },
         [&](const Case& c) {
           ExpectOldOrNew(c);
           Image backup = test::ReadImage(Beside(".bak"));
@@ -278,8 +272,7 @@ TEST_F(WriterSweepTest, LoadAndSave) {
               << "the .bak file is the old cache after a load, and it or none after a failed one";
         });
   old_ = std::nullopt;  // saving: the chosen file is the one written
-  Sweep(chosen, [&] { test::WriteImage(chosen, std::nullopt); },
-        [&] { return lifecycle.SaveCacheFileAs(dir_.Path() + u"chosen.db", 0) ? 0 : -1; },
+  Sweep(chosen_, [&] { test::WriteImage(chosen_, std::nullopt); }, [&] { return Save(); },
         [&](const Case& c) { ExpectOldOrNew(c); });
 }
 
@@ -298,29 +291,24 @@ TEST_F(WriterSweepTest, AKillAtAnyMomentLeavesTheOldFileTheNewOneOrOneTheNextSta
   Build();
   const Image fresh = test::ReadImage(Beside(""));
   test::WriteImage(Beside(""), before);
-  CLocationRefresher refresher(context_);
-  ASSERT_EQ(refresher.RefreshLocation(drive_.Path("d1/")) | refresher.RefreshLocation(drive_.Root()), 0);
+  ASSERT_EQ(refresher_.RefreshLocation(drive_.Path("d1/")) | refresher_.RefreshLocation(drive_.Root()), 0);
   const Image refreshed = test::ReadImage(Beside(""));
-  const test::fs::path chosen = test::fs::path(dir_.HostPath()) / "chosen.db";
-  CCacher cacher(context_, state_);
-  ChangeMonitor monitor(context_);
-  CacheLifecycle lifecycle(context_, state_, cacher, monitor);
   const struct {
     const char* writer;
     Image old, made;                  // the cache file before and after
     Image chosenBefore, chosenAfter;  // the file saved or loaded
     std::function<int()> run;
   } rows[] = {
-      {"build", before, fresh, {}, {}, [&] { return cacher.BuildNow(drive_.Mask()); }},
+      {"build", before, fresh, {}, {}, [&] { return cacher_.BuildNow(drive_.Mask()); }},
       {"compaction", refreshed, fresh, {}, {}, [&] { return cache::CacheDefragmenter().Defragment(cachePath_, state_); }},
-      {"save", fresh, fresh, {}, fresh, [&] { return lifecycle.SaveCacheFileAs(dir_.Path() + u"chosen.db", 0) ? 0 : -1; }},
-      {"load", fresh, before, before, before, [&] { return lifecycle.LoadCacheFile(dir_.Path() + u"chosen.db", 0) ? 0 : -1; }},
+      {"save", fresh, fresh, {}, fresh, [&] { return Save(); }},
+      {"load", fresh, before, before, before, [&] { return Load(); }},
   };
   for (const auto& row : rows) {
     int rebuilt = 0, n = 1;
     for (;; ++n) {
       test::WriteImage(Beside(""), row.old);
-      test::WriteImage(chosen, row.chosenBefore);
+      test::WriteImage(chosen_, row.chosenBefore);
       pid_t child = fork();
       if (child == 0) {
         os::SetMessageSink([](const std::u16string&) {});
@@ -335,10 +323,10 @@ TEST_F(WriterSweepTest, AKillAtAnyMomentLeavesTheOldFileTheNewOneOrOneTheNextSta
       const Image left = test::ReadImage(Beside(""));
       if (WEXITSTATUS(status) != 99) {
         EXPECT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_TRUE(left == row.made && test::ReadImage(chosen) == row.chosenAfter) << "the clean run";
+        EXPECT_TRUE(left == row.made && test::ReadImage(chosen_) == row.chosenAfter) << "the clean run";
         break;
       }
-      const Image leftChosen = test::ReadImage(chosen);
+      const Image leftChosen = test::ReadImage(chosen_);
       EXPECT_TRUE(leftChosen == row.chosenBefore || leftChosen == row.chosenAfter);
       RemoveLeftovers(cachePath_);
       for (const char* suffix : {".tmp", ".frag", ".new"}) EXPECT_FALSE(test::fs::exists(Beside(suffix))) << suffix;

@@ -29,7 +29,6 @@ TEST_F(SearchRun, HitsComeInWalkOrderWithTheirFactsAndFolderTotals) {
   ASSERT_EQ(Search(u"*.MP3"), 0);
   EXPECT_EQ(Hits(), kAllMp3);
   EXPECT_EQ(engine_.TotalSizeKB(), 10u + 0 + 5 + 3 + 7);
-  EXPECT_EQ(engine_.LastWalkCount(), 1);
   EXPECT_GE(int32_t(engine_.EndTick() - engine_.StartTick()), 0);
   ASSERT_EQ(Search(u"*", u"My Computer", {NameMatches}, kDriveC), 0);
   EXPECT_EQ(Hits(), kAllOfC);
@@ -119,11 +118,11 @@ TEST_F(SearchRun, OverflowCountsThenCollectsEverything) {
     int walks;
     uint32_t hits;
   } const cases[] = {
-      {4, 2, SearchEngine::kInitialPoolCapacity, u"*", {NameMatches}, 3, 10},
       {6, 2, 1000, u"*.mp3", {NameMatches}, 1, 4},  // four hits fit a limit of four
       {5, 2, 1000, u"*.mp3", {NameMatches}, 3, 4},  // but not a limit of three
       {2, 0, 1000, u"*", {NameMatches, FoldersOnly}, 3, 5},  // no headroom: a folder hit still fits
       {1000, 0, 30, u"*", {NameMatches}, 3, 10},  // the hits up to C:\Music\LOUD.MP3 take 38 characters
+      {4, 2, SearchEngine::kInitialPoolCapacity, u"*", {NameMatches}, 3, 10},  // its hits in full below
   };
   for (const auto& c : cases) {
     engine_.SetCapacities(c.array, c.headroom, c.pool);
@@ -131,8 +130,6 @@ TEST_F(SearchRun, OverflowCountsThenCollectsEverything) {
     EXPECT_EQ(engine_.LastWalkCount(), c.walks) << c.array << "/" << c.pool;
     EXPECT_EQ(engine_.ResultCount(), c.hits) << c.array << "/" << c.pool;
   }
-  engine_.SetCapacities(4, 2, SearchEngine::kInitialPoolCapacity);
-  ASSERT_EQ(Search(u"*", u"", {NameMatches}, kDriveC), 0);
   EXPECT_EQ(Hits(), kAllOfC);
   EXPECT_EQ(engine_.TotalSizeKB(), 58u);
 }
@@ -316,7 +313,7 @@ TEST_F(SearchRun, DamagedCacheEndsTheSearchWithAMessage) {
       {"records past the capacity", capacity(10)},
       {"unterminated name",
        [](CacheImage& i) {
-         uint32_t end = i.BlockOf(u"C:\\Music\\Old") + i.U32(i.BlockOf(u"C:\\Music\\Old"));
+         uint32_t end = i.BlockOf(u"C:\\Music\\Old") + cache::LoadU32(&i.bytes[i.BlockOf(u"C:\\Music\\Old")]);
          for (uint32_t at = i.RecordOf(u"C:\\Music\\Old\\x.mp3") + 2; at + 1 < end; at += 2) i.SetU16(at, u'x');
        }},
       {"cut in the last block", [](CacheImage& i) { i.Resize(i.BlockOf(u"D:") + 8); }},

@@ -119,7 +119,6 @@ void CacheImage::FreeList(const std::vector<uint32_t>& blocks) {
 
 void CacheImage::SetU32(uint32_t offset, uint32_t value) { StoreU32(&bytes.at(offset + 3) - 3, value); }
 void CacheImage::SetU16(uint32_t offset, uint16_t value) { StoreU16(&bytes.at(offset + 1) - 1, value); }
-uint32_t CacheImage::U32(uint32_t offset) const { return LoadU32(&bytes.at(offset + 3) - 3); }
 
 void CacheImage::WriteTo(const std::u16string& path) const {
   std::ofstream out(HostName(path), std::ios::binary | std::ios::trunc);

@@ -53,7 +53,6 @@ class CacheImage {
   void FreeList(const std::vector<uint32_t>& blocks);
   void SetU32(uint32_t offset, uint32_t value);
   void SetU16(uint32_t offset, uint16_t value);
-  uint32_t U32(uint32_t offset) const;
   void Resize(uint32_t size) { bytes.resize(size); }
 
   // After FromTree, by path ("C:", "C:\\Music\\Old"): a folder's block, an entry's record, and the
