@@ -7,12 +7,21 @@
 #include <new>
 #include <vector>
 
+#include "platform/fault.h"
 #include "platform/text.h"
 #include "platform/thread.h"
 
 namespace lvx::search {
 
 namespace {
+
+// The sort's large buffers; none when memory runs out, and the caller falls back to a way that
+// needs less.
+template <class T>
+std::unique_ptr<T[]> Buffer(size_t count) {
+  if (os::fault::ShouldFail(os::fault::Op::Alloc)) return nullptr;
+  return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
+}
 
 struct Slot {
   uint64_t key;
@@ -276,8 +285,8 @@ bool RankPaths(const SearchResult* results, uint32_t count, uint32_t* ranks) {
     }
   }
   const uint32_t distinct = uint32_t(texts.size());
-  std::unique_ptr<Slot[]> slots(new (std::nothrow) Slot[distinct]);
-  std::unique_ptr<Slot[]> scratch(new (std::nothrow) Slot[distinct]);
+  std::unique_ptr<Slot[]> slots = Buffer<Slot>(distinct);
+  std::unique_ptr<Slot[]> scratch = Buffer<Slot>(distinct);
   if (!slots || !scratch) return false;
   for (uint32_t d = 0; d < distinct; ++d) slots[d] = Slot{0, texts[d], d};
   KeySorter sorter(nullptr, nullptr, Chain{{Part::Text}, {false}, 1}, scratch.get(), slots.get());
@@ -315,7 +324,7 @@ class Helper {
 // Puts entry slots[i].index at position i: gathered into a copy where memory allows (the reads
 // are independent, so they overlap), else by following each cycle of the permutation once.
 void Permute(SearchResult* results, Slot* slots, uint32_t count) {
-  std::unique_ptr<SearchResult[]> copy(new (std::nothrow) SearchResult[count]);
+  std::unique_ptr<SearchResult[]> copy = Buffer<SearchResult>(count);
   if (copy) {
     auto gather = [&](uint32_t from, uint32_t to) {
       for (uint32_t i = from; i < to; ++i) {
@@ -352,9 +361,9 @@ void Permute(SearchResult* results, Slot* slots, uint32_t count) {
 
 bool SortByExtractedKeys(SearchResult* results, uint32_t count, SortKey key, bool sortAscending) {
   const Chain chain = ChainOf(key, sortAscending);
-  std::unique_ptr<Slot[]> slots(new (std::nothrow) Slot[count]);
-  std::unique_ptr<Slot[]> scratch(new (std::nothrow) Slot[count]);
-  std::unique_ptr<uint32_t[]> ranks(new (std::nothrow) uint32_t[count]);
+  std::unique_ptr<Slot[]> slots = Buffer<Slot>(count);
+  std::unique_ptr<Slot[]> scratch = Buffer<Slot>(count);
+  std::unique_ptr<uint32_t[]> ranks = Buffer<uint32_t>(count);
   if (!slots || !scratch || !ranks) return false;
   Slot* begin = slots.get();
   Slot* end = begin + count;

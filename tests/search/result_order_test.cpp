@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fault.h"
 #include "platform/text.h"
 #include "search/result_order.h"
 
@@ -87,11 +88,15 @@ TEST(ResultOrder, ArrangementsPerKeyAndDirection) {
 // The sort gives exactly what a stable sort with each comparator gives, on random arrays full of
 // ties: names equal but for case (and in case-variant folders), non-ASCII and surrogate units, the
 // characters between 'Z' and 'a', entries equal on the whole chain (which keep their order), sizes
-// and times drawn from a few values; large enough for the radix passes and the helper thread.
+// and times drawn from a few values; large enough for the radix passes and the helper thread. The
+// larger arrays draw their folders from thousands of path texts, a few paths in either case. When
+// any one of the sort's buffers cannot be had, it falls back to a way that needs less memory.
 TEST(ResultOrder, SortEqualsStableComparatorSort) {
   std::mt19937 rng(7);
   const std::u16string letters = u"aAbB._[`\u00E4\u00C4\u4E2D\xD83D\xDE00";
-  const std::u16string folders[] = {u"", u"C:\\", u"C:\\a\\", u"C:\\A\\", u"C:\\ab\\", u"D:\\\u00E4\\"};
+  std::vector<std::u16string> folders = {u"", u"C:\\", u"C:\\a\\", u"C:\\A\\", u"C:\\ab\\", u"D:\\\u00E4\\"};
+  for (size_t i = folders.size(); i < 5000; ++i)
+    folders.push_back(folders[i % 6] + (i % 2 ? u"x\\" : u"X\\"));
   using Compare = int (*)(const SearchResult&, const SearchResult&, bool);
   const std::pair<SortKey, Compare> keys[] = {{SortName, CompareByName}, {SortLocation, CompareByLocation},
                                               {SortSize, CompareBySize}, {SortType, CompareByType},
@@ -104,23 +109,37 @@ TEST(ResultOrder, SortEqualsStableComparatorSort) {
       if (count > 60000 && rng() % 5) name = u"one start" + name;  // a run that holds most entries
       if (rng() % 8 == 0 && &name != names.data()) name = *(&name - 1);  // a twin, maybe a full tie
     }
+    const size_t folderChoice = count < 1000 ? 6 : folders.size();
     std::vector<SearchResult> walk;
     for (uint32_t i = 0; i < count; ++i)
-      walk.push_back(SearchResult{folders[rng() % 6].c_str(), int32_t(i), names[i].c_str(), uint32_t(rng() % 3) * 2000000000u,
-                                  uint8_t(rng() % 2), os::FileTime::From(uint64_t(rng() % 3) << 31)});
+      walk.push_back(SearchResult{folders[rng() % folderChoice].c_str(), int32_t(i), names[i].c_str(),
+                                  uint32_t(rng() % 3) * 2000000000u, uint8_t(rng() % 2),
+                                  os::FileTime::From(uint64_t(rng() % 3) << 31)});
     for (const auto& [key, compare] : keys) {
       for (bool ascending : {true, false}) {
-        std::vector<SearchResult> sorted = walk, reference = walk;
-        EXPECT_EQ(SortResultArray(sorted.data(), count, key, ascending), !sorted.empty());
+        std::vector<SearchResult> reference = walk;
         std::stable_sort(reference.begin(), reference.end(), [&](const SearchResult& a, const SearchResult& b) {
           return compare(a, b, ascending) < 0;
         });
-        std::vector<int32_t> got, want;  // the original positions: entries move whole
-        for (uint32_t i = 0; i < count; ++i) got.push_back(sorted[i].iconIndex), want.push_back(reference[i].iconIndex);
-        ASSERT_EQ(got, want) << "key " << key << " ascending " << ascending << " count " << count;
+        // failing: the buffer that cannot be had (0: none); six are asked for below the helper's size.
+        for (int failing = 0; failing <= (count == 3000 ? 6 : 0); ++failing) {
+          os::fault::Reset();
+          if (failing) os::fault::FailNth(os::fault::Op::Alloc, failing, os::Error::OutOfMemory);
+          std::vector<SearchResult> sorted = walk;
+          EXPECT_EQ(SortResultArray(sorted.data(), count, key, ascending), !sorted.empty());
+          EXPECT_GE(os::fault::Calls(os::fault::Op::Alloc), failing);
+          std::vector<int32_t> got, want;  // the original positions: entries move whole
+          for (uint32_t i = 0; i < count; ++i) {
+            got.push_back(sorted[i].iconIndex);
+            want.push_back(reference[i].iconIndex);
+          }
+          ASSERT_EQ(got, want) << "key " << key << " ascending " << ascending << " count " << count
+                               << " failing " << failing;
+        }
       }
     }
   }
+  os::fault::Reset();
 }
 
 }  // namespace
