@@ -135,6 +135,11 @@ TEST(LocalDayTest, BoundsTakeTheOffsetOfThatDay) {
       os::FileTime got;
       ASSERT_TRUE(os::LocalDayToUtc(c.y, c.m, c.d, end, &got));
       EXPECT_EQ(got.Value(), want) << c.y << "-" << c.m << "-" << c.d << (end ? " end" : " start") << " in " << zone;
+      // Shown back as the same wall-clock time, as the results list shows a file's date.
+      os::LocalTime shown;
+      ASSERT_TRUE(os::UtcToLocal(got, &shown));
+      EXPECT_EQ((std::vector<int>{shown.year, shown.month, shown.day, shown.hour, shown.minute, shown.second, shown.millisecond}),
+                (std::vector<int>{c.y, c.m, c.d, end ? 23 : 0, end ? 59 : 0, end ? 59 : 0, end ? 999 : 0}));
       ++checked;
     }
   }
