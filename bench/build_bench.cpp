@@ -2,12 +2,13 @@
 // the build as it runs (folders listed ahead of the writer on a few threads) and the build with every
 // folder listed on its own thread. Both are one listing and one stat per entry, as find is.
 // Usage: build_bench CORPUS_DIR [ROUNDS]
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "cache/state_file.h"
 #include "indexer/cacher.h"
 #include "platform/drive.h"
@@ -16,15 +17,14 @@
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using lvx::bench::Clock;
+using lvx::bench::Since;
 
 double TimeFind(const std::string& dir) {
   std::string command = "find '" + dir + "' -printf '%s %T@ %p\\n' > /dev/null";
-  auto start = std::chrono::steady_clock::now();
+  auto start = Clock::now();
   if (std::system(command.c_str()) != 0) std::fprintf(stderr, "find failed\n");
-  return Seconds(start);
+  return Since(start);
 }
 
 double TimeBuild(const std::string& dir, const std::string& cachePath, int threads, uint32_t* items) {
@@ -35,18 +35,12 @@ double TimeBuild(const std::string& dir, const std::string& cachePath, int threa
   indexer::CCacher cacher(context, state);
   if (threads >= 0) cacher.SetListingThreads(threads);
   os::MapDrive(u'C', dir, os::DriveKind::Fixed);
-  auto start = std::chrono::steady_clock::now();
+  auto start = Clock::now();
   int result = cacher.BuildNow(1u << 2);
-  double seconds = Seconds(start);
+  double seconds = Since(start);
   if (result != 0) std::fprintf(stderr, "build failed: %d\n", result);
   *items = cacher.Items();
   return seconds;
-}
-
-double Best(std::vector<double> v) {
-  double best = v[0];
-  for (double x : v) best = x < best ? x : best;
-  return best;
 }
 
 }  // namespace
@@ -67,7 +61,8 @@ int main(int argc, char** argv) {
     build.push_back(TimeBuild(dir, cachePath, -1, &items));
     single.push_back(TimeBuild(dir, cachePath, 0, &items));
   }
-  double f = Best(find), b = Best(build), s = Best(single);
+  // The best round of each: what a machine shared with other work leaves least distorted.
+  double f = std::ranges::min(find), b = std::ranges::min(build), s = std::ranges::min(single);
   std::printf("entries cached           %u (26 drive records included)\n", items);
   std::printf("find -printf (baseline)  %.3f s\n", f);
   std::printf("full build               %.3f s  (listing threads: %d)\n", b,

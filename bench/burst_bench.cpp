@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 using namespace lvx;
 using bench::Cached;
 using bench::Since;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 namespace {
 
@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
       if (!context.refreshLock.TryAcquire()) continue;  // a refresh runs
       context.refreshLock.Release();
       std::lock_guard<std::mutex> hold(refreshes.mutex);
-      if (std::chrono::duration<double>(Clock::now() - refreshes.last).count() < kQuiet) continue;
+      if (Since(refreshes.last) < kQuiet) continue;
       drained = std::max(0.0, std::chrono::duration<double>(refreshes.last - burstEnd).count());
       break;
     }

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   context.SetPath(u"/tmp/lvx-refresh-bench.db");
   cache::StateFile state(u"/tmp/lvx-refresh-bench-state.ini");
 
-  auto start = std::chrono::steady_clock::now();
+  auto start = bench::Clock::now();
   {
     indexer::CCacher cacher(context, state);
     if (cacher.BuildNow(1u << 2) != 0) return 1;
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     return off(a.first) < off(b.first);
   });
   indexer::CLocationRefresher refresher(context);
-  start = std::chrono::steady_clock::now();
+  start = bench::Clock::now();
   int result = refresher.RefreshLocation(u"#" + EnginePath(root, tenth->second) + u"\\");
   double full = Since(start);
   std::printf("full build                      %.3f s (%zu entries)\n", build, total);
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     }
   }
   indexer::ChangeMonitor monitor(context);
-  start = std::chrono::steady_clock::now();
+  start = bench::Clock::now();
   monitor.StartWatchers(1u << 2);
   monitor.StartDrains(1u << 2);
   std::printf("watchers ready after            %.3f s\n", bench::WaitForWatchers(context, root, start));
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 20; ++i) {
     fs::path file = deep / ("lvx-bench-" + std::to_string(i) + ".txt");
     std::u16string enginePath = EnginePath(root, file);
-    start = std::chrono::steady_clock::now();
+    start = bench::Clock::now();
     std::ofstream(file).put('x');
     while (!Cached(context, enginePath) && Since(start) < 10) os::Sleep(1);
     latencies.push_back(Since(start));

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "cache/state_file.h"
 #include "indexer/cacher.h"
 #include "platform/drive.h"
@@ -33,11 +34,8 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
+using lvx::bench::Clock;
+using lvx::bench::Since;
 
 double ProcessCpu() {
   timespec t{};
@@ -56,7 +54,7 @@ double Best(int rounds, F&& run) {
     auto start = Clock::now();
     const double cpu = ProcessCpu();
     run();
-    double s = Seconds(start);
+    double s = Since(start);
     if (s < best) best = s;
     LeastCpu = std::min(LeastCpu, ProcessCpu() - cpu);
   }
@@ -234,7 +232,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "the cache could not be built\n");
       return 1;
     }
-    std::printf("cache built               %u entries in %.2f s\n", cacher.Items(), Seconds(start));
+    std::printf("cache built               %u entries in %.2f s\n", cacher.Items(), Since(start));
   }
 
   std::vector<unsigned char> bytes;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "cache/format.h"
 #include "platform/dir.h"
 #include "platform/drive.h"
@@ -22,10 +23,11 @@ namespace {
 
 using namespace lvx;
 using namespace lvx::search;
-using Clock = std::chrono::steady_clock;
+using bench::Best;
+using bench::Clock;
 
 double Ms(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+  return bench::Since(since) * 1000;
 }
 
 // The hits of a search for "*" on drive C, in the order a walk lists them; the texts stay in pool.
@@ -46,13 +48,6 @@ void Collect(const std::u16string& folder, std::deque<std::u16string>* pool, std
   }
   listing.Close();
   for (const std::u16string& sub : subfolders) Collect(sub, pool, hits);
-}
-
-template <typename F>
-double Best(int rounds, F&& run) {
-  double best = 1e18;
-  for (int i = 0; i < rounds; ++i) best = std::min(best, run());
-  return best;
 }
 
 }  // namespace

@@ -1,22 +1,18 @@
-// What the watcher benchmarks share: the clock, a lookup of a path in the cache file as a search
+// What the watcher benchmarks share: a lookup of a path in the cache file as a search
 // makes it, and the wait until the watchers of a tree report changes.
 #pragma once
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "bench_clock.h"
 #include "cache/cache_context.h"
 #include "cache/map_file.h"
 #include "platform/thread.h"
 
 namespace lvx::bench {
-
-inline double Since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 inline bool Cached(cache::CacheContext& context, const std::u16string& path) {
   os::LockGuard hold(context.cacheLock);  // as a search holds it
@@ -30,7 +26,7 @@ inline bool Cached(cache::CacheContext& context, const std::u16string& path) {
 // every half second until then: a change made while the watches of a large tree are still being set
 // up is not reported. Returns the seconds waited.
 inline double WaitForWatchers(cache::CacheContext& context, const std::filesystem::path& root,
-                              std::chrono::steady_clock::time_point start) {
+                              Clock::time_point start) {
   std::filesystem::path probe = root / "lvx-bench-probe.txt";
   for (int i = 0; !Cached(context, u"C:\\lvx-bench-probe.txt") && Since(start) < 120; ++i) {
     if (i % 50 == 0) std::ofstream(probe).put('x');
