@@ -39,6 +39,7 @@ struct CLocationRefresher::Scan {
   std::unordered_map<std::u16string, SameName> oldFolders;  // by ASCII-folded name
   std::vector<uint32_t> takenRecords;
   std::vector<uint32_t> storedBlocks;  // blocks stored for new subfolders, freed if abandoned
+  bool listed = false;                 // a folder was listed: the first one is the location itself
 };
 
 CLocationRefresher::CLocationRefresher(cache::CacheContext& context) : context_(context) {}
@@ -114,7 +115,7 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   int scanned = ScanFolder(pattern, &block, full_ ? NO_BLOCK : oldBlock, scan);
   // A drive that cannot be read (unplugged, a network drive that is down) lists as empty: that is
   // no reason to drop what the cache holds of it.
-  if (scanned == 0 && !DriveReadable(path)) scanned = -1;
+  if (scanned == 0 && !scan.listed && !DriveReadable(path)) scanned = -1;
   if (scanned == 0) scanned = Commit(scan, block.Finish(), oldBlock, linkOffset);
   if (scanned != 0) {
     Abandon(scan);
@@ -223,6 +224,7 @@ int CLocationRefresher::ScanFolder(std::u16string& pattern, cache::BlockBuilder*
   os::FolderListing listing;
   bool failed = false, stopped = false;
   if (listing.Open(std::u16string_view(pattern).substr(0, folderLength))) {
+    scan.listed = true;
     while (listing.Next(&data)) {
       // A listing cut short would drop the subfolders not yet met, with their whole trees: the
       // refresh is abandoned and the drain thread queues the location again.
