@@ -115,7 +115,6 @@ class CDBMapFile {
   int StoreNewBlock(std::span<const uint8_t> block, uint32_t* offset);
   int ReplaceBlock(std::span<const uint8_t> block, uint32_t oldBlock, uint32_t linkOffset);
   uint32_t FindPath(uint32_t block, const char16_t* path, uint32_t* child, uint32_t* linkOffset);
-  uint32_t TakeOverFolder(uint32_t block, const char16_t* name);
   // Undo for an abandoned refresh: puts one block on the free list without descending into it.
   void FreeOneBlock(uint32_t block);
 

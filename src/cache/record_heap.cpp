@@ -299,19 +299,6 @@ uint32_t CDBMapFile::FindPath(uint32_t block, const char16_t* path, uint32_t* ch
   return NO_BLOCK;
 }
 
-uint32_t CDBMapFile::TakeOverFolder(uint32_t block, const char16_t* name) {
-  const std::u16string_view wanted(name);
-  BlockCursor cursor(*this, block);
-  Record record;
-  while (cursor.Next(&record)) {
-    if (record.type != RECORD_FOLDER || !EqualsFolded({record.name, record.nameLength}, wanted))
-      continue;
-    PutU16(record.offset, RECORD_TAKEN_OVER);
-    return record.sizeOrLink;
-  }
-  return NO_BLOCK;
-}
-
 void CDBMapFile::FreeOneBlock(uint32_t block) {
   uint32_t capacity = 0, head = 0;
   if (!ReadBlockCapacity(block, &capacity) || capacity == 0 || !GetU32(kFreeListHeadOffset, &head)) {

@@ -60,8 +60,7 @@ bool FolderPrefetcher::Excluded(const std::u16string& path) const {
 }
 
 void FolderPrefetcher::List(Listing* folder, os::FolderListing* listing, bool helper) {
-  folder->opened = listing->Open(folder->path);
-  if (!folder->opened) return;
+  if (!listing->Open(folder->path)) return;
   os::FolderEntry e;
   while (!(helper && quit_.load(std::memory_order_relaxed)) && listing->Next(&e)) {
     folder->entries.push_back(Entry{uint32_t(folder->names.size()), e.isFolder, e.sizeHigh, e.sizeLow, e.lastWriteTime});
@@ -91,11 +90,11 @@ void FolderPrefetcher::Work() {
   std::unique_lock<std::mutex> hold(mutex_);
   for (;;) {
     // A paused build is polled: its resume comes through an event of its own.
-    work_.wait_for(hold, std::chrono::milliseconds(50), [this] {
+    const bool ready = work_.wait_for(hold, std::chrono::milliseconds(50), [this] {
       return quit_ || (!queue_.empty() && buffered_ < kAheadEntries && !paused_.load(std::memory_order_relaxed));
     });
     if (quit_) return;
-    if (queue_.empty() || buffered_ >= kAheadEntries || paused_.load(std::memory_order_relaxed)) continue;
+    if (!ready) continue;
     Listing* folder = queue_.front();
     queue_.pop_front();
     folder->state = Listing::State::Busy;
@@ -108,7 +107,7 @@ void FolderPrefetcher::Work() {
   }
 }
 
-FolderPrefetcher::Listing* FolderPrefetcher::Take(Listing* folder) {
+void FolderPrefetcher::Take(Listing* folder) {
   std::unique_lock<std::mutex> hold(mutex_);
   if (folder->state == Listing::State::Queued) {
     auto at = std::find(queue_.begin(), queue_.end(), folder);
@@ -121,7 +120,6 @@ FolderPrefetcher::Listing* FolderPrefetcher::Take(Listing* folder) {
     if (!queue_.empty()) work_.notify_all();
   }
   done_.wait(hold, [folder] { return folder->state == Listing::State::Done; });
-  return folder;
 }
 
 void FolderPrefetcher::Unlink(std::unique_lock<std::mutex>& hold, Listing* folder) {

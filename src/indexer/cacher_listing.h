@@ -29,7 +29,6 @@ class FolderPrefetcher {
   };
   struct Listing {
     std::u16string path;    // ends in the separator
-    bool opened = false;    // the folder could be listed (an empty block otherwise)
     std::u16string names;
     std::vector<Entry> entries;          // in the system's order, "." and ".." included
     // One per folder entry but "." and "..", in entry order; null once dropped.
@@ -43,8 +42,9 @@ class FolderPrefetcher {
 
   // Starts the walk of one drive root with up to threads helpers (0: the writer lists everything).
   Listing* Begin(const std::u16string& root, int threads);
-  // The folder's listing, made by a helper or here; valid until Release.
-  Listing* Take(Listing* folder);
+  // Waits for the folder's listing (made by a helper, or here when none has begun it); it stays
+  // valid until Release. A folder that cannot be listed has no entries.
+  void Take(Listing* folder);
   // The writer is done with a folder's entries.
   void Release(Listing* folder);
   // The writer is done with the subtree of a folder's subfolder k (walked or not).

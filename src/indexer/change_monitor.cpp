@@ -173,7 +173,8 @@ int ChangeMonitor::ApplyPending(uint32_t driveMask) {
   // From the last: each goes to the front, so that they keep their order.
   for (auto request = requests.rbegin(); request != requests.rend(); ++request)
     refreshers_[Slot(RequestFolder(*request)[0])]->RestoreRequest(*request);
-  SavePending();
+  // A good file already holds these requests; a damaged one is replaced by the rescans.
+  if (read == PendingRead::Damaged) SavePending();
   return read == PendingRead::Damaged ? -1 : 0;
 }
 

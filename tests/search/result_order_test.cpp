@@ -123,11 +123,11 @@ TEST(ResultOrder, SortEqualsStableComparatorSort) {
         });
         // failing: the buffer that cannot be had (0: none); six are asked for below the helper's size.
         for (int failing = 0; failing <= (count == 3000 ? 6 : 0); ++failing) {
-          os::fault::Reset();
           if (failing) os::fault::FailNth(os::fault::Op::Alloc, failing, os::Error::OutOfMemory);
           std::vector<SearchResult> sorted = walk;
           EXPECT_EQ(SortResultArray(sorted.data(), count, key, ascending), !sorted.empty());
           EXPECT_GE(os::fault::Calls(os::fault::Op::Alloc), failing);
+          os::fault::Reset();
           std::vector<int32_t> got, want;  // the original positions: entries move whole
           for (uint32_t i = 0; i < count; ++i) {
             got.push_back(sorted[i].iconIndex);
@@ -139,7 +139,6 @@ TEST(ResultOrder, SortEqualsStableComparatorSort) {
       }
     }
   }
-  os::fault::Reset();
 }
 
 }  // namespace
