@@ -128,9 +128,6 @@ int Rarity(char16_t c) {
 
 }  // namespace
 
-// How many of a single pattern's literals the scan looks for.
-constexpr int kSingleRequired = 1;
-
 RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
   RequiredChars none, found;
   const bool list = kind == MatcherKind::StarList || kind == MatcherKind::WildList;
@@ -146,31 +143,12 @@ RequiredChars FindRequiredChars(MatcherKind kind, const char16_t* patternList) {
   const char16_t* alt = patternList;
   if (list && *alt == 0) ++alt;
   if (*alt == 0) return none;
-  for (const char16_t* p = alt; *p; ++p)
-    if (*p >= u'A' && *p <= u'Z') return none;  // not folded: leave every name to the matcher
-  if (!list) {
-    // The rarest literals, up to kSingleRequired.
-    found.all = true;
-    for (;;) {
-      char16_t best = 0;
-      int bestRarity = -1;
-      for (const char16_t* p = alt; *p; ++p) {
-        bool taken = false;
-        for (int i = 0; i < found.count; ++i) taken |= found.chars[i] == *p;
-        if (literal(*p) && !taken && Rarity(*p) > bestRarity) {
-          best = *p;
-          bestRarity = Rarity(*p);
-        }
-      }
-      if (bestRarity < 0 || found.count == kSingleRequired || !add(best)) break;
-    }
-    return found;
-  }
+  found.all = !list;  // one pattern: its rarest literal is needed; a list: any alternative's
   for (;;) {
     char16_t best = 0;
     int bestRarity = -1;
     for (const char16_t* p = alt; *p; ++p) {
-      if (*p >= u'A' && *p <= u'Z') return none;
+      if (*p >= u'A' && *p <= u'Z') return none;  // not folded: leave every name to the matcher
       if (literal(*p) && Rarity(*p) > bestRarity) {
         best = *p;
         bestRarity = Rarity(*p);

@@ -102,11 +102,9 @@ class CompiledQuery {
   const char16_t* PatternList() const { return patternList_.get(); }
   bool Matches(const char16_t* name) const { return matcher_(name, patternList_.get()); }
   bool Matches(const char16_t* name, uint32_t length) const {
-    return sizedMatcher_(name, length, patternList_.get());
+    return matchesAll_ || sizedMatcher_(name, length, patternList_.get());
   }
   const RequiredChars& Required() const { return required_; }
-  // The query is stars alone: every name matches.
-  bool MatchesAll() const { return matchesAll_; }
 
  private:
   friend CompiledQuery CompileQuery(const std::u16string& query);
@@ -115,7 +113,7 @@ class CompiledQuery {
   Matcher matcher_ = nullptr;
   SizedMatcher sizedMatcher_ = nullptr;
   RequiredChars required_;
-  bool matchesAll_ = false;
+  bool matchesAll_ = false;  // stars alone: every name matches
 };
 
 // Folds the query, picks the matcher and builds the pattern list (query length + 2 code units:

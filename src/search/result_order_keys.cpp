@@ -27,6 +27,7 @@ struct Slot {
   uint64_t key;
   const char16_t* text;  // the text of the slot's current text part, so that loading it is one read
   uint32_t index;        // the entry's position before the sort
+  bool tied = false;     // equal on the whole chain to the slot before it
 };
 
 // The keys of a chain, in order. Text is the folder path itself, used to rank the paths.
@@ -90,6 +91,7 @@ class KeySorter {
   void PushRuns(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work) const;
   // Moves a range whose keys at this level are all equal on to the next level.
   void Advance(Slot* begin, Slot* end, int* part, uint32_t* offset) const;
+  bool Descend(Slot* begin, Slot* end, int* part, uint32_t* offset) const;
   void SortByKey(Slot* begin, Slot* end);
   void RadixSort(Slot* begin, Slot* end);
 
@@ -188,11 +190,8 @@ void KeySorter::Narrow(Slot* begin, Slot* end, int part, uint32_t offset, std::v
     if (big == work->end() || size(*big) * 4 < (end - begin) * 3) return;
     Range r = *big;
     work->erase(big);
-    for (begin = r.begin, end = r.end, part = r.part, offset = r.offset;;) {
-      if (part == chain_.count) return work->push_back({begin, end, part, offset});
-      if (LoadKeys(begin, end, part, offset)) break;
-      Advance(begin, end, &part, &offset);
-    }
+    begin = r.begin, end = r.end, part = r.part, offset = r.offset;
+    if (!Descend(begin, end, &part, &offset)) return work->push_back({begin, end, part, offset});
     SortByKey(begin, end);
   }
 }
@@ -207,6 +206,14 @@ void KeySorter::Advance(Slot* begin, Slot* end, int* part, uint32_t* offset) con
   }
 }
 
+// Loads the keys of the first level from part on where they differ; false when the range is equal
+// on the whole chain. A single run (a shared prefix, or a folder's many entries) goes on at once.
+bool KeySorter::Descend(Slot* begin, Slot* end, int* part, uint32_t* offset) const {
+  for (; *part < chain_.count; Advance(begin, end, part, offset))
+    if (LoadKeys(begin, end, *part, *offset)) return true;
+  return false;
+}
+
 void KeySorter::Sort(Slot* begin, Slot* end, int part, uint32_t offset) {
   std::vector<Range> work{{begin, end, part, offset}};
   Drain(&work);
@@ -215,18 +222,14 @@ void KeySorter::Sort(Slot* begin, Slot* end, int part, uint32_t offset) {
 // Each run of equal keys goes on with the next four units of a text, or the next part.
 void KeySorter::PushRuns(Slot* begin, Slot* end, int part, uint32_t offset, std::vector<Range>* work) const {
   if (end - begin < 2) return;
-  const bool text = IsText(chain_.parts[part]);
-  const uint64_t flip = chain_.invert[part] ? ~uint64_t(0) : 0;
   Slot* run = begin;
   for (Slot* s = begin + 1; s <= end; ++s) {
     if (s != end && s->key == run->key) continue;
     if (s - run > 1) {
-      if (text && !Ended(run->key ^ flip)) {
-        work->push_back({run, s, part, offset + 4});
-      } else {
-        if (part + 1 < chain_.count) Aim(run, s, chain_.parts[part + 1]);
-        work->push_back({run, s, part + 1, 0});
-      }
+      int next = part;
+      uint32_t at = offset;
+      Advance(run, s, &next, &at);
+      work->push_back({run, s, next, at});
     }
     run = s;
   }
@@ -238,18 +241,13 @@ void KeySorter::Drain(std::vector<Range>* work) {
   while (!work->empty()) {
     auto [begin, end, part, offset] = work->back();
     work->pop_back();
-    while (end - begin > 1) {
-      if (part == chain_.count) {  // equal on the whole chain: the order they came in
-        std::sort(begin, end, [](const Slot& a, const Slot& b) { return a.index < b.index; });
-        break;
-      }
-      if (LoadKeys(begin, end, part, offset)) {  // the keys differ: sort, then each run
-        SortByKey(begin, end);
-        PushRuns(begin, end, part, offset, work);
-        break;
-      }
-      // One run (a shared prefix, or a folder's many entries): the next level at once.
-      Advance(begin, end, &part, &offset);
+    if (end - begin < 2) continue;
+    if (Descend(begin, end, &part, &offset)) {  // the keys differ: sort, then each run
+      SortByKey(begin, end);
+      PushRuns(begin, end, part, offset, work);
+    } else {  // equal on the whole chain: the order they came in
+      std::sort(begin, end, [](const Slot& a, const Slot& b) { return a.index < b.index; });
+      for (Slot* s = begin + 1; s != end; ++s) s->tied = true;
     }
   }
 }
@@ -294,7 +292,7 @@ bool RankPaths(const SearchResult* results, uint32_t count, uint32_t* ranks) {
   std::vector<uint32_t> rankOf(distinct);
   uint32_t rank = 0;
   for (uint32_t d = 0; d < distinct; ++d) {
-    if (d > 0 && CompareFolded(texts[slots[d - 1].index], texts[slots[d].index]) != 0) ++rank;
+    if (d > 0 && !slots[d].tied) ++rank;
     rankOf[slots[d].index] = rank;
   }
   for (uint32_t i = 0; i < count; ++i) ranks[i] = rankOf[ranks[i]];

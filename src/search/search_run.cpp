@@ -88,7 +88,6 @@ void SearchEngine::BuildFilterChain(const SearchRequest& request) {
                                                     FilterMaxSize, FilterFrom,     FilterTo,
                                                     FilterFiles,   FilterFolders};
   filterCount_ = 0;
-  nameFirst_ = false;
   int count = request.filterCount < 0 ? 0 : (request.filterCount > kMaxFilters ? kMaxFilters : request.filterCount);
   for (int i = 0; i < count; ++i) {
     uint32_t code = request.filterCodes[i];
@@ -311,7 +310,7 @@ inline bool SearchEngine::TestEntry(const cache::Record& r, bool holds, uint32_t
   // fail it, and most of those at the scan for the characters a match needs.
   int first = 0;
   if (nameFirst_) {
-    if (!holds || !(query_.MatchesAll() || query_.Matches(r.name, r.nameLength))) return true;
+    if (!holds || !query_.Matches(r.name, r.nameLength)) return true;
     first = 1;
   }
   current_.name = r.name;
