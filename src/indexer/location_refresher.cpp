@@ -83,8 +83,10 @@ int CLocationRefresher::RefreshLocation(const std::u16string& request) {
   // No location at all names nothing in the cache.
   if (path.empty()) return Fail(-1, u"the location is not in the cache");
   if (cachePath_.empty()) cachePath_ = context_.Path();
-  if (!cacheFile_.OpenForUpdate(cachePath_))
+  if (!cacheFile_.OpenForUpdate(cachePath_)) {
+    if (cacheFile_.Damaged()) return Fail(-1, u"the cache file is damaged");
     return Fail(-1, u"the cache file cannot be opened: " + SystemText(cacheFile_.FailureCode()));
+  }
   // A location is a folder: without its backslash the pattern would list the folder's siblings.
   if (path.back() != u'\\') path.push_back(u'\\');
   std::u16string lookup = path;

@@ -204,6 +204,9 @@ TEST_F(LifecycleTest, EveryReaderRefusesAFileThatIsNotACompleteCache) {
     CDBMapFile file;
     for (auto open : {&CDBMapFile::OpenForReading, &CDBMapFile::OpenForReadingAlone, &CDBMapFile::OpenForUpdate})
       EXPECT_TRUE(!(file.*open)(cachePath_) && file.Damaged() && !file.IsOpen());
+    CLocationRefresher refresher(context_);
+    EXPECT_EQ(refresher.RefreshLocation(drive_.Root()), -1);
+    EXPECT_EQ(refresher.FailureText(), u"the cache file is damaged");
     EXPECT_EQ(cache::CacheDefragmenter().Defragment(cachePath_, state_), -1);
     EXPECT_EQ(Bytes(), row.bytes) << "compaction wrote";
     Answer no(false);
@@ -212,7 +215,7 @@ TEST_F(LifecycleTest, EveryReaderRefusesAFileThatIsNotACompleteCache) {
     test::WriteImage(test::fs::path(dir_.HostPath()) / "chosen.db", row.bytes);
     EXPECT_FALSE(lifecycle_.LoadCacheFile(chosen, drive_.Mask()));
     EXPECT_EQ(Bytes(), built) << "the load replaced the cache";
-    std::vector<std::u16string> texts(4, cache::kDamagedCacheText);
+    std::vector<std::u16string> texts(5, cache::kDamagedCacheText);
     texts.push_back(u"Can not load file " + chosen);
     EXPECT_EQ(messages.Texts(), texts);
   }
