@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "cache/format.h"
+#include "cache/fresh_file_writer.h"
+#include "indexer/change_monitor_queue.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -23,9 +25,9 @@ uint32_t Fnv1a(const uint8_t* bytes, size_t length) {
 
 // A request this program queues: an optional prefix, then "X:\" ... "\".
 bool ValidRequest(const std::u16string& request) {
-  size_t at = !request.empty() && (request[0] == u'#' || request[0] == u'@' || request[0] == u'*');
-  return request.size() >= at + 3 && DriveIndex(request[at]) >= 0 && request[at + 1] == u':' &&
-         request[at + 2] == u'\\' && request.back() == u'\\';
+  const std::u16string folder = RequestFolder(request);
+  return folder.size() >= 3 && DriveIndex(folder[0]) >= 0 && folder[1] == u':' && folder[2] == u'\\' &&
+         folder.back() == u'\\';
 }
 
 bool ReadWhole(const std::u16string& path, std::vector<uint8_t>* bytes) {
@@ -62,7 +64,7 @@ int WritePendingFile(const std::u16string& path, const std::vector<std::u16strin
   cache::StoreU32(&bytes[8], count);
   cache::StoreU32(&bytes[12], Fnv1a(bytes.data() + kHeaderSize, bytes.size() - kHeaderSize));
   // A stop in the middle leaves the old file whole: the new one only replaces it once complete.
-  std::u16string fresh = path + u".new";
+  std::u16string fresh = path + cache::kReplacementSuffix;
   os::File file = os::CreateAnew(fresh);
   if (!file.IsOpen()) return -1;
   bool written = os::WriteTo(file, bytes.data(), uint32_t(bytes.size()));
