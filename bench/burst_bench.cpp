@@ -36,13 +36,6 @@ constexpr double kDrainGoal = 10.0;    // s after the burst ends
 constexpr double kLatencyGoal = 400;   // ms
 constexpr double kQuiet = 1.5;         // s without a refresh and with an empty queue: drained
 
-std::u16string EnginePath(const fs::path& root, const fs::path& host) {
-  std::u16string relative = U16(fs::relative(host, root).string());
-  for (char16_t& c : relative)
-    if (c == u'/') c = u'\\';
-  return u"C:\\" + relative;
-}
-
 // The tree of a cache file as sorted lines: folders by name, files with size and write time.
 void ListBlock(cache::CDBMapFile& file, uint32_t block, const std::string& folder, std::vector<std::string>& out,
                int depth) {
@@ -181,22 +174,9 @@ int main(int argc, char** argv) {
   monitor.StartDrains(1u << 2);
   std::printf("watchers ready after %.2f s\n", bench::WaitForWatchers(context, root, start));
 
-  fs::path deep = root;
   size_t deepest = 0;
-  for (auto& entry : fs::recursive_directory_iterator(root)) {
-    size_t depth = size_t(std::distance(entry.path().begin(), entry.path().end()));
-    if (entry.is_directory() && depth > deepest) deepest = depth, deep = entry.path();
-  }
-  std::vector<double> latencies;
-  for (int i = 0; i < 10; ++i) {
-    fs::path file = deep / ("lvx-latency-" + std::to_string(i) + ".txt");
-    start = Clock::now();
-    std::ofstream(file).put('x');
-    while (!Cached(context, EnginePath(root, file)) && Since(start) < 10) os::Sleep(1);
-    latencies.push_back(Since(start) * 1000);
-    os::Sleep(300);
-  }
-  std::sort(latencies.begin(), latencies.end());
+  std::vector<double> latencies = bench::ChangeLatencies(context, root, bench::DeepestFolder(root, &deepest), 10);
+  for (double& latency : latencies) latency *= 1000;
   std::printf("single change -> found in cache: median %.0f ms, max %.0f ms (goal: at most %.0f ms) %s\n",
               latencies[5], latencies.back(), kLatencyGoal, latencies[5] <= kLatencyGoal ? "MET" : "MISSED");
 

@@ -23,6 +23,7 @@
 namespace fs = std::filesystem;
 using namespace lvx;
 using bench::Cached;
+using bench::EnginePath;
 using bench::Since;
 
 namespace {
@@ -37,13 +38,6 @@ size_t CountBelow(const fs::path& folder, std::vector<std::pair<size_t, fs::path
   }
   if (depth > 0) sizes.emplace_back(count, folder);
   return count;
-}
-
-std::u16string EnginePath(const fs::path& root, const fs::path& host) {
-  std::u16string relative = U16(fs::relative(host, root).string());
-  for (char16_t& c : relative)
-    if (c == u'/') c = u'\\';
-  return u"C:\\" + relative;
 }
 
 }  // namespace
@@ -82,36 +76,19 @@ int main(int argc, char** argv) {
   std::printf("ratio refresh / build           %.2f\n", full / build);
 
   // The deepest folder: the longest way for a change to travel.
-  fs::path deep = root;
   size_t deepest = 0;
-  for (auto& entry : fs::recursive_directory_iterator(root)) {
-    size_t depth = std::distance(entry.path().begin(), entry.path().end());
-    if (entry.is_directory() && depth > deepest) {
-      deepest = depth;
-      deep = entry.path();
-    }
-  }
+  const fs::path deep = bench::DeepestFolder(root, &deepest);
   indexer::ChangeMonitor monitor(context);
   start = bench::Clock::now();
   monitor.StartWatchers(1u << 2);
   monitor.StartDrains(1u << 2);
   std::printf("watchers ready after            %.3f s\n", bench::WaitForWatchers(context, root, start));
 
-  std::vector<double> latencies;
-  for (int i = 0; i < 20; ++i) {
-    fs::path file = deep / ("lvx-bench-" + std::to_string(i) + ".txt");
-    std::u16string enginePath = EnginePath(root, file);
-    start = bench::Clock::now();
-    std::ofstream(file).put('x');
-    while (!Cached(context, enginePath) && Since(start) < 10) os::Sleep(1);
-    latencies.push_back(Since(start));
-    os::Sleep(300);  // a quiet queue between samples
-  }
+  std::vector<double> latencies = bench::ChangeLatencies(context, root, deep, 20);
   monitor.StopDrains();
   monitor.StopWatchers();
-  for (int i = 0; i < 20; ++i) fs::remove(deep / ("lvx-bench-" + std::to_string(i) + ".txt"));
+  for (int i = 0; i < 20; ++i) fs::remove(bench::LatencyFile(deep, i));
   fs::remove(root / "lvx-bench-probe.txt");
-  std::sort(latencies.begin(), latencies.end());
   std::printf("change -> found in cache        median %.0f ms, min %.0f ms, max %.0f ms (goal: 400 ms)\n",
               latencies[10] * 1000, latencies.front() * 1000, latencies.back() * 1000);
   std::printf("  folder depth %zu: %s\n", deepest, deep.string().c_str());

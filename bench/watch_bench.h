@@ -1,15 +1,18 @@
-// What the watcher benchmarks share: a lookup of a path in the cache file as a search
-// makes it, and the wait until the watchers of a tree report changes.
+// What the watcher benchmarks share: a lookup of a path in the cache file as a search makes it, the
+// wait until the watchers of a tree report changes, and the time a change takes to reach the cache.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench_clock.h"
 #include "cache/cache_context.h"
 #include "cache/map_file.h"
+#include "platform/text.h"
 #include "platform/thread.h"
 
 namespace lvx::bench {
@@ -33,6 +36,48 @@ inline double WaitForWatchers(cache::CacheContext& context, const std::filesyste
     os::Sleep(10);
   }
   return Since(start);
+}
+
+// A host path below root as the engine names it on drive C:.
+inline std::u16string EnginePath(const std::filesystem::path& root, const std::filesystem::path& host) {
+  std::u16string relative = U16(std::filesystem::relative(host, root).string());
+  std::replace(relative.begin(), relative.end(), u'/', u'\\');
+  return u"C:\\" + relative;
+}
+
+// The deepest folder below root (root itself when it has none): the longest way for a change.
+inline std::filesystem::path DeepestFolder(const std::filesystem::path& root, size_t* depth) {
+  std::filesystem::path deep = root;
+  *depth = 0;
+  for (auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    size_t d = size_t(std::distance(entry.path().begin(), entry.path().end()));
+    if (entry.is_directory() && d > *depth) {
+      *depth = d;
+      deep = entry.path();
+    }
+  }
+  return deep;
+}
+
+inline std::filesystem::path LatencyFile(const std::filesystem::path& folder, int i) {
+  return folder / ("lvx-latency-" + std::to_string(i) + ".txt");
+}
+
+// Seconds from writing each of count new files in folder to the first lookup that finds it in the
+// cache, sorted; a quiet queue between samples.
+inline std::vector<double> ChangeLatencies(cache::CacheContext& context, const std::filesystem::path& root,
+                                           const std::filesystem::path& folder, int count) {
+  std::vector<double> latencies;
+  for (int i = 0; i < count; ++i) {
+    const std::u16string enginePath = EnginePath(root, LatencyFile(folder, i));
+    auto start = Clock::now();
+    std::ofstream(LatencyFile(folder, i)).put('x');
+    while (!Cached(context, enginePath) && Since(start) < 10) os::Sleep(1);
+    latencies.push_back(Since(start));
+    os::Sleep(300);
+  }
+  std::sort(latencies.begin(), latencies.end());
+  return latencies;
 }
 
 }  // namespace lvx::bench
