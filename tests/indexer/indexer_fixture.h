@@ -25,6 +25,11 @@
 #include "support/temp_dir.h"
 #include "support/test_drive.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace lvx::test {
 
 namespace fs = std::filesystem;
@@ -169,5 +174,22 @@ class IndexerTest : public ::testing::Test {
   Notifications notify_;
   StatusTexts status_;
 };
+
+#ifndef _WIN32
+// Runs work in a child process that shares the test's files and ends at its nth OS call (with
+// exitCode), as a kill there would; else with 0 when work returned 0, 1 otherwise. Returns the
+// child's exit code, -1 when it did not exit.
+inline int EndAt(int n, int exitCode, const std::function<int()>& work) {
+  pid_t child = fork();
+  if (child == 0) {
+    os::SetMessageSink([](const std::u16string&) {});
+    os::fault::Reset();
+    os::fault::ExitAt(n, exitCode);
+    std::_Exit(work() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 }  // namespace lvx::test

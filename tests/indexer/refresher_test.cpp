@@ -7,11 +7,6 @@
 #include "indexer/location_refresher.h"
 #include "indexer_fixture.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 namespace lvx::indexer {
 namespace {
 
@@ -186,21 +181,11 @@ TEST_F(RefresherTest, AnEndAtAnyMomentLeavesTheOldTreeOrTheNew) {
     for (int n = 1; n <= calls + 1; ++n) {
       SCOPED_TRACE(U8(row.request) + ", the end at OS call " + std::to_string(n) + " of " + std::to_string(calls));
       test::WriteImage(Beside(""), old);
-      pid_t child = fork();
-      if (child == 0) {
-        os::fault::Reset();
-        os::fault::ExitAt(n);
-        CLocationRefresher(context_).RefreshLocation(row.request);
-        _exit(0);
-      }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      EXPECT_EQ(WEXITSTATUS(status), n <= calls ? 86 : 0);
+      const int ended = test::EndAt(n, 86, [&] { return CLocationRefresher(context_).RefreshLocation(row.request); });
+      EXPECT_EQ(ended, n <= calls ? 86 : 0);
       // Up to DataEnd only: a grown file is 32 MB longer, and nothing linked may lie beyond DataEnd.
-      std::vector<uint8_t> left(cache::kDataStart);
-      std::ifstream(Beside(""), std::ios::binary).read(reinterpret_cast<char*>(left.data()), left.size());
-      left.resize(std::min<uint32_t>(test::Word(left, cache::kDataEndOffset), 64u << 20));
-      std::ifstream(Beside(""), std::ios::binary).read(reinterpret_cast<char*>(left.data()), left.size());
+      std::vector<uint8_t> left = *test::ReadImage(Beside(""));
+      left.resize(std::min<uint32_t>(test::Word(left, cache::kDataEndOffset), uint32_t(left.size())));
       const std::vector<std::string> lines = test::ReadDrive(left, drive_.Letter()).lines;
       if (test::Word(left, cache::kDrivesBusyOffset) != 0) {
         Build();

@@ -7,10 +7,6 @@
 // test ends each writer at every one of its OS calls in turn, as a kill would.
 #include <functional>
 #include <random>
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include "cache/defragmenter.h"
 #include "indexer/cache_lifecycle.h"
@@ -309,20 +305,12 @@ TEST_F(WriterSweepTest, AKillAtAnyMomentLeavesTheOldFileTheNewOneOrOneTheNextSta
     for (;; ++n) {
       test::WriteImage(Beside(""), row.old);
       test::WriteImage(chosen_, row.chosenBefore);
-      pid_t child = fork();
-      if (child == 0) {
-        os::SetMessageSink([](const std::u16string&) {});
-        os::fault::Reset();
-        os::fault::ExitAt(n, 99);
-        std::_Exit(row.run() == 0 ? 0 : 1);
-      }
-      int status = 0;
-      ASSERT_EQ(waitpid(child, &status, 0), child);
-      ASSERT_TRUE(WIFEXITED(status));
+      const int ended = test::EndAt(n, 99, row.run);
+      ASSERT_GE(ended, 0);
       SCOPED_TRACE(std::string(row.writer) + " ended at call " + std::to_string(n));
       const Image left = test::ReadImage(Beside(""));
-      if (WEXITSTATUS(status) != 99) {
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+      if (ended != 99) {
+        EXPECT_EQ(ended, 0);
         EXPECT_TRUE(left == row.made && test::ReadImage(chosen_) == row.chosenAfter) << "the clean run";
         break;
       }
