@@ -13,6 +13,7 @@
 namespace lvx::apptest {
 
 constexpr int kStatusBox = 1008, kPatternBox = 1018, kFolderBox = 1003, kResultsList = 1001, kSearchButton = 1004;
+constexpr DWORD kWaitMs = 30000;  // for what the program does in a test's small trees
 
 std::wstring UserDataFolder();    // CSIDL_APPDATA\Lumivex Data
 std::wstring CommonDataFolder();  // CSIDL_COMMON_APPDATA\Lumivex Data

@@ -10,7 +10,6 @@
 namespace lvx::apptest {
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
 // Main menu ids, tray ids.
 constexpr UINT kUpdateCache = 32883, kStopUpdating = 32889, kPauseUpdating = 32884, kDefrag = 32792;
 constexpr UINT kTrayUpdate = 32885, kTrayStop = 32886, kTrayPause = 32887, kSaveCache = 32785, kLoadCache = 32821;

@@ -15,7 +15,6 @@
 namespace lvx::apptest {
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
 constexpr int kPattern = kPatternBox, kFolder = kFolderBox, kSearch = kSearchButton, kBrowse = 1015,
               kStatus = kStatusBox, kList = kResultsList, kSortTabs = 1042, kAllowOneChar = 1042;
 constexpr WPARAM kRefineMode = 32874, kSortSize = 32778, kAccelSortName = 32858, kAccelUnsorted = 32863;

@@ -286,7 +286,7 @@ TEST_F(DialogTest, OnlyWebAddressesAreOpenedAndTheAboutBoxesShowTheVersion) {
     CWelcomeDlg welcome;
     CMyAboutDlg about;
     ASSERT_TRUE(welcome.CreateModeless(nullptr) && about.CreateModeless(nullptr));
-    EXPECT_EQ(ItemText(about, IDC_ABOUT_VERSION), AboutVersionLine(shell::kRunningVersion));
+    EXPECT_EQ(ItemText(about, IDC_ABOUT_VERSION), std::wstring(L"" LVX_ABOUT_VERSION_TEXT));
     for (ui::CWindow* box : {static_cast<ui::CWindow*>(&welcome), static_cast<ui::CWindow*>(&about)}) {
       opened_.clear();
       EXPECT_EQ(ItemText(*box, IDC_WEB_LINK), expected);
@@ -302,7 +302,7 @@ TEST_F(DialogTest, OnlyWebAddressesAreOpenedAndTheAboutBoxesShowTheVersion) {
     EXPECT_EQ(IsStrictlyInside(r, POINT{x, y}), inside) << x << "," << y;
   CMyAboutDlg box(IDD_ABOUTBOX);  // the system menu's, without a link
   ASSERT_TRUE(box.CreateModeless(nullptr));
-  EXPECT_EQ(ItemText(box, IDC_ABOUT_VERSION), AboutVersionLine(shell::kRunningVersion));
+  EXPECT_EQ(ItemText(box, IDC_ABOUT_VERSION), std::wstring(L"" LVX_ABOUT_VERSION_TEXT));
 }
 
 }  // namespace

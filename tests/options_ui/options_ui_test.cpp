@@ -18,7 +18,6 @@
 #include "options_ui/advanced_page.h"
 #include "options_ui/edit_toolbar_dlg.h"
 #include "options_ui/size_date_page.h"
-#include "options_ui/toolbar_layout.h"
 #include "options_ui/toolbar_page.h"
 #include "platform/local_time.h"
 #include "resource.h"
@@ -180,12 +179,12 @@ TEST_F(OptionsUiTest, ToolbarPageLaysOutButtonsAndSendsQuickSearches) {
   // (whose arithmetic has its own tests) puts it.
   ::MoveWindow(page.Handle(), 0, 0, 300, 70, FALSE);
   for (int n = 0; n < 5; ++n) EXPECT_EQ(Shown(buttons[size_t(n)].button->Handle()), n < 4) << n;
-  EXPECT_EQ(buttons[4].button->RectInParent().left, LayoutToolbar(0, 300, 5).buttons[4].x);
+  EXPECT_EQ(buttons[4].button->RectInParent().left, 245);  // the layout rule for 300 pixels
   ui::CMenu menu(page.OverflowMenu(), false);
   EXPECT_EQ(std::tuple(menu.Count(), menu.Text(ID_TOOLBAR_OVERFLOW_FIRST + 4)), std::tuple(1, L"Clear"));
   menu.Detach();
   ASSERT_TRUE(Shown(page.MoreButton()));
-  EXPECT_EQ(ui::CWindow::FromHandle(page.MoreButton())->RectInParent().left, LayoutToolbar(0, 300, 5).moreX);
+  EXPECT_EQ(ui::CWindow::FromHandle(page.MoreButton())->RectInParent().left, 282);
   ::SendMessageW(buttons[0].button->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));  // hover: the large icon
   uitest::Shoot(page.Handle(), "options_toolbar_page_300");
 
