@@ -125,7 +125,7 @@ bool Program::Start(const std::wstring& arguments, const std::wstring& exe) {
 
 HWND Program::StartAndWaitForCache(const std::wstring& arguments) {
   HWND main = Start(arguments) ? MainWindow() : nullptr;
-  if (main) WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, 30000);
+  if (main) CachingFinished(main, kWaitMs);
   return main;
 }
 
@@ -166,6 +166,12 @@ std::wstring WindowText(HWND hwnd) {
 }
 
 std::wstring StatusText(HWND main) { return WindowText(GetDlgItem(main, kStatusBox)); }
+
+bool CachingFinished(HWND main, DWORD milliseconds) {
+  return WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, milliseconds);
+}
+
+HWND EditOf(HWND main, int box) { return GetWindow(GetDlgItem(main, box), GW_CHILD); }
 
 std::string U8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 

@@ -68,6 +68,8 @@ class Program {
 HWND FindMainWindow();
 std::wstring WindowText(HWND hwnd);
 std::wstring StatusText(HWND main);
+bool CachingFinished(HWND main, DWORD milliseconds);  // waits for the status line to say so
+HWND EditOf(HWND main, int box);                     // the edit field of one of its combo boxes
 std::string U8(const std::wstring& text);  // for failure messages
 // The text of a message box (its static text).
 std::wstring MessageBoxText(HWND box);

@@ -36,7 +36,6 @@ struct HeldSession {
   HANDLE handle;
 };
 
-HWND EditOf(HWND main, int box) { return GetWindow(GetDlgItem(main, box), GW_CHILD); }
 bool Visible(HWND main) { return IsWindowVisible(main) != FALSE; }
 std::wstring ListItem(HWND main, int box, int index) {
   wchar_t text[512] = {};

@@ -21,9 +21,6 @@ void Command(HWND main, UINT id) { PostMessageW(main, WM_COMMAND, id, 0); }
 bool Gone(HWND window) {
   return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, 10000);
 }
-bool CachingFinished(HWND main, DWORD milliseconds) {
-  return WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, milliseconds);
-}
 
 // The program answers "Lumivex.MenuState" with an item's state (tray: its menu) or, for text,
 // with the item's text as an atom.

@@ -36,7 +36,6 @@ void MakeTree() {
     std::ofstream(std::filesystem::path(std::wstring(kTree) + L"\\" + name)) << std::string(size_t(bytes), 'x');
 }
 
-HWND Edit(HWND combo) { return FindWindowExW(combo, nullptr, L"Edit", nullptr); }
 void SetText(HWND window, const std::wstring& text) {
   SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -84,7 +83,7 @@ class SearchFlowTest : public ::testing::Test {
     return Status();
   }
   std::wstring Type(wchar_t c) {
-    return Outcome([&] { SendMessageW(Edit(Item(kPattern)), WM_CHAR, c, 1); });
+    return Outcome([&] { SendMessageW(EditOf(main_, kPattern), WM_CHAR, c, 1); });
   }
   std::wstring ClickSearch() {
     return Outcome([&] { SendMessageW(main_, WM_COMMAND, MAKEWPARAM(kSearch, BN_CLICKED), LPARAM(Item(kSearch))); });
@@ -188,7 +187,7 @@ TEST_F(SearchFlowTest, AFirstStartSearchesSortsRefinesExitsInOrderAndASessionEnd
   // straight after the first build: a key that arrives while the window waits for the build thread
   // to end is dispatched without the window's key handling.)
   std::wstring outcome = Outcome([&] {
-    PostMessageW(Edit(Item(kPattern)), WM_KEYUP, VK_RETURN, 0xC01C0001);
+    PostMessageW(EditOf(main_, kPattern), WM_KEYUP, VK_RETURN, 0xC01C0001);
     WaitUntil([&] { return Status() != L"-"; }, kWaitMs);
   });
   EXPECT_TRUE(IsFound(outcome, 3, L"9")) << U8(outcome);

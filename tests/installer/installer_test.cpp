@@ -23,13 +23,11 @@ namespace fs = std::filesystem;
 using Names = std::set<std::wstring>;
 
 constexpr DWORD kSetupWaitMs = 60000;
-constexpr int kStatus = 1008;
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumivex";
 constexpr wchar_t kMarker[] = L"LVX-2DFFEFB1-E7C2-4acb-9E32-9506AD4960D0";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 std::wstring Widen(const char* text) { return std::wstring(text, text + strlen(text)); }
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 std::wstring Slashes(std::wstring path) {
   for (auto& c : path) c = c == L'/' ? L'\\' : c;
   return path;
@@ -117,7 +115,7 @@ class InstallerTest : public ::testing::Test {
   static void TearDownTestSuite() {
     // A copy left running by a failed case: ended with the process that started it.
     running_.reset();
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Lumivex");
+    RemoveRunValue();
   }
 
   // Starts the installed program and waits for its window.
@@ -155,7 +153,7 @@ TEST_F(InstallerTest, ASilentInstallPutsEveryFileInPlaceWithShortcutsAndTheUnins
   uintmax_t bytes = 0;
   for (const auto& name : expected) {
     std::wstring path = InstallFolder() + L"\\" + Slashes(name);
-    EXPECT_EQ(Bytes(path), Bytes(Slashes(Widen(LVX_APP_DIR)) + L"\\" + Slashes(name))) << Narrow(name);
+    EXPECT_EQ(Bytes(path), Bytes(Slashes(Widen(LVX_APP_DIR)) + L"\\" + Slashes(name))) << U8(name);
     bytes += fs::file_size(fs::path(path));
   }
   bytes += fs::file_size(fs::path(InstallFolder() + L"\\uninstall.exe"));
@@ -166,7 +164,7 @@ TEST_F(InstallerTest, ASilentInstallPutsEveryFileInPlaceWithShortcutsAndTheUnins
                              {L"DisplayVersion", Widen(LVX_TEST_VERSION)}, {L"Publisher", Widen(LVX_TEST_PUBLISHER)},
                              {L"DisplayIcon", InstalledExe() + L",0"}, {L"InstallLocation", InstallFolder()},
                              {L"UninstallString", uninstaller}, {L"QuietUninstallString", uninstaller + L" /S"}})
-    EXPECT_EQ(RegText(hklm, kUninstallKey, name), value) << Narrow(name);
+    EXPECT_EQ(RegText(hklm, kUninstallKey, name), value) << U8(name);
   DWORD sizeKB = 0, size = sizeof sizeKB;
   ASSERT_EQ(RegGetValueW(hklm, kUninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr, &sizeKB, &size), 0);
   EXPECT_NEAR(double(sizeKB), double(bytes / 1024), double(installed.size() + 2));
@@ -208,7 +206,7 @@ TEST_F(InstallerTest, ASetupThatCannotCloseTheRunningCopyStopsAndChangesNothing)
 TEST_F(InstallerTest, TheInstalledProgramStartsCachesAndDoesTheNewInstallBookkeeping) {
   // Drive T: only (bit 19); the update check that an install makes due asks a port where nothing answers.
   fs::create_directories(fs::path(UserDataFolder()));
-  WriteUnicodeFile(UserDataFolder() + L"\\settings.ini",
+  WriteUnicodeFile(SettingsFile(),
                    L"[FILEVER]\r\nVER=16000\r\n[OPTIONS]\r\nSELECT_DRIVES=0X80000\r\nCHECKUPDATE=3\r\n"
                    L"UPDATE_URL=http://127.0.0.1:9/\r\n[CACHEFILE]\r\nfilepath=default.db\r\n");
 
@@ -217,9 +215,8 @@ TEST_F(InstallerTest, TheInstalledProgramStartsCachesAndDoesTheNewInstallBookkee
   EXPECT_EQ(WindowText(main), L"Lumivex");
   EXPECT_TRUE(BookkeepingDone());
   EXPECT_EQ(ReadIni(InstallInfo(), L"Info", L"InstallType"), L"NewInstall");
-  HWND status = GetDlgItem(main, kStatus);
-  ASSERT_TRUE(WaitUntil([&] { return WindowText(status).rfind(L"[Caching is Finished]", 0) == 0; }, kSetupWaitMs))
-      << Narrow(WindowText(status));
+  ASSERT_TRUE(WaitUntil([&] { return StatusText(main).rfind(L"[Caching is Finished]", 0) == 0; }, kSetupWaitMs))
+      << U8(StatusText(main));
   EXPECT_NE(RegText(HKEY_CURRENT_USER, kRunKey, L"Lumivex").find(InstalledExe()), std::wstring::npos);
 
   EXPECT_TRUE(running_->Running());
@@ -273,7 +270,7 @@ TEST_F(InstallerTest, ASilentUninstallClosesTheProgramAndRemovesAllButTheUsersDa
   EXPECT_TRUE(WaitUntil([&] { return children().empty(); }, kSetupWaitMs));
   EXPECT_FALSE(FileExists(InstallFolder())) << "left: " << [] {
     std::string left;
-    for (const auto& name : FilesBelow(InstallFolder())) left += Narrow(name) + " ";
+    for (const auto& name : FilesBelow(InstallFolder())) left += U8(name) + " ";
     return left;
   }();
   EXPECT_EQ(running_->WaitForExit(kSetupWaitMs), 0);
@@ -284,7 +281,7 @@ TEST_F(InstallerTest, ASilentUninstallClosesTheProgramAndRemovesAllButTheUsersDa
   EXPECT_FALSE(FileExists(DesktopLink()));
   EXPECT_FALSE(FileExists(CommonDataFolder()));
   // A silent uninstall keeps the user's settings and cache.
-  EXPECT_TRUE(FileExists(UserDataFolder() + L"\\settings.ini"));
+  EXPECT_TRUE(FileExists(SettingsFile()));
   EXPECT_TRUE(FileExists(UserDataFolder() + L"\\default.db"));
 }
 
