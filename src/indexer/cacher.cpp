@@ -193,14 +193,13 @@ int CCacher::FinishBuild(bool stopped) {
   return stopped ? -2 : 0;
 }
 
-// Subfolders met in one folder: names packed in one buffer, each with its link offset and its
-// place among the listing's subfolders.
+// Subfolders met in one folder: each one's link offset and its place among the listing's
+// subfolders, whose listing holds its path.
 struct CCacher::Subfolders {
   struct Link {
-    uint32_t name, offset;
+    uint32_t offset;
     size_t subfolder;
   };
-  std::u16string names;
   std::vector<Link> links;
 };
 
@@ -225,8 +224,7 @@ int CCacher::TraverseDirectory(std::u16string& path, uint32_t linkOffset, Folder
   if (!ListFolder(path, linkOffset, folder, &subfolders)) return -2;
   size_t folderLength = path.size();
   for (const Subfolders::Link& link : subfolders.links) {
-    path.append(subfolders.names.c_str() + link.name);
-    path += u'\\';
+    path = folder->subfolders[link.subfolder]->path;
     int result = TraverseDirectory(path, link.offset, folder->subfolders[link.subfolder].get());
     // A stop leaves the listings to the prefetcher's end, which lets go of them all at once:
     // dropping a subtree that was left half walked costs a search of the queue per folder.
@@ -278,9 +276,7 @@ void CCacher::AddEntry(const char16_t* name, const FolderPrefetcher::Entry& entr
     item.isFolder = 1;
     uint32_t childLink = NO_BLOCK;
     if (!writer_.AppendRecord(item, &childLink)) return;
-    subfolders->links.push_back({uint32_t(subfolders->names.size()), childLink, subfolder});
-    subfolders->names.append(name);
-    subfolders->names.push_back(0);
+    subfolders->links.push_back({childLink, subfolder});
   } else {
     item.sizeOrLink = cache::SizeInKB(entry.sizeHigh, entry.sizeLow);
     totalSize_ += item.sizeOrLink;
